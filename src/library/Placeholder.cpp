@@ -1,0 +1,1 @@
+int sonquil_library_placeholder = 0;
