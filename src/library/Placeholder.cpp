@@ -1,1 +1,0 @@
-int sonquil_library_placeholder = 0;
