@@ -1,10 +1,53 @@
+// Program entry: the main window runs the start-up in its constructor; when that ends early
+// (another instance, too small a screen, no library) the program quits without a window.
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/TForm1.h"
+#include "app/TSplashForm.h"
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    char c = 1;
+    // Only async-signal-safe work here: wake the main thread.
+    [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &c, 1);
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName("");
+
+    TSplashForm splash;
     TForm1 form;
+    if (!form.StartupComplete()) return 0;
+    form.CreateDialogs();
+    splash.hide();
+    splash.close();
+
+    // SIGTERM and SIGINT (the session logging out, Ctrl+C) close the window as its close box
+    // would, so the library is saved.
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&form] {
+            char c;
+            [[maybe_unused]] ssize_t n = read(g_signalPipe[0], &c, 1);
+            form.close();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
+
     form.show();
     return app.exec();
 }

@@ -1,0 +1,13 @@
+#pragma once
+// The icons of the region tree, drawn rather than shipped: folders in the user's colours,
+// the lost and found folders and the day folders. Indices follow the tree's image list:
+// even = closed, odd = selected (open).
+
+#include <QIcon>
+#include <QImage>
+
+namespace FolderIcons {
+QImage Image(int index);
+// An icon showing image `icon` normally and `selectedIcon` when selected.
+QIcon Icon(int icon, int selectedIcon);
+} // namespace FolderIcons

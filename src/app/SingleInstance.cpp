@@ -1,0 +1,30 @@
+#include "app/SingleInstance.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+std::string SingleInstance::DefaultLockPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime && access(runtime, W_OK) == 0) return std::string(runtime) + "/Sonquil.lock";
+    return "/tmp/Sonquil-" + std::to_string(getuid()) + ".lock";
+}
+
+SingleInstance::SingleInstance(std::string lockPath) : m_path(std::move(lockPath)) {}
+
+SingleInstance::~SingleInstance() {
+    if (m_fd >= 0) close(m_fd); // closing releases the lock; the file stays for the next start
+}
+
+bool SingleInstance::Acquire() {
+    if (m_fd >= 0) return true;
+    int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}

@@ -1,0 +1,143 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sstream>
+
+#include "app/TForm1.h"
+#include "support/ScriptedUiPort.h"
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui, QSize screen = QSize(1280, 1024)) {
+        StartupEnvironment env;
+        env.exeFolder = dir.path().toStdString();
+        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
+        env.screenSize = screen;
+        env.ui = &ui;
+        return env;
+    }
+
+private slots:
+    void opensWithRegionTreeAndTitle() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(Env(dir, ui));
+        QVERIFY(form.StartupComplete());
+        QCOMPARE(form.windowTitle(), QString("Sonquil"));
+        QCOMPARE(form.Mode(), 0);
+        QCOMPARE(form.geometry(), QRect(0, 0, 1280, 1024));
+        QVERIFY(form.minimumWidth() >= 1024 && form.minimumHeight() >= 690);
+
+        QTreeWidget* tree = form.RegionTree();
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QTreeWidgetItem* user = tree->topLevelItem(0);
+        QTreeWidgetItem* system = tree->topLevelItem(1);
+        QCOMPARE(user->text(0), QString("User"));
+        QCOMPARE(user->data(0, Qt::UserRole).toInt(), 1);
+        QCOMPARE(system->text(0), QString("System"));
+        QCOMPARE(system->data(0, Qt::UserRole).toInt(), 100);
+        const char* names[] = {"Lost", "Found", "Today", "Yesterday"};
+        const int ids[] = {111, 112, 121, 122};
+        const int icons[] = {12, 14, 16, 16};
+        QCOMPARE(system->childCount(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(system->child(i)->text(0), QString(names[i]));
+            QCOMPARE(system->child(i)->data(0, Qt::UserRole).toInt(), ids[i]);
+            QCOMPARE(system->child(i)->data(0, Qt::UserRole + 1).toInt(), icons[i]);
+        }
+        QCOMPARE(tree->currentItem(), user);
+        QVERIFY(ui.messages.empty());
+
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QImage shot = form.grab().toImage();
+        QVERIFY(!shot.isNull());
+        form.close();
+    }
+
+    void tooSmallScreenEndsWithTheMessage() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(Env(dir, ui, QSize(1024, 767)));
+        QVERIFY(!form.StartupComplete());
+        QVERIFY(form.Result() == TForm1::StartupResult::ScreenTooSmall);
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(ui.messages[0].text),
+                 QString("The minimum required screen resolution is 1024x768.\n Please modify settings using "
+                         "the Windows control panel."));
+        QCOMPARE(QString::fromStdString(ui.messages[0].caption), QString("Sonquil"));
+
+        ScriptedUiPort ui2;
+        TForm1 narrow(Env(dir, ui2, QSize(1023, 900)));
+        QVERIFY(!narrow.StartupComplete());
+        ScriptedUiPort ui3;
+        QTemporaryDir dir3;
+        TForm1 exact(Env(dir3, ui3, QSize(1024, 768)));
+        QVERIFY(exact.StartupComplete());
+    }
+
+    void secondInstanceEndsSilently() {
+        QTemporaryDir dir;
+        QString lock = dir.path() + "/Sonquil.lock";
+        // The first instance: another real process holding the lock.
+        QProcess first;
+        first.start(LOCKHOLDER, {lock});
+        QVERIFY(first.waitForReadyRead(10000));
+        QCOMPARE(first.readLine().trimmed(), QByteArray("held"));
+
+        ScriptedUiPort ui;
+        {
+            TForm1 second(Env(dir, ui));
+            QVERIFY(!second.StartupComplete());
+            QVERIFY(second.Result() == TForm1::StartupResult::AnotherInstance);
+        }
+        QVERIFY(ui.messages.empty());
+        QCOMPARE(first.state(), QProcess::Running); // the first is untouched
+
+        // A third process cannot take it either while the first lives...
+        QProcess third;
+        third.start(LOCKHOLDER, {lock});
+        QVERIFY(third.waitForFinished(10000));
+        QCOMPARE(third.exitCode(), 1);
+
+        // ...and once the first ends the lock is free again.
+        first.closeWriteChannel();
+        QVERIFY(first.waitForFinished(10000));
+        ScriptedUiPort ui2;
+        TForm1 next(Env(dir, ui2));
+        QVERIFY(next.StartupComplete());
+    }
+
+    void realProgramQuitsWhileAnotherHoldsTheSessionLock() {
+        // Play the first instance with the program's own lock and start the real program.
+        QProcess first;
+        first.start(LOCKHOLDER, {QString::fromStdString(SingleInstance::DefaultLockPath())});
+        QVERIFY(first.waitForReadyRead(10000));
+        if (first.readLine().trimmed() != "held") QSKIP("a Sonquil session runs on this machine");
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        second.setProcessEnvironment(env);
+        second.start(SONQUIL_EXE, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        first.closeWriteChannel();
+        QVERIFY(first.waitForFinished(10000));
+    }
+
+    void startupTraceNamesTheSteps() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        std::ostringstream trace;
+        StartupEnvironment env = Env(dir, ui);
+        env.trace = &trace;
+        TForm1 form(env);
+        QVERIFY(trace.str().find("Checking screen size\n") != std::string::npos);
+        QVERIFY(trace.str().find("Opening DB\n") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
