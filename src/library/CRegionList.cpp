@@ -1,0 +1,112 @@
+#include "library/CRegionList.h"
+
+#include <strings.h>
+
+namespace {
+// Name order of the region tree and browser: letter case does not count.
+int CompareNames(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()); }
+} // namespace
+
+CRegionList::~CRegionList() { Clear(); }
+
+void CRegionList::Insert(CRegion* region) {
+    if (!region) return;
+    OList::Position saved = m_list.GetCursor();
+    m_list.Reset();
+    const bool folder = region->IsFolder();
+    while (!m_list.AtEnd()) {
+        CRegion* r = m_list.Current();
+        if (folder) {
+            if (!r->IsFolder() || CompareNames(region->GetName(), r->GetName()) < 0) break;
+        } else {
+            if (!r->IsFolder() && CompareNames(region->GetName(), r->GetName()) < 0) break;
+        }
+        m_list.Advance();
+    }
+    m_list.InsertBeforeCursor(region);
+    m_list.SetCursor(saved);
+}
+
+bool CRegionList::Remove(CRegion* region) { return m_list.Remove(region); }
+
+bool CRegionList::Delete(CRegion* region) {
+    if (!m_list.Remove(region)) return false;
+    delete region;
+    return true;
+}
+
+void CRegionList::Clear() {
+    m_list.ForEach([](CRegion* r) { delete r; });
+    m_list.Clear();
+}
+
+CRegion* CRegionList::RootOf(const CSample* sample) const {
+    CRegion* found = nullptr;
+    m_list.ForEach([&](CRegion* r) {
+        if (!found && r->IsRoot() && !r->IsFolder() && r->GetSample() == sample) found = r;
+    });
+    return found;
+}
+
+CRegion* CRegionList::OtherUserOfSample(const CRegion* region) const {
+    if (!region) return nullptr;
+    CRegion* found = nullptr;
+    m_list.ForEach([&](CRegion* r) {
+        if (!found && r != region && !r->IsFolder() && r->GetSample() == region->GetSample()) found = r;
+    });
+    return found;
+}
+
+CRegion* CRegionList::FolderById(int32_t id) const {
+    CRegion* found = nullptr;
+    m_list.ForEach([&](CRegion* r) {
+        if (!found && r->IsFolder() && r->GetId() == id) found = r;
+    });
+    return found;
+}
+
+CRegion* CRegionList::NthInSelectedFolder(int n) const {
+    if (n < 0) return nullptr;
+    CRegion* found = nullptr;
+    int i = 0;
+    m_list.ForEach([&](CRegion* r) {
+        if (found || r->IsFolder() || r->GetParentId() != m_selectedFolder) return;
+        if (i++ == n) found = r;
+    });
+    return found;
+}
+
+CRegion* CRegionList::NthOfSameSample(const CRegion* region, int n) const {
+    if (!region || n < 0) return nullptr;
+    CRegion* found = nullptr;
+    int i = 0;
+    m_list.ForEach([&](CRegion* r) {
+        if (found || r->IsFolder() || r->GetSample() != region->GetSample()) return;
+        if (i++ == n) found = r;
+    });
+    return found;
+}
+
+bool CRegionList::FolderEmpty(int32_t folderId) const {
+    bool empty = true;
+    m_list.ForEach([&](CRegion* r) {
+        if (r->GetParentId() == folderId) empty = false;
+    });
+    return empty;
+}
+
+bool CRegionList::InFolder(const CRegion* region, int32_t folderId) const {
+    if (!region) return false;
+    int32_t id = region->GetParentId();
+    // A damaged library could hold a cycle of parents; no chain is longer than the list.
+    for (int steps = 0; steps <= Count() + 1; ++steps) {
+        if (id == folderId) return true;
+        if (id == 0) return false;
+        const CRegion* folder = FolderById(id);
+        if (!folder) return false;
+        id = folder->GetParentId();
+    }
+    return false;
+}
+
+int32_t CRegionList::FolderForNew() const { return m_selectedFolder > 1000 ? m_selectedFolder : FolderId::User; }
