@@ -1,0 +1,17 @@
+#include "library/Startup.h"
+
+bool OpenLibraryAtStartup(CDatabase& db, UiPort& ui, const DbLibrary& lib) {
+    // Both tests always run: the write test tells the user when the folder cannot be written.
+    const bool exists = db.Exists();
+    const bool writable = db.FolderWritable(ui);
+    if (!writable) return false;
+    if (exists) return db.Load(lib, ui);
+    // First start: nothing is written until the shutdown save, so a cancelled VDisk leaves
+    // no database behind.
+    return lib.vdisk->Create(ui);
+}
+
+bool SaveLibraryAtShutdown(CDatabase& db, UiPort& ui, const DbLibrary& lib, bool startupComplete) {
+    if (!startupComplete) return true;
+    return db.Save(lib, ui);
+}
