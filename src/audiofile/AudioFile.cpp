@@ -1,0 +1,122 @@
+#include "audiofile/AudioFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/FixedText.h"
+
+void AudioFile::SetTitle(const std::string& s) { SetFixedText(title, s); }
+void AudioFile::SetArtist(const std::string& s) { SetFixedText(artist, s); }
+void AudioFile::SetAlbum(const std::string& s) { SetFixedText(album, s); }
+void AudioFile::SetComment(const std::string& s) { SetFixedText(comment, s); }
+void AudioFile::SetGenre(const std::string& s) { SetFixedText(genre, s); }
+
+bool PcmCodingFor(int32_t bits, bool isFloat, bool bigEndian, bool unsigned8, SampleCoding& out) {
+    if (isFloat) {
+        if (bits != 32) return false;
+        out = bigEndian ? SampleCoding::F32BE : SampleCoding::F32LE;
+        return true;
+    }
+    switch (bits) {
+    case 8: out = unsigned8 ? SampleCoding::U8 : SampleCoding::S8; return true;
+    case 16: out = bigEndian ? SampleCoding::S16BE : SampleCoding::S16LE; return true;
+    case 24: out = bigEndian ? SampleCoding::S24BE : SampleCoding::S24LE; return true;
+    case 32: out = bigEndian ? SampleCoding::S32BE : SampleCoding::S32LE; return true;
+    default: return false;
+    }
+}
+
+bool AudioFile::OpenReadChecked() {
+    errorText.clear();
+    dataPos = 0;
+    if (!FolderExists()) {
+        SetError("Can't access input folder.");
+        return false;
+    }
+    if (!OpenForRead()) {
+        SetError("Can't open file.");
+        return false;
+    }
+    return true;
+}
+
+bool AudioFile::OpenWriteChecked() {
+    errorText.clear();
+    writeFailed = false;
+    if (!FolderExists()) {
+        SetError("Can't access output folder.");
+        return false;
+    }
+    if (!OpenForWrite()) {
+        SetError("Can't create file.");
+        return false;
+    }
+    return true;
+}
+
+bool AudioFile::CheckReadFormat() {
+    if (channels != 1 && channels != 2) {
+        SetError("Unsupported number of channels (only mono and stereo).");
+        return false;
+    }
+    if (bits < 8 || bits > 32) {
+        SetError("Unsupported sample size (8 to 32 bits only).");
+        return false;
+    }
+    if (rate <= 0) {
+        SetError("Invalid sample rate (zero).");
+        return false;
+    }
+    return true;
+}
+
+bool AudioFile::FinishResult() {
+    if (writeFailed && errorText.empty()) SetError("Can't write file (disk full?).");
+    return !writeFailed;
+}
+
+int32_t AudioFile::PcmRead(void* buffer, int32_t n, bool asFloat) {
+    if (n <= 0 || buffer == nullptr) return 0;
+    const int64_t frameBytes = static_cast<int64_t>(channels) * BytesPerSample(coding);
+    int64_t want = static_cast<int64_t>(n) * frameBytes;
+    int64_t left = std::max<int64_t>(0, dataBytes - dataPos);
+    int64_t ask = std::min(want, left);
+    int64_t got = IsOpen() ? Read(buffer, ask) : 0;
+    dataPos += got;
+    int64_t whole = got / frameBytes;
+    if (asFloat)
+        DecodeToFloat(buffer, whole, static_cast<int>(channels), coding);
+    else
+        DecodeToInt(buffer, whole, static_cast<int>(channels), coding);
+    // Whatever the file could not supply reads as silence.
+    std::memset(static_cast<uint8_t*>(buffer) + whole * 8, 0, static_cast<size_t>((n - whole) * 8));
+    return static_cast<int32_t>(whole);
+}
+
+int32_t AudioFile::PcmWrite(float* buffer, int32_t n) {
+    if (n <= 0 || buffer == nullptr || !IsOpen()) return 0;
+    const int64_t frameBytes = static_cast<int64_t>(channels) * BytesPerSample(coding);
+    const int64_t bytes = static_cast<int64_t>(n) * frameBytes;
+    if (dataBytes + bytes > maxDataBytes) {
+        // The header could not state the length: refuse rather than write a file that lies.
+        writeFailed = true;
+        SetError("File too large for its format.");
+        return 0;
+    }
+    EncodeFromFloat(buffer, n, static_cast<int>(channels), coding);
+    int64_t written = Write(buffer, bytes);
+    NoteWrite(bytes, written);
+    dataBytes += written;
+    frames += written / frameBytes;
+    return static_cast<int32_t>(written);
+}
+
+bool AudioFile::SeekFrame(int64_t frame) {
+    if (!IsOpen()) return false;
+    const int64_t frameBytes = FrameBytes();
+    if (frameBytes <= 0) return false;
+    int64_t maxFrame = dataBytes / frameBytes;
+    frame = std::clamp<int64_t>(frame, 0, maxFrame);
+    dataPos = frame * frameBytes;
+    return Seek(dataOffset + dataPos) >= 0;
+}

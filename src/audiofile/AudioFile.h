@@ -1,0 +1,117 @@
+#pragma once
+// AudioFile: the abstract audio file. Whatever the format, callers move audio in blocks of
+// frames in the stereo float buffer (see PcmCodec.h): construct with a folder and a name,
+// OpenRead or OpenWrite, ReadFloat / WriteFloat / ReadInt / SeekFrame, FinishWrite for a
+// writer, Close. Nothing touches the disk before an open.
+//
+// Failure is a false result with a short message in ErrorText(). Short reads are not
+// errors: the missing part of the caller's buffer is zero-filled and the frame count says
+// how much was real.
+//
+// Threading: one thread at a time per object; objects are independent of each other.
+
+#include <cstdint>
+#include <string>
+
+#include "audiofile/CFile.h"
+#include "audiofile/PcmCodec.h"
+
+// Format codes, stored in every sample.
+enum FormatCode : int32_t {
+    kFormatWav = 0,
+    kFormatAiff = 1,
+    kFormatMp3 = 2,
+    kFormatKX64 = 3,
+    kFormatAac = 4,
+    kFormatWma = 5,
+    kFormatVorbis = 6,
+    kFormatFlac = 7,
+    kFormatSun = 8,
+    kFormatRaw = 9,
+};
+
+// Values of `sampleType`: 0 integer, 1 IEEE float; the raw class uses byte-order codes.
+enum SampleTypeCode : int32_t {
+    kSampleInt = 0,
+    kSampleFloat = 1,
+    kRawIntLE = 16,
+    kRawIntBE = 17,
+    kRawFloatLE = 20,
+    kRawFloatBE = 21,
+};
+
+class AudioFile : public CFile {
+public:
+    AudioFile(const std::string& folder, const std::string& path) : CFile(folder, path) {}
+    ~AudioFile() override = default;
+
+    // The operations in slot order.
+    void Close() override { CFile::Close(); }
+    // Compressed readers take the known length from here; the PCM classes ignore it.
+    virtual void SetLength(int64_t framesKnown) {}
+    virtual bool OpenRead() = 0;
+    // sampleType: 0/1, or a byte-order code for raw files; kbps only for compressed writers.
+    virtual bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) = 0;
+    // Patches the header after the last write. False when any write of the file failed.
+    virtual bool FinishWrite() = 0;
+    // n frames into buffer (room for n × 2 floats); returns whole frames read from disk.
+    virtual int32_t ReadFloat(float* buffer, int32_t n) = 0;
+    // n stereo float frames, converted in place (the buffer is destroyed); returns bytes written.
+    virtual int32_t WriteFloat(float* buffer, int32_t n) = 0;
+    // As ReadFloat without scaling: stored integers sign-extended, mono duplicated.
+    virtual int32_t ReadInt(int32_t* buffer, int32_t n) = 0;
+    // Positions the reader at frame (clamped to the data).
+    virtual bool SeekFrame(int64_t frame);
+    virtual void Reserved() {}
+
+    // Tag setters: each copies at most its field's length minus one bytes and terminates it.
+    void SetTitle(const std::string& s);
+    void SetArtist(const std::string& s);
+    void SetAlbum(const std::string& s);
+    void SetComment(const std::string& s);
+    void SetGenre(const std::string& s);
+
+    // Bytes per frame as stored (channels × bits / 8).
+    int64_t FrameBytes() const { return static_cast<int64_t>(channels) * (bits / 8); }
+
+    int32_t rate = 44100;
+    int32_t bits = 16;
+    uint32_t channels = 2;
+    int64_t dataOffset = 0;
+    int64_t dataBytes = 1764000;
+    int64_t frames = 441000;
+    int32_t sampleType = kSampleInt;
+    uint8_t hasTags = 0;
+    char title[64] = {};
+    char artist[64] = {};
+    char album[64] = {};
+    char comment[256] = {};
+    char genre[33] = {};
+    int32_t year = 0;
+    int32_t track = 0;
+
+protected:
+    // Shared by the uncompressed classes: read, convert and write `coding` samples within
+    // [dataOffset, dataOffset + dataBytes).
+    int32_t PcmRead(void* buffer, int32_t n, bool asFloat);
+    int32_t PcmWrite(float* buffer, int32_t n);
+    // Checks the header fields a reader found; false with a message when they are unusable.
+    bool CheckReadFormat();
+    // The common start of every open: folder, then the file. Messages as the readers give them.
+    bool OpenReadChecked();
+    bool OpenWriteChecked();
+    // Records a failed write (reported by FinishWrite).
+    void NoteWrite(int64_t wanted, int64_t written) {
+        if (wanted != written) writeFailed = true;
+    }
+    bool FinishResult();
+
+    SampleCoding coding = SampleCoding::S16LE;
+    int64_t dataPos = 0; // bytes of the data already read
+    bool writeFailed = false;
+    // Largest data length the header of the format can state.
+    int64_t maxDataBytes = INT64_MAX;
+};
+
+// The coding of an uncompressed file from its bits and sample type, for the given byte order.
+bool PcmCodingFor(int32_t bits, bool isFloat, bool bigEndian, bool unsigned8, SampleCoding& out);

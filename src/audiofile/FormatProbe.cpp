@@ -1,0 +1,57 @@
+#include "audiofile/FormatProbe.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstring>
+
+#include "audiofile/AudioFile.h"
+#include "audiofile/CFile.h"
+
+namespace {
+
+std::atomic<VorbisAcceptFn> g_vorbisProbe{nullptr};
+
+bool EndsWithNoCase(const std::string& s, const char* tail) {
+    const size_t n = std::strlen(tail);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
+    return true;
+}
+
+class ProbeFile : public CFile {
+public:
+    using CFile::CFile;
+    bool Open() { return OpenForRead(); }
+};
+
+} // namespace
+
+void SetVorbisProbe(VorbisAcceptFn fn) { g_vorbisProbe.store(fn); }
+
+int ProbeFormat(const std::string& folder, const std::string& name, std::string& message) {
+    ProbeFile f(folder, name);
+    if (!f.FolderExists()) {
+        message = "Can't access input folder.";
+        return -1;
+    }
+    if (VorbisAcceptFn vorbis = g_vorbisProbe.load(); vorbis && vorbis(f.FullPath())) return kFormatVorbis;
+    if (!f.Open()) {
+        message = "Can't open file.";
+        return -1;
+    }
+    char head[4];
+    const int64_t got = f.Read(head, 4);
+    f.Close();
+    if (got < 4) {
+        message = "No data found (truncated?).";
+        return -1;
+    }
+    if (EndsWithNoCase(name, ".raw")) return kFormatRaw;
+    if (EndsWithNoCase(name, ".mp3")) return kFormatMp3;
+    if (std::memcmp(head, "RIFF", 4) == 0) return kFormatWav;
+    if (std::memcmp(head, "FORM", 4) == 0) return kFormatAiff;
+    if (std::memcmp(head, ".snd", 4) == 0) return kFormatSun;
+    message = "Format is not supported.";
+    return -1;
+}
