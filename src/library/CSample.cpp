@@ -1,6 +1,8 @@
 #include "library/CSample.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "common/FixedText.h"
 #include "library/CVDisk.h"
@@ -81,6 +83,9 @@ bool CSample::PeakFileName(std::string& name) const {
 bool CSample::FilePresent() const {
     std::string path = FilePath();
     if (path.empty() || m_fileName.empty()) return false;
+    // A folder of the same name opens on this platform but holds no audio.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
     std::fclose(f);

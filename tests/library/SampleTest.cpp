@@ -73,6 +73,9 @@ TEST(SampleTest, FolderPathComesFromTheVDiskTable) {
     EXPECT_TRUE(linked.FilePresent());
     CSample missing("gone.wav", dir.Str(), 0, 4711, 44100, 2, 16, 10, 0, 0, 4);
     EXPECT_FALSE(missing.FilePresent());
+    std::filesystem::create_directories(dir / "adir");
+    CSample folderNamed("adir", dir.Str(), 0, 4711, 44100, 2, 16, 10, 0, 0, 5);
+    EXPECT_FALSE(folderNamed.FilePresent());
     table.Clear();
 }
 
