@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Clock.h"
 #include "library/CDatabase.h"
 
 namespace dbtest {
