@@ -2,6 +2,8 @@
 // (another instance, too small a screen, no library) the program quits without a window.
 
 #include <QApplication>
+#include <QMessageBox>
+#include <exception>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -20,8 +22,23 @@ void OnSignal(int) {
 }
 } // namespace
 
+// Shows an exception that escapes an event handler in the standard box instead of ending
+// the program with the user's work unsaved.
+class SonquilApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(activeWindow(), applicationName(), QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+};
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    SonquilApplication app(argc, argv);
     QApplication::setApplicationName("");
 
     TSplashForm splash;
