@@ -25,8 +25,9 @@ inline float ValveOne(float x, float drive, float& peak) {
     float u = MaxLikeSse(MinLikeSse(x * drive, kValveLimit), -kValveLimit);
     float m = std::fabs(u);
     peak = MaxLikeSse(m, peak);
-    float q = u * u;
-    return u / std::sqrt(std::sqrt(1.0f + q * q));
+    double d = u;
+    double q = d * d;
+    return static_cast<float>(d / std::sqrt(std::sqrt(1.0 + q * q)));
 }
 
 inline float GainStep(float p, float g, float threshold, float attack, float release, float ratio,
@@ -163,16 +164,21 @@ void CDSPEngine::Valve(float* buf, int n, int sampleRate, float drive, float* pe
     int i = 0;
 #if SONQUIL_HAVE_SSE2
     if (UsingSSE()) {
-        const __m128 vd = _mm_set1_ps(drive), one = _mm_set1_ps(1.0f);
+        const __m128 vd = _mm_set1_ps(drive);
+        const __m128d one = _mm_set1_pd(1.0);
         const __m128 lim = _mm_set1_ps(kValveLimit), nlim = _mm_set1_ps(-kValveLimit);
         const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
         __m128 vp = _mm_setzero_ps();
         for (; i + 4 <= n; i += 4) {
             __m128 u = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(buf + i), vd), lim), nlim);
             vp = _mm_max_ps(_mm_and_ps(u, absMask), vp);
-            __m128 q = _mm_mul_ps(u, u);
-            __m128 den = _mm_sqrt_ps(_mm_sqrt_ps(_mm_add_ps(one, _mm_mul_ps(q, q))));
-            _mm_storeu_ps(buf + i, _mm_div_ps(u, den));
+            // In double, like the plain path, so rounding cannot break monotonicity near ±1.
+            __m128d lo = _mm_cvtps_pd(u), hi = _mm_cvtps_pd(_mm_movehl_ps(u, u));
+            __m128d qlo = _mm_mul_pd(lo, lo), qhi = _mm_mul_pd(hi, hi);
+            __m128d dlo = _mm_sqrt_pd(_mm_sqrt_pd(_mm_add_pd(one, _mm_mul_pd(qlo, qlo))));
+            __m128d dhi = _mm_sqrt_pd(_mm_sqrt_pd(_mm_add_pd(one, _mm_mul_pd(qhi, qhi))));
+            __m128 ylo = _mm_cvtpd_ps(_mm_div_pd(lo, dlo)), yhi = _mm_cvtpd_ps(_mm_div_pd(hi, dhi));
+            _mm_storeu_ps(buf + i, _mm_movelh_ps(ylo, yhi));
         }
         alignas(16) float lanes[4];
         _mm_store_ps(lanes, vp);

@@ -75,8 +75,9 @@ CDSPEngine& DSPEngine();
 //   y = u / (1 + u^4)^(1/4)
 // Odd, smooth, strictly increasing (dy/du = (1 + u^4)^(-5/4) > 0), bounded by ±1, and within
 // u^5/4 of linear, so small signals at drive 1 pass almost untouched while loud ones round off
-// softly towards full scale. Computed as u / sqrt(sqrt(1 + (u*u)*(u*u))), which the SSE path
-// repeats operation for operation.
+// softly towards full scale. Computed in double as u / sqrt(sqrt(1 + (u*u)*(u*u))) and rounded
+// once to float, which keeps the float curve monotonic; the SSE path repeats it operation for
+// operation.
 float ValveCurve(float u);
 
 // One sample of the compressor's gain computer: p the stereo peak, g the gain so far; returns

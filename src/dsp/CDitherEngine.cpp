@@ -3,17 +3,30 @@
 #include "dsp/CDSPEngine.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
-inline float Draw() { return static_cast<float>(std::rand()) / 32767.0f; }
+
+// The classic C library generator: 15-bit values 0 to 32,767 from a linear congruential state
+// that starts at 1, the sequence an unseeded rand() gives. Kept here rather than calling rand()
+// so the tables never depend on the host library or on anyone else's use of rand().
+class Rand15 {
+public:
+    int Next() {
+        m_state = m_state * 214013u + 2531011u;
+        return static_cast<int>((m_state >> 16) & 0x7fffu);
+    }
+
+private:
+    uint32_t m_state = 1;
+};
+
 } // namespace
 
 CDitherEngine::CDitherEngine(CDSPEngine& engine)
     : m_engine(engine), m_white(kTableSize), m_tri(kTableSize), m_shapedWhite(kTableSize),
       m_shapedTri(kTableSize) {
-    // The tables are the same on every run: restart the C library's sequence at its default seed.
-    std::srand(1);
+    Rand15 rng;
+    auto Draw = [&rng] { return static_cast<float>(rng.Next()) / 32767.0f; };
     for (int i = 0; i < kTableSize; ++i) {
         m_white[i] = Draw() - 0.5f;
         float u2 = Draw();
