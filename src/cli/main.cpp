@@ -1,6 +1,45 @@
+// sonquil-cli: scripting and checks on the libraries of the program.
+// A command is one line in the table below and one function in its own file.
 #include <cstdio>
+#include <cstring>
+
+#include "cli/Commands.h"
+
+int RenderCommand(const Args& args); // RenderCommand.cpp
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const Args& args);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"probe", ProbeCommand, "probe FILE"},
+    {"convert", ConvertCommand,
+     "convert IN OUT --format wav|aiff|snd|raw|kx64 [--bits 8|16|24|32] [--float]\n"
+     "        (raw IN: --rate R --channels 1|2 --bits B [--order le|be] [--float])"},
+    {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
+    {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]"},
+};
+
+void Usage() {
+    std::fprintf(stderr, "usage: sonquil-cli COMMAND ...\n");
+    for (const Command& c : kCommands) std::fprintf(stderr, "  sonquil-cli %s\n", c.usage);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    std::fprintf(stderr, "usage: sonquil-cli COMMAND ...\n");
+    if (argc < 2) {
+        Usage();
+        return 2;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(Args(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "sonquil-cli: unknown command \"%s\"\n", argv[1]);
+    Usage();
     return 2;
 }

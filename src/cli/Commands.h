@@ -1,0 +1,41 @@
+#pragma once
+// The commands of sonquil-cli. Each takes the arguments after its name and returns the exit
+// status; errors are one line on stderr (see Fail).
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AudioFile;
+
+using Args = std::vector<std::string>;
+
+int ProbeCommand(const Args& args);
+int ConvertCommand(const Args& args);
+int PeaksCommand(const Args& args);
+
+// "--name value" options and bare "--flag" switches after the positional arguments.
+struct Options {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::map<std::string, bool> flags;
+    bool Has(const std::string& name) const { return values.count(name) != 0; }
+};
+// flagNames lists the switches that take no value. False with a message on a bad option.
+bool ParseOptions(const Args& args, const std::vector<std::string>& valueNames,
+                  const std::vector<std::string>& flagNames, Options& out, std::string& error);
+// An integer option; false with a message when it is not a whole number in [lo, hi].
+bool IntOption(const Options& o, const std::string& name, int lo, int hi, int& value, std::string& error);
+
+// Prints "sonquil-cli: message" and returns 1.
+int Fail(const std::string& message);
+
+// Splits a path into folder and name (the folder "." for a bare name).
+void SplitPath(const std::string& path, std::string& folder, std::string& name);
+
+// Opens an audio file for reading by its format; raw input takes --rate, --channels, --bits,
+// --order le|be and --float from the options. Returns null with a message on failure.
+std::unique_ptr<AudioFile> OpenInput(const std::string& path, const Options& o, int& formatCode, std::string& error);
+
+// The name of a format code ("WAV", "AIFF", ...).
+const char* FormatName(int code);

@@ -1,0 +1,196 @@
+// sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--bits N]
+// Plays IN through the mastering stack as an export render does, in engine blocks, and writes
+// OUT with the writer its extension names. --bits is the render's sample width: it chooses the
+// dither word length and the width of OUT.
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audiofile/AudioFileAiff.h"
+#include "audiofile/AudioFileKX64.h"
+#include "audiofile/AudioFileRaw.h"
+#include "audiofile/AudioFileSUN.h"
+#include "audiofile/AudioFileWav.h"
+#include "audiofile/FormatProbe.h"
+#include "dsp/CDSPEngine.h"
+#include "dsp/CDSPStack.h"
+#include "dsp/CDataInputElement.h"
+#include "dsp/CDitherEngine.h"
+#include "dsp/CTubeAmp.h"
+
+int RenderCommand(const std::vector<std::string>& args);
+
+namespace {
+
+const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]";
+
+int RenderFail(const std::string& message) {
+    std::fprintf(stderr, "sonquil-cli: %s\n", message.c_str());
+    return 1;
+}
+
+void Split(const std::string& path, std::string& folder, std::string& name) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+    } else {
+        folder = slash == 0 ? "/" : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+std::string Extension(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    std::string e = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+bool ParseWhole(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    long v = std::strtol(s.c_str(), &end, 10);
+    if (*end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+struct Setting {
+    int kind = 0, id = 0;
+    float value = 0.0f;
+};
+
+// "KIND:ID=VALUE", kind 0 to 3, id 0 to 49, value a finite number.
+bool ParseSetting(const std::string& s, Setting& out) {
+    const size_t colon = s.find(':'), eq = s.find('=');
+    if (colon == std::string::npos || eq == std::string::npos || eq < colon) return false;
+    long kind, id;
+    if (!ParseWhole(s.substr(0, colon), 0, 3, kind) || !ParseWhole(s.substr(colon + 1, eq - colon - 1), 0, 49, id))
+        return false;
+    const std::string v = s.substr(eq + 1);
+    if (v.empty()) return false;
+    char* end = nullptr;
+    const double value = std::strtod(v.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value)) return false;
+    out.kind = static_cast<int>(kind);
+    out.id = static_cast<int>(id);
+    out.value = static_cast<float>(value);
+    return true;
+}
+
+std::unique_ptr<AudioFile> OpenReader(const std::string& path, std::string& error) {
+    std::string folder, name;
+    Split(path, folder, name);
+    int code = Extension(name) == "kx64" ? kFormatKX64 : ProbeFormat(folder, name, error);
+    std::unique_ptr<AudioFile> file;
+    switch (code) {
+    case kFormatWav: file = std::make_unique<AudioFileWav>(folder, name); break;
+    case kFormatAiff: file = std::make_unique<AudioFileAiff>(folder, name); break;
+    case kFormatSun: file = std::make_unique<AudioFileSUN>(folder, name); break;
+    case kFormatKX64: file = std::make_unique<AudioFileKX64>(folder, name); break;
+    default:
+        if (error.empty()) error = "this file format is not read by the render command";
+        return nullptr;
+    }
+    if (!file->OpenRead()) {
+        error = file->ErrorText();
+        return nullptr;
+    }
+    return file;
+}
+
+std::unique_ptr<AudioFile> MakeWriter(const std::string& path, int32_t& sampleType, std::string& error) {
+    std::string folder, name;
+    Split(path, folder, name);
+    const std::string e = Extension(name);
+    sampleType = kSampleInt;
+    if (e == "wav") return std::make_unique<AudioFileWav>(folder, name);
+    if (e == "aif" || e == "aiff") return std::make_unique<AudioFileAiff>(folder, name);
+    if (e == "snd" || e == "au") return std::make_unique<AudioFileSUN>(folder, name);
+    if (e == "kx64") return std::make_unique<AudioFileKX64>(folder, name);
+    if (e == "raw" || e == "pcm") {
+        sampleType = kRawIntLE;
+        return std::make_unique<AudioFileRaw>(folder, name);
+    }
+    error = "no writer for the extension of " + name + " (wav, aif, aiff, snd, au, kx64, raw, pcm)";
+    return nullptr;
+}
+
+} // namespace
+
+int RenderCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::vector<Setting> settings;
+    long bits = 16;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--set" || a == "--bits") {
+            if (i + 1 >= args.size()) return RenderFail(a + " needs a value");
+            const std::string& v = args[++i];
+            if (a == "--bits") {
+                if (!ParseWhole(v, 8, 32, bits) || bits % 8 != 0) return RenderFail("--bits must be 8, 16, 24 or 32");
+            } else {
+                Setting s;
+                if (!ParseSetting(v, s)) return RenderFail("bad --set " + v + " (KIND:ID=VALUE, KIND 0 to 3)");
+                settings.push_back(s);
+            }
+        } else if (a.rfind("--", 0) == 0) {
+            return RenderFail("unknown option " + a);
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2) return RenderFail(kUsage);
+
+    CDSPEngine& engine = DSPEngine();
+    std::string error;
+    if (!engine.Load(error) || !engine.AllocWorkBuffers()) return RenderFail("DSPEngine module not found");
+    engine.UseSSE(engine.SSESupport());
+    CDitherEngine dither(engine);
+    if (!dither.Ok()) return RenderFail("out of memory for the dither tables");
+    CTubeAmp valve(engine, dither);
+    CDSPStack stack(engine, dither, valve);
+    for (const Setting& s : settings) {
+        if (s.kind != KindValveAmp) return RenderFail("processor kind " + std::to_string(s.kind) + " is not available");
+        CDataInputElement* c = valve.FindControl(s.id);
+        if (!c) return RenderFail("kind 0 has no parameter " + std::to_string(s.id));
+        c->SetValue(s.value);
+    }
+
+    std::unique_ptr<AudioFile> in = OpenReader(positional[0], error);
+    if (!in) return RenderFail(positional[0] + ": " + error);
+    int32_t outType = kSampleInt;
+    std::unique_ptr<AudioFile> out = MakeWriter(positional[1], outType, error);
+    if (!out) return RenderFail(error);
+    if (!out->OpenWrite(in->channels, in->rate, static_cast<int32_t>(bits), outType))
+        return RenderFail(positional[1] + ": " + out->ErrorText());
+
+    const int32_t block = 4096 * (in->rate / 50000 + 1);
+    std::vector<float> buffer(static_cast<size_t>(block) * 2);
+    stack.ResetAll();
+    bool writeOk = true;
+    for (int64_t done = 0; done < in->frames;) {
+        const int32_t got = in->ReadFloat(buffer.data(), block);
+        if (got <= 0) break;
+        stack.ProcessBlock(buffer.data(), got, in->rate, true, static_cast<int>(bits));
+        if (out->WriteFloat(buffer.data(), got) <= 0) {
+            writeOk = false;
+            break;
+        }
+        done += got;
+    }
+    const bool finished = out->FinishWrite() && writeOk;
+    out->Close();
+    in->Close();
+    if (!finished) {
+        std::string message = out->ErrorText().empty() ? "write failed" : out->ErrorText();
+        out->Delete();
+        return RenderFail(positional[1] + ": " + message);
+    }
+    return 0;
+}
