@@ -35,6 +35,8 @@ public:
     // The n-th item (0-based) without touching the cursor; null when out of range.
     void* At(int n) const;
     void* First() const { return At(0); }
+    // The last item without a walk; null when empty.
+    void* Last() const { return m_count > 0 ? m_sentinel.prev->item : nullptr; }
     bool Contains(const void* item) const;
 
     // Walks every item without touching the cursor.
@@ -69,6 +71,7 @@ public:
     void SetCursor(OList::Position p) { m_list.SetCursor(p); }
     void Clear() { m_list.Clear(); }
     T* At(int n) const { return static_cast<T*>(m_list.At(n)); }
+    T* Last() const { return static_cast<T*>(m_list.Last()); }
     bool Contains(const T* item) const { return m_list.Contains(item); }
     template <typename F> void ForEach(F&& f) const {
         m_list.ForEach([&](void* p) { f(static_cast<T*>(p)); });

@@ -11,9 +11,18 @@ CRegionList::~CRegionList() { Clear(); }
 
 void CRegionList::Insert(CRegion* region) {
     if (!region) return;
+    const bool folder = region->IsFolder();
+    // The list is always in order, so a record that sorts after the last one is appended
+    // without the walk. The database writes records in list order, which keeps loading linear.
+    if (CRegion* last = m_list.Last()) {
+        if (folder ? last->IsFolder() && CompareNames(region->GetName(), last->GetName()) >= 0
+                   : !last->IsFolder() && CompareNames(region->GetName(), last->GetName()) >= 0) {
+            m_list.Append(region);
+            return;
+        }
+    }
     OList::Position saved = m_list.GetCursor();
     m_list.Reset();
-    const bool folder = region->IsFolder();
     while (!m_list.AtEnd()) {
         CRegion* r = m_list.Current();
         if (folder) {

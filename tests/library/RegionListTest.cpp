@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <string>
 #include <vector>
 
@@ -133,4 +135,27 @@ TEST(RegionListTest, SampleQueries) {
     EXPECT_EQ(list.NthOfSameSample(subA, 0), rootA); // "a" sorts before "a sub"
     EXPECT_EQ(list.NthOfSameSample(subA, 1), subA);
     EXPECT_EQ(list.NthOfSameSample(subA, 2), nullptr);
+}
+
+TEST(RegionListTest, MixedInsertionsKeepTheOrderInvariant) {
+    CRegionList list;
+    const char* names[] = {"a", "B", "b", "A", "c", "Ab", "aB", "C"};
+    uint32_t x = 7;
+    for (int i = 0; i < 400; ++i) {
+        x = x * 1103515245u + 12345u;
+        bool folder = (x >> 20) % 3 == 0;
+        list.Insert(new CRegion(names[(x >> 8) % 8], 0, 1, nullptr, folder ? uint32_t{RegionFolder} : 0u, i + 1, 0));
+    }
+    ASSERT_EQ(list.Count(), 400);
+    for (int i = 1; i < list.Count(); ++i) {
+        const CRegion* a = list.At(i - 1);
+        const CRegion* b = list.At(i);
+        ASSERT_FALSE(!a->IsFolder() && b->IsFolder()) << i;
+        if (a->IsFolder() != b->IsFolder()) continue;
+        int c = strcasecmp(a->GetName().c_str(), b->GetName().c_str());
+        ASSERT_LE(c, 0) << i;
+        if (c == 0) {
+            ASSERT_LT(a->GetId(), b->GetId()) << i; // equals in insertion order
+        }
+    }
 }
