@@ -19,7 +19,7 @@ constexpr size_t kFlushAt = 1 << 18;
 // Collects records in a small buffer and passes it on in large pieces.
 class ChunkedWriter {
 public:
-    explicit ChunkedWriter(DbSink& sink) : m_sink(sink) {}
+    explicit ChunkedWriter(DbSink& sink) : m_sink(sink) { m_w.Data().reserve(kFlushAt + (64 << 10)); }
     ByteWriter& W() { return m_w; }
     void Maybe() {
         if (m_w.Size() >= kFlushAt) Flush();
@@ -396,13 +396,14 @@ void CDatabase::Commit(DbContents& in, const DbLibrary& lib) {
 }
 
 bool CDatabase::Load(const DbLibrary& lib, UiPort& ui) {
-    std::string bytes;
-    if (!m_ops.ReadAll(FilePath(), bytes)) return false;
     auto contents = std::make_unique<DbContents>();
     std::string error;
-    bool ok = Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *contents, error, m_peaks);
-    bytes.clear();
-    bytes.shrink_to_fit();
+    bool ok;
+    {
+        DbInFile in;
+        if (!in.Open(m_ops, FilePath())) return false;
+        ok = Decode(in.Data(), in.Size(), *contents, error, m_peaks);
+    }
     if (!ok) {
         ui.Notice(kDamagedMessage, kCaption);
         return false;

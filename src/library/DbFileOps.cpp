@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,6 +144,43 @@ bool DbFileOps::ReadAll(const fs::path& p, std::string& bytes) {
         bytes.append(buf, static_cast<size_t>(k));
     }
     ::close(fd);
+    return true;
+}
+
+DbInFile::~DbInFile() {
+    if (m_map) ::munmap(m_map, m_mapSize);
+}
+
+bool DbInFile::Open(DbFileOps& ops, const fs::path& p) {
+    // Only the program's own file system layer maps; a replaced layer (tests) reads through itself.
+    if (&ops == &DbFileOps::System()) {
+        int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return false;
+        }
+        if (st.st_size == 0) {
+            ::close(fd);
+            m_data = reinterpret_cast<const uint8_t*>("");
+            m_size = 0;
+            return true;
+        }
+        void* m = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        ::close(fd);
+        if (m != MAP_FAILED) {
+            m_map = m;
+            m_mapSize = static_cast<size_t>(st.st_size);
+            m_data = static_cast<const uint8_t*>(m);
+            m_size = m_mapSize;
+            ::madvise(m, m_mapSize, MADV_SEQUENTIAL);
+            return true;
+        }
+    }
+    if (!ops.ReadAll(p, m_bytes)) return false;
+    m_data = reinterpret_cast<const uint8_t*>(m_bytes.data());
+    m_size = m_bytes.size();
     return true;
 }
 

@@ -48,6 +48,26 @@ protected:
     int m_fd = -1;
 };
 
+// A whole input file, mapped read-only (or read into memory where mapping is refused). The
+// loader only parses it, so a large database costs no copy.
+class DbInFile {
+public:
+    DbInFile() = default;
+    ~DbInFile();
+    DbInFile(const DbInFile&) = delete;
+    DbInFile& operator=(const DbInFile&) = delete;
+    bool Open(DbFileOps& ops, const std::filesystem::path& p);
+    const uint8_t* Data() const { return m_data; }
+    size_t Size() const { return m_size; }
+
+private:
+    void* m_map = nullptr;
+    size_t m_mapSize = 0;
+    std::string m_bytes;
+    const uint8_t* m_data = nullptr;
+    size_t m_size = 0;
+};
+
 // A buffered, checked writer on top of DbFileOps. The first failure sticks: later writes do
 // nothing and Ok() stays false, so a writer can emit a whole file and check once.
 class DbOutFile {
