@@ -1,0 +1,137 @@
+// sonquil-cli end to end: probe, convert chains checked by sox, peaks, and error exits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun Cli(const TempDir& dir, const std::string& args) {
+    const std::string outFile = (dir / "stdout.txt").string(), errFile = (dir / "stderr.txt").string();
+    CliRun r;
+    r.status = RunCommand("cd " + dir.Str() + " && " + SONQUIL_CLI + " " + args + " >" + outFile + " 2>" + errFile);
+    auto slurp = [](const std::string& p) {
+        std::ifstream in(p);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    r.out = slurp(outFile);
+    r.err = slurp(errFile);
+    return r;
+}
+
+std::vector<char> Bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
+    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    TempDir dir;
+    ASSERT_EQ(0, RunCommand("sox -n -r 48000 -c 1 -b 24 " + (dir / "a.aiff").string() + " synth 0.5 sine 300"));
+    CliRun r = Cli(dir, "probe a.aiff");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "format 1 AIFF\nrate 48000\nbits 24\nchannels 1\nframes 24000\ntype int\n");
+
+    std::ofstream(dir / "junk.bin") << "nothing audio here";
+    r = Cli(dir, "probe junk.bin");
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err, "sonquil-cli: Format is not supported.\n");
+    r = Cli(dir, "probe missing.wav");
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err, "sonquil-cli: Can't open file.\n");
+}
+
+TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
+    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    TempDir dir;
+    // More than two 32768-frame blocks and not a whole number of KX64 blocks.
+    ASSERT_EQ(0, RunCommand("sox -D -r 44100 -n -c 2 -b 16 " + (dir / "in.wav").string() +
+                            " synth 70001s sine 440 sine 1230 vol 0.7"));
+    // Float KX64 keeps the reader's floats exactly; a float WAV of them reads back as the
+    // original 16-bit samples.
+    CliRun r = Cli(dir, "convert in.wav mid.kx64 --format kx64 --float");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Cli(dir, "probe mid.kx64");
+    EXPECT_NE(r.out.find("format 3 KX64"), std::string::npos);
+    EXPECT_NE(r.out.find("frames 70001"), std::string::npos);
+    r = Cli(dir, "convert mid.kx64 out.wav --format wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(0, RunCommand("sox -D " + (dir / "in.wav").string() + " -t raw -e signed -b 16 " +
+                            (dir / "a.raw").string()));
+    ASSERT_EQ(0, RunCommand("sox -D " + (dir / "out.wav").string() + " -t raw -e signed -b 16 " +
+                            (dir / "b.raw").string()));
+    EXPECT_EQ(Bytes(dir / "a.raw"), Bytes(dir / "b.raw"));
+
+    // Raw big-endian input described by options, to every output format.
+    ASSERT_EQ(0, RunCommand("sox -D " + (dir / "in.wav").string() + " -t raw -e signed -b 16 -B " +
+                            (dir / "be.raw").string()));
+    for (const std::string fmt : {"wav", "snd", "raw", "kx64"}) {
+        SCOPED_TRACE(fmt);
+        r = Cli(dir, "convert be.raw o." + fmt + " --format " + fmt +
+                         " --rate 44100 --channels 2 --bits 16 --order be");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    r = Cli(dir, "probe o.snd");
+    EXPECT_NE(r.out.find("frames 70001"), std::string::npos);
+    // 16-bit to 16-bit through floats: x / 32768 × 32767, truncated.
+    ASSERT_EQ(0, RunCommand("sox -D " + (dir / "o.wav").string() + " -t raw -e signed -b 16 " +
+                            (dir / "c.raw").string()));
+    std::vector<char> a = Bytes(dir / "a.raw"), c = Bytes(dir / "c.raw");
+    ASSERT_EQ(a.size(), c.size());
+    for (size_t i = 0; i + 1 < a.size(); i += 2) {
+        int16_t x = static_cast<int16_t>((static_cast<uint8_t>(a[i + 1]) << 8) | static_cast<uint8_t>(a[i]));
+        int16_t y = static_cast<int16_t>((static_cast<uint8_t>(c[i + 1]) << 8) | static_cast<uint8_t>(c[i]));
+        ASSERT_EQ(y, static_cast<int16_t>(static_cast<double>(x / 32768.0f) * 32767.0)) << i;
+    }
+    EXPECT_EQ(Bytes(dir / "o.raw").size(), a.size());
+}
+
+TEST(Cli, PeaksAndErrors) {
+    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    TempDir dir;
+    ASSERT_EQ(0, RunCommand("sox -n -r 44100 -c 2 -b 16 " + (dir / "p.wav").string() + " synth 1000s sine 300"));
+    CliRun r = Cli(dir, "peaks p.wav _p.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // One 4096-frame block read (zero-filled beyond 1000 frames): 16 entries of 256 frames.
+    EXPECT_EQ(r.out, "entries 16\nframes per entry 256\n");
+    EXPECT_EQ(std::filesystem::file_size(dir / "_p.wav"), 1060u + 16 * 4);
+
+    struct Case {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"", 2},
+        {"frobnicate x", 2},
+        {"convert p.wav", 1},
+        {"convert p.wav o.xyz --format xyz", 1},
+        {"convert p.wav o.wav --format wav --bits 12", 1},
+        {"convert p.wav o.aiff --format aiff --float", 1},
+        {"convert p.wav o.wav --format wav --bogus", 1},
+        {"convert p.wav /nonexistent/o.wav --format wav", 1},
+        {"convert x.raw o.wav --format wav", 1},
+        {"peaks p.wav /nonexistent/_p", 1},
+    };
+    std::ofstream(dir / "x.raw") << "abcd";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        r = Cli(dir, c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_FALSE(r.err.empty());
+        if (c.status == 1) EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
+}
