@@ -75,6 +75,13 @@ void CDSPSnapList::CopyFrom(const CDSPSnapList& other) {
     m_favourite = other.m_favourite;
 }
 
+void CDSPSnapList::AppendCopiesFrom(const CDSPSnapList& other) {
+    // Copy first: other may be this very list.
+    std::vector<CDSPSnap*> copies;
+    for (int i = 1; i < other.Count(); ++i) copies.push_back(new CDSPSnap(*other.At(i)));
+    for (CDSPSnap* s : copies) Append(s);
+}
+
 std::vector<CDSPSnapList::Row> CDSPSnapList::Show() const {
     std::vector<Row> rows;
     int i = 0;

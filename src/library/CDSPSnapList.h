@@ -57,6 +57,9 @@ public:
     void Reset();
     // Replaces every snap with a copy of other's, with its current and favourite indexes.
     void CopyFrom(const CDSPSnapList& other);
+    // Appends a copy of each of other's snaps after its first ("Flat"); the last one appended
+    // becomes current. Used when a region is duplicated or cloned.
+    void AppendCopiesFrom(const CDSPSnapList& other);
     // One row per snap: caption = name, image by current/favourite.
     std::vector<Row> Show() const;
 

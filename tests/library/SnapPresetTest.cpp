@@ -101,6 +101,15 @@ TEST(SnapListTest, CopiesAreDeep) {
     delete clip;
     EXPECT_EQ(src.CopyOf(5), nullptr);
 
+    CDSPSnapList dup;
+    dup.Append(new CDSPSnap("Own"));
+    dup.AppendCopiesFrom(src);
+    ASSERT_EQ(dup.Count(), 3);
+    EXPECT_EQ(dup.At(2)->GetName(), "With chain");
+    EXPECT_EQ(dup.GetCurrent(), 2);
+    dup.AppendCopiesFrom(dup);
+    EXPECT_EQ(dup.Count(), 5);
+
     dst.Reset();
     EXPECT_EQ(dst.Count(), 1);
     EXPECT_EQ(dst.GetFavourite(), -1);
