@@ -7,12 +7,33 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QScreen>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <ostream>
 #include <unistd.h>
 
+#include <QMenuBar>
+#include <QTimer>
+
 #include "app/FolderIcons.h"
+#include "app/PanelBox.h"
 #include "app/QtUiPort.h"
+#include "audiofile/PeakFile.h"
+#include "dsp/CCompressor.h"
+#include "dsp/CDSPEngine.h"
+#include "dsp/CDSPStack.h"
+#include "dsp/CDitherEngine.h"
+#include "dsp/CParaEQ4B.h"
+#include "dsp/CStereoImager.h"
+#include "dsp/CTubeAmp.h"
+#include "library/CDatabase.h"
+#include "library/CPrefs.h"
+#include "library/CPresetList.h"
+#include "library/CRegionList.h"
+#include "library/CSampleList.h"
+#include "library/CVSTFolders.h"
+#include "library/Startup.h"
+#include "views/DSPPanelView.h"
 
 namespace {
 const char* kAppTitle = "Sonquil";
@@ -75,7 +96,15 @@ void TForm1::Startup() {
     setWindowTitle(kAppTitle);
 
     // 4. Panels of the window.
+    BuildMenus();
     BuildLayout();
+
+    // 5. DSP engine.
+    Trace("Starting DSP engine");
+    if (!StartDSPEngine()) {
+        Terminate(StartupResult::DSPEngineMissing);
+        return;
+    }
 
     // 6. Screen size.
     Trace("Checking screen size");
@@ -96,6 +125,10 @@ void TForm1::Startup() {
 
     // 9. The library.
     Trace("Opening DB");
+    if (!OpenLibrary()) {
+        Terminate(StartupResult::LibraryFailed);
+        return;
+    }
 
     // 15. Region tree with its fixed nodes.
     BuildRegionTree();
@@ -104,8 +137,17 @@ void TForm1::Startup() {
     Trace("Preparing RL folders");
     PrepareRegionFolders();
 
+    // 17. Preset tree.
+    BuildPresetTree();
+
     // 18. Preferences.
     Trace("Reading prefs");
+
+    // 20. The main timer.
+    m_timer1 = new QTimer(this);
+    m_timer1->setInterval(50);
+    connect(m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    m_timer1->start();
 
     // 24. Colours: the window a light grey-blue, the trees and lists a pale blue.
     ApplyColourScheme();
@@ -118,6 +160,26 @@ void TForm1::Startup() {
     m_startupComplete = true;
     setFocus(Qt::OtherFocusReason);
 }
+
+bool TForm1::StartDSPEngine() {
+    CDSPEngine& engine = DSPEngine();
+    std::string message;
+    if (!engine.Load(message) || !engine.AllocWorkBuffers()) {
+        engine.Unload();
+        m_ui->Notice("DSPEngine module not found", kAppTitle);
+        return false;
+    }
+    m_dspLoaded = true;
+    if (engine.SSESupport()) {
+        engine.UseSSE(1);
+        m_useSSE->setChecked(true);
+    } else {
+        m_useSSE->setEnabled(false);
+    }
+    return true;
+}
+
+void TForm1::UseSSEClick(bool checked) { DSPEngine().UseSSE(checked ? 1 : 0); }
 
 bool TForm1::CheckScreenSize() {
     QSize size;
@@ -141,12 +203,85 @@ bool TForm1::CheckScreenSize() {
 }
 
 void TForm1::CreateMainObjects() {
-    // Objects are created here in their fixed order as their parts arrive:
-    // dither engine, sample list, region list, work list, VTape, region browser, two scroll bars,
-    // preset list, transport, wave viewer, audio display, play list, equaliser, compressor,
-    // stereo imager, valve amplifier, storage-format tables, VST chain.
+    // Later parts add the work list, the two tapes and scroll bars, the transport, the wave
+    // viewer, the audio display, the play list, the storage-format tables and the VST chain at
+    // their places in this order.
+    CDSPEngine& engine = DSPEngine();
+    m_dither = std::make_unique<CDitherEngine>(engine);
+    m_sampleList = std::make_unique<CSampleList>();
+    m_regionList = std::make_unique<CRegionList>();
+    m_presetList = std::make_unique<CPresetList>();
+    m_presetList->CreateFactory();
+    m_eq = std::make_unique<CParaEQ4B>();
+    m_compressor = std::make_unique<CCompressor>(engine);
+    m_imager = std::make_unique<CStereoImager>(engine);
+    m_valveAmp = std::make_unique<CTubeAmp>(engine, *m_dither);
+    m_stack = std::make_unique<CDSPStack>(engine, *m_dither, *m_valveAmp);
+    m_stack->SetEqualiser(m_eq.get());
+    m_stack->SetStereoImager(m_imager.get());
+    m_stack->SetCompressor(m_compressor.get());
+    m_prefs = std::make_unique<CPrefs>();
+    CVDisk::Table().Clear(); // filled by the database or the first start
+    m_vstFolders = std::make_unique<CVSTFolders>();
+
+    m_dspPanelView = std::make_unique<DSPPanelView>();
+    m_dspPanelView->SetProcessors(m_eq.get(), m_imager.get(), m_compressor.get());
+    m_controlAmpView = std::make_unique<ControlAmpView>();
+    m_controlAmpView->SetValveAmp(m_valveAmp.get());
+
     m_storageMode = 0;
     m_lossyBitRate = 400;
+}
+
+bool TForm1::OpenLibrary() {
+    m_database = std::make_unique<CDatabase>(m_dbBaseFolder);
+    // Regions stored without statistics take them from their sample's peak file.
+    m_database->SetPeakSource([](const CSample& sample, std::vector<uint16_t>& pairs) {
+        std::string name;
+        if (!sample.PeakFileName(name)) return false;
+        return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
+    });
+    DbLibrary lib;
+    lib.prefs = m_prefs.get();
+    lib.vdisk = &CVDisk::Table();
+    lib.samples = m_sampleList.get();
+    lib.regions = m_regionList.get();
+    lib.presets = m_presetList.get();
+    lib.vstFolders = m_vstFolders.get();
+    return OpenLibraryAtStartup(*m_database, *m_ui, lib);
+}
+
+void TForm1::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    QAction* quit = file->addAction("Quit");
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    QMenu* setup = menuBar()->addMenu("Setup");
+    m_useSSE = setup->addAction("Use SSE DSP Instructions");
+    m_useSSE->setCheckable(true);
+    connect(m_useSSE, &QAction::toggled, this, &TForm1::UseSSEClick);
+}
+
+void TForm1::BuildPresetTree() {
+    m_presetTree->clear();
+    struct Node {
+        const char* caption;
+        int id;
+    };
+    const Node tops[] = {{"Stacks", 1}, {"EQ", 4}, {"Compressor", 7}, {"Stereo Imager", 10}};
+    for (const Node& n : tops) {
+        QTreeWidgetItem* top = MakeNode(n.caption, n.id, 2, 3);
+        top->addChild(MakeNode("Factory", n.id + 1, 2, 3));
+        top->addChild(MakeNode("User", n.id + 2, 2, 3));
+        m_presetTree->addTopLevelItem(top);
+    }
+    m_presetTree->expandAll();
+}
+
+void TForm1::Timer1Timer() {
+    // The processors' share of the tick; the transport's part joins with the engine.
+    if (m_stack) m_stack->PanelTick(CDSPStack::Stopped, false);
+    if (m_controlAmpBox) m_controlAmpBox->update();
+    if (m_dspPanelBox && m_dspPanelBox->isVisible()) m_dspPanelBox->update();
 }
 
 void TForm1::BuildLayout() {
@@ -166,11 +301,39 @@ void TForm1::BuildLayout() {
     m_regionTree = new QTreeWidget(m_leftPanel);
     m_regionTree->setObjectName("RegionTree");
     m_regionTree->setHeaderHidden(true);
-    leftLayout->addWidget(m_regionTree);
+    leftLayout->addWidget(m_regionTree, 2);
+    m_presetTree = new QTreeWidget(m_leftPanel);
+    m_presetTree->setObjectName("PresetTree");
+    m_presetTree->setHeaderHidden(true);
+    leftLayout->addWidget(m_presetTree, 1);
 
     auto* work = new QFrame(central);
     work->setObjectName("WorkPanel");
     work->setFrameShape(QFrame::StyledPanel);
+    auto* workLayout = new QVBoxLayout(work);
+    workLayout->setContentsMargins(0, 0, 0, 0);
+    workLayout->addStretch(1);
+    PanelBox::Handlers dsp;
+    dsp.compose = [this](int w, int h) {
+        if (m_dspPanelView) m_dspPanelView->Paint(w, h, m_controlAmpBox ? m_controlAmpBox->width() : w);
+    };
+    dsp.image = [this]() -> const QImage& {
+        static const QImage none;
+        return m_dspPanelView ? m_dspPanelView->Image() : none;
+    };
+    dsp.leftDown = [this](bool alt, bool ctrl, int x, int y) {
+        return m_dspPanelView && m_dspPanelView->LeftButtonDown({alt, ctrl}, x, y);
+    };
+    dsp.move = [this](int x, int y, bool ctrl) {
+        if (m_dspPanelView) m_dspPanelView->MouseMove(x, y, ctrl);
+    };
+    dsp.up = [this] {
+        if (m_dspPanelView) m_dspPanelView->MouseUp();
+    };
+    m_dspPanelBox = new PanelBox(dsp, work);
+    m_dspPanelBox->setObjectName("DSPPanel");
+    m_dspPanelBox->setFixedHeight(210);
+    workLayout->addWidget(m_dspPanelBox);
 
     m_rightPanel = new QFrame(central);
     m_rightPanel->setObjectName("RightPanel");
@@ -184,6 +347,29 @@ void TForm1::BuildLayout() {
     m_abovePanel->setObjectName("AboveTapePanel");
     m_abovePanel->setFixedHeight(kAbovePanelHeight);
     m_abovePanel->setFrameShape(QFrame::StyledPanel);
+    auto* aboveLayout = new QHBoxLayout(m_abovePanel);
+    aboveLayout->setContentsMargins(0, 0, 0, 0);
+    PanelBox::Handlers amp;
+    amp.compose = [this](int w, int h) {
+        if (m_controlAmpView) m_controlAmpView->Paint(w, h);
+    };
+    amp.image = [this]() -> const QImage& {
+        static const QImage none;
+        return m_controlAmpView ? m_controlAmpView->Image() : none;
+    };
+    amp.leftDown = [this](bool alt, bool ctrl, int x, int y) {
+        return m_controlAmpView && m_controlAmpView->LeftButtonDown({alt, ctrl}, x, y);
+    };
+    amp.move = [this](int x, int y, bool ctrl) {
+        if (m_controlAmpView) m_controlAmpView->MouseMove(x, y, ctrl);
+    };
+    amp.up = [this] {
+        if (m_controlAmpView) m_controlAmpView->MouseUp();
+    };
+    m_controlAmpBox = new PanelBox(amp, m_abovePanel);
+    m_controlAmpBox->setObjectName("ControlAmp");
+    m_controlAmpBox->setFixedHeight(70);
+    aboveLayout->addWidget(m_controlAmpBox);
     m_tapePanel = new QFrame(central);
     m_tapePanel->setObjectName("TapePanel");
     m_tapePanel->setFixedHeight(120);
@@ -219,13 +405,54 @@ void TForm1::BuildRegionTree() {
 }
 
 void TForm1::PrepareRegionFolders() {
-    // The first node, "User", is selected at start.
+    // Folders are added in passes so that a parent always has its node before its children.
+    std::vector<CRegion*> waiting;
+    m_regionList->ForEach([&](CRegion* r) {
+        if (r->IsFolder()) waiting.push_back(r);
+    });
+    auto findNode = [this](int id) -> QTreeWidgetItem* {
+        for (QTreeWidgetItemIterator it(m_regionTree); *it; ++it)
+            if ((*it)->data(0, Qt::UserRole).toInt() == id) return *it;
+        return nullptr;
+    };
+    auto nodeFor = [](CRegion* f) {
+        int icon = f->GetFolderIcon();
+        return MakeNode(QString::fromStdString(f->GetName()), f->GetId(), icon, icon + 1);
+    };
+    while (!waiting.empty()) {
+        std::vector<CRegion*> next;
+        for (CRegion* f : waiting) {
+            if (f->GetParentId() == 0) {
+                m_regionTree->addTopLevelItem(nodeFor(f));
+            } else if (QTreeWidgetItem* parent = findNode(f->GetParentId())) {
+                parent->addChild(nodeFor(f));
+            } else {
+                next.push_back(f);
+            }
+        }
+        if (next.size() == waiting.size()) {
+            // Folders whose parent is gone (a damaged library) would otherwise be waited for
+            // forever; they are shown at the top so their regions stay reachable.
+            for (CRegion* f : next) m_regionTree->addTopLevelItem(nodeFor(f));
+            break;
+        }
+        waiting.swap(next);
+    }
+    // The first node, "User", is selected and shown.
     if (QTreeWidgetItem* first = m_regionTree->topLevelItem(0)) m_regionTree->setCurrentItem(first);
+    m_regionList->SetSelectedFolder(FolderId::User);
 }
 
 void TForm1::SetMode(int mode) {
     setUpdatesEnabled(false);
     m_mode = mode;
+    // The DSP panel belongs to edit mode; the valve amplifier's panel is always shown.
+    const bool edit = mode == 1;
+    if (m_eq) m_eq->SetShown(edit);
+    if (m_imager) m_imager->SetShown(edit);
+    if (m_compressor) m_compressor->SetShown(edit);
+    if (m_valveAmp) m_valveAmp->SetShown(true);
+    if (m_dspPanelBox) m_dspPanelBox->setVisible(edit);
     setUpdatesEnabled(true);
 }
 
@@ -258,9 +485,34 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 void TForm1::Form1OnDestroy() {
     if (m_destroyed) return;
     m_destroyed = true;
-    // Shutdown order: stop the transport and wait, end the two threads, destroy the swapper,
-    // VST chain and wave viewer; only after a complete start-up save the library; then the
-    // dither engine, the encoder modules and the DSP engine go.
-    if (m_startupComplete) {
+    if (m_timer1) m_timer1->stop();
+    // 1-3. The transport, the two threads, the swapper, the VST chain and the wave viewer
+    // join this sequence with their parts.
+    // 4. Only a complete start-up saves: a run that ended early never overwrites a library it
+    // did not load.
+    if (m_startupComplete && m_database) {
+        DbLibrary lib;
+        lib.prefs = m_prefs.get();
+        lib.vdisk = &CVDisk::Table();
+        lib.samples = m_sampleList.get();
+        lib.regions = m_regionList.get();
+        lib.presets = m_presetList.get();
+        lib.vstFolders = m_vstFolders.get();
+        SaveLibraryAtShutdown(*m_database, *m_ui, lib, m_startupComplete);
+    }
+    // 5. The dither engine, with the processors that use it.
+    m_stack.reset();
+    m_dspPanelView.reset();
+    m_controlAmpView.reset();
+    m_valveAmp.reset();
+    m_imager.reset();
+    m_compressor.reset();
+    m_eq.reset();
+    m_dither.reset();
+    // 7. The DSP engine's work buffers.
+    if (m_dspLoaded) {
+        DSPEngine().FreeWorkBuffers();
+        DSPEngine().Unload();
+        m_dspLoaded = false;
     }
 }

@@ -19,6 +19,23 @@
 class QtUiPort;
 class UiPort;
 class QFrame;
+class QAction;
+class QTimer;
+class PanelBox;
+class CDitherEngine;
+class CSampleList;
+class CRegionList;
+class CPresetList;
+class CParaEQ4B;
+class CCompressor;
+class CStereoImager;
+class CTubeAmp;
+class CDSPStack;
+class CPrefs;
+class CVSTFolders;
+class CDatabase;
+class DSPPanelView;
+class ControlAmpView;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -33,7 +50,7 @@ struct StartupEnvironment {
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    enum class StartupResult { Running, AnotherInstance, ScreenTooSmall, LibraryFailed };
+    enum class StartupResult { Running, AnotherInstance, DSPEngineMissing, ScreenTooSmall, LibraryFailed };
 
     explicit TForm1(StartupEnvironment env = {}, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -50,6 +67,20 @@ public:
     const std::filesystem::path& ExeFolder() const { return m_exeFolder; }
     const std::filesystem::path& DatabaseBaseFolder() const { return m_dbBaseFolder; }
 
+    // The long-lived objects (null before start-up created them).
+    CSampleList* SampleList() const { return m_sampleList.get(); }
+    CRegionList* RegionList() const { return m_regionList.get(); }
+    CPresetList* PresetList() const { return m_presetList.get(); }
+    CPrefs* Prefs() const { return m_prefs.get(); }
+    CDSPStack* Stack() const { return m_stack.get(); }
+    CTubeAmp* ValveAmp() const { return m_valveAmp.get(); }
+    QTreeWidget* PresetTree() const { return m_presetTree; }
+    QAction* UseSSEAction() const { return m_useSSE; }
+    PanelBox* ControlAmpBox() const { return m_controlAmpBox; }
+
+    // One tick of the main timer (50 ms).
+    void Timer1Timer();
+
     static std::filesystem::path ExecutableFolder();
     static constexpr int kMinWidth = 1024;
     static constexpr int kMinHeight = 690;
@@ -62,7 +93,12 @@ protected:
 private:
     // Start-up steps; each returns false when the program must end.
     void Startup();
+    bool StartDSPEngine();
     bool CheckScreenSize();
+    bool OpenLibrary();
+    void BuildMenus();
+    void BuildPresetTree();
+    void UseSSEClick(bool checked);
     void CreateMainObjects();
     void BuildLayout();
     void BuildRegionTree();
@@ -94,6 +130,23 @@ private:
     std::string m_copyImportFolder;
     std::string m_linkImportFolder;
     bool m_destroyed = false;
+    bool m_dspLoaded = false;
+
+    // Long-lived objects, in the order start-up creates them.
+    std::unique_ptr<CDitherEngine> m_dither;
+    std::unique_ptr<CSampleList> m_sampleList;
+    std::unique_ptr<CRegionList> m_regionList;
+    std::unique_ptr<CPresetList> m_presetList;
+    std::unique_ptr<CParaEQ4B> m_eq;
+    std::unique_ptr<CCompressor> m_compressor;
+    std::unique_ptr<CStereoImager> m_imager;
+    std::unique_ptr<CTubeAmp> m_valveAmp;
+    std::unique_ptr<CDSPStack> m_stack;
+    std::unique_ptr<CPrefs> m_prefs;
+    std::unique_ptr<CVSTFolders> m_vstFolders;
+    std::unique_ptr<CDatabase> m_database;
+    std::unique_ptr<DSPPanelView> m_dspPanelView;
+    std::unique_ptr<ControlAmpView> m_controlAmpView;
 
     // Window parts.
     QFrame* m_leftPanel = nullptr;
@@ -101,4 +154,9 @@ private:
     QFrame* m_tapePanel = nullptr;
     QFrame* m_abovePanel = nullptr;
     QTreeWidget* m_regionTree = nullptr;
+    QTreeWidget* m_presetTree = nullptr;
+    PanelBox* m_dspPanelBox = nullptr;
+    PanelBox* m_controlAmpBox = nullptr;
+    QAction* m_useSSE = nullptr;
+    QTimer* m_timer1 = nullptr;
 };

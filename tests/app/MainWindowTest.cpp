@@ -3,13 +3,19 @@
 #include <QTest>
 #include <sstream>
 
+#include <QFileInfo>
+
 #include "app/TForm1.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
 #include "support/ScriptedUiPort.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    // A first start answers the VDisk question with a folder inside dir.
     StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui, QSize screen = QSize(1280, 1024)) {
+        ui.folderAnswers.push_back(dir.path().toStdString());
         StartupEnvironment env;
         env.exeFolder = dir.path().toStdString();
         env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
@@ -29,6 +35,11 @@ private slots:
         QCOMPARE(form.geometry(), QRect(0, 0, 1280, 1024));
         QVERIFY(form.minimumWidth() >= 1024 && form.minimumHeight() >= 690);
 
+        QCOMPARE(ui.messages.size(), size_t(1)); // the VDisk information box of the first start
+        QCOMPARE(QString::fromStdString(ui.messages[0].caption), QString("Sonquil"));
+        QVERIFY(QFileInfo(dir.path() + "/VDisk/System/Serial").exists());
+        QVERIFY(form.UseSSEAction()->isChecked() || !form.UseSSEAction()->isEnabled());
+
         QTreeWidget* tree = form.RegionTree();
         QCOMPARE(tree->topLevelItemCount(), 2);
         QTreeWidgetItem* user = tree->topLevelItem(0);
@@ -47,13 +58,59 @@ private slots:
             QCOMPARE(system->child(i)->data(0, Qt::UserRole + 1).toInt(), icons[i]);
         }
         QCOMPARE(tree->currentItem(), user);
-        QVERIFY(ui.messages.empty());
+
+        QTreeWidget* presets = form.PresetTree();
+        QCOMPARE(presets->topLevelItemCount(), 4);
+        QCOMPARE(presets->topLevelItem(3)->text(0), QString("Stereo Imager"));
+        QCOMPARE(presets->topLevelItem(3)->child(1)->text(0), QString("User"));
+        QCOMPARE(presets->topLevelItem(3)->child(1)->data(0, Qt::UserRole).toInt(), 12);
+        QVERIFY(presets->topLevelItem(0)->isExpanded());
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QImage shot = form.grab().toImage();
         QVERIFY(!shot.isNull());
         form.close();
+    }
+
+    void firstStartCancelledWritesNoDatabase() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        StartupEnvironment env = Env(dir, ui);
+        ui.folderAnswers.clear(); // the user cancels the folder chooser
+        {
+            TForm1 form(env);
+            QVERIFY(!form.StartupComplete());
+            QVERIFY(form.Result() == TForm1::StartupResult::LibraryFailed);
+        }
+        QVERIFY(QFileInfo(dir.path() + "/AudioDB").isDir());
+        QVERIFY(!QFileInfo(dir.path() + "/AudioDB/audiodb.adb").exists());
+    }
+
+    void libraryIsSavedAtCloseAndLoadedAtNextStart() {
+        QTemporaryDir dir;
+        {
+            ScriptedUiPort ui;
+            TForm1 form(Env(dir, ui));
+            QVERIFY(form.StartupComplete());
+            form.RegionList()->Insert(new CRegion("Mixes", 0, 1, nullptr, RegionFolder, -1, FolderId::User));
+            form.close();
+        }
+        QVERIFY(QFileInfo(dir.path() + "/AudioDB/audiodb.adb").exists());
+        ScriptedUiPort ui;
+        ui.folderAnswers.clear();
+        StartupEnvironment env;
+        env.exeFolder = dir.path().toStdString();
+        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
+        env.screenSize = QSize(1280, 1024);
+        env.ui = &ui;
+        TForm1 again(env);
+        QVERIFY(again.StartupComplete());
+        QVERIFY(ui.messages.empty()); // no VDisk question the second time
+        QTreeWidgetItem* user = again.RegionTree()->topLevelItem(0);
+        QCOMPARE(user->childCount(), 1);
+        QCOMPARE(user->child(0)->text(0), QString("Mixes"));
+        QVERIFY(user->child(0)->data(0, Qt::UserRole).toInt() > 1000);
     }
 
     void tooSmallScreenEndsWithTheMessage() {
