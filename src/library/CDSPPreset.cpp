@@ -19,10 +19,10 @@ const Entries& FlatEntries(int kind) {
     static const Entries imager = {{0, 1}, {1, 1}, {2, 1}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {9, 0}, {8, 900}};
     static const Entries none;
     switch (kind) {
-    case ProcessorKind::Valve: return valve;
-    case ProcessorKind::EQ: return eq;
-    case ProcessorKind::Compressor: return comp;
-    case ProcessorKind::Imager: return imager;
+    case ParamKind::Valve: return valve;
+    case ParamKind::EQ: return eq;
+    case ParamKind::Compressor: return comp;
+    case ParamKind::Imager: return imager;
     default: return none;
     }
 }
@@ -45,8 +45,8 @@ bool CDSPPreset::AppendFlat(CParamBlock& block, int kind) {
 
 void CDSPPreset::FillFlatStack(CParamBlock& block) {
     block.Clear();
-    AppendFlat(block, ProcessorKind::Valve);
-    AppendFlat(block, ProcessorKind::EQ);
-    AppendFlat(block, ProcessorKind::Compressor);
-    AppendFlat(block, ProcessorKind::Imager);
+    AppendFlat(block, ParamKind::Valve);
+    AppendFlat(block, ParamKind::EQ);
+    AppendFlat(block, ParamKind::Compressor);
+    AppendFlat(block, ParamKind::Imager);
 }

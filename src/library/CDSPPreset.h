@@ -20,7 +20,7 @@ inline int Category(int n) { return n >= 1 && n <= 12 ? (n - 1) / 3 : -1; }
 } // namespace PresetNode
 
 // Processor kinds of the parameter block.
-namespace ProcessorKind {
+namespace ParamKind {
 constexpr int Valve = 0, EQ = 1, Compressor = 2, Imager = 3;
 }
 

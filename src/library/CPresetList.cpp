@@ -18,7 +18,7 @@ struct FactoryPreset {
 // list with the changed values put in place.
 const std::vector<FactoryPreset>& FactoryTable() {
     using K = int;
-    const K eq = ProcessorKind::EQ, comp = ProcessorKind::Compressor, img = ProcessorKind::Imager;
+    const K eq = ParamKind::EQ, comp = ParamKind::Compressor, img = ParamKind::Imager;
     static const std::vector<FactoryPreset> table = {
         {"Flat", 1, 2, -1, {}},
         {"Flat", 101, 5, eq, {}},
