@@ -36,7 +36,8 @@ bool RebuildPeaks(AudioFile& file, const PeakTarget& target, UiPort* ui, bool sh
     while (done < target.frames) {
         const int32_t got = file.ReadFloat(block.data(), kRebuildBlock);
         if (got == 0) break;
-        BuildPeaks(block.data(), kRebuildBlock, buffers, perEntry, perLevel);
+        // Only the frames really read: the zero-filled tail of the last block is not audio.
+        BuildPeaks(block.data(), got, buffers, perEntry, perLevel);
         done += got;
         ++blocks;
         if (progress) {
