@@ -33,7 +33,9 @@ void CMeterBar::SetValue(float reading) {
     if (!(reading == reading)) reading = 0.0f;
     if (reading > m_value) {
         m_value = reading;
-    } else if (m_value - reading > kMaxFall) {
+    } else if (m_value - reading > kMaxFall + 1.0e-6f) {
+        // The allowance absorbs the float error of repeated steps of 0.2, which would otherwise
+        // leave a sliver after five updates.
         m_value -= kMaxFall;
     } else {
         m_value = reading;
