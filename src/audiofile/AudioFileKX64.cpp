@@ -119,18 +119,31 @@ int32_t ScaleFor(int bits) {
 
 AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n, uint8_t* out) {
     ChannelCode code;
-    // Means of |residual| for the five predictors, summed in single precision in sample order.
+    // Means of |residual| for the five predictors, each summed in single precision in sample
+    // order. The first samples, taken verbatim, are summed only by the predictors that
+    // include them.
     float sum[5] = {0, 0, 0, 0, 0};
     float qsum = 0.0f;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < std::min(n, 3); ++i) {
         sum[0] += static_cast<float>(Abs(x[i]));
-        if (i >= 1) sum[1] += static_cast<float>(Abs(Residual(1, x, i, 0)));
+        if (i >= 1) sum[1] += static_cast<float>(Abs(Sub(x[i], x[i - 1])));
         if (i >= 2) {
             sum[2] += static_cast<float>(Abs(Residual(2, x, i, 0)));
             const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
             if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
         }
-        if (i >= 3) sum[3] += static_cast<float>(Abs(Residual(3, x, i, 0)));
+    }
+    for (int i = 3; i < n; ++i) {
+        const int32_t d1 = Sub(x[i], x[i - 1]);
+        const int32_t d2 = Sub(x[i - 1], x[i - 2]);
+        const int32_t d3 = Sub(x[i - 2], x[i - 3]);
+        const int32_t e2 = Sub(d1, d2);
+        sum[0] += static_cast<float>(Abs(x[i]));
+        sum[1] += static_cast<float>(Abs(d1));
+        sum[2] += static_cast<float>(Abs(e2));
+        sum[3] += static_cast<float>(Abs(Sub(e2, Sub(d2, d3))));
+        const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
+        if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
     }
     float cf = qsum / static_cast<float>(n);
     cf = std::clamp(cf, -1.0f, 1.0f);
@@ -150,11 +163,17 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
     // k: the first bit length at which two thirds of the residuals are covered. Negative
     // residuals count as length 0.
     int32_t r[kMaxBlockFrames];
-    int hist[33] = {};
-    for (int i = 0; i < n; ++i) {
-        r[i] = Residual(best, x, i, c);
-        ++hist[r[i] > 0 ? BitLength(static_cast<uint32_t>(r[i])) : 0];
+    const int head = std::min(n, best == 4 ? 2 : best);
+    for (int i = 0; i < head; ++i) r[i] = x[i];
+    switch (best) {
+    case 0: std::copy(x, x + n, r); break;
+    case 1: for (int i = head; i < n; ++i) r[i] = Residual(1, x, i, 0); break;
+    case 2: for (int i = head; i < n; ++i) r[i] = Residual(2, x, i, 0); break;
+    case 3: for (int i = head; i < n; ++i) r[i] = Residual(3, x, i, 0); break;
+    default: for (int i = head; i < n; ++i) r[i] = Residual(4, x, i, c); break;
     }
+    int hist[33] = {};
+    for (int i = 0; i < n; ++i) ++hist[r[i] > 0 ? BitLength(static_cast<uint32_t>(r[i])) : 0];
     const int threshold = (2 * n) / 3;
     int k = 0, total = 0;
     for (k = 0; k < 32; ++k) {
@@ -163,20 +182,29 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
     }
     k = std::min(k, 31);
 
+    // Each residual: L zero bits, a one bit and the L − 1 bits of q below its leading one —
+    // together q itself in 2L bits (a lone one bit when q is 0) — then k low bits of |v| and
+    // the sign.
     BitWriter bw(out);
     const uint32_t lowMask = k == 0 ? 0u : (0xFFFFFFFFu >> (32 - k));
     for (int i = 0; i < n; ++i) {
         const uint32_t m = Abs(r[i]);
         const uint32_t q = m >> k;
         const int L = BitLength(q);
-        if (L + 1 <= 32) {
-            bw.Put(1, L + 1);
+        const uint32_t tail = ((m & lowMask) << 1) | (r[i] < 0 ? 1u : 0u);
+        const int leadBits = L == 0 ? 1 : 2 * L;
+        const uint32_t lead = L == 0 ? 1u : q;
+        if (leadBits + k + 1 <= 32) {
+            bw.Put((lead << (k + 1)) | tail, leadBits + k + 1);
         } else {
-            bw.Put(0, L);
-            bw.Put(1, 1);
+            if (leadBits <= 32) {
+                bw.Put(lead, leadBits);
+            } else {
+                bw.Put(0, L);
+                bw.Put(q, L);
+            }
+            bw.Put(tail, k + 1);
         }
-        if (L > 1) bw.Put(q & (0xFFFFFFFFu >> (33 - L)), L - 1);
-        bw.Put(((m & lowMask) << 1) | (r[i] < 0 ? 1u : 0u), k + 1);
     }
     code.predictor = best;
     code.k = k;
@@ -190,6 +218,7 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
     BitReader br(payload, payloadBytes);
     int i = 0;
     bool ok = true;
+    // Residuals first, straight into x.
     for (; i < n; ++i) {
         br.Refill();
         const uint64_t cache = br.Cache();
@@ -202,28 +231,42 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
             ok = false;
             break;
         }
-        br.Skip(L + 1);
+        uint32_t q = 0;
+        if (L == 0) {
+            br.Skip(1);
+        } else {
+            // L zeros, then q itself in L bits (its leading one first).
+            br.Skip(L);
+            br.Refill();
+            q = br.Take(L);
+        }
         br.Refill();
-        uint64_t m = L >= 1 ? 1 : 0;
-        if (L > 1) m = (m << (L - 1)) | br.Take(L - 1);
-        br.Refill();
-        m = (m << k) | br.Take(k);
-        const bool negative = br.Take(1) != 0;
+        const uint32_t tail = br.Take(k + 1);
         if (br.Overrun()) {
             ok = false;
             break;
         }
-        const uint32_t mu = static_cast<uint32_t>(m);
-        const int32_t v = static_cast<int32_t>(negative ? 0u - mu : mu);
-        switch (predictor) {
-        case 0: x[i] = v; break;
-        case 1: x[i] = i < 1 ? v : Add(v, x[i - 1]); break;
-        case 2: x[i] = i < 2 ? v : Sub(Add(v, Mul(x[i - 1], 2)), x[i - 2]); break;
-        case 3: x[i] = i < 3 ? v : Add(Sub(Add(v, Mul(x[i - 1], 3)), Mul(x[i - 2], 3)), x[i - 3]); break;
-        default: x[i] = i < 2 ? v : Add(Add(v, x[i - 1]), AdaptiveTerm(c, x[i - 1], x[i - 2])); break;
-        }
+        const uint32_t m = (q << k) | (tail >> 1);
+        x[i] = static_cast<int32_t>((tail & 1) ? 0u - m : m);
     }
     if (!ok) std::fill(x + i, x + n, 0);
+    // Then the inverse predictor over what was decoded; the first values are verbatim.
+    const int got = i;
+    switch (predictor) {
+    case 0: break;
+    case 1:
+        for (int j = 1; j < got; ++j) x[j] = Add(x[j], x[j - 1]);
+        break;
+    case 2:
+        for (int j = 2; j < got; ++j) x[j] = Sub(Add(x[j], Mul(x[j - 1], 2)), x[j - 2]);
+        break;
+    case 3:
+        for (int j = 3; j < got; ++j) x[j] = Add(Sub(Add(x[j], Mul(x[j - 1], 3)), Mul(x[j - 2], 3)), x[j - 3]);
+        break;
+    default:
+        for (int j = 2; j < got; ++j) x[j] = Add(Add(x[j], x[j - 1]), AdaptiveTerm(c, x[j - 1], x[j - 2]));
+        break;
+    }
     return ok;
 }
 
