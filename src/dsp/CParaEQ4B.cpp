@@ -104,29 +104,121 @@ CParaEQ4B::Design CParaEQ4B::MakeDesign(int fs) const {
     return d;
 }
 
-void CParaEQ4B::RunChannel(float* channel, float* scratch, int n, const Design& d, BiquadHistory* hist) {
-    // Stage 1 always runs from the channel into the scratch array; every later stage that runs
-    // goes back and forth between the two.
-    float* src = channel;
-    float* dst = scratch;
-    for (int s = 0; s < StageCount; ++s) {
-        if (!d.runs[s]) continue;
-        RunBiquad(d.stage[s], hist[s], src, dst, n);
-        float* t = src;
-        src = dst;
-        dst = t;
+namespace {
+
+// One stage of the general form. The coefficients stay doubles in memory and are widened at
+// each use: the value is the same, and a double operand loads far faster than an extended one.
+struct WideStage {
+    double b0, b1, b2, a1, a2;
+    BiquadHistory* h[2];
+};
+using Ext = long double;
+
+// All running stages for both channels. Each stage computes exactly the general form's
+// expression on the same values as a stage-by-stage run would, so the result is bit-identical.
+// The stages are skewed: at step t stage s works on sample t − s, taking what stage s − 1
+// produced at the step before. Within one step the fourteen stage updates are then independent
+// of each other, so the processor overlaps them instead of waiting for each stage's result to
+// feed the next.
+template <int S>
+class Cascade {
+public:
+    Cascade(const WideStage* st, const float* inL, const float* inR, float* outL, float* outR, int n)
+        : m_st(st), m_n(n) {
+        m_in[0] = inL;
+        m_in[1] = inR;
+        m_out[0] = outL;
+        m_out[1] = outR;
+        for (int s = 0; s < S; ++s)
+            for (int c = 0; c < 2; ++c) {
+                m_x1[c][s] = st[s].h[c]->x1;
+                m_x2[c][s] = st[s].h[c]->x2;
+                m_y1[c][s] = st[s].h[c]->y1;
+                m_y2[c][s] = st[s].h[c]->y2;
+            }
     }
-    if (src != channel)
-        for (int i = 0; i < n; ++i) channel[i] = src[i];
+
+    void Run() {
+        const int total = m_n + S - 1;
+        if (m_n < S) {
+            for (int t = 0; t < total; ++t) Step<true>(t);
+        } else {
+            int t = 0;
+            for (; t < S - 1; ++t) Step<true>(t);
+            for (; t < m_n; ++t) Step<false>(t);
+            for (; t < total; ++t) Step<true>(t);
+        }
+        for (int s = 0; s < S; ++s)
+            for (int c = 0; c < 2; ++c) {
+                m_st[s].h[c]->x1 = m_x1[c][s];
+                m_st[s].h[c]->x2 = m_x2[c][s];
+                m_st[s].h[c]->y1 = m_y1[c][s];
+                m_st[s].h[c]->y2 = m_y2[c][s];
+            }
+    }
+
+private:
+    // Last stage first, so each stage reads its input before the stage below overwrites it.
+    template <bool Checked>
+    void Step(int t) {
+        for (int s = S - 1; s >= 0; --s) {
+            const int i = t - s;
+            if (Checked && (i < 0 || i >= m_n)) continue;
+            for (int c = 0; c < 2; ++c) {
+                const float x = s == 0 ? m_in[c][i] : m_pipe[c][s];
+                const WideStage& k = m_st[s];
+                const float y = static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * m_x1[c][s] + Ext(k.b2) * m_x2[c][s] -
+                                                   Ext(k.a1) * m_y1[c][s] - Ext(k.a2) * m_y2[c][s]);
+                m_x2[c][s] = m_x1[c][s];
+                m_x1[c][s] = x;
+                m_y2[c][s] = m_y1[c][s];
+                m_y1[c][s] = y;
+                if (s == S - 1)
+                    m_out[c][i] = y;
+                else
+                    m_pipe[c][s + 1] = y;
+            }
+        }
+    }
+
+    const WideStage* m_st;
+    int m_n;
+    const float* m_in[2];
+    float* m_out[2];
+    float m_x1[2][S], m_x2[2][S], m_y1[2][S], m_y2[2][S];
+    float m_pipe[2][S] = {};
+};
+
+template <int S>
+void RunCascade(const WideStage* st, float* left, float* right, float* outLeft, float* outRight, int n) {
+    Cascade<S>(st, left, right, outLeft, outRight, n).Run();
 }
 
+} // namespace
+
 void CParaEQ4B::ProcessChunk(float* left, float* right, int n, const Design& d, float gain) {
-    float* ch[2] = {left, right};
-    for (int c = 0; c < 2; ++c) {
-        RunChannel(ch[c], m_scratch[c].data(), n, d, m_hist[c]);
-        float* p = ch[c];
-        for (int i = 0; i < n; ++i) p[i] = gain * p[i];
+    WideStage st[StageCount];
+    int count = 0;
+    for (int s = 0; s < StageCount; ++s) {
+        if (!d.runs[s]) continue;
+        const BiquadCoefs& c = d.stage[s];
+        st[count++] = {c.b0, c.b1, c.b2, c.a1, c.a2, {&m_hist[0][s], &m_hist[1][s]}};
     }
+    // Stage outputs go through the scratch arrays, the last into the channels.
+    float* outL = count ? m_scratch[0].data() : left;
+    float* outR = count ? m_scratch[1].data() : right;
+    switch (count) {
+    case 1: RunCascade<1>(st, left, right, outL, outR, n); break;
+    case 2: RunCascade<2>(st, left, right, outL, outR, n); break;
+    case 3: RunCascade<3>(st, left, right, outL, outR, n); break;
+    case 4: RunCascade<4>(st, left, right, outL, outR, n); break;
+    case 5: RunCascade<5>(st, left, right, outL, outR, n); break;
+    case 6: RunCascade<6>(st, left, right, outL, outR, n); break;
+    case 7: RunCascade<7>(st, left, right, outL, outR, n); break;
+    default: break;
+    }
+    for (int i = 0; i < n; ++i) left[i] = gain * outL[i];
+    for (int i = 0; i < n; ++i) right[i] = gain * outR[i];
 }
 
 void CParaEQ4B::Process(float* left, float* right, int n, int sampleRate) {

@@ -70,7 +70,6 @@ public:
 
 private:
     void ProcessChunk(float* left, float* right, int n, const Design& d, float gain);
-    void RunChannel(float* channel, float* scratch, int n, const Design& d, BiquadHistory* hist);
     void DrawGraph();
 
     BiquadHistory m_hist[2][StageCount];

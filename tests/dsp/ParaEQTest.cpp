@@ -222,8 +222,13 @@ TEST(ParaEQ, HistoriesCarryAcrossBlocksAndResetClearsThem) {
     auto l = Noise(3000, 5), r = Noise(3000, 6);
     auto l2 = l, r2 = r;
     one.Process(l.data(), r.data(), 3000, 44100);
-    two.Process(l2.data(), r2.data(), 1234, 44100);
-    two.Process(l2.data() + 1234, r2.data() + 1234, 3000 - 1234, 44100);
+    // Pieces shorter than the stage count as well as long ones.
+    int at = 0;
+    for (int len : {1, 2, 3, 6, 1234}) {
+        two.Process(l2.data() + at, r2.data() + at, len, 44100);
+        at += len;
+    }
+    two.Process(l2.data() + at, r2.data() + at, 3000 - at, 44100);
     EXPECT_EQ(l, l2);
     EXPECT_EQ(r, r2);
     EXPECT_NE(one.History(1, CParaEQ4B::LowCut).y1, 0.0f);
@@ -297,4 +302,34 @@ TEST(ParaEQ, TickDrawsTheGraphOnlyWhenShownAndDirty) {
     bool separatorAtSub = false;
     for (const Segment& s : canvas.lines) separatorAtSub = separatorAtSub || (s.x0 == 188 && s.y0 == 5);
     EXPECT_TRUE(separatorAtSub);
+}
+
+TEST(ParaEQ, ProcessEqualsTheGeneralFormRunStageByStage) {
+    CParaEQ4B eq;
+    eq.SetParam(CParaEQ4B::IdLowCut, 35.0f);
+    eq.SetParam(CParaEQ4B::IdHiCut, 17000.0f);
+    eq.SetParam(CParaEQ4B::IdSubResonGain, 4.0f);
+    eq.SetParam(CParaEQ4B::IdLowShelfGain, -5.0f);
+    eq.SetParam(CParaEQ4B::IdMid1Gain, 8.0f);
+    eq.SetParam(CParaEQ4B::IdMid2Gain, -7.0f);
+    eq.SetParam(CParaEQ4B::IdHiShelfGain, 3.0f);
+    eq.SetParam(CParaEQ4B::IdOutput, 1.5f);
+    for (int fs : {32000, 44100, 96000}) {
+        eq.Reset();
+        auto l = Noise(6000, 21), r = Noise(6000, 22);
+        std::vector<float> ref[2] = {l, r};
+        const auto d = eq.MakeDesign(fs);
+        const float gain = static_cast<float>(d.compensation * std::pow(10.0, 1.5 / 20.0));
+        for (auto& ch : ref) {
+            for (int s = 0; s < CParaEQ4B::StageCount; ++s) {
+                if (!d.runs[s]) continue;
+                BiquadHistory h;
+                RunBiquad(d.stage[s], h, ch.data(), ch.data(), 6000);
+            }
+            for (float& v : ch) v = gain * v;
+        }
+        eq.Process(l.data(), r.data(), 6000, fs);
+        EXPECT_EQ(l, ref[0]) << fs;
+        EXPECT_EQ(r, ref[1]) << fs;
+    }
 }
