@@ -22,6 +22,13 @@ inline int32_t Mul(int32_t a, int32_t k) { return static_cast<int32_t>(static_ca
 inline uint32_t Abs(int32_t v) { return v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v); }
 inline int BitLength(uint32_t v) { return v == 0 ? 0 : 32 - __builtin_clz(v); }
 
+// The integer quotient a / d truncated toward zero, as a float. Operands stay below 2^34, so
+// the correctly rounded double quotient never reaches the next integer and truncating it is
+// exact; a double division is several times cheaper than a 64-bit integer one.
+inline float Quotient(int64_t a, int64_t d) {
+    return static_cast<float>(std::trunc(static_cast<double>(a) / static_cast<double>(d)));
+}
+
 inline int32_t AdaptiveTerm(int32_t c, int32_t x1, int32_t x2) {
     return static_cast<int32_t>((static_cast<int64_t>(c) * Sub(x1, x2)) >> 4);
 }
@@ -73,8 +80,9 @@ public:
     BitReader(const uint8_t* p, uint32_t bytes) : m_p(p), m_end(p + bytes), m_limit(static_cast<int64_t>(bytes) * 8) {}
     void Refill() {
         if (m_bits <= 56 && m_p < m_end + 8) {
-            uint64_t w = 0;
-            for (int i = 0; i < 8; ++i) w = (w << 8) | m_p[i];
+            uint64_t w;
+            std::memcpy(&w, m_p, 8);
+            w = __builtin_bswap64(w);
             m_cache |= w >> m_bits;
             int take = (63 - m_bits) >> 3;
             m_p += take;
@@ -130,7 +138,7 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
         if (i >= 2) {
             sum[2] += static_cast<float>(Abs(Residual(2, x, i, 0)));
             const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
-            if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
+            if (d != 0) qsum += Quotient(static_cast<int64_t>(x[i]) - x[i - 1], d);
         }
     }
     for (int i = 3; i < n; ++i) {
@@ -143,7 +151,7 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
         sum[2] += static_cast<float>(Abs(e2));
         sum[3] += static_cast<float>(Abs(Sub(e2, Sub(d2, d3))));
         const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
-        if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
+        if (d != 0) qsum += Quotient(static_cast<int64_t>(x[i]) - x[i - 1], d);
     }
     float cf = qsum / static_cast<float>(n);
     cf = std::clamp(cf, -1.0f, 1.0f);
@@ -232,16 +240,26 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
             break;
         }
         uint32_t q = 0;
-        if (L == 0) {
-            br.Skip(1);
+        uint32_t tail;
+        if (2 * L + k + 1 <= 57) {
+            // The whole code is in the cache: L zeros, q in L bits (its leading one first),
+            // then the k low bits and the sign.
+            const int lead = L == 0 ? 1 : 2 * L;
+            const uint64_t code = cache >> (64 - lead - k - 1);
+            q = L == 0 ? 0u : static_cast<uint32_t>(code >> (k + 1));
+            tail = static_cast<uint32_t>(code & ((uint64_t{2} << k) - 1));
+            br.Skip(lead + k + 1);
         } else {
-            // L zeros, then q itself in L bits (its leading one first).
-            br.Skip(L);
+            if (L == 0) {
+                br.Skip(1);
+            } else {
+                br.Skip(L);
+                br.Refill();
+                q = br.Take(L);
+            }
             br.Refill();
-            q = br.Take(L);
+            tail = br.Take(k + 1);
         }
-        br.Refill();
-        const uint32_t tail = br.Take(k + 1);
         if (br.Overrun()) {
             ok = false;
             break;
