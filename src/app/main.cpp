@@ -41,21 +41,19 @@ int main(int argc, char** argv) {
     SonquilApplication app(argc, argv);
     QApplication::setApplicationName("");
 
-    TSplashForm splash;
-    TForm1 form;
-    if (!form.StartupComplete()) return 0;
-    form.CreateDialogs();
-    splash.hide();
-    splash.close();
-
     // SIGTERM and SIGINT (the session logging out, Ctrl+C) close the window as its close box
-    // would, so the library is saved.
+    // would, so the library is saved. During start-up they end the dialogs that wait for an
+    // answer, and the start-up then ends as it would on Cancel, saving nothing.
+    TForm1* running = nullptr;
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, [&form] {
+        QObject::connect(notifier, &QSocketNotifier::activated, [&running] {
             char c;
             [[maybe_unused]] ssize_t n = read(g_signalPipe[0], &c, 1);
-            form.close();
+            if (running)
+                running->close();
+            else
+                QCoreApplication::exit(0);
         });
         struct sigaction sa {};
         sa.sa_handler = OnSignal;
@@ -65,6 +63,13 @@ int main(int argc, char** argv) {
         sigaction(SIGINT, &sa, nullptr);
     }
 
+    TSplashForm splash;
+    TForm1 form;
+    if (!form.StartupComplete()) return 0;
+    form.CreateDialogs();
+    splash.hide();
+    splash.close();
+    running = &form;
     form.show();
     return app.exec();
 }

@@ -3,12 +3,34 @@
 #include <QTest>
 #include <sstream>
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <csignal>
 
 #include "app/TForm1.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 #include "support/ScriptedUiPort.h"
+
+// Whether nobody holds the one-instance lock at path.
+static bool LockFree(const std::string& path) {
+    SingleInstance probe(path);
+    return probe.Acquire();
+}
+
+// An offscreen platform whose screen is large enough for the program.
+static QProcessEnvironment BigOffscreenScreen(QTemporaryDir& dir) {
+    QString config = dir.path() + "/screen.json";
+    QFile f(config);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(R"({"screens":[{"name":"s","x":0,"y":0,"width":1280,"height":1024,"logicalDpi":96,)"
+                R"("logicalBaseDpi":96,"dpr":1}]})");
+    f.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+    return env;
+}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -111,6 +133,58 @@ private slots:
         QCOMPARE(user->childCount(), 1);
         QCOMPARE(user->child(0)->text(0), QString("Mixes"));
         QVERIFY(user->child(0)->data(0, Qt::UserRole).toInt() > 1000);
+    }
+
+    void sigtermClosesTheWindowAndSavesTheLibrary() {
+        // A library made by a first start in this process...
+        QTemporaryDir dir;
+        {
+            ScriptedUiPort ui;
+            TForm1 form(Env(dir, ui));
+            QVERIFY(form.StartupComplete());
+        }
+        QVERIFY(QFileInfo(dir.path() + "/AudioDB/audiodb.adb").exists());
+        QVERIFY(!QFileInfo(dir.path() + "/AudioDB/audiodb1.adb").exists());
+
+        // ...is opened by the real program placed in that folder, which the session then ends.
+        if (!LockFree(SingleInstance::DefaultLockPath())) QSKIP("a Sonquil session runs on this machine");
+        QString exe = dir.path() + "/sonquil";
+        QVERIFY(QFile::copy(SONQUIL_EXE, exe));
+        QProcess program;
+        program.setProcessEnvironment(BigOffscreenScreen(dir));
+        program.start(exe, {});
+        QVERIFY(program.waitForStarted(10000));
+        // Running once it holds the lock; then give it time to finish its start-up.
+        QDeadlineTimer deadline(20000);
+        while (LockFree(SingleInstance::DefaultLockPath()) && !deadline.hasExpired()) QTest::qWait(50);
+        QTest::qWait(2000);
+        QCOMPARE(program.state(), QProcess::Running);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        // The second save rotated the first one into the backups.
+        QVERIFY(QFileInfo(dir.path() + "/AudioDB/audiodb1.adb").exists());
+    }
+
+    void sigtermDuringFirstStartEndsWithoutWritingALibrary() {
+        QTemporaryDir dir;
+        if (!LockFree(SingleInstance::DefaultLockPath())) QSKIP("a Sonquil session runs on this machine");
+        QString exe = dir.path() + "/sonquil";
+        QVERIFY(QFile::copy(SONQUIL_EXE, exe));
+        QProcess program;
+        program.setProcessEnvironment(BigOffscreenScreen(dir));
+        program.start(exe, {});
+        QVERIFY(program.waitForStarted(10000));
+        QDeadlineTimer deadline(20000);
+        while (LockFree(SingleInstance::DefaultLockPath()) && !deadline.hasExpired()) QTest::qWait(50);
+        QTest::qWait(1500); // now waiting in the VDisk information box
+        QCOMPARE(program.state(), QProcess::Running);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QVERIFY(QFileInfo(dir.path() + "/AudioDB").isDir());
+        QVERIFY(!QFileInfo(dir.path() + "/AudioDB/audiodb.adb").exists());
     }
 
     void tooSmallScreenEndsWithTheMessage() {
