@@ -40,6 +40,25 @@ const char* kAppTitle = "Sonquil";
 const int kSidePanelWidth = 224;
 const int kAbovePanelHeight = 83;
 
+// The paint box handlers of a drawn panel view that is created later than its box.
+template <typename View>
+PanelBox::Handlers PanelHandlers(std::unique_ptr<View>& view, std::function<void(int, int)> compose) {
+    PanelBox::Handlers h;
+    h.compose = std::move(compose);
+    h.image = [&view]() -> const QImage& {
+        static const QImage none;
+        return view ? view->Image() : none;
+    };
+    h.leftDown = [&view](bool alt, bool ctrl, int x, int y) { return view && view->LeftButtonDown({alt, ctrl}, x, y); };
+    h.move = [&view](int x, int y, bool ctrl) {
+        if (view) view->MouseMove(x, y, ctrl);
+    };
+    h.up = [&view] {
+        if (view) view->MouseUp();
+    };
+    return h;
+}
+
 QTreeWidgetItem* MakeNode(const QString& caption, int id, int icon, int selectedIcon) {
     auto* item = new QTreeWidgetItem(QStringList{caption});
     item->setData(0, Qt::UserRole, id);
@@ -233,6 +252,17 @@ void TForm1::CreateMainObjects() {
     m_lossyBitRate = 400;
 }
 
+DbLibrary TForm1::Library() const {
+    DbLibrary lib;
+    lib.prefs = m_prefs.get();
+    lib.vdisk = &CVDisk::Table();
+    lib.samples = m_sampleList.get();
+    lib.regions = m_regionList.get();
+    lib.presets = m_presetList.get();
+    lib.vstFolders = m_vstFolders.get();
+    return lib;
+}
+
 bool TForm1::OpenLibrary() {
     m_database = std::make_unique<CDatabase>(m_dbBaseFolder);
     // Regions stored without statistics take them from their sample's peak file.
@@ -241,14 +271,7 @@ bool TForm1::OpenLibrary() {
         if (!sample.PeakFileName(name)) return false;
         return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
     });
-    DbLibrary lib;
-    lib.prefs = m_prefs.get();
-    lib.vdisk = &CVDisk::Table();
-    lib.samples = m_sampleList.get();
-    lib.regions = m_regionList.get();
-    lib.presets = m_presetList.get();
-    lib.vstFolders = m_vstFolders.get();
-    return OpenLibraryAtStartup(*m_database, *m_ui, lib);
+    return OpenLibraryAtStartup(*m_database, *m_ui, Library());
 }
 
 void TForm1::BuildMenus() {
@@ -313,23 +336,9 @@ void TForm1::BuildLayout() {
     auto* workLayout = new QVBoxLayout(work);
     workLayout->setContentsMargins(0, 0, 0, 0);
     workLayout->addStretch(1);
-    PanelBox::Handlers dsp;
-    dsp.compose = [this](int w, int h) {
+    PanelBox::Handlers dsp = PanelHandlers(m_dspPanelView, [this](int w, int h) {
         if (m_dspPanelView) m_dspPanelView->Paint(w, h, m_controlAmpBox ? m_controlAmpBox->width() : w);
-    };
-    dsp.image = [this]() -> const QImage& {
-        static const QImage none;
-        return m_dspPanelView ? m_dspPanelView->Image() : none;
-    };
-    dsp.leftDown = [this](bool alt, bool ctrl, int x, int y) {
-        return m_dspPanelView && m_dspPanelView->LeftButtonDown({alt, ctrl}, x, y);
-    };
-    dsp.move = [this](int x, int y, bool ctrl) {
-        if (m_dspPanelView) m_dspPanelView->MouseMove(x, y, ctrl);
-    };
-    dsp.up = [this] {
-        if (m_dspPanelView) m_dspPanelView->MouseUp();
-    };
+    });
     m_dspPanelBox = new PanelBox(dsp, work);
     m_dspPanelBox->setObjectName("DSPPanel");
     m_dspPanelBox->setFixedHeight(210);
@@ -349,23 +358,9 @@ void TForm1::BuildLayout() {
     m_abovePanel->setFrameShape(QFrame::StyledPanel);
     auto* aboveLayout = new QHBoxLayout(m_abovePanel);
     aboveLayout->setContentsMargins(0, 0, 0, 0);
-    PanelBox::Handlers amp;
-    amp.compose = [this](int w, int h) {
+    PanelBox::Handlers amp = PanelHandlers(m_controlAmpView, [this](int w, int h) {
         if (m_controlAmpView) m_controlAmpView->Paint(w, h);
-    };
-    amp.image = [this]() -> const QImage& {
-        static const QImage none;
-        return m_controlAmpView ? m_controlAmpView->Image() : none;
-    };
-    amp.leftDown = [this](bool alt, bool ctrl, int x, int y) {
-        return m_controlAmpView && m_controlAmpView->LeftButtonDown({alt, ctrl}, x, y);
-    };
-    amp.move = [this](int x, int y, bool ctrl) {
-        if (m_controlAmpView) m_controlAmpView->MouseMove(x, y, ctrl);
-    };
-    amp.up = [this] {
-        if (m_controlAmpView) m_controlAmpView->MouseUp();
-    };
+    });
     m_controlAmpBox = new PanelBox(amp, m_abovePanel);
     m_controlAmpBox->setObjectName("ControlAmp");
     m_controlAmpBox->setFixedHeight(70);
@@ -491,14 +486,7 @@ void TForm1::Form1OnDestroy() {
     // 4. Only a complete start-up saves: a run that ended early never overwrites a library it
     // did not load.
     if (m_startupComplete && m_database) {
-        DbLibrary lib;
-        lib.prefs = m_prefs.get();
-        lib.vdisk = &CVDisk::Table();
-        lib.samples = m_sampleList.get();
-        lib.regions = m_regionList.get();
-        lib.presets = m_presetList.get();
-        lib.vstFolders = m_vstFolders.get();
-        SaveLibraryAtShutdown(*m_database, *m_ui, lib, m_startupComplete);
+        SaveLibraryAtShutdown(*m_database, *m_ui, Library(), m_startupComplete);
     }
     // 5. The dither engine, with the processors that use it.
     m_stack.reset();

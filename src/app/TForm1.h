@@ -96,6 +96,8 @@ private:
     bool StartDSPEngine();
     bool CheckScreenSize();
     bool OpenLibrary();
+    // The objects the database file keeps.
+    struct DbLibrary Library() const;
     void BuildMenus();
     void BuildPresetTree();
     void UseSSEClick(bool checked);

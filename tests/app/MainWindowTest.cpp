@@ -90,8 +90,11 @@ private slots:
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(200);
         QImage shot = form.grab().toImage();
         QVERIFY(!shot.isNull());
+        // A look at the window for people: SONQUIL_SCREENSHOT=/path/to.png
+        if (qEnvironmentVariableIsSet("SONQUIL_SCREENSHOT")) shot.save(qEnvironmentVariable("SONQUIL_SCREENSHOT"));
         form.close();
     }
 
