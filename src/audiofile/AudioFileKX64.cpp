@@ -127,36 +127,87 @@ int32_t ScaleFor(int bits) {
 
 AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n, uint8_t* out) {
     ChannelCode code;
-    // Means of |residual| for the five predictors, each summed in single precision in sample
-    // order. The first samples, taken verbatim, are summed only by the predictors that
-    // include them.
-    float sum[5] = {0, 0, 0, 0, 0};
-    float qsum = 0.0f;
+    // Residuals of the fixed predictors and their magnitudes as floats, in plain loops that
+    // the compiler can vectorise; only the sums below must run in sample order.
+    alignas(32) int32_t r1[kMaxBlockFrames], r2[kMaxBlockFrames], r3[kMaxBlockFrames];
+    alignas(32) float a0[kMaxBlockFrames], a1[kMaxBlockFrames], a2[kMaxBlockFrames], a3[kMaxBlockFrames];
+    alignas(32) float qf[kMaxBlockFrames];
     for (int i = 0; i < std::min(n, 3); ++i) {
-        sum[0] += static_cast<float>(Abs(x[i]));
-        if (i >= 1) sum[1] += static_cast<float>(Abs(Sub(x[i], x[i - 1])));
-        if (i >= 2) {
-            sum[2] += static_cast<float>(Abs(Residual(2, x, i, 0)));
-            const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
-            if (d != 0) qsum += Quotient(static_cast<int64_t>(x[i]) - x[i - 1], d);
-        }
+        r1[i] = Residual(1, x, i, 0);
+        r2[i] = Residual(2, x, i, 0);
+        r3[i] = Residual(3, x, i, 0);
     }
     for (int i = 3; i < n; ++i) {
         const int32_t d1 = Sub(x[i], x[i - 1]);
         const int32_t d2 = Sub(x[i - 1], x[i - 2]);
         const int32_t d3 = Sub(x[i - 2], x[i - 3]);
-        const int32_t e2 = Sub(d1, d2);
-        sum[0] += static_cast<float>(Abs(x[i]));
-        sum[1] += static_cast<float>(Abs(d1));
-        sum[2] += static_cast<float>(Abs(e2));
-        sum[3] += static_cast<float>(Abs(Sub(e2, Sub(d2, d3))));
-        const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
-        if (d != 0) qsum += Quotient(static_cast<int64_t>(x[i]) - x[i - 1], d);
+        r1[i] = d1;
+        r2[i] = Sub(d1, d2);
+        r3[i] = Sub(Sub(d1, d2), Sub(d2, d3));
+    }
+    // |v| as a float: the conversion rounds symmetrically, so this equals float(|v|) even for
+    // the lowest int32.
+    for (int i = 0; i < n; ++i) {
+        a0[i] = std::fabs(static_cast<float>(x[i]));
+        a1[i] = std::fabs(static_cast<float>(r1[i]));
+        a2[i] = std::fabs(static_cast<float>(r2[i]));
+        a3[i] = std::fabs(static_cast<float>(r3[i]));
+    }
+    // Adaptive quotients; where the previous step is flat the quotient is left out, which adding
+    // +0.0 to the sum does exactly.
+    for (int i = 0; i < std::min(n, 2); ++i) qf[i] = 0.0f;
+    uint32_t wide = 0;
+    for (int i = 0; i < n; ++i) wide |= static_cast<uint32_t>(x[i]) + 0x40000000u;
+    if ((wide & 0x80000000u) == 0) {
+        // Every sample within ±2^30: differences and quotients fit an int32, so the quotient is
+        // truncated by the int32 conversion, which vectorises.
+        for (int i = 2; i < n; ++i) {
+            const double d = static_cast<double>(x[i - 1]) - static_cast<double>(x[i - 2]);
+            const double e = static_cast<double>(x[i]) - static_cast<double>(x[i - 1]);
+            const int32_t q = static_cast<int32_t>(e / (d != 0.0 ? d : 1.0));
+            qf[i] = d != 0.0 ? static_cast<float>(q) : 0.0f;
+        }
+    } else {
+        for (int i = 2; i < n; ++i) {
+            const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
+            const int64_t e = static_cast<int64_t>(x[i]) - x[i - 1];
+            qf[i] = d != 0 ? Quotient(e, d) : 0.0f;
+        }
+    }
+    // Means of |residual| for the five predictors, each summed in single precision in sample
+    // order; the first samples, taken verbatim, are summed only by predictor 0.
+    float sum[5] = {0, 0, 0, 0, 0};
+    float qsum = 0.0f;
+    for (int i = 0; i < std::min(n, 3); ++i) {
+        sum[0] += a0[i];
+        if (i >= 1) sum[1] += a1[i];
+        if (i >= 2) {
+            sum[2] += a2[i];
+            qsum += qf[i];
+        }
+    }
+    {
+        float s0 = sum[0], s1 = sum[1], s2 = sum[2], s3 = sum[3], sq = qsum;
+        for (int i = 3; i < n; ++i) {
+            s0 += a0[i];
+            s1 += a1[i];
+            s2 += a2[i];
+            s3 += a3[i];
+            sq += qf[i];
+        }
+        sum[0] = s0;
+        sum[1] = s1;
+        sum[2] = s2;
+        sum[3] = s3;
+        qsum = sq;
     }
     float cf = qsum / static_cast<float>(n);
     cf = std::clamp(cf, -1.0f, 1.0f);
     const int32_t c = static_cast<int32_t>(cf * 16.0f);
-    for (int i = 2; i < n; ++i) sum[4] += static_cast<float>(Abs(Residual(4, x, i, c)));
+    alignas(32) int32_t r4[kMaxBlockFrames];
+    for (int i = 0; i < std::min(n, 2); ++i) r4[i] = x[i];
+    for (int i = 2; i < n; ++i) r4[i] = Residual(4, x, i, c);
+    for (int i = 2; i < n; ++i) sum[4] += std::fabs(static_cast<float>(r4[i]));
 
     int best = 0;
     int64_t bestMean = static_cast<int64_t>(sum[0] / static_cast<float>(n));
@@ -170,18 +221,15 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
 
     // k: the first bit length at which two thirds of the residuals are covered. Negative
     // residuals count as length 0.
-    int32_t r[kMaxBlockFrames];
-    const int head = std::min(n, best == 4 ? 2 : best);
-    for (int i = 0; i < head; ++i) r[i] = x[i];
-    switch (best) {
-    case 0: std::copy(x, x + n, r); break;
-    case 1: for (int i = head; i < n; ++i) r[i] = Residual(1, x, i, 0); break;
-    case 2: for (int i = head; i < n; ++i) r[i] = Residual(2, x, i, 0); break;
-    case 3: for (int i = head; i < n; ++i) r[i] = Residual(3, x, i, 0); break;
-    default: for (int i = head; i < n; ++i) r[i] = Residual(4, x, i, c); break;
-    }
-    int hist[33] = {};
-    for (int i = 0; i < n; ++i) ++hist[r[i] > 0 ? BitLength(static_cast<uint32_t>(r[i])) : 0];
+    const int32_t* r = best == 0 ? x : best == 1 ? r1 : best == 2 ? r2 : best == 3 ? r3 : r4;
+    // Four partial histograms, so that runs of equal lengths do not wait on one counter.
+    int part[4][33] = {};
+    int i4 = 0;
+    for (; i4 + 4 <= n; i4 += 4)
+        for (int j = 0; j < 4; ++j) ++part[j][r[i4 + j] > 0 ? BitLength(static_cast<uint32_t>(r[i4 + j])) : 0];
+    for (; i4 < n; ++i4) ++part[0][r[i4] > 0 ? BitLength(static_cast<uint32_t>(r[i4])) : 0];
+    int hist[33];
+    for (int b = 0; b < 33; ++b) hist[b] = part[0][b] + part[1][b] + part[2][b] + part[3][b];
     const int threshold = (2 * n) / 3;
     int k = 0, total = 0;
     for (k = 0; k < 32; ++k) {
