@@ -149,6 +149,12 @@ void TForm1::Startup() {
         return;
     }
 
+    // 10. The splash shows while the rest starts.
+    if (m_env.splash) {
+        m_env.splash->show();
+        m_env.splash->repaint();
+    }
+
     // 15. Region tree with its fixed nodes.
     BuildRegionTree();
 
@@ -167,6 +173,8 @@ void TForm1::Startup() {
     m_timer1->setInterval(50);
     connect(m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     m_timer1->start();
+    // The splash stays a second longer, without holding up the window.
+    if (QWidget* splash = m_env.splash) QTimer::singleShot(1000, splash, [splash] { splash->hide(); });
 
     // 24. Colours: the window a light grey-blue, the trees and lists a pale blue.
     ApplyColourScheme();

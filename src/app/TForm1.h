@@ -45,6 +45,7 @@ struct StartupEnvironment {
     std::optional<QSize> screenSize;  // none: the primary screen
     UiPort* ui = nullptr;             // none: the window's own dialogs
     std::ostream* trace = nullptr;    // start-up trace; none is opened by default
+    QWidget* splash = nullptr;        // the splash window, shown while the library loads
 };
 
 class TForm1 : public QMainWindow {

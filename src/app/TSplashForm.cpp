@@ -9,6 +9,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("SplashForm");
     setFixedSize(400, 140);
+    setAttribute(Qt::WA_QuitOnClose, false); // closing the main window alone ends the program
     if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());
 }
 

@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
     }
 
     TSplashForm splash;
-    TForm1 form;
+    StartupEnvironment env;
+    env.splash = &splash;
+    TForm1 form(env);
     if (!form.StartupComplete()) return 0;
     form.CreateDialogs();
-    splash.hide();
-    splash.close();
     running = &form;
     form.show();
     return app.exec();
