@@ -1,0 +1,294 @@
+// The lossless storage format's bytes are a stored format: files written by any build must be
+// byte-for-byte what earlier builds wrote, and decode to the same samples. These cases pin the
+// encoded file and the decoded samples of deterministic material by their FNV-1a hashes, across
+// every depth, both channel counts, partial last blocks, more than one group, and the coder's
+// wide-value and long-code paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AudioTestUtil.h"
+#include "audiofile/AudioFileKX64.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr int kBlock = AudioFileKX64::kBlockFrames;
+
+struct Fnv {
+    uint64_t h = 0xcbf29ce484222325ull;
+    void Add(const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        for (size_t i = 0; i < n; ++i) {
+            h ^= b[i];
+            h *= 0x100000001b3ull;
+        }
+    }
+};
+
+struct Lcg {
+    uint32_t s;
+    uint32_t Next() { return s = s * 1664525u + 1013904223u; }
+};
+
+// Integer-only material, so the floats fed to the writer are the same on every machine.
+// kind 0: two triangle waves, a slow swell and a little noise (music-like);
+// kind 1: full-scale noise; kind 2: silence with spikes, a ramp and steps.
+std::vector<int32_t> Material(int kind, int64_t frames, int bits, uint32_t seed) {
+    const int64_t full = bits == 32 ? 2147483647LL : (1LL << (bits - 1)) - 1;
+    std::vector<int32_t> v(static_cast<size_t>(frames * 2));
+    Lcg g{seed};
+    for (int64_t i = 0; i < frames; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            int64_t x = 0;
+            if (kind == 0) {
+                const int64_t p1 = 97 + 13 * c, p2 = 1531;
+                const int64_t t1 = i % p1, t2 = i % p2;
+                const int64_t tri1 = (t1 < p1 / 2 ? t1 : p1 - t1) * 2 * full / p1 - full / 2;
+                const int64_t tri2 = (t2 < p2 / 2 ? t2 : p2 - t2) * 2 * full / p2 - full / 2;
+                const int64_t swell = (i % 40000) < 20000 ? (i % 40000) : 40000 - (i % 40000);
+                const int64_t noise = static_cast<int64_t>(g.Next() >> 16) - 32768;
+                x = (tri1 * swell / 20000) / 2 + tri2 / 3 + noise * full / (32768LL * 64);
+            } else if (kind == 1) {
+                x = static_cast<int64_t>(static_cast<int32_t>(g.Next())) * full / 2147483648LL;
+            } else {
+                const int64_t phase = (i / 700) % 4;
+                if (phase == 0) x = (g.Next() % 97 == 0) ? full / 3 : 0;
+                else if (phase == 1) x = (i % 700) * (full / 800) - full / 2;
+                else if (phase == 2) x = ((i / 50) % 2) ? full : -full - 1;
+                else x = c == 0 ? 0 : -1;
+            }
+            v[static_cast<size_t>(2 * i + c)] = static_cast<int32_t>(std::clamp<int64_t>(x, -full - 1, full));
+        }
+    }
+    return v;
+}
+
+// Floats the writer truncates back to these integers (or, for float files, their values).
+std::vector<float> Floats(const std::vector<int32_t>& ints, int bits, bool isFloat) {
+    std::vector<float> f(ints.size());
+    const double scale = bits == 8 ? 127.0 : bits == 16 ? 32767.0 : bits == 24 ? 8388607.0 : 2147483648.0;
+    for (size_t i = 0; i < ints.size(); ++i) {
+        const double x = ints[i];
+        if (isFloat || bits == 32) f[i] = static_cast<float>(x / 2147483648.0);
+        else f[i] = static_cast<float>((x + (x < 0 ? -0.5 : 0.5)) / scale);
+    }
+    return f;
+}
+
+// The channel coder written the plain way, one residual and one bit at a time, to hold the fast
+// coder to the format rather than only to its own past output.
+struct RefCode {
+    int predictor = 0, k = 0;
+    int32_t coefficient = 0;
+    std::vector<uint8_t> bytes;
+};
+
+RefCode ReferenceEncode(const int32_t* x, int n) {
+    auto wrap = [](int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); };
+    std::vector<int32_t> r[5];
+    for (auto& v : r) v.assign(static_cast<size_t>(n), 0);
+    float qsum = 0.0f;
+    for (int i = 2; i < n; ++i) {
+        const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
+        if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
+    }
+    const float cf = std::clamp(qsum / static_cast<float>(n), -1.0f, 1.0f);
+    const int32_t c = static_cast<int32_t>(cf * 16.0f);
+    for (int i = 0; i < n; ++i) {
+        r[0][i] = x[i];
+        r[1][i] = i < 1 ? x[i] : wrap(int64_t{x[i]} - x[i - 1]);
+        r[2][i] = i < 2 ? x[i] : wrap(int64_t{x[i]} - 2 * int64_t{x[i - 1]} + x[i - 2]);
+        r[3][i] = i < 3 ? x[i] : wrap(int64_t{x[i]} - 3 * int64_t{x[i - 1]} + 3 * int64_t{x[i - 2]} - x[i - 3]);
+        r[4][i] = i < 2 ? x[i]
+                        : wrap(int64_t{x[i]} - x[i - 1] -
+                               static_cast<int32_t>((int64_t{c} * wrap(int64_t{x[i - 1]} - x[i - 2])) >> 4));
+    }
+    RefCode out;
+    int64_t best = 0;
+    for (int p = 0; p < 5; ++p) {
+        float sum = 0.0f;
+        const int from = p == 0 ? 0 : p == 3 ? 3 : p == 1 ? 1 : 2;
+        for (int i = from; i < n; ++i) sum += std::fabs(static_cast<float>(static_cast<int64_t>(r[p][i])));
+        const int64_t mean = static_cast<int64_t>(sum / static_cast<float>(n));
+        if (p == 0 || mean < best) {
+            best = mean;
+            out.predictor = p;
+        }
+    }
+    const std::vector<int32_t>& v = r[out.predictor];
+    int hist[33] = {};
+    for (int i = 0; i < n; ++i) {
+        int len = 0;
+        for (int32_t m = v[i]; m > 0; m >>= 1) ++len;
+        ++hist[len];
+    }
+    int total = 0;
+    for (out.k = 0; out.k < 32; ++out.k) {
+        total += hist[out.k];
+        if (total > (2 * n) / 3) break;
+    }
+    out.k = std::min(out.k, 31);
+    out.coefficient = c;
+    int used = 0;
+    auto bit = [&](int b) {
+        if (used % 8 == 0) out.bytes.push_back(0);
+        if (b) out.bytes.back() |= static_cast<uint8_t>(0x80 >> (used % 8));
+        ++used;
+    };
+    for (int i = 0; i < n; ++i) {
+        const uint32_t m = v[i] < 0 ? 0u - static_cast<uint32_t>(v[i]) : static_cast<uint32_t>(v[i]);
+        const uint32_t q = m >> out.k;
+        int L = 0;
+        for (uint32_t t = q; t != 0; t >>= 1) ++L;
+        for (int j = 0; j < L; ++j) bit(0);
+        bit(1);
+        for (int j = L - 2; j >= 0; --j) bit((q >> j) & 1);
+        for (int j = out.k - 1; j >= 0; --j) bit((m >> j) & 1);
+        bit(v[i] < 0);
+    }
+    return out;
+}
+
+struct Hashes {
+    uint64_t file = 0;
+    uint64_t ints = 0;
+    uint64_t floats = 0;
+};
+
+Hashes EncodeAndDecode(const TempDir& dir, const std::vector<float>& f, int channels, int bits, bool isFloat) {
+    Hashes h;
+    {
+        AudioFileKX64 w(dir.Str(), "g.kx64");
+        EXPECT_TRUE(w.OpenWrite(static_cast<uint32_t>(channels), 44100, bits, isFloat ? 1 : 0));
+        const int32_t frames = static_cast<int32_t>(f.size() / 2);
+        std::vector<float> chunk;
+        // Uneven chunks, so block boundaries fall inside writes.
+        for (int32_t at = 0; at < frames;) {
+            const int32_t n = std::min(frames - at, 1000 + (at % 3) * 517);
+            chunk.assign(f.begin() + 2 * at, f.begin() + 2 * (at + n));
+            w.WriteFloat(chunk.data(), n);
+            at += n;
+        }
+        EXPECT_TRUE(w.FinishWrite());
+        w.Close();
+    }
+    const std::vector<uint8_t> bytes = LoadBytes(dir / "g.kx64");
+    Fnv fh;
+    fh.Add(bytes.data(), bytes.size());
+    h.file = fh.h;
+    AudioFileKX64 r(dir.Str(), "g.kx64");
+    EXPECT_TRUE(r.OpenRead()) << r.ErrorText();
+    const std::vector<int32_t> ints = ReadAllInt(r, 777);
+    Fnv ih;
+    ih.Add(ints.data(), ints.size() * 4);
+    h.ints = ih.h;
+    EXPECT_TRUE(r.SeekFrame(0));
+    const std::vector<float> back = ReadAllFloat(r, 4096);
+    Fnv flh;
+    flh.Add(back.data(), back.size() * 4);
+    h.floats = flh.h;
+    EXPECT_EQ(static_cast<int64_t>(ints.size()), r.frames * 2);
+    return h;
+}
+
+struct Case {
+    int kind;
+    int channels;
+    int bits;
+    bool isFloat;
+    int64_t frames;
+    Hashes want;
+};
+
+} // namespace
+
+TEST(Kx64Golden, FilesAndSamplesStayTheSame) {
+    const Case cases[] = {
+        {0, 2, 16, false, 1, {0xd765462a116be213ull, 0x6515a85a047b8c56ull, 0xbaf7f980e3a34954ull}},
+        {0, 2, 16, false, 1023, {0xcd46a6b1519cc27aull, 0x241218181cadc57ull, 0x954b3668141d31c6ull}},
+        {0, 2, 16, false, 1024, {0x665fcf7f2af8570ull, 0xd0de85206efd1349ull, 0xddd5a8a572e0aa16ull}},
+        {0, 2, 16, false, 5 * kBlock + 300, {0x18dbe065ec0f873bull, 0x2e1236e1ad851d27ull, 0x5c926a8ba05ea8a9ull}},
+        {0, 1, 16, false, 3 * kBlock + 1, {0x51f3d1a183cf62e0ull, 0x702ba468df626f51ull, 0x536cee4071b0bf99ull}},
+        {0, 2, 8, false, 4 * kBlock + 7, {0x116106be27d8660aull, 0x7aae9f2edef61272ull, 0x273489ba922b62afull}},
+        {0, 1, 8, false, 2 * kBlock, {0x4ae9c9c8dc326a5aull, 0x11de6d6c81f0d305ull, 0xd923b156665b0b15ull}},
+        {0, 2, 24, false, 4 * kBlock + 999, {0x8fbeb5c74bae90cfull, 0x509e0b80cc5e5b00ull, 0x26aac198034d6be0ull}},
+        {0, 1, 24, false, 3 * kBlock - 5, {0x5272517c9dff12dbull, 0x5c2abb193cf7115dull, 0xa414b61345394601ull}},
+        {0, 2, 32, false, 3 * kBlock + 11, {0xb205dc3d8ee40d7full, 0x80edec480e91987bull, 0x726c18e8c1df2180ull}},
+        {0, 1, 32, false, 2 * kBlock + 1, {0xc0b5d8bfb07efee9ull, 0x559b8f80f3eba4d9ull, 0x3d8eaef7ab472411ull}},
+        {0, 2, 32, true, 3 * kBlock + 2, {0x93969f96c4e769cfull, 0x3686a0d74c20a8a7ull, 0x3686a0d74c20a8a7ull}},
+        {0, 1, 32, true, 2 * kBlock + 3, {0x3a57bb42561747d1ull, 0x45016a92d3aa5691ull, 0x45016a92d3aa5691ull}},
+        {1, 2, 16, false, 3 * kBlock + 100, {0xd5ec4364e262d163ull, 0x271527d2768bd409ull, 0x36515ad0e3411900ull}},
+        {1, 2, 24, false, 2 * kBlock + 100, {0x3b2889f68e6e4b81ull, 0x4160e36ece41e00eull, 0x5c60ad1e66ed2716ull}},
+        {1, 2, 32, false, 2 * kBlock + 100, {0xa6e95f8f493a4426ull, 0x891d77f0d5ba2b0eull, 0x3b8303213afd3f9eull}},
+        {1, 1, 8, false, 2 * kBlock + 100, {0x60095a89ef062d6eull, 0x39d334e67e6599d5ull, 0xfb0688fd7a94ef01ull}},
+        {1, 2, 32, true, 2 * kBlock + 100, {0xc1612ad04d231a34ull, 0xc80423b1b5d0a918ull, 0xc80423b1b5d0a918ull}},
+        {2, 2, 16, false, 6 * kBlock + 1, {0xe67f569b723e55bbull, 0xdec0e629fc8cf225ull, 0xb6c84c705d887499ull}},
+        {2, 1, 24, false, 5 * kBlock, {0xfaff792960c0ac3eull, 0x33c40a311ca76885ull, 0xfee0a6b10d5200d5ull}},
+        {2, 2, 32, false, 6 * kBlock + 2, {0xc6dd65b924de47d9ull, 0xe3dfb56bf7c25f8full, 0x5315947af01619f0ull}},
+        {2, 2, 8, false, 4 * kBlock + 3, {0xc6e0271d26210301ull, 0x5bd35ab0b3175135ull, 0x8b4e3c5df9092f4dull}},
+        // More than one group of blocks.
+        {0, 2, 16, false, 600LL * kBlock + 77, {0x71bdce7e609850a6ull, 0x87bd2d34b637085aull, 0x349c4593d3544d60ull}},
+    };
+    TempDir dir;
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(index++));
+        const std::vector<int32_t> ints = Material(c.kind, c.frames, c.isFloat ? 32 : c.bits, 7u + index);
+        const Hashes h = EncodeAndDecode(dir, Floats(ints, c.bits, c.isFloat), c.channels, c.bits, c.isFloat);
+        EXPECT_EQ(h.file, c.want.file) << std::hex << "{0x" << h.file << "ull, 0x" << h.ints << "ull, 0x"
+                                       << h.floats << "ull}";
+        EXPECT_EQ(h.ints, c.want.ints);
+        EXPECT_EQ(h.floats, c.want.floats);
+    }
+}
+
+// The channel coder on its own, where whole-file material cannot reach: wrapping residuals of
+// extreme values, codes longer than one machine word, and every low-bit count.
+TEST(Kx64Golden, ChannelCodesStayTheSame) {
+    std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
+    std::vector<int32_t> x(kBlock), back(kBlock);
+    Fnv all;
+    Lcg g{99};
+    for (int pattern = 0; pattern < 40; ++pattern) {
+        for (int i = 0; i < kBlock; ++i) {
+            const uint32_t r = g.Next();
+            switch (pattern % 5) {
+            case 0: // noise of a width set by the pattern: every k from 0 to 31
+                x[i] = static_cast<int32_t>(r) >> (31 - (pattern * 31) / 39);
+                break;
+            case 1: // extremes whose differences wrap
+                x[i] = (r >> 31) ? INT32_MIN : INT32_MAX - static_cast<int32_t>(r % 3);
+                break;
+            case 2: // a smooth curve with the adaptive predictor's taste
+                x[i] = static_cast<int32_t>(static_cast<int64_t>(i) * i * (pattern + 1) - 400000 * i);
+                break;
+            case 3: // mostly small with rare huge outliers: long unary runs over a small k
+                x[i] = (r % 61 == 0) ? static_cast<int32_t>(r) : static_cast<int32_t>(r % 5) - 2;
+                break;
+            default: // steps between few levels: flat stretches for the adaptive quotient
+                x[i] = static_cast<int32_t>((r % 7 == 0 ? (r >> 8) % 5 : 2) * 1000003u) - 2000000;
+                break;
+            }
+        }
+        const AudioFileKX64::ChannelCode c = AudioFileKX64::EncodeChannel(x.data(), kBlock, out.data());
+        ASSERT_LE(c.payloadBytes, static_cast<uint32_t>(AudioFileKX64::kMaxPayload));
+        const RefCode ref = ReferenceEncode(x.data(), kBlock);
+        EXPECT_EQ(c.predictor, ref.predictor) << "pattern " << pattern;
+        EXPECT_EQ(c.k, ref.k) << "pattern " << pattern;
+        EXPECT_EQ(c.coefficient, ref.coefficient) << "pattern " << pattern;
+        ASSERT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + c.payloadBytes), ref.bytes) << "pattern " << pattern;
+        const int32_t head[4] = {c.predictor, c.k, c.coefficient, static_cast<int32_t>(c.payloadBytes)};
+        all.Add(head, sizeof head);
+        all.Add(out.data(), c.payloadBytes);
+        std::memset(out.data() + c.payloadBytes, 0, 16);
+        ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
+                                                 back.data(), kBlock));
+        ASSERT_EQ(back, x) << "pattern " << pattern;
+    }
+    EXPECT_EQ(all.h, 0xf882b1e771bd8e7aull) << std::hex << "0x" << all.h;
+}
