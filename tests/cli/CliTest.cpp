@@ -131,7 +131,9 @@ TEST(Cli, PeaksAndErrors) {
         r = Cli(dir, c.args);
         EXPECT_EQ(r.status, c.status);
         EXPECT_FALSE(r.err.empty());
-        if (c.status == 1) EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (c.status == 1) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
 }

@@ -214,7 +214,9 @@ TEST(Compressor, MetersShowReductionAndDecay) {
     for (const char* want : {"Redux", "0dB", "-1", "-3", "-6", "-10", "-15", "Low", "Mid", "High"})
         EXPECT_NE(std::find(texts.begin(), texts.end(), want), texts.end()) << want;
     for (const DrawCall& t : canvas.Of("text"))
-        if (t.text == "Redux") EXPECT_TRUE(t.x == 500 && t.y == 150);
+        if (t.text == "Redux") {
+            EXPECT_TRUE(t.x == 500 && t.y == 150);
+        }
 }
 
 TEST(Compressor, TransferCurveIsRedrawnOverTheOldOne) {
