@@ -252,7 +252,7 @@ TEST(Kx64Golden, FilesAndSamplesStayTheSame) {
 TEST(Kx64Golden, ChannelCodesStayTheSame) {
     std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
     std::vector<int32_t> x(kBlock), back(kBlock);
-    Fnv all;
+    Fnv all, damaged;
     Lcg g{99};
     for (int pattern = 0; pattern < 40; ++pattern) {
         for (int i = 0; i < kBlock; ++i) {
@@ -289,6 +289,22 @@ TEST(Kx64Golden, ChannelCodesStayTheSame) {
         ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
                                                  back.data(), kBlock));
         ASSERT_EQ(back, x) << "pattern " << pattern;
+        // Damaged payloads: cut short, and with bits flipped. Where the bits run out the rest of
+        // the channel is silent and the decoder says so.
+        for (int damage = 0; damage < 3; ++damage) {
+            std::vector<uint8_t> bad(out.begin(), out.begin() + c.payloadBytes + 16);
+            uint32_t bytes = c.payloadBytes;
+            if (damage == 0) bytes = bytes / 2;
+            for (int f = 0; damage > 0 && f < 4 * damage; ++f) bad[g.Next() % c.payloadBytes] ^= static_cast<uint8_t>(1u << (g.Next() % 8));
+            std::memset(bad.data() + bytes, 0, 16);
+            std::fill(back.begin(), back.end(), 12345);
+            const bool ok =
+                AudioFileKX64::DecodeChannel(bad.data(), bytes, c.predictor, c.k, c.coefficient, back.data(), kBlock);
+            if (damage == 0) EXPECT_FALSE(ok) << "pattern " << pattern;
+            damaged.Add(&ok, 1);
+            damaged.Add(back.data(), back.size() * 4);
+        }
     }
-    EXPECT_EQ(all.h, 0xf882b1e771bd8e7aull) << std::hex << "0x" << all.h;
+    EXPECT_EQ(damaged.h, 0x94366dcf67586c62ull) << std::hex << "0x" << damaged.h;
+    EXPECT_EQ(all.h, 0xe0ace31b0cafb2e4ull) << std::hex << "0x" << all.h;
 }
