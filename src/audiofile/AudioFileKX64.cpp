@@ -73,44 +73,68 @@ private:
     int m_n = 0;
 };
 
-// MSB-first bit reader. The payload is followed by at least 16 zero bytes, so refills never
-// leave the buffer; running past the payload is detected by counting bits.
-class BitReader {
-public:
-    BitReader(const uint8_t* p, uint32_t bytes) : m_p(p), m_end(p + bytes), m_limit(static_cast<int64_t>(bytes) * 8) {}
-    void Refill() {
-        if (m_bits <= 56 && m_p < m_end + 8) {
-            uint64_t w;
-            std::memcpy(&w, m_p, 8);
-            w = __builtin_bswap64(w);
-            m_cache |= w >> m_bits;
-            int take = (63 - m_bits) >> 3;
-            m_p += take;
-            m_bits += take * 8;
-        }
-    }
-    uint64_t Cache() const { return m_cache; }
-    void Skip(int n) {
-        m_cache <<= n;
-        m_bits -= n;
-        m_used += n;
-    }
-    uint32_t Take(int n) { // n ≤ 32, with n bits present
-        if (n == 0) return 0;
-        uint32_t v = static_cast<uint32_t>(m_cache >> (64 - n));
-        Skip(n);
-        return v;
-    }
-    bool Overrun() const { return m_used > m_limit; }
-
-private:
-    const uint8_t* m_p;
-    const uint8_t* m_end;
-    int64_t m_limit;
-    int64_t m_used = 0;
-    uint64_t m_cache = 0;
-    int m_bits = 0;
+// Bit cache of the residual decoder: the top `bits` bits of `cache` are the next bits of the
+// stream and the byte at `pos` starts right after them. A refill loads eight bytes at `pos`, so
+// every bit of the cache below the counted ones is the stream's too; loading again merely
+// rewrites them.
+struct BitCache {
+    uint64_t cache = 0;
+    int bits = 0;
+    size_t pos = 0;
 };
+
+// One residual the careful way, near the end of the payload and for long codes: refills only
+// from bytes the payload and its 16 bytes of zero padding really hold, and fails when the code
+// is malformed or runs past the payload. On success m is the residual's bit pattern.
+__attribute__((noinline)) bool SlowResidual(BitCache& b, const uint8_t* payload, size_t bytes, int k, uint32_t& out) {
+    auto refill = [&] {
+        if (b.bits <= 56 && b.pos < bytes + 8) {
+            uint64_t w;
+            std::memcpy(&w, payload + b.pos, 8);
+            b.cache |= __builtin_bswap64(w) >> b.bits;
+            const int take = (63 - b.bits) >> 3;
+            b.pos += static_cast<size_t>(take);
+            b.bits += take * 8;
+        }
+    };
+    auto skip = [&](int nb) {
+        b.cache <<= nb;
+        b.bits -= nb;
+    };
+    auto take = [&](int nb) -> uint32_t { // nb ≤ 32, with nb bits present
+        if (nb == 0) return 0;
+        const auto v = static_cast<uint32_t>(b.cache >> (64 - nb));
+        skip(nb);
+        return v;
+    };
+    refill();
+    if (b.cache == 0) return false;
+    const int L = __builtin_clzll(b.cache);
+    if (L > 32) return false;
+    uint32_t q = 0;
+    uint32_t tail;
+    if (2 * L + k + 1 <= 57) {
+        const int lead = L == 0 ? 1 : 2 * L;
+        const uint64_t code = b.cache >> (64 - lead - k - 1);
+        q = L == 0 ? 0u : static_cast<uint32_t>(code >> (k + 1));
+        tail = static_cast<uint32_t>(code & ((uint64_t{2} << k) - 1));
+        skip(lead + k + 1);
+    } else {
+        if (L == 0) {
+            skip(1);
+        } else {
+            skip(L);
+            refill();
+            q = take(L);
+        }
+        refill();
+        tail = take(k + 1);
+    }
+    if (static_cast<int64_t>(b.pos) * 8 - b.bits > static_cast<int64_t>(bytes) * 8) return false;
+    const uint32_t m = (q << k) | (tail >> 1);
+    out = (tail & 1) ? 0u - m : m;
+    return true;
+}
 
 int32_t ScaleFor(int bits) {
     switch (bits) {
@@ -271,49 +295,46 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
 
 bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k,
                                   int32_t c, int32_t* x, int n) {
-    BitReader br(payload, payloadBytes);
+    BitCache bc;
+    const size_t bytes = payloadBytes;
+    // A code of L zeros, then L bits of q and k + 1 more, fits 56 bits while L ≤ fastL.
+    const int fastL = (55 - k) / 2;
     int i = 0;
     bool ok = true;
     // Residuals first, straight into x.
     for (; i < n; ++i) {
-        br.Refill();
-        const uint64_t cache = br.Cache();
-        if (cache == 0) {
-            ok = false;
-            break;
-        }
-        const int L = __builtin_clzll(cache);
-        if (L > 32) {
-            ok = false;
-            break;
-        }
-        uint32_t q = 0;
-        uint32_t tail;
-        if (2 * L + k + 1 <= 57) {
-            // The whole code is in the cache: L zeros, q in L bits (its leading one first),
-            // then the k low bits and the sign.
-            const int lead = L == 0 ? 1 : 2 * L;
-            const uint64_t code = cache >> (64 - lead - k - 1);
-            q = L == 0 ? 0u : static_cast<uint32_t>(code >> (k + 1));
-            tail = static_cast<uint32_t>(code & ((uint64_t{2} << k) - 1));
-            br.Skip(lead + k + 1);
-        } else {
-            if (L == 0) {
-                br.Skip(1);
-            } else {
-                br.Skip(L);
-                br.Refill();
-                q = br.Take(L);
+        if (bc.pos + 8 <= bytes) {
+            // At least eight bytes of payload left: after the refill the cache holds 56 bits or
+            // more, all inside the payload, so a code that fits them cannot overrun it.
+            uint64_t w;
+            std::memcpy(&w, payload + bc.pos, 8);
+            bc.cache |= __builtin_bswap64(w) >> bc.bits;
+            bc.pos += static_cast<size_t>((63 - bc.bits) >> 3);
+            bc.bits |= 56;
+            const int L = __builtin_clzll(bc.cache | 1);
+            if (L <= fastL) {
+                // From the leading one (or the lone one bit when L is 0): q's L bits, the k low
+                // bits and the sign — q and the low bits together make |v|, plus 2^k for L = 0.
+                // Written without branches: whether q is 0 is a coin toss on real material.
+                const uint32_t zero = L == 0;
+                const int width = L + static_cast<int>(zero) + k + 1;
+                const uint64_t code = (bc.cache << L) >> (64 - width);
+                bc.cache <<= L + width;
+                bc.bits -= L + width;
+                const uint32_t m = static_cast<uint32_t>(code >> 1) - (zero << k);
+                const uint32_t sign = static_cast<uint32_t>(code & 1);
+                x[i] = static_cast<int32_t>((m ^ (0u - sign)) + sign);
+                continue;
             }
-            br.Refill();
-            tail = br.Take(k + 1);
         }
-        if (br.Overrun()) {
+        BitCache slow = bc;
+        uint32_t m;
+        if (!SlowResidual(slow, payload, bytes, k, m)) {
             ok = false;
             break;
         }
-        const uint32_t m = (q << k) | (tail >> 1);
-        x[i] = static_cast<int32_t>((tail & 1) ? 0u - m : m);
+        bc = slow;
+        x[i] = static_cast<int32_t>(m);
     }
     if (!ok) std::fill(x + i, x + n, 0);
     // Then the inverse predictor over what was decoded; the first values are verbatim.
