@@ -6,6 +6,7 @@
 #include "dsp/CToggleInputElement.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -56,8 +57,6 @@ CParaEQ4B::CParaEQ4B() : CProcessor(KindEQ) {
     AddControl(Gain(-15.0f, 15.0f), IdMid2Gain);
     AddControl(Gain(-15.0f, 15.0f), IdHiShelfGain);
     AddControl(new CNumericInputElement("Output", -20.0f, 10.0f, 0.0f, 0, TaperLinear, "dB", "dB", true), IdOutput);
-    m_scratch[0].assign(kScratchFloats, 0.0f);
-    m_scratch[1].assign(kScratchFloats, 0.0f);
     m_impulse.assign(kGraphPoints, 0.0f);
     m_graphScratch.assign(kGraphPoints, 0.0f);
     m_re.assign(kGraphPoints, 0.0f);
@@ -106,129 +105,171 @@ CParaEQ4B::Design CParaEQ4B::MakeDesign(int fs) const {
 
 namespace {
 
-// One stage of the general form. The coefficients stay doubles in memory and are widened at
-// each use: the value is the same, and a double operand loads far faster than an extended one.
-struct WideStage {
-    double b0, b1, b2, a1, a2;
-    BiquadHistory* h[2];
-};
 using Ext = long double;
 
-// All running stages for both channels. Each stage computes exactly the general form's
-// expression on the same values as a stage-by-stage run would, so the result is bit-identical.
-// The stages are skewed: at step t stage s works on sample t − s, taking what stage s − 1
-// produced at the step before. Within one step the fourteen stage updates are then independent
-// of each other, so the processor overlaps them instead of waiting for each stage's result to
-// feed the next.
+// The general form for one output: double coefficients widened to extended precision, float
+// data, the five products summed left to right, rounded once to float.
+inline float GeneralForm(const BiquadCoefs& k, float x, float x1, float x2, float y1, float y2) {
+    return static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * x1 + Ext(k.b2) * x2 - Ext(k.a1) * y1 - Ext(k.a2) * y2);
+}
+
+// All running stages for both channels in one pass. Each output is exactly the general form's
+// expression on the same values as a stage-by-stage run, so the result is bit-identical to it.
+//
+// The stages are skewed: at step t stage s works on sample t − s, using what stage s − 1 made at
+// the step before. Within one step the stage updates are independent, so the processor overlaps
+// them instead of waiting for each stage's result to feed the next. Every stage keeps its last
+// four outputs in a small ring, which is at the same time the input history of the stage after
+// it; the input has a ring of its own. Nothing is shifted or copied between steps, and in the
+// steady part of the block, unrolled four steps at a time, every ring cell is a fixed address.
+// The output gain is applied as the last stage writes, so the block is filtered in place.
 template <int S>
 class Cascade {
 public:
-    Cascade(const WideStage* st, const float* inL, const float* inR, float* outL, float* outR, int n)
-        : m_st(st), m_n(n) {
-        m_in[0] = inL;
-        m_in[1] = inR;
-        m_out[0] = outL;
-        m_out[1] = outR;
-        for (int s = 0; s < S; ++s)
+    Cascade(const BiquadCoefs* k, BiquadHistory* const* hist, float* left, float* right, int n, float gain)
+        : m_n(n), m_gain(gain) {
+        m_io[0] = left;
+        m_io[1] = right;
+        for (int s = 0; s < S; ++s) {
+            m_k[s] = k[s];
             for (int c = 0; c < 2; ++c) {
-                m_x1[c][s] = st[s].h[c]->x1;
-                m_x2[c][s] = st[s].h[c]->x2;
-                m_y1[c][s] = st[s].h[c]->y1;
-                m_y2[c][s] = st[s].h[c]->y2;
+                m_hist[c][s] = hist[2 * s + c];
+                m_start[c][s] = *m_hist[c][s];
             }
+        }
     }
 
     void Run() {
         const int total = m_n + S - 1;
-        if (m_n < S) {
-            for (int t = 0; t < total; ++t) Step<true>(t);
-        } else {
-            int t = 0;
-            for (; t < S - 1; ++t) Step<true>(t);
-            for (; t < m_n; ++t) Step<false>(t);
-            for (; t < total; ++t) Step<true>(t);
+        int t = 0;
+        // Until every stage is two samples into the block and the ring index is back at 0.
+        for (; t < total && !(t >= S + 1 && (t & 3) == 0); ++t) EdgeStep(t);
+        for (; t + 3 < m_n; t += 4) {
+            SteadyStep<0>(t);
+            SteadyStep<1>(t + 1);
+            SteadyStep<2>(t + 2);
+            SteadyStep<3>(t + 3);
         }
-        for (int s = 0; s < S; ++s)
-            for (int c = 0; c < 2; ++c) {
-                m_st[s].h[c]->x1 = m_x1[c][s];
-                m_st[s].h[c]->x2 = m_x2[c][s];
-                m_st[s].h[c]->y1 = m_y1[c][s];
-                m_st[s].h[c]->y2 = m_y2[c][s];
-            }
+        for (; t < total; ++t) EdgeStep(t);
+        StoreHistories();
     }
 
 private:
-    // Last stage first, so each stage reads its input before the stage below overwrites it.
-    template <bool Checked>
-    void Step(int t) {
+    // Step t near either end of the block: some stages have nothing to do, and the first two
+    // samples of each stage take their histories from the previous block.
+    void EdgeStep(int t) {
+        if (t < m_n)
+            for (int c = 0; c < 2; ++c) m_ring[c][0][t & 3] = m_io[c][t];
         for (int s = S - 1; s >= 0; --s) {
             const int i = t - s;
-            if (Checked && (i < 0 || i >= m_n)) continue;
+            if (i < 0 || i >= m_n) continue;
             for (int c = 0; c < 2; ++c) {
-                const float x = s == 0 ? m_in[c][i] : m_pipe[c][s];
-                const WideStage& k = m_st[s];
-                const float y = static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * m_x1[c][s] + Ext(k.b2) * m_x2[c][s] -
-                                                   Ext(k.a1) * m_y1[c][s] - Ext(k.a2) * m_y2[c][s]);
-                m_x2[c][s] = m_x1[c][s];
-                m_x1[c][s] = x;
-                m_y2[c][s] = m_y1[c][s];
-                m_y1[c][s] = y;
-                if (s == S - 1)
-                    m_out[c][i] = y;
-                else
-                    m_pipe[c][s + 1] = y;
+                const float* in = m_ring[c][s];
+                float* out = m_ring[c][s + 1];
+                const BiquadHistory& h = m_start[c][s];
+                const float x1 = i >= 1 ? in[(i - 1) & 3] : h.x1;
+                const float x2 = i >= 2 ? in[(i - 2) & 3] : (i == 1 ? h.x1 : h.x2);
+                const float y1 = i >= 1 ? out[(i - 1) & 3] : h.y1;
+                const float y2 = i >= 2 ? out[(i - 2) & 3] : (i == 1 ? h.y1 : h.y2);
+                const float y = GeneralForm(m_k[s], in[i & 3], x1, x2, y1, y2);
+                out[i & 3] = y;
+                if (s == S - 1) m_io[c][i] = m_gain * y;
             }
         }
     }
 
-    const WideStage* m_st;
+    // Step t with t ≡ U (mod 4), every stage inside the block and past its first two samples.
+    template <int U>
+    void SteadyStep(int t) {
+        m_ring[0][0][U] = m_io[0][t];
+        m_ring[1][0][U] = m_io[1][t];
+        StagesDown<U>(t, std::make_integer_sequence<int, S>{});
+    }
+
+    template <int U, int... Is>
+    void StagesDown(int t, std::integer_sequence<int, Is...>) {
+        (SteadyStage<U, S - 1 - Is>(t), ...); // last stage first
+    }
+
+    template <int U, int s>
+    void SteadyStage(int t) {
+        constexpr int i0 = (U - s) & 3, i1 = (U - s - 1) & 3, i2 = (U - s - 2) & 3;
+        for (int c = 0; c < 2; ++c) {
+            const float* in = m_ring[c][s];
+            float* out = m_ring[c][s + 1];
+            const float y = GeneralForm(m_k[s], in[i0], in[i1], in[i2], out[i1], out[i2]);
+            out[i0] = y;
+            if constexpr (s == S - 1) m_io[c][t - s] = m_gain * y;
+            // Every operand comes fresh from memory: kept in registers the compiler would hold
+            // them widened to 80 bits, and such values load and spill slowly.
+            asm volatile("" ::: "memory");
+        }
+    }
+
+    void StoreHistories() {
+        for (int s = 0; s < S; ++s)
+            for (int c = 0; c < 2; ++c) {
+                const float* in = m_ring[c][s];
+                const float* out = m_ring[c][s + 1];
+                BiquadHistory& h = *m_hist[c][s];
+                const int last = m_n - 1;
+                if (m_n >= 2) {
+                    h.x1 = in[last & 3];
+                    h.x2 = in[(last - 1) & 3];
+                    h.y1 = out[last & 3];
+                    h.y2 = out[(last - 1) & 3];
+                } else {
+                    h.x2 = h.x1;
+                    h.x1 = in[0];
+                    h.y2 = h.y1;
+                    h.y1 = out[0];
+                }
+            }
+    }
+
     int m_n;
-    const float* m_in[2];
-    float* m_out[2];
-    float m_x1[2][S], m_x2[2][S], m_y1[2][S], m_y2[2][S];
-    float m_pipe[2][S] = {};
+    float m_gain;
+    float* m_io[2];
+    BiquadCoefs m_k[S];
+    BiquadHistory* m_hist[2][S];
+    BiquadHistory m_start[2][S];
+    // [channel][0] the input, [channel][s + 1] the output of stage s; cell = sample index & 3.
+    float m_ring[2][S + 1][4] = {};
 };
 
 template <int S>
-void RunCascade(const WideStage* st, float* left, float* right, float* outLeft, float* outRight, int n) {
-    Cascade<S>(st, left, right, outLeft, outRight, n).Run();
+void RunCascade(const BiquadCoefs* k, BiquadHistory* const* hist, float* left, float* right, int n, float gain) {
+    Cascade<S>(k, hist, left, right, n, gain).Run();
 }
 
 } // namespace
-
-void CParaEQ4B::ProcessChunk(float* left, float* right, int n, const Design& d, float gain) {
-    WideStage st[StageCount];
-    int count = 0;
-    for (int s = 0; s < StageCount; ++s) {
-        if (!d.runs[s]) continue;
-        const BiquadCoefs& c = d.stage[s];
-        st[count++] = {c.b0, c.b1, c.b2, c.a1, c.a2, {&m_hist[0][s], &m_hist[1][s]}};
-    }
-    // Stage outputs go through the scratch arrays, the last into the channels.
-    float* outL = count ? m_scratch[0].data() : left;
-    float* outR = count ? m_scratch[1].data() : right;
-    switch (count) {
-    case 1: RunCascade<1>(st, left, right, outL, outR, n); break;
-    case 2: RunCascade<2>(st, left, right, outL, outR, n); break;
-    case 3: RunCascade<3>(st, left, right, outL, outR, n); break;
-    case 4: RunCascade<4>(st, left, right, outL, outR, n); break;
-    case 5: RunCascade<5>(st, left, right, outL, outR, n); break;
-    case 6: RunCascade<6>(st, left, right, outL, outR, n); break;
-    case 7: RunCascade<7>(st, left, right, outL, outR, n); break;
-    default: break;
-    }
-    for (int i = 0; i < n; ++i) left[i] = gain * outL[i];
-    for (int i = 0; i < n; ++i) right[i] = gain * outR[i];
-}
 
 void CParaEQ4B::Process(float* left, float* right, int n, int sampleRate) {
     if (Param(IdOn, 1.0f) < 0.5f) return;
     if (n <= 0 || !left || !right || sampleRate <= 0) return;
     const Design d = MakeDesign(sampleRate);
     const float gain = static_cast<float>(d.compensation * std::pow(10.0, Param(IdOutput) / 20.0));
-    for (int done = 0; done < n; done += kScratchFloats) {
-        const int len = n - done < kScratchFloats ? n - done : kScratchFloats;
-        ProcessChunk(left + done, right + done, len, d, gain);
+    BiquadCoefs k[StageCount];
+    BiquadHistory* hist[2 * StageCount];
+    int count = 0;
+    for (int s = 0; s < StageCount; ++s) {
+        if (!d.runs[s]) continue;
+        k[count] = d.stage[s];
+        hist[2 * count] = &m_hist[0][s];
+        hist[2 * count + 1] = &m_hist[1][s];
+        ++count;
+    }
+    switch (count) {
+    case 1: RunCascade<1>(k, hist, left, right, n, gain); break;
+    case 2: RunCascade<2>(k, hist, left, right, n, gain); break;
+    case 3: RunCascade<3>(k, hist, left, right, n, gain); break;
+    case 4: RunCascade<4>(k, hist, left, right, n, gain); break;
+    case 5: RunCascade<5>(k, hist, left, right, n, gain); break;
+    case 6: RunCascade<6>(k, hist, left, right, n, gain); break;
+    case 7: RunCascade<7>(k, hist, left, right, n, gain); break;
+    default:
+        for (int i = 0; i < n; ++i) left[i] *= gain, right[i] *= gain;
+        break;
     }
 }
 

@@ -38,7 +38,6 @@ public:
     };
     enum Stage : int { LowShelf = 0, HiShelf, Mid1, Mid2, LowCut, HiCut, SubReson, StageCount };
 
-    static constexpr int kScratchFloats = 262144;
     static constexpr int kGraphPoints = 8192;
     static constexpr int kGraphRate = 44100;
     static constexpr int kGraphColumns = 178; // x = 0 to 177
@@ -69,11 +68,9 @@ public:
     const BiquadHistory& History(int channel, int stage) const { return m_hist[channel & 1][stage]; }
 
 private:
-    void ProcessChunk(float* left, float* right, int n, const Design& d, float gain);
     void DrawGraph();
 
     BiquadHistory m_hist[2][StageCount];
-    std::vector<float> m_scratch[2];
     // Response-graph workspace (main thread).
     std::vector<float> m_impulse, m_graphScratch, m_re, m_im;
 };
