@@ -29,6 +29,11 @@ inline float Quotient(int64_t a, int64_t d) {
     return static_cast<float>(std::trunc(static_cast<double>(a) / static_cast<double>(d)));
 }
 
+inline void StoreBE64(uint8_t* p, uint64_t v) {
+    v = __builtin_bswap64(v);
+    std::memcpy(p, &v, 8);
+}
+
 inline int32_t AdaptiveTerm(int32_t c, int32_t x1, int32_t x2) {
     return static_cast<int32_t>((static_cast<int64_t>(c) * Sub(x1, x2)) >> 4);
 }
@@ -43,35 +48,68 @@ inline int32_t Residual(int p, const int32_t* x, int i, int32_t c) {
     }
 }
 
-// MSB-first bit packer over a byte buffer.
-class BitWriter {
-public:
-    explicit BitWriter(uint8_t* out) : m_out(out) {}
-    // nb ≤ 32; v holds no bits above nb.
-    void Put(uint32_t v, int nb) {
-        m_acc = (m_acc << nb) | v;
-        m_n += nb;
-        if (m_n >= 32) {
-            m_n -= 32;
-            StoreBE32(m_out + m_pos, static_cast<uint32_t>(m_acc >> m_n));
-            m_pos += 4;
-        }
-    }
-    uint32_t Finish() {
-        while (m_n > 0) {
-            int take = std::min(m_n, 8);
-            m_out[m_pos++] = static_cast<uint8_t>((m_acc >> (m_n - take)) << (8 - take));
-            m_n -= take;
-        }
-        return static_cast<uint32_t>(m_pos);
-    }
+// Samples within ±2^22 take the narrow path of the coder: see EncodeChannel.
+constexpr uint32_t kNarrow = uint32_t{1} << 22;
+// Sums up to 2^24 of integers are exact in single precision.
+constexpr uint32_t kExactSum = uint32_t{1} << 24;
 
-private:
-    uint8_t* m_out;
-    size_t m_pos = 0;
-    uint64_t m_acc = 0;
-    int m_n = 0;
-};
+// The single-precision running sum of |v[i]| over i = from..n−1, in that order.
+float MagnitudeSum(const int32_t* v, int from, int n) {
+    uint32_t total = 0, any = 0;
+    for (int i = from; i < n; ++i) {
+        const uint32_t a = Abs(v[i]);
+        total += a;
+        any |= a;
+    }
+    // Without overflow and with a total of at most 2^24, every partial sum is an integer a float
+    // holds exactly, so the running float sum is the integer sum.
+    if (static_cast<uint64_t>(any) * static_cast<uint64_t>(std::max(n - from, 0)) < (uint64_t{1} << 32) &&
+        total <= kExactSum)
+        return static_cast<float>(total);
+    // |v| as a float: the conversion rounds symmetrically, so this equals float(|v|) even for
+    // the lowest int32.
+    float sum = 0.0f;
+    for (int i = from; i < n; ++i) sum += std::fabs(static_cast<float>(v[i]));
+    return sum;
+}
+
+// Codes n residuals MSB first into out (room for the codes plus 8 bytes); returns the bytes
+// used, counting a partly filled last byte. Each residual v: L zero bits, a one bit and the
+// L − 1 bits of q = |v| >> k below its leading one, the k low bits of |v| and the sign. After
+// the L zeros, q and the low bits together are just |v| (for L = 0 the lone one bit stands
+// above it), so a code is |v| and the sign behind leading zeros.
+uint32_t WriteResiduals(const int32_t* r, int n, int k, uint8_t* out) {
+    uint64_t acc = 0; // pending bits, from the top
+    int fill = 0;     // pending bit count; below 8 after every store
+    size_t pos = 0;
+    auto store = [&] {
+        // Whole bytes go out; the pending bits stay at the top of acc.
+        StoreBE64(out + pos, acc);
+        pos += static_cast<size_t>(fill >> 3);
+        acc <<= fill & ~7;
+        fill &= 7;
+    };
+    for (int i = 0; i < n; ++i) {
+        const uint32_t sign = static_cast<uint32_t>(r[i]) >> 31;
+        const uint32_t m = Abs(r[i]);
+        const uint32_t q = m >> k;
+        const int L = 63 - __builtin_clzll((static_cast<uint64_t>(q) << 1) | 1);
+        const uint64_t zero = q == 0 ? 1 : 0;
+        const uint64_t value = (static_cast<uint64_t>(m) << 1) | sign | (zero << (k + 1));
+        int len = 2 * L + k + 1 + static_cast<int>(zero);
+        if (len > 56) {
+            // The leading zeros alone first, so no more than 56 bits go in at once.
+            fill += L;
+            store();
+            len -= L;
+        }
+        acc |= value << (64 - fill - len);
+        fill += len;
+        store();
+    }
+    if (fill > 0) out[pos++] = static_cast<uint8_t>(acc >> 56);
+    return static_cast<uint32_t>(pos);
+}
 
 // Bit cache of the residual decoder: the top `bits` bits of `cache` are the next bits of the
 // stream and the byte at `pos` starts right after them. A refill loads eight bytes at `pos`, so
@@ -150,12 +188,9 @@ int32_t ScaleFor(int bits) {
 // Channel coder
 
 AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n, uint8_t* out) {
-    ChannelCode code;
-    // Residuals of the fixed predictors and their magnitudes as floats, in plain loops that
-    // the compiler can vectorise; only the sums below must run in sample order.
-    alignas(32) int32_t r1[kMaxBlockFrames], r2[kMaxBlockFrames], r3[kMaxBlockFrames];
-    alignas(32) float a0[kMaxBlockFrames], a1[kMaxBlockFrames], a2[kMaxBlockFrames], a3[kMaxBlockFrames];
-    alignas(32) float qf[kMaxBlockFrames];
+    n = std::clamp(n, 0, static_cast<int>(kMaxBlockFrames));
+    // Residuals of the fixed predictors, in a plain loop that the compiler vectorises.
+    alignas(32) int32_t r1[kMaxBlockFrames], r2[kMaxBlockFrames], r3[kMaxBlockFrames], r4[kMaxBlockFrames];
     for (int i = 0; i < std::min(n, 3); ++i) {
         r1[i] = Residual(1, x, i, 0);
         r2[i] = Residual(2, x, i, 0);
@@ -169,69 +204,65 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
         r2[i] = Sub(d1, d2);
         r3[i] = Sub(Sub(d1, d2), Sub(d2, d3));
     }
-    // |v| as a float: the conversion rounds symmetrically, so this equals float(|v|) even for
-    // the lowest int32.
-    for (int i = 0; i < n; ++i) {
-        a0[i] = std::fabs(static_cast<float>(x[i]));
-        a1[i] = std::fabs(static_cast<float>(r1[i]));
-        a2[i] = std::fabs(static_cast<float>(r2[i]));
-        a3[i] = std::fabs(static_cast<float>(r3[i]));
-    }
-    // Adaptive quotients; where the previous step is flat the quotient is left out, which adding
-    // +0.0 to the sum does exactly.
-    for (int i = 0; i < std::min(n, 2); ++i) qf[i] = 0.0f;
+    float sum[5];
+    sum[0] = MagnitudeSum(x, 0, n);
+    sum[1] = MagnitudeSum(r1, 1, n);
+    sum[2] = MagnitudeSum(r2, 2, n);
+    sum[3] = MagnitudeSum(r3, 3, n);
+
+    // The adaptive coefficient: the mean of the integer quotients of successive steps, leaving
+    // out flat steps.
     uint32_t wide = 0;
-    for (int i = 0; i < n; ++i) wide |= static_cast<uint32_t>(x[i]) + 0x40000000u;
-    if ((wide & 0x80000000u) == 0) {
-        // Every sample within ±2^30: differences and quotients fit an int32, so the quotient is
-        // truncated by the int32 conversion, which vectorises.
+    for (int i = 0; i < n; ++i) wide |= static_cast<uint32_t>(x[i]) + kNarrow;
+    const bool narrow = (wide & ~(2 * kNarrow - 1)) == 0;
+    float qsum;
+    if (narrow) {
+        // Every sample within ±2^22, so steps are below 2^23 in size: a correctly rounded
+        // single-precision quotient of two such integers never reaches the next integer away
+        // from zero, and truncating it gives the integer quotient exactly.
+        alignas(32) int32_t q[kMaxBlockFrames];
+        for (int i = 0; i < std::min(n, 2); ++i) q[i] = 0;
         for (int i = 2; i < n; ++i) {
-            const double d = static_cast<double>(x[i - 1]) - static_cast<double>(x[i - 2]);
-            const double e = static_cast<double>(x[i]) - static_cast<double>(x[i - 1]);
-            const int32_t q = static_cast<int32_t>(e / (d != 0.0 ? d : 1.0));
-            qf[i] = d != 0.0 ? static_cast<float>(q) : 0.0f;
+            const int32_t d = x[i - 1] - x[i - 2];
+            const int32_t e = x[i] - x[i - 1];
+            const float fd = static_cast<float>(d);
+            const int32_t qi = static_cast<int32_t>(static_cast<float>(e) / (d != 0 ? fd : 1.0f));
+            q[i] = d != 0 ? qi : 0;
+        }
+        uint32_t mag = 0, any = 0, total = 0;
+        for (int i = 2; i < n; ++i) {
+            const uint32_t a = Abs(q[i]);
+            mag += a;
+            any |= a;
+            total += static_cast<uint32_t>(q[i]);
+        }
+        if (static_cast<uint64_t>(any) * static_cast<uint64_t>(n) < (uint64_t{1} << 32) && mag <= kExactSum) {
+            // No partial sum can leave ±2^24, where every integer is a float: the running float
+            // sum is exact, so it equals the integer sum.
+            qsum = static_cast<float>(static_cast<int32_t>(total));
+        } else {
+            qsum = 0.0f;
+            for (int i = 2; i < n; ++i) qsum += static_cast<float>(q[i]);
         }
     } else {
+        qsum = 0.0f;
         for (int i = 2; i < n; ++i) {
             const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
             const int64_t e = static_cast<int64_t>(x[i]) - x[i - 1];
-            qf[i] = d != 0 ? Quotient(e, d) : 0.0f;
+            if (d != 0) qsum += Quotient(e, d);
         }
-    }
-    // Means of |residual| for the five predictors, each summed in single precision in sample
-    // order; the first samples, taken verbatim, are summed only by predictor 0.
-    float sum[5] = {0, 0, 0, 0, 0};
-    float qsum = 0.0f;
-    for (int i = 0; i < std::min(n, 3); ++i) {
-        sum[0] += a0[i];
-        if (i >= 1) sum[1] += a1[i];
-        if (i >= 2) {
-            sum[2] += a2[i];
-            qsum += qf[i];
-        }
-    }
-    {
-        float s0 = sum[0], s1 = sum[1], s2 = sum[2], s3 = sum[3], sq = qsum;
-        for (int i = 3; i < n; ++i) {
-            s0 += a0[i];
-            s1 += a1[i];
-            s2 += a2[i];
-            s3 += a3[i];
-            sq += qf[i];
-        }
-        sum[0] = s0;
-        sum[1] = s1;
-        sum[2] = s2;
-        sum[3] = s3;
-        qsum = sq;
     }
     float cf = qsum / static_cast<float>(n);
     cf = std::clamp(cf, -1.0f, 1.0f);
     const int32_t c = static_cast<int32_t>(cf * 16.0f);
-    alignas(32) int32_t r4[kMaxBlockFrames];
     for (int i = 0; i < std::min(n, 2); ++i) r4[i] = x[i];
-    for (int i = 2; i < n; ++i) r4[i] = Residual(4, x, i, c);
-    for (int i = 2; i < n; ++i) sum[4] += std::fabs(static_cast<float>(r4[i]));
+    if (narrow) {
+        // |c| ≤ 16 and steps below 2^23: the product fits 32 bits.
+        for (int i = 2; i < n; ++i) r4[i] = x[i] - x[i - 1] - ((c * (x[i - 1] - x[i - 2])) >> 4);
+    } else {
+        for (int i = 2; i < n; ++i) r4[i] = Residual(4, x, i, c);
+    }
+    sum[4] = MagnitudeSum(r4, 2, n);
 
     int best = 0;
     int64_t bestMean = static_cast<int64_t>(sum[0] / static_cast<float>(n));
@@ -242,54 +273,31 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
             best = p;
         }
     }
-
-    // k: the first bit length at which two thirds of the residuals are covered. Negative
-    // residuals count as length 0.
     const int32_t* r = best == 0 ? x : best == 1 ? r1 : best == 2 ? r2 : best == 3 ? r3 : r4;
-    // Four partial histograms, so that runs of equal lengths do not wait on one counter.
-    int part[4][33] = {};
-    int i4 = 0;
-    for (; i4 + 4 <= n; i4 += 4)
-        for (int j = 0; j < 4; ++j) ++part[j][r[i4 + j] > 0 ? BitLength(static_cast<uint32_t>(r[i4 + j])) : 0];
-    for (; i4 < n; ++i4) ++part[0][r[i4] > 0 ? BitLength(static_cast<uint32_t>(r[i4])) : 0];
-    int hist[33];
-    for (int b = 0; b < 33; ++b) hist[b] = part[0][b] + part[1][b] + part[2][b] + part[3][b];
-    const int threshold = (2 * n) / 3;
-    int k = 0, total = 0;
-    for (k = 0; k < 32; ++k) {
-        total += hist[k];
-        if (total > threshold) break;
-    }
-    k = std::min(k, 31);
 
-    // Each residual: L zero bits, a one bit and the L − 1 bits of q below its leading one —
-    // together q itself in 2L bits (a lone one bit when q is 0) — then k low bits of |v| and
-    // the sign.
-    BitWriter bw(out);
-    const uint32_t lowMask = k == 0 ? 0u : (0xFFFFFFFFu >> (32 - k));
-    for (int i = 0; i < n; ++i) {
-        const uint32_t m = Abs(r[i]);
-        const uint32_t q = m >> k;
-        const int L = BitLength(q);
-        const uint32_t tail = ((m & lowMask) << 1) | (r[i] < 0 ? 1u : 0u);
-        const int leadBits = L == 0 ? 1 : 2 * L;
-        const uint32_t lead = L == 0 ? 1u : q;
-        if (leadBits + k + 1 <= 32) {
-            bw.Put((lead << (k + 1)) | tail, leadBits + k + 1);
-        } else {
-            if (leadBits <= 32) {
-                bw.Put(lead, leadBits);
-            } else {
-                bw.Put(0, L);
-                bw.Put(q, L);
-            }
-            bw.Put(tail, k + 1);
-        }
+    // k: the first bit length at which more than two thirds of the residuals are covered.
+    // Negative residuals count as length 0, so the residuals of length j or less are exactly
+    // those below 2^j; the count is searched from a guess near the mean's length.
+    const int threshold = (2 * n) / 3;
+    auto covered = [&](int j) {
+        if (j >= 31) return n;
+        const int32_t limit = int32_t{1} << j;
+        int count = 0;
+        for (int i = 0; i < n; ++i) count += r[i] < limit ? 1 : 0;
+        return count;
+    };
+    int k = std::clamp(BitLength(static_cast<uint32_t>(std::clamp<int64_t>(bestMean, 0, INT32_MAX))) - 1, 0, 31);
+    if (covered(k) > threshold) {
+        while (k > 0 && covered(k - 1) > threshold) --k;
+    } else {
+        while (k < 31 && covered(k) <= threshold) ++k;
     }
+
+    ChannelCode code;
     code.predictor = best;
     code.k = k;
     code.coefficient = c;
-    code.payloadBytes = bw.Finish();
+    code.payloadBytes = WriteResiduals(r, n, k, out);
     return code;
 }
 

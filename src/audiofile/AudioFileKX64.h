@@ -42,7 +42,8 @@ public:
         int32_t coefficient = 0;
         uint32_t payloadBytes = 0;
     };
-    // Codes n samples into out (room for kMaxPayload + 16 bytes); returns the choices made.
+    // Codes n ≤ kMaxBlockFrames samples into out, which needs room for (65 × n + 7) / 8 + 8
+    // bytes (kMaxPayload + 16 covers a block); returns the choices made.
     static ChannelCode EncodeChannel(const int32_t* x, int n, uint8_t* out);
     // Decodes n samples; false when the payload ran out (the rest of x is zeroed).
     static bool DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k,

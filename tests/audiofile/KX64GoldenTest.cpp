@@ -300,7 +300,9 @@ TEST(Kx64Golden, ChannelCodesStayTheSame) {
             std::fill(back.begin(), back.end(), 12345);
             const bool ok =
                 AudioFileKX64::DecodeChannel(bad.data(), bytes, c.predictor, c.k, c.coefficient, back.data(), kBlock);
-            if (damage == 0) EXPECT_FALSE(ok) << "pattern " << pattern;
+            if (damage == 0) {
+                EXPECT_FALSE(ok) << "pattern " << pattern;
+            }
             damaged.Add(&ok, 1);
             damaged.Add(back.data(), back.size() * 4);
         }
