@@ -30,3 +30,16 @@ void RunBiquad(const BiquadCoefs& c, BiquadHistory& h, const float* in, float* o
 // Symmetric float form for designs with b2 == b0 (high-pass, low-pass): coefficients rounded to
 // float. in and out are different arrays.
 void RunBiquadSymmetric(const BiquadCoefs& c, BiquadHistory& h, const float* in, float* out, int n);
+
+// The symmetric form on a stereo pair: the same coefficients, each channel with its own history.
+// Both channels advance together, which gives exactly the results of two separate runs.
+void RunBiquadSymmetricPair(const BiquadCoefs& c, BiquadHistory& hl, BiquadHistory& hr, const float* inLeft,
+                            const float* inRight, float* outLeft, float* outRight, int n);
+
+// Two symmetric-form filters in series on a stereo pair: the first from in into mid, the second
+// from mid into out (histories first[channel], second[channel]). Exactly the results of running
+// the first over the block and then the second; the second runs one sample behind the first so
+// all four channels advance together. in, mid and out are different arrays.
+void RunBiquadSymmetricSeries(const BiquadCoefs& first, const BiquadCoefs& second, BiquadHistory* firstHist,
+                              BiquadHistory* secondHist, const float* inLeft, const float* inRight, float* midLeft,
+                              float* midRight, float* outLeft, float* outRight, int n);

@@ -81,14 +81,11 @@ void CCompressor::ProcessChunk(float* left, float* right, int n, int sampleRate,
     float* mhR = m_band[MidHighRight];
     float* hL = m_band[HighLeft];
     float* hR = m_band[HighRight];
-    // Low band: what the first high-pass takes away.
-    RunBiquadSymmetric(m_splitCoefs[0], m_hist[0][0], left, mhL, n);
-    RunBiquadSymmetric(m_splitCoefs[0], m_hist[0][1], right, mhR, n);
+    // The first high-pass makes mid+high, the second high from that, in one pass.
+    RunBiquadSymmetricSeries(m_splitCoefs[0], m_splitCoefs[1], m_hist[0], m_hist[1], left, right, mhL, mhR, hL, hR, n);
+    // Low band: what the first high-pass takes away; the mid band is what remains of mid+high.
     m_engine.Sub(left, mhL, n);
     m_engine.Sub(right, mhR, n);
-    // High band from the mid+high signal; the mid band is what remains.
-    RunBiquadSymmetric(m_splitCoefs[1], m_hist[1][0], mhL, hL, n);
-    RunBiquadSymmetric(m_splitCoefs[1], m_hist[1][1], mhR, hR, n);
     m_engine.Sub(mhL, hL, n);
     m_engine.Sub(mhR, hR, n);
     const uint8_t o = opto ? 1 : 0;

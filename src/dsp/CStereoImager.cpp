@@ -103,8 +103,7 @@ void CStereoImager::ProcessChunk(float* left, float* right, int n, int sampleRat
     const BiquadCoefs hp = DesignHighPass(sampleRate, static_cast<int>(Param(IdHiPass, 900.0f)), 1.0f);
     float* hl = m_high[0];
     float* hr = m_high[1];
-    RunBiquadSymmetric(hp, m_hist[0], left, hl, n);
-    RunBiquadSymmetric(hp, m_hist[1], right, hr, n);
+    RunBiquadSymmetricPair(hp, m_hist[0], m_hist[1], left, right, hl, hr, n);
     m_engine.Sub(left, hl, n);
     m_engine.Sub(right, hr, n);
     const float c = DbToLinear(Param(IdCenter)), s = DbToLinear(Param(IdSide));

@@ -95,8 +95,7 @@ void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, fl
     // 5. Valve stage: split at 300 Hz, saturate each band, add them back.
     if (ValveOn() && m_high[0] && m_high[1]) {
         const BiquadCoefs hp = DesignHighPass(sampleRate, 300, 1.0f);
-        RunBiquadSymmetric(hp, m_hist[0], left, m_high[0], n);
-        RunBiquadSymmetric(hp, m_hist[1], right, m_high[1], n);
+        RunBiquadSymmetricPair(hp, m_hist[0], m_hist[1], left, right, m_high[0], m_high[1], n);
         m_engine.Sub(left, m_high[0], n);
         m_engine.Sub(right, m_high[1], n);
         float p[4];
