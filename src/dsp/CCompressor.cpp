@@ -89,12 +89,11 @@ void CCompressor::ProcessChunk(float* left, float* right, int n, int sampleRate,
     m_engine.Sub(mhL, hL, n);
     m_engine.Sub(mhR, hR, n);
     const uint8_t o = opto ? 1 : 0;
-    m_engine.Compress(left, right, n, &m_gain[BandLow], &m_scratch[BandLow], threshold, attack, release, ratio,
-                      &mins[BandLow], o);
-    m_engine.Compress(mhL, mhR, n, &m_gain[BandMid], &m_scratch[BandMid], threshold, attack, release, ratio,
-                      &mins[BandMid], o);
-    m_engine.Compress(hL, hR, n, &m_gain[BandHigh], &m_scratch[BandHigh], threshold, attack, release, ratio,
-                      &mins[BandHigh], o);
+    // The three bands' gain computers together, each with its own gain, scratch and minimum.
+    float* const bandLeft[BandCount] = {left, mhL, hL};
+    float* const bandRight[BandCount] = {right, mhR, hR};
+    m_engine.CompressBands(bandLeft, bandRight, BandCount, n, m_gain, m_scratch, threshold, attack, release, ratio,
+                           mins, o);
     m_engine.Sum(left, mhL, n);
     m_engine.Sum(right, mhR, n);
     m_engine.Sum(left, hL, n);

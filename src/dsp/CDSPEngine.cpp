@@ -189,35 +189,16 @@ void CDSPEngine::Valve(float* buf, int n, int sampleRate, float drive, float* pe
     if (peak) *peak = pk;
 }
 
-void CDSPEngine::Compress(float* left, float* right, int n, float* gain, float* scratch, float threshold,
-                          float attack, float release, float ratio, float* minGain, uint8_t opto) const {
-    // The gain follows the signal sample by sample, so the recursion itself is serial; the SSE
-    // path only forms the stereo peaks four at a time (max and abs are exact, so both agree).
+namespace {
+
+void CompressPlain(float* left, float* right, int n, float* gain, float* scratch, float threshold, float attack,
+                   float release, float ratio, float* minGain, bool opto) {
     float g = *gain;
     float m = minGain ? *minGain : 1.0f;
     float target = scratch ? *scratch : 1.0f;
-    const bool op = opto != 0;
-    int i = 0;
-#if SONQUIL_HAVE_SSE2
-    if (UsingSSE()) {
-        const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-        alignas(16) float p4[4];
-        for (; i + 4 <= n; i += 4) {
-            __m128 p = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(left + i), absMask),
-                                  _mm_and_ps(_mm_loadu_ps(right + i), absMask));
-            _mm_store_ps(p4, p);
-            for (int j = 0; j < 4; ++j) {
-                g = GainStep(p4[j], g, threshold, attack, release, ratio, op, target);
-                if (g < m) m = g;
-                left[i + j] *= g;
-                right[i + j] *= g;
-            }
-        }
-    }
-#endif
-    for (; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {
         float p = MaxLikeSse(std::fabs(left[i]), std::fabs(right[i]));
-        g = GainStep(p, g, threshold, attack, release, ratio, op, target);
+        g = GainStep(p, g, threshold, attack, release, ratio, opto, target);
         if (g < m) m = g;
         left[i] *= g;
         right[i] *= g;
@@ -225,6 +206,119 @@ void CDSPEngine::Compress(float* left, float* right, int n, float* gain, float* 
     *gain = g;
     if (scratch) *scratch = target;
     if (minGain) *minGain = m;
+}
+
+#if SONQUIL_HAVE_SSE2
+inline __m128 Select(__m128 mask, __m128 a, __m128 b) {
+    return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+}
+
+// The gain computer of GainStep on one band per lane. The gain recursion is serial within a band
+// but independent across bands, so the lanes run side by side; the wanted gains and release
+// divisors depend on the signal only and are formed four samples at a time per band, off the
+// recursion's path. Every lane does GainStep's operations in its order, so the results match the
+// plain path bit for bit.
+void CompressLanes(float* const* left, float* const* right, int bands, int n, float* gain, float* scratch,
+                   float threshold, float attack, float release, float ratio, float* minGain, bool opto) {
+    // GainStep's release divisors: one while more than about 6 dB of reduction is wanted, the
+    // other (four times longer or shorter) below that; never below one sample.
+    int k = static_cast<int>(release);
+    int kLess = opto ? k * 4 : k / 4;
+    if (kLess < 1) kLess = 1;
+    if (k < 1) k = 1;
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 T = _mm_set1_ps(threshold), R = _mm_set1_ps(ratio), A = _mm_set1_ps(attack);
+    const __m128 floorP = _mm_set1_ps(0.0001f), one = _mm_set1_ps(1.0f), half = _mm_set1_ps(0.5f);
+    const __m128 kMore = _mm_set1_ps(static_cast<float>(k)), kLessV = _mm_set1_ps(static_cast<float>(kLess));
+
+    alignas(16) float g0[4] = {1.0f, 1.0f, 1.0f, 1.0f}, m0[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    alignas(16) float t0[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    for (int b = 0; b < bands; ++b) {
+        g0[b] = gain[b];
+        if (minGain) m0[b] = minGain[b];
+        if (scratch) t0[b] = scratch[b];
+    }
+    __m128 G = _mm_load_ps(g0), M = _mm_load_ps(m0), lastTarget = _mm_load_ps(t0);
+
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128 l[4], r[4], tg[4], kd[4];
+        for (int b = 0; b < 4; ++b) {
+            __m128 p = _mm_setzero_ps();
+            if (b < bands) {
+                l[b] = _mm_loadu_ps(left[b] + i);
+                r[b] = _mm_loadu_ps(right[b] + i);
+                p = _mm_max_ps(_mm_and_ps(l[b], absMask), _mm_and_ps(r[b], absMask));
+            }
+            p = _mm_max_ps(floorP, p); // floor > p ? floor : p, so a NaN stays as GainStep keeps it
+            const __m128 reduced = _mm_div_ps(_mm_add_ps(T, _mm_div_ps(_mm_sub_ps(p, T), R)), p);
+            tg[b] = Select(_mm_cmpgt_ps(p, T), reduced, one);
+            kd[b] = Select(_mm_cmpgt_ps(tg[b], half), kLessV, kMore);
+        }
+        // From one vector per band to one vector per sample.
+        _MM_TRANSPOSE4_PS(tg[0], tg[1], tg[2], tg[3]);
+        _MM_TRANSPOSE4_PS(kd[0], kd[1], kd[2], kd[3]);
+        __m128 gs[4];
+        for (int j = 0; j < 4; ++j) {
+            const __m128 t = tg[j];
+            const __m128 up = _mm_cmpge_ps(t, G);
+            const __m128 rise = _mm_add_ps(G, _mm_div_ps(_mm_sub_ps(t, G), kd[j]));
+            const __m128 fall = _mm_sub_ps(G, _mm_div_ps(_mm_sub_ps(G, t), A));
+            G = Select(up, rise, fall);
+            M = _mm_min_ps(G, M); // G < M ? G : M
+            gs[j] = G;
+        }
+        lastTarget = tg[3];
+        _MM_TRANSPOSE4_PS(gs[0], gs[1], gs[2], gs[3]);
+        for (int b = 0; b < bands; ++b) {
+            _mm_storeu_ps(left[b] + i, _mm_mul_ps(l[b], gs[b]));
+            _mm_storeu_ps(right[b] + i, _mm_mul_ps(r[b], gs[b]));
+        }
+    }
+    _mm_store_ps(g0, G);
+    _mm_store_ps(m0, M);
+    _mm_store_ps(t0, lastTarget);
+    for (int b = 0; b < bands; ++b) {
+        // The last few samples one band at a time.
+        float* mb = minGain ? &m0[b] : nullptr;
+        CompressPlain(left[b] + i, right[b] + i, n - i, &g0[b], &t0[b], threshold, attack, release, ratio, mb, opto);
+        gain[b] = g0[b];
+        if (scratch) scratch[b] = t0[b];
+        if (minGain) minGain[b] = m0[b];
+    }
+}
+#endif
+
+} // namespace
+
+void CDSPEngine::Compress(float* left, float* right, int n, float* gain, float* scratch, float threshold,
+                          float attack, float release, float ratio, float* minGain, uint8_t opto) const {
+    if (!gain || !left || !right || n <= 0) return;
+#if SONQUIL_HAVE_SSE2
+    if (UsingSSE()) {
+        CompressLanes(&left, &right, 1, n, gain, scratch, threshold, attack, release, ratio, minGain, opto != 0);
+        return;
+    }
+#endif
+    CompressPlain(left, right, n, gain, scratch, threshold, attack, release, ratio, minGain, opto != 0);
+}
+
+void CDSPEngine::CompressBands(float* const* left, float* const* right, int bands, int n, float* gain,
+                               float* scratch, float threshold, float attack, float release, float ratio,
+                               float* minGain, uint8_t opto) const {
+    if (!left || !right || !gain || n <= 0 || bands <= 0) return;
+    if (bands > kMaxBands) bands = kMaxBands;
+    for (int b = 0; b < bands; ++b)
+        if (!left[b] || !right[b]) return;
+#if SONQUIL_HAVE_SSE2
+    if (UsingSSE()) {
+        CompressLanes(left, right, bands, n, gain, scratch, threshold, attack, release, ratio, minGain, opto != 0);
+        return;
+    }
+#endif
+    for (int b = 0; b < bands; ++b)
+        CompressPlain(left[b], right[b], n, &gain[b], scratch ? &scratch[b] : nullptr, threshold, attack, release,
+                      ratio, minGain ? &minGain[b] : nullptr, opto != 0);
 }
 
 CDSPEngine& DSPEngine() {

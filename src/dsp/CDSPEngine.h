@@ -52,6 +52,13 @@ public:
     // *minGain is lowered to the smallest gain used.
     void Compress(float* left, float* right, int n, float* gain, float* scratch, float threshold,
                   float attack, float release, float ratio, float* minGain, uint8_t opto) const;
+    // Compress on up to kMaxBands band pairs with the same settings, band b with its own
+    // gain[b], scratch[b] and minGain[b]: exactly what one Compress call per band gives. The SSE
+    // path runs the bands' gain recursions side by side.
+    static constexpr int kMaxBands = 4;
+    void CompressBands(float* const* left, float* const* right, int bands, int n, float* gain, float* scratch,
+                       float threshold, float attack, float release, float ratio, float* minGain,
+                       uint8_t opto) const;
 
     // Size bytes aligned for the SIMD path (rounded up to whole vectors); null on failure.
     void* AllocMem(size_t size) const;
