@@ -13,7 +13,10 @@ constexpr uint16_t kTagExtensible = 0xFFFE;
 // The tail shared by the sub-format GUIDs of the extensible format (after the 4-byte tag).
 constexpr uint8_t kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool LooksLikeMpeg(uint32_t tag) { return (tag & 0x5000) == 0x5000 || tag == 0x0050 || tag == 0x0055; }
+// The hint is given for any tag with both bits of 0x5000 set, judged on the tag as stored in
+// the file: that covers 0xFFFE, so an extensible header whose sub-format we cannot read gets
+// it too.
+bool LooksLikeMpeg(uint32_t tag) { return (tag & 0x5000) == 0x5000; }
 
 } // namespace
 
@@ -28,7 +31,8 @@ bool AudioFileWav::ReadFmt(int64_t bodyPos, uint32_t size) {
         SetError("Incomplete fmt chunk (malformed?).");
         return false;
     }
-    uint32_t tag = LoadLE16(b);
+    const uint32_t storedTag = LoadLE16(b);
+    uint32_t tag = storedTag;
     channels = LoadLE16(b + 2);
     rate = static_cast<int32_t>(LoadLE32(b + 4));
     const uint16_t blockAlign = LoadLE16(b + 12);
@@ -44,7 +48,7 @@ bool AudioFileWav::ReadFmt(int64_t bodyPos, uint32_t size) {
     } else if (tag == kTagFloat) {
         sampleType = kSampleFloat;
     } else {
-        SetError(LooksLikeMpeg(tag) ? "May contain MPEG data. Rename to .mp3 and retry, please."
+        SetError(LooksLikeMpeg(storedTag) ? "May contain MPEG data. Rename to .mp3 and retry, please."
                                     : "Unsupported sample datatype.");
         return false;
     }

@@ -53,7 +53,8 @@ inline float ToFloat(int32_t x, SampleCoding c) {
     return 0.0f;
 }
 
-inline void StoreSample(uint8_t* p, float f, SampleCoding c) {
+// f is a float sample or the exact mean of two; only the float codings round it to float.
+inline void StoreSample(uint8_t* p, double f, SampleCoding c) {
     switch (c) {
     case SampleCoding::U8: p[0] = static_cast<uint8_t>(ScaleTrunc(f, 127.0, 128.0, 0, 255)); break;
     case SampleCoding::S8: p[0] = static_cast<uint8_t>(ScaleTrunc(f, 127.0, 0.0, -128, 127)); break;
@@ -88,10 +89,12 @@ inline void StoreSample(uint8_t* p, float f, SampleCoding c) {
     case SampleCoding::F32LE:
     case SampleCoding::F32BE: {
         uint32_t v;
-        if (c == SampleCoding::S32LE || c == SampleCoding::S32BE)
+        if (c == SampleCoding::S32LE || c == SampleCoding::S32BE) {
             v = static_cast<uint32_t>(ScaleTrunc(f, 2147483648.0, 0.0, INT32_MIN, INT32_MAX));
-        else
-            std::memcpy(&v, &f, 4);
+        } else {
+            const float asFloat = static_cast<float>(f);
+            std::memcpy(&v, &asFloat, 4);
+        }
         if (c == SampleCoding::S32LE || c == SampleCoding::F32LE) {
             for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
         } else {
@@ -100,6 +103,14 @@ inline void StoreSample(uint8_t* p, float f, SampleCoding c) {
         break;
     }
     }
+}
+
+// Float output keeps the float mean. Integer output takes the mean in double, where it is
+// exact: a float sum would round before the scaling and move the truncated integer by one in
+// a few samples out of a thousand.
+inline double MonoMean(float l, float r, SampleCoding c) {
+    if (c == SampleCoding::F32LE || c == SampleCoding::F32BE) return (l + r) / 2.0f;
+    return (static_cast<double>(l) + static_cast<double>(r)) * 0.5;
 }
 
 } // namespace
@@ -159,7 +170,7 @@ void EncodeFromFloat(void* buffer, int64_t frames, int channels, SampleCoding c)
             StoreSample(p, l, c);
             StoreSample(p + bps, r, c);
         } else {
-            StoreSample(p, (l + r) / 2.0f, c);
+            StoreSample(p, MonoMean(l, r, c), c);
         }
     }
 }

@@ -21,10 +21,11 @@ void DecodeToInt(void* buffer, int64_t frames, int channels, SampleCoding c);
 // Stereo floats → stored bytes at the start of buffer.
 void EncodeFromFloat(void* buffer, int64_t frames, int channels, SampleCoding c);
 
-// A float times an integer scale, computed in double and truncated toward zero, held within
-// [lo, hi]. Out-of-range input (above full scale, NaN) saturates instead of wrapping.
-inline int64_t ScaleTrunc(float f, double scale, double offset, int64_t lo, int64_t hi) {
-    double v = static_cast<double>(f) * scale + offset;
+// A sample times an integer scale, computed in double and truncated toward zero, held within
+// [lo, hi]. A float sample is exact in double and so is its product with any of the scales;
+// the mean of two floats is exact too unless their sizes differ by more than 2^28. Out-of-range input (above full scale, NaN) saturates instead of wrapping.
+inline int64_t ScaleTrunc(double f, double scale, double offset, int64_t lo, int64_t hi) {
+    double v = f * scale + offset;
     if (!(v == v)) return offset > 0 ? static_cast<int64_t>(offset) : 0;
     if (v >= static_cast<double>(hi)) return hi;
     if (v <= static_cast<double>(lo)) return lo;

@@ -281,18 +281,22 @@ TEST(WavHeaders, AcceptsAndRefusesFormatTagsWithTheRightMessages) {
     AudioFileWav* f = nullptr;
     EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data), &f), "") << "extensible float";
     EXPECT_EQ(f->sampleType, kSampleFloat);
+    // The hint goes with the tag as stored: 0xFFFE has both bits of 0x5000, whatever its
+    // sub-format; the plain MPEG tags 0x50 and 0x55 have neither.
     s.extensibleSub = 0x55;
     EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), mpeg);
     s.extensibleSub = 2;
-    EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), "Unsupported sample datatype.");
-    s.extensibleSub = -1; // 0xFFFE without its extension keeps the hint
     EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), mpeg);
-    s.tag = 0x55;
+    s.extensibleSub = -1;
     EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), mpeg);
-    s.tag = 0x50;
-    EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), mpeg);
-    s.tag = 2;
-    EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), "Unsupported sample datatype.");
+    for (uint16_t tag : {0x5000, 0x7001, 0xF000}) {
+        s.tag = tag;
+        EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), mpeg) << tag;
+    }
+    for (uint16_t tag : {0x0002, 0x0050, 0x0055, 0x1000, 0x4000, 0x4FFF}) {
+        s.tag = tag;
+        EXPECT_EQ(OpenWavBytes(dir, MakeWav(s, data)), "Unsupported sample datatype.") << tag;
+    }
     s.tag = 3;
     s.bits = 16;
     s.blockAlign = 4;
@@ -413,6 +417,52 @@ TEST(PcmConversions, EightBitAndMonoFollowTheTables) {
     ASSERT_EQ(b.size(), 8u);
     EXPECT_EQ(LoadBE32(&b[0]), 0x7FFFFFFFu);
     EXPECT_EQ(LoadBE32(&b[4]), 0x80000000u);
+}
+
+// Mono output is trunc((L + R) / 2 × scale) of the true mean. These pairs are ones where a
+// mean rounded to float first lands on the other side of an integer at 16 bits; the values
+// were worked out in exact rational arithmetic.
+TEST(PcmConversions, MonoOutputTruncatesTheExactMean) {
+    TempDir dir;
+    float in[4] = {0x1.4f04cep-1f, 0x1.edf9acp-1f, 0x1.9d8ff4p-1f, 0x1.163696p-5f};
+    struct Case {
+        int bits;
+        int32_t first, second;
+    } cases[] = {{8, 102 + 128, 53 + 128}, {16, 26527, 13789}, {24, 6791118, 3530347}, {32, 1738526528, 903769004}};
+    for (const Case& c : cases) {
+        AudioFileWav w(dir.Str(), "mono.wav");
+        ASSERT_TRUE(w.OpenWrite(1, 44100, c.bits, 0));
+        float buf[4];
+        std::memcpy(buf, in, sizeof buf);
+        EXPECT_EQ(w.WriteFloat(buf, 2), 2 * c.bits / 8);
+        ASSERT_TRUE(w.FinishWrite());
+        w.Close();
+        const std::vector<uint8_t> b = LoadBytes(dir / "mono.wav");
+        ASSERT_GE(b.size(), 44u + 2 * c.bits / 8);
+        auto sample = [&](int i) -> int32_t {
+            const uint8_t* p = &b[44 + static_cast<size_t>(i * c.bits / 8)];
+            switch (c.bits) {
+            case 8: return p[0];
+            case 16: return static_cast<int16_t>(LoadLE16(p));
+            case 24: return static_cast<int32_t>((p[0] | (p[1] << 8) | (p[2] << 16)) << 8) >> 8;
+            default: return static_cast<int32_t>(LoadLE32(p));
+            }
+        };
+        EXPECT_EQ(sample(0), c.first) << c.bits;
+        EXPECT_EQ(sample(1), c.second) << c.bits;
+    }
+    // Big-endian writers take the same mean.
+    AudioFileAiff a(dir.Str(), "mono.aiff");
+    ASSERT_TRUE(a.OpenWrite(1, 44100, 16, 0));
+    float buf[4];
+    std::memcpy(buf, in, sizeof buf);
+    a.WriteFloat(buf, 2);
+    ASSERT_TRUE(a.FinishWrite());
+    a.Close();
+    const std::vector<uint8_t> b = LoadBytes(dir / "mono.aiff");
+    ASSERT_GE(b.size(), 58u);
+    EXPECT_EQ(static_cast<int16_t>(LoadBE16(&b[54])), 26527);
+    EXPECT_EQ(static_cast<int16_t>(LoadBE16(&b[56])), 13789);
 }
 
 TEST(PcmConversions, RawByteOrderCodes) {
