@@ -88,15 +88,20 @@ struct RefCode {
     std::vector<uint8_t> bytes;
 };
 
-RefCode ReferenceEncode(const int32_t* x, int n) {
+// With exactSums the magnitude and quotient sums are taken without rounding instead: only for
+// finding material on which the order of the float sums decides the choices.
+RefCode ReferenceEncode(const int32_t* x, int n, bool exactSums = false) {
     auto wrap = [](int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); };
     std::vector<int32_t> r[5];
     for (auto& v : r) v.assign(static_cast<size_t>(n), 0);
     float qsum = 0.0f;
+    double qexact = 0.0;
     for (int i = 2; i < n; ++i) {
         const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
         if (d != 0) qsum += static_cast<float>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
+        if (d != 0) qexact += static_cast<double>((static_cast<int64_t>(x[i]) - x[i - 1]) / d);
     }
+    if (exactSums) qsum = static_cast<float>(qexact);
     const float cf = std::clamp(qsum / static_cast<float>(n), -1.0f, 1.0f);
     const int32_t c = static_cast<int32_t>(cf * 16.0f);
     for (int i = 0; i < n; ++i) {
@@ -112,9 +117,11 @@ RefCode ReferenceEncode(const int32_t* x, int n) {
     int64_t best = 0;
     for (int p = 0; p < 5; ++p) {
         float sum = 0.0f;
+        double exact = 0.0;
         const int from = p == 0 ? 0 : p == 3 ? 3 : p == 1 ? 1 : 2;
         for (int i = from; i < n; ++i) sum += std::fabs(static_cast<float>(static_cast<int64_t>(r[p][i])));
-        const int64_t mean = static_cast<int64_t>(sum / static_cast<float>(n));
+        for (int i = from; i < n; ++i) exact += std::fabs(static_cast<double>(static_cast<float>(r[p][i])));
+        const int64_t mean = exactSums ? static_cast<int64_t>(exact / n) : static_cast<int64_t>(sum / static_cast<float>(n));
         if (p == 0 || mean < best) {
             best = mean;
             out.predictor = p;
@@ -309,4 +316,94 @@ TEST(Kx64Golden, ChannelCodesStayTheSame) {
     }
     EXPECT_EQ(damaged.h, 0x94366dcf67586c62ull) << std::hex << "0x" << damaged.h;
     EXPECT_EQ(all.h, 0xe0ace31b0cafb2e4ull) << std::hex << "0x" << all.h;
+}
+
+// Material that makes the coder's sums leave the range where single precision is exact: large
+// quotients from tiny steps followed by jumps, and loud residuals. The running float sums then
+// round, and only their order gives the stored choices.
+TEST(Kx64Golden, RoundedSumsFollowTheSampleOrder) {
+    std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
+    std::vector<int32_t> x(kBlock), back(kBlock);
+    Lcg g{7};
+    for (int pattern = 0; pattern < 12; ++pattern) {
+        const int32_t jump = 4000000 - 333333 * (pattern % 4);
+        for (int i = 0; i < kBlock; ++i) {
+            const int32_t noise = static_cast<int32_t>(g.Next() >> 29) - 4;
+            switch (pattern / 4) {
+            case 0: // tiny steps, then a jump: quotients near ±2^22
+                x[i] = (i % 3 == 2) ? ((i / 3) % 2 ? jump : -jump) + noise : i % 3;
+                break;
+            case 1: // loud and narrow: magnitude sums far above 2^24
+                x[i] = ((i / 7) % 2 ? jump : -jump) + noise * 1001;
+                break;
+            default: // loud and wide
+                x[i] = static_cast<int32_t>(g.Next()) / (1 + pattern % 4);
+                break;
+            }
+        }
+        const AudioFileKX64::ChannelCode c = AudioFileKX64::EncodeChannel(x.data(), kBlock, out.data());
+        const RefCode ref = ReferenceEncode(x.data(), kBlock);
+        EXPECT_EQ(c.predictor, ref.predictor) << "pattern " << pattern;
+        EXPECT_EQ(c.k, ref.k) << "pattern " << pattern;
+        EXPECT_EQ(c.coefficient, ref.coefficient) << "pattern " << pattern;
+        ASSERT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + c.payloadBytes), ref.bytes) << "pattern " << pattern;
+        std::memset(out.data() + c.payloadBytes, 0, 16);
+        ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
+                                                 back.data(), kBlock));
+        ASSERT_EQ(back, x) << "pattern " << pattern;
+    }
+}
+
+// Material built so that rounding in the running float sums changes the stored choices: the
+// predictor (magnitude sums) and the adaptive coefficient (quotient sum). The coder must make
+// the choices that summing in sample order makes.
+TEST(Kx64Golden, ChoicesFollowTheSumOrderWhereItMatters) {
+    std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
+    std::vector<int32_t> x(kBlock), back(kBlock);
+    int predictorCases = 0, coefficientCases = 0;
+    auto check = [&](const char* what, int variant) {
+        const RefCode ordered = ReferenceEncode(x.data(), kBlock);
+        const RefCode exact = ReferenceEncode(x.data(), kBlock, true);
+        if (ordered.predictor == exact.predictor && ordered.coefficient == exact.coefficient) return;
+        predictorCases += ordered.predictor != exact.predictor;
+        coefficientCases += ordered.coefficient != exact.coefficient;
+        const AudioFileKX64::ChannelCode c = AudioFileKX64::EncodeChannel(x.data(), kBlock, out.data());
+        EXPECT_EQ(c.predictor, ordered.predictor) << what << variant;
+        EXPECT_EQ(c.coefficient, ordered.coefficient) << what << variant;
+        EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + c.payloadBytes), ordered.bytes) << what << variant;
+        std::memset(out.data() + c.payloadBytes, 0, 16);
+        EXPECT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
+                                                 back.data(), kBlock));
+        EXPECT_EQ(back, x) << what << variant;
+    };
+    // One loud sample, then small values flipping sign: sums just above 2^25 that lose the
+    // small terms to rounding, next to sums that keep them — the means of predictors 0 and 4
+    // then meet or part depending on the order of summing.
+    for (int amp = 1; amp <= 7 && predictorCases < 3; ++amp) {
+        for (int flips = 0; flips < 300 && predictorCases < 3; ++flips) {
+            x[0] = 0;
+            x[1] = 1 << 25;
+            for (int i = 2; i < kBlock; ++i) x[i] = (i <= flips + 1 && i % 2) ? -amp : amp;
+            check("magnitudes ", amp * 10000 + flips);
+        }
+    }
+    // Tiny steps followed by jumps of about ±2^22 (samples still within ±2^22): quotients whose
+    // running sum passes 2^24 and comes back near a multiple of 64, where the coefficient
+    // changes.
+    for (int32_t jump = 4000001; jump < 4000001 + 24 && coefficientCases < 3; ++jump) {
+        for (int units = 40; units < 110 && coefficientCases < 3; ++units) {
+            int i = 0;
+            auto unit = [&](int32_t j) {
+                for (int32_t v : {0, 1, 1 + j})
+                    if (i < kBlock) x[i++] = v;
+            };
+            for (int u = 0; u < 5; ++u) unit(jump);
+            for (int u = 0; u < 5; ++u) unit(-4000000);
+            for (int u = 0; u < units; ++u) unit(2);
+            while (i < kBlock) x[i++] = 0;
+            check("quotients ", jump * 1000 + units);
+        }
+    }
+    EXPECT_GT(predictorCases, 0);
+    EXPECT_GT(coefficientCases, 0);
 }
