@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "common/ByteIO.h"
+#include "common/FixedText.h"
 #include "common/UiPort.h"
 #include "library/DbRecords.h"
 
@@ -69,7 +70,10 @@ bool ReadVDiskBlock(ByteReader& r, CVDisk& v) {
         for (int32_t& s : serials) s = r.I32();
         for (int i = 0; i < CVDisk::kMaxEntries; ++i) {
             std::string loc = r.Text(CVDisk::kLocationSize);
-            if (i < count) v.Add(serials[i], loc);
+            // A field without its NUL is cut rather than dropped, so every entry keeps its place
+            // (entry 0 is the current VDisk); the cut location then fails the check and the
+            // user is asked where the VDisk went.
+            if (i < count) v.Add(serials[i], CutUtf8(loc, CVDisk::kLocationSize - 1));
         }
     }
     r.Seek(start + CDatabase::kVDiskBlockSize);
@@ -306,6 +310,10 @@ bool CDatabase::Decode(const uint8_t* data, size_t size, DbContents& out, std::s
         }
         if (!filled) continue; // a record of an unknown version carries nothing usable
         byId.emplace(s->GetId(), s.get()); // first sample of an id wins, as a linear search would
+        // Ids are never handed out twice: a counter behind an id already in the file (a damaged
+        // or hand-made file) would give a new sample the id of an old one, and after the next
+        // load the new sample's regions would find the old sample.
+        if (s->GetId() > out.sampleCounter) out.sampleCounter = s->GetId();
         out.samples.Add(s.release());
     }
 
@@ -327,6 +335,11 @@ bool CDatabase::Decode(const uint8_t* data, size_t size, DbContents& out, std::s
     for (int32_t i = 0; i < nRegions; ++i) {
         auto g = std::make_unique<CRegion>();
         if (!ReadRegionRecord(r, *g, error)) return false;
+        if (g->IsFolder()) {
+            if (g->GetId() > out.folderCounter) out.folderCounter = g->GetId();
+        } else if (g->GetId() > out.regionCounter) {
+            out.regionCounter = g->GetId();
+        }
         if (!g->IsFolder()) {
             auto it = byId.find(g->GetSampleId());
             g->SetSample(it == byId.end() ? nullptr : it->second);

@@ -4,6 +4,12 @@ CMarkersList::~CMarkersList() { Clear(); }
 
 void CMarkersList::Insert(CMarker* marker) {
     if (!marker) return;
+    // Markers usually arrive in position order (loading, track marking); one that belongs after
+    // the last is appended without the walk, so a long list never costs a walk per marker.
+    if (CMarker* last = m_list.Last(); !last || last->GetPosition() <= marker->GetPosition()) {
+        m_list.Append(marker);
+        return;
+    }
     OList::Position saved = m_list.GetCursor();
     m_list.Reset();
     while (!m_list.AtEnd() && m_list.Current()->GetPosition() <= marker->GetPosition()) m_list.Advance();

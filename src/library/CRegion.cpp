@@ -89,12 +89,16 @@ void CRegion::ComputePeakStats(const uint16_t* pairs, int64_t pairCount) {
     if (frames <= 0) return;
     const float startRatio = static_cast<float>(static_cast<double>(m_start) / static_cast<double>(frames));
     const float endRatio = static_cast<float>(static_cast<double>(m_end) / static_cast<double>(frames));
-    int64_t first = static_cast<int64_t>(static_cast<double>(n - 1) * static_cast<double>(startRatio));
-    int64_t last = static_cast<int64_t>(static_cast<double>(n - 1) * static_cast<double>(endRatio));
-    // A range that reaches outside the sample (damaged record) is held to the data there is.
-    if (first < 0) first = 0;
-    if (first > n - 1) first = n - 1;
-    if (last > n - 1) last = n - 1;
+    // A range that reaches outside the sample (damaged record) is held to the data there is,
+    // before the conversion, which has no result for values beyond 64 bits.
+    const auto pairIndex = [n](float ratio) {
+        double k = static_cast<double>(n - 1) * static_cast<double>(ratio);
+        if (!(k > 0.0)) return int64_t{0};
+        if (k >= static_cast<double>(n - 1)) return n - 1;
+        return static_cast<int64_t>(k);
+    };
+    const int64_t first = pairIndex(startRatio);
+    int64_t last = pairIndex(endRatio);
     if (last < first) last = first;
     const int64_t span = last - first + 1;
     for (int i = 0; i < kOverviewSize; ++i) {

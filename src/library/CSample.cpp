@@ -36,7 +36,12 @@ void CSample::SetFolder(const std::string& folder) { m_folder = CutUtf8(folder, 
 
 int64_t CSample::ByteSize() const {
     if (IsCompressedFormat(m_formatCode)) return m_fileSize;
-    return m_frameCount * m_channels * m_bits / 8;
+    // Fields from a damaged record could overflow 64 bits; such a size is held at the largest.
+    int64_t bits = 0;
+    if (__builtin_mul_overflow(m_frameCount, static_cast<int64_t>(m_channels), &bits) ||
+        __builtin_mul_overflow(bits, static_cast<int64_t>(m_bits), &bits))
+        return (m_frameCount < 0) != ((m_channels < 0) != (m_bits < 0)) ? INT64_MIN / 8 : INT64_MAX / 8;
+    return bits / 8;
 }
 
 int32_t CSample::DataRate() const {

@@ -1,6 +1,7 @@
 #include "library/DbRecords.h"
 
 #include <memory>
+#include <string>
 
 #include "common/ByteIO.h"
 #include "library/CDSPPreset.h"
@@ -85,7 +86,9 @@ bool ReadVstStatus(ByteReader& r, CVSTStatus& s) {
     s.SetEffectCount(count);
     for (int i = 0; i < n; ++i) {
         CVSTStatus::Slot* slot = s.MutableSlot(i);
-        slot->name = names[i];
+        // A field filled to its end without a NUL holds no name that fits; cutting it would
+        // name another plug-in.
+        s.SetName(i, names[i]);
         slot->program = programs[i];
         slot->flags = flags[i];
     }
@@ -259,7 +262,8 @@ bool ReadPresetsBlock(ByteReader& r, CPresetList& list) {
 void WriteSampleRecord(ByteWriter& w, const CSample& s) {
     w.I32(0);
     w.Text(s.GetFileName(), CSample::kNameSize);
-    w.Text(s.GetFolder(), CSample::kNameSize);
+    // A stored sample's folder is always the VDisk's, found by serial; the field stays empty.
+    w.Text(s.IsStored() ? std::string() : s.GetFolder(), CSample::kNameSize);
     w.I32(s.GetVDiskSerial());
     w.I32(s.GetStored());
     w.I32(s.GetReserved());

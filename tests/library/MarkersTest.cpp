@@ -23,6 +23,16 @@ TEST(MarkersTest, SortedByPositionWithEqualsInInsertionOrder) {
     list.Insert(new CMarker(200, "b2", 0, 1, 2));
     EXPECT_EQ(list.At(1)->GetText(), "b");
     EXPECT_EQ(list.At(2)->GetText(), "b2");
+    // Markers arriving in order (as loading gives them) go to the end, equals after equals.
+    list.Insert(new CMarker(300, "c2", 0, 1, 0));
+    list.Insert(new CMarker(400, "d", 0, 1, 0));
+    EXPECT_EQ(list.At(4)->GetText(), "c2");
+    EXPECT_EQ(list.At(5)->GetText(), "d");
+    for (int n : {5, 4}) {
+        CMarker* m = list.At(n);
+        ASSERT_TRUE(list.Remove(m));
+        delete m;
+    }
 
     std::vector<CMarkersList::Row> rows = list.Show();
     ASSERT_EQ(rows.size(), 4u);

@@ -94,6 +94,11 @@ TEST(RegionTest, OverviewOfDamagedRangeStaysInsideData) {
     std::vector<uint16_t> peaks = Ramp(4, 1000);
     r.ComputePeakStats(peaks.data(), 4);
     for (int i = 0; i < CRegion::kOverviewSize; ++i) ASSERT_EQ(r.GetOverview()[i], 11); // pair 3: 3000
+    // Far beyond any index: still held at the last pair, not taken from the first.
+    CSample one("o.wav", "/x", 0, 1, 44100, 2, 16, 1, 0, 0, 3);
+    CRegion far("f", INT64_MAX / 2, INT64_MAX, &one, 0, 2, 1);
+    far.ComputePeakStats(peaks.data(), 4);
+    for (int i = 0; i < CRegion::kOverviewSize; ++i) ASSERT_EQ(far.GetOverview()[i], 11);
 }
 
 TEST(RegionTest, PeakDisplay) {

@@ -22,6 +22,11 @@ TEST(SampleTest, ByteSizeAndDataRate) {
     // Lengths above 4 GiB of PCM need 64-bit arithmetic.
     CSample huge("h.wav", "/x", 0, 1, 48000, 2, 32, 1LL << 31, 0, 0, 4);
     EXPECT_EQ(huge.ByteSize(), (1LL << 31) * 8);
+    // A damaged record's fields whose product passes 64 bits give the largest size, not a
+    // wrapped-around one.
+    CSample damaged("d.wav", "/x", 0, 1, 48000, 2, 32, 1LL << 61, 0, 0, 4);
+    EXPECT_EQ(damaged.ByteSize(), INT64_MAX / 8);
+    EXPECT_GT(damaged.DataRate(), 0);
     CSample none("n.wav", "/x", 0, 1, 0, 2, 16, 100, 0, 0, 5);
     EXPECT_EQ(none.DataRate(), 0);
     CSample empty("e.wav", "/x", 0, 1, 44100, 2, 16, 0, 0, 0, 6);
