@@ -10,6 +10,12 @@
 #else
 #define SONQUIL_HAVE_SSE2 0
 #endif
+#if SONQUIL_HAVE_SSE2 && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define SONQUIL_HAVE_AVX 1
+#else
+#define SONQUIL_HAVE_AVX 0
+#endif
 
 namespace {
 
@@ -43,6 +49,38 @@ inline float GainStep(float p, float g, float threshold, float attack, float rel
         g = g - (g - target) / attack;
     return g;
 }
+
+#if SONQUIL_HAVE_AVX
+// The valve curve four samples at a time with the double part on 256-bit vectors: the same
+// operations as the SSE2 loop below, twice as wide, where the processor has them. Returns how
+// many samples it did; *vp collects the magnitudes for the peak.
+__attribute__((target("avx"))) int ValveAvx(float* buf, int n, float drive, __m128* vp) {
+    const __m128 vd = _mm_set1_ps(drive);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m128 lim = _mm_set1_ps(kValveLimit), nlim = _mm_set1_ps(-kValveLimit);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 peak = *vp;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 u = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(buf + i), vd), lim), nlim);
+        peak = _mm_max_ps(_mm_and_ps(u, absMask), peak);
+        const __m256d d = _mm256_cvtps_pd(u);
+        const __m256d q = _mm256_mul_pd(d, d);
+        const __m256d r = _mm256_sqrt_pd(_mm256_sqrt_pd(_mm256_add_pd(one, _mm256_mul_pd(q, q))));
+        _mm_storeu_ps(buf + i, _mm256_cvtpd_ps(_mm256_div_pd(d, r)));
+    }
+    *vp = peak;
+    return i;
+}
+
+bool HaveAvx() {
+    static const bool have = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return have;
+}
+#endif
 
 } // namespace
 
@@ -169,6 +207,9 @@ void CDSPEngine::Valve(float* buf, int n, int sampleRate, float drive, float* pe
         const __m128 lim = _mm_set1_ps(kValveLimit), nlim = _mm_set1_ps(-kValveLimit);
         const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
         __m128 vp = _mm_setzero_ps();
+#if SONQUIL_HAVE_AVX
+        if (HaveAvx()) i = ValveAvx(buf, n, drive, &vp);
+#endif
         for (; i + 4 <= n; i += 4) {
             __m128 u = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(buf + i), vd), lim), nlim);
             vp = _mm_max_ps(_mm_and_ps(u, absMask), vp);
