@@ -64,6 +64,7 @@ bool AudioFileAiff::OpenRead() {
                 return false;
             }
             channels = LoadBE16(b);
+            sampleType = kSampleInt;
             bits = static_cast<int16_t>(LoadBE16(b + 6));
             rate = DecodeRate(b + 8);
             if (bits > 8 && bits < 32 && bits % 8 != 0) bits = (bits + 7) / 8 * 8;
@@ -72,7 +73,8 @@ bool AudioFileAiff::OpenRead() {
             haveComm = true;
         } else if (std::memcmp(c, "SSND", 4) == 0 && !haveSsnd) {
             uint8_t b[8];
-            if (size < 8 || Read(b, 8) < 8) {
+            // Size 0 is an unfinished file: the samples run to its end.
+            if ((size != 0 && size < 8) || Read(b, 8) < 8) {
                 SetError("Incomplete SSND chunk (malformed?).");
                 return false;
             }

@@ -41,10 +41,15 @@ bool PeakFile::OpenRead() {
 
 int32_t PeakFile::ReadEntries(uint16_t* buffer, int32_t count) {
     if (count <= 0 || buffer == nullptr) return 0;
-    std::vector<uint8_t> raw(static_cast<size_t>(count) * 4);
-    const int64_t got = Read(raw.data(), static_cast<int64_t>(raw.size()));
+    // Straight into the caller's buffer, then each value from its two little-endian bytes in
+    // place: a value's bytes are exactly the bytes it replaces.
+    const int64_t got = Read(buffer, static_cast<int64_t>(count) * 4);
     const int32_t whole = static_cast<int32_t>(got / 4);
-    for (int32_t i = 0; i < 2 * whole; ++i) buffer[i] = LoadLE16(&raw[static_cast<size_t>(i) * 2]);
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer);
+    for (int64_t i = 0; i < 2 * static_cast<int64_t>(whole); ++i) {
+        const uint16_t v = LoadLE16(bytes + 2 * i);
+        std::memcpy(bytes + 2 * i, &v, 2);
+    }
     return whole;
 }
 
@@ -69,10 +74,20 @@ bool PeakFile::Create(int32_t valuesPerEntry, int32_t entryCount, int32_t bytesP
 
 int32_t PeakFile::WriteEntries(const uint16_t* buffer, int32_t count) {
     if (count <= 0 || buffer == nullptr) return 0;
-    std::vector<uint8_t> raw(static_cast<size_t>(count) * 4);
-    for (size_t i = 0; i < static_cast<size_t>(count) * 2; ++i) StoreLE16(&raw[i * 2], buffer[i]);
-    const int64_t put = Write(raw.data(), static_cast<int64_t>(raw.size()));
-    return static_cast<int32_t>(put / 4);
+    // Through a small staging block: the file keeps no buffer, and a write of millions of
+    // entries needs no copy of them.
+    constexpr int32_t kChunkEntries = 4096;
+    uint8_t raw[kChunkEntries * 4];
+    int32_t written = 0;
+    while (written < count) {
+        const int32_t n = std::min(kChunkEntries, count - written);
+        const uint16_t* src = buffer + 2 * static_cast<int64_t>(written);
+        for (int32_t i = 0; i < 2 * n; ++i) StoreLE16(raw + 2 * i, src[i]);
+        const int64_t put = Write(raw, static_cast<int64_t>(n) * 4);
+        written += static_cast<int32_t>(put / 4);
+        if (put != static_cast<int64_t>(n) * 4) break;
+    }
+    return written;
 }
 
 bool ReadPeakPairs(const std::string& folder, const std::string& name, std::vector<uint16_t>& pairs) {
