@@ -223,11 +223,13 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
         alignas(32) int32_t q[kMaxBlockFrames];
         for (int i = 0; i < std::min(n, 2); ++i) q[i] = 0;
         for (int i = 2; i < n; ++i) {
+            // Flat steps divide by 1 and are masked out, without branches, so the loop
+            // vectorises.
             const int32_t d = x[i - 1] - x[i - 2];
             const int32_t e = x[i] - x[i - 1];
-            const float fd = static_cast<float>(d);
-            const int32_t qi = static_cast<int32_t>(static_cast<float>(e) / (d != 0 ? fd : 1.0f));
-            q[i] = d != 0 ? qi : 0;
+            const int32_t flat = d == 0 ? 1 : 0;
+            const int32_t qi = static_cast<int32_t>(static_cast<float>(e) / static_cast<float>(d | flat));
+            q[i] = qi & (flat - 1);
         }
         uint32_t mag = 0, any = 0, total = 0;
         for (int i = 2; i < n; ++i) {
@@ -457,29 +459,41 @@ bool AudioFileKX64::CodeBlock() {
 int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
     if (!IsOpen() || buffer == nullptr || n <= 0 || m_stage.empty()) return 0;
     const int ch = static_cast<int>(channels);
-    const bool isFloat = m_isFloat;
     const double scale = bits == 32 ? 2147483648.0 : static_cast<double>(ScaleFor(bits));
-    const int64_t hi = bits == 32 ? INT32_MAX : ScaleFor(bits);
-    const int64_t lo = bits == 32 ? INT32_MIN : -hi - 1;
-    for (int32_t i = 0; i < n; ++i) {
-        const float l = buffer[2 * i];
-        const float r = buffer[2 * i + 1];
+    const double hi = bits == 32 ? static_cast<double>(INT32_MAX) : static_cast<double>(ScaleFor(bits));
+    const double lo = bits == 32 ? static_cast<double>(INT32_MIN) : -hi - 1.0;
+    // The sample times the scale, truncated toward zero and held to the depth's range; not a
+    // number gives 0. A float times the scale is exact in double precision. Written without
+    // branches so that the loops below vectorise.
+    auto toInt = [&](float f) {
+        const double v = static_cast<double>(f) * scale;
+        const double held = v >= hi ? hi : (v <= lo ? lo : v);
+        return static_cast<int32_t>(v == v ? held : 0.0);
+    };
+    for (int32_t done = 0; done < n;) {
+        const auto take = static_cast<int32_t>(std::min<int64_t>(n - done, kBlockFrames - m_stageFrames));
+        const float* src = buffer + 2 * static_cast<int64_t>(done);
         int32_t* dst = &m_stage[static_cast<size_t>(m_stageFrames) * ch];
         if (ch == 2) {
-            if (isFloat) {
-                std::memcpy(&dst[0], &l, 4);
-                std::memcpy(&dst[1], &r, 4);
-            } else {
-                dst[0] = static_cast<int32_t>(ScaleTrunc(l, scale, 0.0, lo, hi));
-                dst[1] = static_cast<int32_t>(ScaleTrunc(r, scale, 0.0, lo, hi));
-            }
+            // 32-bit float samples keep their bit pattern.
+            if (m_isFloat) std::memcpy(dst, src, static_cast<size_t>(take) * 8);
+            else
+                for (int32_t i = 0; i < 2 * take; ++i) dst[i] = toInt(src[i]);
         } else {
-            const float m = (l + r) / 2.0f;
-            if (isFloat) std::memcpy(&dst[0], &m, 4);
-            else dst[0] = static_cast<int32_t>(ScaleTrunc(m, scale, 0.0, lo, hi));
+            // Mono files keep the mean of left and right.
+            if (m_isFloat) {
+                for (int32_t i = 0; i < take; ++i) {
+                    const float m = (src[2 * i] + src[2 * i + 1]) / 2.0f;
+                    std::memcpy(&dst[i], &m, 4);
+                }
+            } else {
+                for (int32_t i = 0; i < take; ++i) dst[i] = toInt((src[2 * i] + src[2 * i + 1]) / 2.0f);
+            }
         }
-        ++m_inputFrames;
-        if (++m_stageFrames == kBlockFrames && !CodeBlock()) return 0;
+        m_inputFrames += take;
+        m_stageFrames += take;
+        done += take;
+        if (m_stageFrames == kBlockFrames && !CodeBlock()) return 0;
     }
     frames = m_inputFrames;
     return n * 8;
