@@ -40,8 +40,9 @@ bool RebuildPeaks(AudioFile& file, const PeakTarget& target, UiPort* ui, bool sh
         BuildPeaks(block.data(), got, buffers, perEntry, perLevel);
         done += got;
         ++blocks;
+        // The window stays responsive even when no progress is shown.
+        if (ui != nullptr) ui->LetEventsThrough();
         if (progress) {
-            ui->LetEventsThrough();
             ui->ProgressBar(static_cast<int>(blocks * 100 / totalBlocks));
             if (ui->ProgressAborted()) {
                 cancelled = true;

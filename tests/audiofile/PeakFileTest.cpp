@@ -149,6 +149,11 @@ TEST(PeakRebuild, EqualsThePeaksOfAStreamAndShowsProgress) {
         if (u.eventCalls == 2) u.PressAbort();
     };
     ASSERT_TRUE(RebuildPeaks(file, t, nullptr, false, cancelled, pb));
+    // Without a progress window the window still gets its events after every block.
+    ScriptedUiPort quietUi;
+    ASSERT_TRUE(RebuildPeaks(file, t, &quietUi, false, cancelled, pb));
+    EXPECT_EQ(quietUi.eventCalls, 4);
+    EXPECT_TRUE(quietUi.progressTexts.empty());
     EXPECT_FALSE(RebuildPeaks(file, t, &abortUi, true, cancelled, pb));
     EXPECT_TRUE(cancelled);
     EXPECT_FALSE(std::filesystem::exists(dir / "_mono"));
