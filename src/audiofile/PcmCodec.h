@@ -22,8 +22,10 @@ void DecodeToInt(void* buffer, int64_t frames, int channels, SampleCoding c);
 void EncodeFromFloat(void* buffer, int64_t frames, int channels, SampleCoding c);
 
 // A sample times an integer scale, computed in double and truncated toward zero, held within
-// [lo, hi]. A float sample is exact in double and so is its product with any of the scales;
-// the mean of two floats is exact too unless their sizes differ by more than 2^28. Out-of-range input (above full scale, NaN) saturates instead of wrapping.
+// [lo, hi]. A float sample times any of the scales is exact in double. The mean of two floats
+// is exact in double too (for samples within 2^28 of each other in size), and its product
+// rounds only in the last of 53 bits, so the truncation sees the true value. Out-of-range
+// input (above full scale, NaN) saturates instead of wrapping.
 inline int64_t ScaleTrunc(double f, double scale, double offset, int64_t lo, int64_t hi) {
     double v = f * scale + offset;
     if (!(v == v)) return offset > 0 ? static_cast<int64_t>(offset) : 0;
