@@ -474,7 +474,9 @@ bool CDatabase::Rotate(const fs::path& tmp) {
     bool linked = false, replaced = false, placed0 = false;
     bool ok = m_ops.Copy(tmp, copy0) && move(BackupPath(3), old3) && move(BackupPath(2), BackupPath(3)) &&
               move(BackupPath(1), BackupPath(2)) && move(BackupPath(0), BackupPath(1));
-    if (ok && hadAdb) ok = linked = m_ops.Link(adb, oldAdb);
+    // The old file stays reachable for a rollback: a second name for it, or a copy where the
+    // file system has no hard links (vfat, some network shares).
+    if (ok && hadAdb) ok = linked = m_ops.Link(adb, oldAdb) || m_ops.Copy(adb, oldAdb);
     if (ok) ok = replaced = m_ops.Rename(tmp, adb);
     if (ok) ok = placed0 = m_ops.Rename(copy0, BackupPath(0));
     if (ok) ok = m_ops.SyncFolder(m_folder);

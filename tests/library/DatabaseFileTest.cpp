@@ -113,6 +113,26 @@ TEST(DatabaseFileTest, AFailureAtAnyStepOfSaveLeavesEveryFileAsItWas) {
     EXPECT_EQ(Snapshot(s.exe / "AudioDB").size(), 5u);
 }
 
+TEST(DatabaseFileTest, SavesWhereTheFileSystemHasNoHardLinks) {
+    DbFolders s;
+    TestLibrary t;
+    s.Fill(t);
+    FailingOps ops;
+    ops.noLinks = true;
+    CDatabase db(s.exe, ops);
+    for (int i = 0; i < 3; ++i) {
+        t.prefs.SetInt(7, 100 + i);
+        ScriptedUiPort ui;
+        ASSERT_TRUE(db.Save(t.Lib(), ui)) << i;
+        EXPECT_TRUE(ui.messages.empty());
+    }
+    const fs::path dir = s.exe / "AudioDB";
+    EXPECT_EQ(ReadFile(dir / "audiodb.adb"), ReadFile(dir / "audiodb0.adb"));
+    EXPECT_TRUE(fs::exists(dir / "audiodb2.adb"));
+    EXPECT_FALSE(fs::exists(dir / "audiodb.old"));
+    EXPECT_FALSE(fs::exists(dir / "audiodb.tmp"));
+}
+
 TEST(DatabaseFileTest, ExistsAndWriteTest) {
     TempDir dir;
     CDatabase db(dir.Path());

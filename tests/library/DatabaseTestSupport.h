@@ -152,8 +152,24 @@ public:
         return DbFileOps::CloseOut();
     }
     bool Rename(const fs::path& a, const fs::path& b) override { return !Hit() && DbFileOps::Rename(a, b); }
-    bool Link(const fs::path& a, const fs::path& b) override { return !Hit() && DbFileOps::Link(a, b); }
-    bool Copy(const fs::path& a, const fs::path& b) override { return !Hit() && DbFileOps::Copy(a, b); }
+    // A link that fails takes its copy fallback down with it, so the step is one failure.
+    bool noLinks = false; // a file system without hard links
+    bool failNextCopy = false;
+    bool Link(const fs::path& a, const fs::path& b) override {
+        if (noLinks) return false;
+        if (Hit()) {
+            failNextCopy = true;
+            return false;
+        }
+        return DbFileOps::Link(a, b);
+    }
+    bool Copy(const fs::path& a, const fs::path& b) override {
+        if (failNextCopy) {
+            failNextCopy = false;
+            return false;
+        }
+        return !Hit() && DbFileOps::Copy(a, b);
+    }
     bool SyncFolder(const fs::path& f) override { return !Hit() && DbFileOps::SyncFolder(f); }
 };
 
