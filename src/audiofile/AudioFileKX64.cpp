@@ -1,6 +1,7 @@
 #include "audiofile/AudioFileKX64.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -73,41 +74,88 @@ float MagnitudeSum(const int32_t* v, int from, int n) {
     return sum;
 }
 
+// The codes of up to 256 residuals side by side, in a loop that vectorises: each code's
+// value (|v| and the sign, with the lone one bit above them when q is 0) and its length. The
+// bit length of q is read from the exponent of q as a float, exact while q < 2^24. Returns 2
+// when every code has at most 28 bits, 1 when at most 56, and 0 when some code needs the
+// general writer: q of 2^24 or more, |v| = 2^31, or more than 56 bits. Needs k < 31.
+int ChunkCodes(const int32_t* __restrict v, int count, int k, uint32_t* __restrict values,
+               int32_t* __restrict lengths) {
+    uint32_t anyQ = 0, anyM = 0, any28 = 0, any56 = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t sign = static_cast<uint32_t>(v[i]) >> 31;
+        const uint32_t m = Abs(v[i]);
+        const uint32_t q = m >> k;
+        const uint32_t exponent = std::bit_cast<uint32_t>(static_cast<float>(static_cast<int32_t>(q))) >> 23;
+        const uint32_t zero = q == 0 ? 1u : 0u;
+        // The exponent field is 127 + (bit length − 1), and 0 for q = 0.
+        const int32_t L = static_cast<int32_t>(exponent) - 126 + static_cast<int32_t>(zero) * 126;
+        const int32_t len = 2 * L + k + 1 + static_cast<int32_t>(zero);
+        values[i] = (m << 1) | sign | (zero << (k + 1));
+        lengths[i] = len;
+        anyQ |= q;
+        anyM |= m;
+        any28 |= static_cast<uint32_t>(28 - len);
+        any56 |= static_cast<uint32_t>(56 - len);
+    }
+    if (((anyQ >> 24) | (anyM >> 31) | (any56 >> 31)) != 0) return 0;
+    return (any28 >> 31) == 0 ? 2 : 1;
+}
+
 // Codes n residuals MSB first into out (room for the codes plus 8 bytes); returns the bytes
 // used, counting a partly filled last byte. Each residual v: L zero bits, a one bit and the
 // L − 1 bits of q = |v| >> k below its leading one, the k low bits of |v| and the sign. After
 // the L zeros, q and the low bits together are just |v| (for L = 0 the lone one bit stands
 // above it), so a code is |v| and the sign behind leading zeros.
 uint32_t WriteResiduals(const int32_t* r, int n, int k, uint8_t* out) {
-    uint64_t acc = 0; // pending bits, from the top
+    uint64_t acc = 0; // pending bits at the bottom (and spent ones above them)
     int fill = 0;     // pending bit count; below 8 after every store
     size_t pos = 0;
-    auto store = [&] {
-        // Whole bytes go out; the pending bits stay at the top of acc.
-        StoreBE64(out + pos, acc);
+    auto put = [&](uint64_t value, int len) { // 2 ≤ len ≤ 56, value < 2^len
+        acc = (acc << len) | value;
+        fill += len;
+        // Whole bytes go out; the bits of a partial byte go out again with the next code.
+        StoreBE64(out + pos, acc << (64 - fill));
         pos += static_cast<size_t>(fill >> 3);
-        acc <<= fill & ~7;
         fill &= 7;
     };
-    for (int i = 0; i < n; ++i) {
-        const uint32_t sign = static_cast<uint32_t>(r[i]) >> 31;
-        const uint32_t m = Abs(r[i]);
-        const uint32_t q = m >> k;
-        const int L = 63 - __builtin_clzll((static_cast<uint64_t>(q) << 1) | 1);
-        const uint64_t zero = q == 0 ? 1 : 0;
-        const uint64_t value = (static_cast<uint64_t>(m) << 1) | sign | (zero << (k + 1));
-        int len = 2 * L + k + 1 + static_cast<int>(zero);
-        if (len > 56) {
-            // The leading zeros alone first, so no more than 56 bits go in at once.
-            fill += L;
-            store();
-            len -= L;
+    constexpr int kChunk = 256;
+    alignas(16) uint32_t values[kChunk];
+    alignas(16) int32_t lengths[kChunk];
+    for (int base = 0; base < n; base += kChunk) {
+        const int count = std::min(kChunk, n - base);
+        const int32_t* v = r + base;
+        const int tier = k < 31 ? ChunkCodes(v, count, k, values, lengths) : 0;
+        if (tier == 2) {
+            // Two codes at a time.
+            int i = 0;
+            for (; i + 1 < count; i += 2)
+                put((static_cast<uint64_t>(values[i]) << lengths[i + 1]) | values[i + 1], lengths[i] + lengths[i + 1]);
+            if (i < count) put(values[i], lengths[i]);
+            continue;
         }
-        acc |= value << (64 - fill - len);
-        fill += len;
-        store();
+        if (tier == 1) {
+            for (int i = 0; i < count; ++i) put(values[i], lengths[i]);
+            continue;
+        }
+        // Wide residuals, long codes or k = 31: one code at a time.
+        for (int i = 0; i < count; ++i) {
+            const uint32_t sign = static_cast<uint32_t>(v[i]) >> 31;
+            const uint32_t m = Abs(v[i]);
+            const uint32_t q = m >> k;
+            const int L = 63 - __builtin_clzll((static_cast<uint64_t>(q) << 1) | 1);
+            const uint64_t zero = q == 0 ? 1 : 0;
+            const uint64_t value = (static_cast<uint64_t>(m) << 1) | sign | (zero << (k + 1));
+            int len = 2 * L + k + 1 + static_cast<int>(zero);
+            if (len > 56) {
+                // The leading zeros alone first, so no more than 56 bits go in at once.
+                put(0, L);
+                len -= L;
+            }
+            put(value, len);
+        }
     }
-    if (fill > 0) out[pos++] = static_cast<uint8_t>(acc >> 56);
+    if (fill > 0) out[pos++] = static_cast<uint8_t>(acc << (8 - fill));
     return static_cast<uint32_t>(pos);
 }
 
@@ -309,31 +357,43 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
     const size_t bytes = payloadBytes;
     // A code of L zeros, then L bits of q and k + 1 more, fits 56 bits while L ≤ fastL.
     const int fastL = (55 - k) / 2;
+    // Two codes of L ≤ fastL2 take at most 28 bits each, so both come from one refill.
+    const int fastL2 = k <= 26 ? (26 - k) / 2 : -1;
     int i = 0;
     bool ok = true;
+    // One code from the cache, which holds it whole: from the leading one (or the lone one bit
+    // when L is 0) come q's L bits, the k low bits and the sign — q and the low bits together
+    // make |v|, plus 2^k for L = 0. Written without branches: whether q is 0 is a coin toss on
+    // real material.
+    auto take = [&](int L) {
+        const uint32_t zero = L == 0;
+        const int width = L + static_cast<int>(zero) + k + 1;
+        const uint64_t code = (bc.cache << L) >> (64 - width);
+        bc.cache <<= L + width;
+        bc.bits -= L + width;
+        const uint32_t m = static_cast<uint32_t>(code >> 1) - (zero << k);
+        const uint32_t sign = static_cast<uint32_t>(code & 1);
+        return static_cast<int32_t>((m ^ (0u - sign)) + sign);
+    };
     // Residuals first, straight into x.
-    for (; i < n; ++i) {
+    while (i < n) {
         if (bc.pos + 8 <= bytes) {
             // At least eight bytes of payload left: after the refill the cache holds 56 bits or
-            // more, all inside the payload, so a code that fits them cannot overrun it.
+            // more, all inside the payload, so codes that fit them cannot overrun it.
             uint64_t w;
             std::memcpy(&w, payload + bc.pos, 8);
             bc.cache |= __builtin_bswap64(w) >> bc.bits;
             bc.pos += static_cast<size_t>((63 - bc.bits) >> 3);
             bc.bits |= 56;
-            const int L = __builtin_clzll(bc.cache | 1);
+            int L = __builtin_clzll(bc.cache | 1);
+            if (L <= fastL2) {
+                x[i++] = take(L);
+                L = __builtin_clzll(bc.cache | 1);
+                if (L <= fastL2 && i < n) x[i++] = take(L);
+                continue;
+            }
             if (L <= fastL) {
-                // From the leading one (or the lone one bit when L is 0): q's L bits, the k low
-                // bits and the sign — q and the low bits together make |v|, plus 2^k for L = 0.
-                // Written without branches: whether q is 0 is a coin toss on real material.
-                const uint32_t zero = L == 0;
-                const int width = L + static_cast<int>(zero) + k + 1;
-                const uint64_t code = (bc.cache << L) >> (64 - width);
-                bc.cache <<= L + width;
-                bc.bits -= L + width;
-                const uint32_t m = static_cast<uint32_t>(code >> 1) - (zero << k);
-                const uint32_t sign = static_cast<uint32_t>(code & 1);
-                x[i] = static_cast<int32_t>((m ^ (0u - sign)) + sign);
+                x[i++] = take(L);
                 continue;
             }
         }
@@ -344,7 +404,7 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
             break;
         }
         bc = slow;
-        x[i] = static_cast<int32_t>(m);
+        x[i++] = static_cast<int32_t>(m);
     }
     if (!ok) std::fill(x + i, x + n, 0);
     // Then the inverse predictor over what was decoded; the first values are verbatim.
