@@ -73,6 +73,56 @@ __attribute__((target("avx"))) int ValveAvx(float* buf, int n, float drive, __m1
     return i;
 }
 
+// The whole valve stage in one pass; see CDSPEngine::ValveStage. The high-pass recursion is
+// serial and waits on its own latency, so the saturation of the four bands rides along in its
+// shadow instead of taking passes of its own.
+__attribute__((target("avx"))) void ValveStageAvx(float* left, float* right, int n, const BiquadCoefs& c,
+                                                  BiquadHistory& hl, BiquadHistory& hr, float drive,
+                                                  float peaks[4]) {
+    auto f = [](double v) { return static_cast<float>(v); };
+    const __m128 b0 = _mm_set1_ps(f(c.b0)), b1 = _mm_set1_ps(f(c.b1));
+    const __m128 a1 = _mm_set1_ps(f(c.a1)), a2 = _mm_set1_ps(f(c.a2));
+    __m128 x1 = _mm_setr_ps(hl.x1, hr.x1, 0.0f, 0.0f), x2 = _mm_setr_ps(hl.x2, hr.x2, 0.0f, 0.0f);
+    __m128 y1 = _mm_setr_ps(hl.y1, hr.y1, 0.0f, 0.0f), y2 = _mm_setr_ps(hl.y2, hr.y2, 0.0f, 0.0f);
+    const __m128 vd = _mm_set1_ps(drive);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m128 lim = _mm_set1_ps(kValveLimit), nlim = _mm_set1_ps(-kValveLimit);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 peak = _mm_setzero_ps();
+    for (int i = 0; i < n; ++i) {
+        // The split: y = b0·(x + x2) + b1·x1 − a1·y1 − a2·y2 on (left, right).
+        const __m128 x = _mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i));
+        __m128 y = _mm_mul_ps(b0, _mm_add_ps(x, x2));
+        y = _mm_add_ps(y, _mm_mul_ps(b1, x1));
+        y = _mm_sub_ps(y, _mm_mul_ps(a1, y1));
+        y = _mm_sub_ps(y, _mm_mul_ps(a2, y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        // Low left, low right, high left, high right through the curve.
+        const __m128 bands = _mm_movelh_ps(_mm_sub_ps(x, y), y);
+        const __m128 u = _mm_max_ps(_mm_min_ps(_mm_mul_ps(bands, vd), lim), nlim);
+        peak = _mm_max_ps(_mm_and_ps(u, absMask), peak);
+        const __m256d d = _mm256_cvtps_pd(u);
+        const __m256d q = _mm256_mul_pd(d, d);
+        const __m256d r = _mm256_sqrt_pd(_mm256_sqrt_pd(_mm256_add_pd(one, _mm256_mul_pd(q, q))));
+        const __m128 v = _mm256_cvtpd_ps(_mm256_div_pd(d, r));
+        // Low plus high.
+        const __m128 sum = _mm_add_ps(v, _mm_movehl_ps(v, v));
+        _mm_store_ss(left + i, sum);
+        _mm_store_ss(right + i, _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(1, 1, 1, 1)));
+    }
+    alignas(16) float h[4][4];
+    _mm_store_ps(h[0], x1);
+    _mm_store_ps(h[1], x2);
+    _mm_store_ps(h[2], y1);
+    _mm_store_ps(h[3], y2);
+    hl = {h[0][0], h[1][0], h[2][0], h[3][0]};
+    hr = {h[0][1], h[1][1], h[2][1], h[3][1]};
+    _mm_storeu_ps(peaks, peak);
+}
+
 bool HaveAvx() {
     static const bool have = [] {
         __builtin_cpu_init();
@@ -331,6 +381,29 @@ void CompressLanes(float* const* left, float* const* right, int bands, int n, fl
 #endif
 
 } // namespace
+
+void CDSPEngine::ValveStage(float* left, float* right, float* highLeft, float* highRight, int n, int sampleRate,
+                            const BiquadCoefs& split, BiquadHistory& histLeft, BiquadHistory& histRight, float drive,
+                            float peaks[4]) const {
+    for (int i = 0; i < 4; ++i) peaks[i] = 0.0f;
+    if (n <= 0 || !left || !right) return;
+#if SONQUIL_HAVE_AVX
+    if (UsingSSE() && HaveAvx()) {
+        ValveStageAvx(left, right, n, split, histLeft, histRight, drive, peaks);
+        return;
+    }
+#endif
+    if (!highLeft || !highRight) return;
+    RunBiquadSymmetricPair(split, histLeft, histRight, left, right, highLeft, highRight, n);
+    Sub(left, highLeft, n);
+    Sub(right, highRight, n);
+    Valve(left, n, sampleRate, drive, &peaks[0]);
+    Valve(right, n, sampleRate, drive, &peaks[1]);
+    Valve(highLeft, n, sampleRate, drive, &peaks[2]);
+    Valve(highRight, n, sampleRate, drive, &peaks[3]);
+    Sum(left, highLeft, n);
+    Sum(right, highRight, n);
+}
 
 void CDSPEngine::Compress(float* left, float* right, int n, float* gain, float* scratch, float threshold,
                           float attack, float release, float ratio, float* minGain, uint8_t opto) const {

@@ -9,6 +9,8 @@
 // Threading: Sum, Sub, ClipAtDb, Valve and Compress run on the audio thread; AllocMem, FreeMem,
 // Load, Unload and UseSSE on the main thread. The one instance is reached through DSPEngine().
 
+#include "dsp/Biquad.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +49,15 @@ public:
     void ClipAtDb(float* buf, int n, float ceilingDb) const;
     // Saturates buf in place at drive; *peak := the largest |sample × drive| of the block.
     void Valve(float* buf, int n, int sampleRate, float drive, float* peak) const;
+    // The valve amplifier's saturation stage on a stereo pair: the symmetric-form high-pass
+    // (split, with one history per channel) takes the high bands into highLeft and highRight,
+    // Sub leaves the low bands in left and right, Valve saturates the four bands at drive into
+    // peaks (low left, low right, high left, high right) and Sum adds them back into left and
+    // right. Where the processor has 256-bit vectors the SSE path does all of it in one pass,
+    // keeping the high bands in registers, with the same operations per sample.
+    void ValveStage(float* left, float* right, float* highLeft, float* highRight, int n, int sampleRate,
+                    const BiquadCoefs& split, BiquadHistory& histLeft, BiquadHistory& histRight, float drive,
+                    float peaks[4]) const;
     // The single-band gain computer, applied in place to the pair, one CompressorGainStep per
     // sample; *gain carries over to the next call, *scratch keeps the last target gain and
     // *minGain is lowered to the smallest gain used.

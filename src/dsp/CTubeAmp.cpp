@@ -95,18 +95,10 @@ void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, fl
     // 5. Valve stage: split at 300 Hz, saturate each band, add them back.
     if (ValveOn() && m_high[0] && m_high[1]) {
         const BiquadCoefs hp = DesignHighPass(sampleRate, 300, 1.0f);
-        RunBiquadSymmetricPair(hp, m_hist[0], m_hist[1], left, right, m_high[0], m_high[1], n);
-        m_engine.Sub(left, m_high[0], n);
-        m_engine.Sub(right, m_high[1], n);
         float p[4];
-        m_engine.Valve(left, n, sampleRate, drive, &p[0]);
-        m_engine.Valve(right, n, sampleRate, drive, &p[1]);
-        m_engine.Valve(m_high[0], n, sampleRate, drive, &p[2]);
-        m_engine.Valve(m_high[1], n, sampleRate, drive, &p[3]);
+        m_engine.ValveStage(left, right, m_high[0], m_high[1], n, sampleRate, hp, m_hist[0], m_hist[1], drive, p);
         for (int i = 0; i < 4; ++i)
             if (p[i] > peaks[i]) peaks[i] = p[i];
-        m_engine.Sum(left, m_high[0], n);
-        m_engine.Sum(right, m_high[1], n);
     }
     // 6. Limiter: the gain drops at once to hold a peak at the threshold and recovers with the
     // release time; ceiling / threshold then puts held peaks at the ceiling.

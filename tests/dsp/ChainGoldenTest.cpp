@@ -252,6 +252,32 @@ TEST(ChainGolden, BandCompressionMatchesTheGainComputerBandByBandOnBothPaths) {
     DSPEngine().UseSSE(hadSse ? 1 : 0);
 }
 
+TEST(ChainGolden, ValveStageInOnePassMatchesItsStepsOneByOne) {
+    // The plain path runs split, Sub, four Valve calls and Sum; the SSE path may fuse them.
+    const bool hadSse = DSPEngine().UsingSSE();
+    const BiquadCoefs split = DesignHighPass(48000, 300, 1.0f);
+    BiquadHistory fused[2] = {{0.2f, -0.1f, 0.05f, 0.0f}, {0.0f, 0.3f, -0.2f, 0.1f}};
+    BiquadHistory steps[2] = {fused[0], fused[1]};
+    uint32_t seed = 500;
+    for (int n : {1, 2, 7, 4096, 333}) {
+        auto l = Noise(n, ++seed, 1.8f), r = Noise(n, ++seed, 0.7f);
+        if (n > 100) r[50] = std::nanf("");
+        auto sl = l, sr = r;
+        std::vector<float> hl(n), hr(n), shl(n), shr(n);
+        float pf[4], ps[4];
+        DSPEngine().UseSSE(1);
+        DSPEngine().ValveStage(l.data(), r.data(), hl.data(), hr.data(), n, 48000, split, fused[0], fused[1], 2.5f, pf);
+        DSPEngine().UseSSE(0);
+        DSPEngine().ValveStage(sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, split, steps[0], steps[1], 2.5f,
+                               ps);
+        EXPECT_TRUE(SameBits(l, sl) && SameBits(r, sr)) << n;
+        for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(fused[c], steps[c])) << n;
+        for (int b = 0; b < 4; ++b) EXPECT_TRUE(SameBits(pf[b], ps[b])) << n << " band " << b;
+        EXPECT_GT(ps[0], 0.0f);
+    }
+    DSPEngine().UseSSE(hadSse ? 1 : 0);
+}
+
 TEST(ChainGolden, PairedAndSeriesSplittersMatchSeparateRuns) {
     const BiquadCoefs first = DesignHighPass(44100, 300, 1.0f), second = DesignHighPass(44100, 3000, 1.0f);
     BiquadHistory pair[2] = {{0.1f, -0.2f, 0.05f, 0.3f}, {-0.4f, 0.25f, 0.0f, -0.1f}};
