@@ -431,6 +431,7 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
 // Writer
 
 bool AudioFileKX64::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
+    m_writing = false;
     channels = ch;
     rate = r;
     bits = b;
@@ -453,7 +454,10 @@ bool AudioFileKX64::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, i
     }
     if (!OpenWriteChecked()) return false;
     m_stage.assign(static_cast<size_t>(kBlockFrames) * ch, 0);
+    // The writer stages each channel in its own array, ready for the coder.
+    for (int c = 0; c < 2; ++c) m_channel[c].assign(c < static_cast<int>(ch) ? kBlockFrames : 0, 0);
     m_blockBuf.assign(5 + 2 * (10 + kMaxPayload + 16), 0);
+    m_writing = true;
 
     ByteWriter w;
     w.Bytes("KX64", 4);
@@ -493,10 +497,6 @@ bool AudioFileKX64::CodeBlock() {
         m_markerLenPos = markerPos + 1;
         dataBytes += 5;
     }
-    for (int c = 0; c < ch; ++c) {
-        m_channel[c].resize(kBlockFrames);
-        for (int i = 0; i < kBlockFrames; ++i) m_channel[c][i] = m_stage[static_cast<size_t>(i) * ch + c];
-    }
     uint8_t* out = m_blockBuf.data();
     size_t pos = 5;
     for (int c = 0; c < ch; ++c) {
@@ -517,7 +517,7 @@ bool AudioFileKX64::CodeBlock() {
 }
 
 int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
-    if (!IsOpen() || buffer == nullptr || n <= 0 || m_stage.empty()) return 0;
+    if (!IsOpen() || !m_writing || buffer == nullptr || n <= 0) return 0;
     const int ch = static_cast<int>(channels);
     const double scale = bits == 32 ? 2147483648.0 : static_cast<double>(ScaleFor(bits));
     const double hi = bits == 32 ? static_cast<double>(INT32_MAX) : static_cast<double>(ScaleFor(bits));
@@ -527,18 +527,28 @@ int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
     // branches so that the loops below vectorise.
     auto toInt = [&](float f) {
         const double v = static_cast<double>(f) * scale;
-        const double held = v >= hi ? hi : (v <= lo ? lo : v);
+        const double atLeast = v > lo ? v : lo;
+        const double held = atLeast < hi ? atLeast : hi;
         return static_cast<int32_t>(v == v ? held : 0.0);
     };
     for (int32_t done = 0; done < n;) {
         const auto take = static_cast<int32_t>(std::min<int64_t>(n - done, kBlockFrames - m_stageFrames));
         const float* src = buffer + 2 * static_cast<int64_t>(done);
-        int32_t* dst = &m_stage[static_cast<size_t>(m_stageFrames) * ch];
+        int32_t* dst = m_channel[0].data() + m_stageFrames;
         if (ch == 2) {
-            // 32-bit float samples keep their bit pattern.
-            if (m_isFloat) std::memcpy(dst, src, static_cast<size_t>(take) * 8);
-            else
-                for (int32_t i = 0; i < 2 * take; ++i) dst[i] = toInt(src[i]);
+            int32_t* right = m_channel[1].data() + m_stageFrames;
+            if (m_isFloat) {
+                // 32-bit float samples keep their bit pattern.
+                for (int32_t i = 0; i < take; ++i) {
+                    dst[i] = std::bit_cast<int32_t>(src[2 * i]);
+                    right[i] = std::bit_cast<int32_t>(src[2 * i + 1]);
+                }
+            } else {
+                for (int32_t i = 0; i < take; ++i) {
+                    dst[i] = toInt(src[2 * i]);
+                    right[i] = toInt(src[2 * i + 1]);
+                }
+            }
         } else {
             // Mono files keep the mean of left and right.
             if (m_isFloat) {
@@ -560,10 +570,11 @@ int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
 }
 
 bool AudioFileKX64::FinishWrite() {
-    if (!IsOpen()) return false;
+    // A file opened for reading has nothing to finish (and no coder buffers).
+    if (!IsOpen() || !m_writing) return false;
     if (m_stageFrames > 0) {
         // The last partial block, padded with silence; the header keeps the true length.
-        std::fill(m_stage.begin() + m_stageFrames * channels, m_stage.end(), 0);
+        for (uint32_t c = 0; c < channels; ++c) std::fill(m_channel[c].begin() + m_stageFrames, m_channel[c].end(), 0);
         m_stageFrames = kBlockFrames;
         CodeBlock();
     }
@@ -590,6 +601,7 @@ void AudioFileKX64::Close() {
 // Reader
 
 bool AudioFileKX64::OpenRead() {
+    m_writing = false;
     if (!OpenReadChecked()) return false;
     const int64_t fileSize = FileSize();
     uint8_t h[12];

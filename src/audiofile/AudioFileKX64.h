@@ -74,6 +74,7 @@ private:
     int64_t m_stagePos = 0;
 
     // Writer state.
+    bool m_writing = false; // opened for writing: the channel arrays stage the block
     int64_t m_blocksWritten = 0;
     int64_t m_markerLenPos = 0; // file position of the current marker's length field
     int64_t m_inputFrames = 0;
