@@ -199,7 +199,9 @@ __attribute__((noinline)) bool SlowResidual(BitCache& b, const uint8_t* payload,
     if (L > 32) return false;
     uint32_t q = 0;
     uint32_t tail;
-    if (2 * L + k + 1 <= 57) {
+    // A refill leaves at least 56 counted bits: a longer code is read in parts, so the count
+    // never falls below zero.
+    if (2 * L + k + 1 <= 56) {
         const int lead = L == 0 ? 1 : 2 * L;
         const uint64_t code = b.cache >> (64 - lead - k - 1);
         q = L == 0 ? 0u : static_cast<uint32_t>(code >> (k + 1));
@@ -236,7 +238,8 @@ int32_t ScaleFor(int bits) {
 // Channel coder
 
 AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n, uint8_t* out) {
-    n = std::clamp(n, 0, static_cast<int>(kMaxBlockFrames));
+    if (n <= 0) return ChannelCode{}; // nothing to code (and no mean to take)
+    n = std::min(n, static_cast<int>(kMaxBlockFrames));
     // Residuals of the fixed predictors, in a plain loop that the compiler vectorises.
     alignas(32) int32_t r1[kMaxBlockFrames], r2[kMaxBlockFrames], r3[kMaxBlockFrames], r4[kMaxBlockFrames];
     for (int i = 0; i < std::min(n, 3); ++i) {

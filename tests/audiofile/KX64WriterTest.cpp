@@ -29,3 +29,21 @@ TEST(Kx64Writer, FinishingOrWritingAReaderChangesNothing) {
     r.Close();
     EXPECT_EQ(LoadBytes(dir / "r.kx64"), before);
 }
+
+// Codes of exactly 57 bits (28 zeros, 28 bits of q and the sign, with k = 0) wherever they fall
+// against the reader's refills.
+TEST(Kx64Writer, LongCodesReadBackAtEveryBitOffset) {
+    std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
+    std::vector<int32_t> x(AudioFileKX64::kBlockFrames), back(x.size());
+    for (int at = 0; at < 80; ++at) {
+        std::fill(x.begin(), x.end(), 0);
+        x[static_cast<size_t>(at)] = (1 << 27) + at;
+        x[static_cast<size_t>(at) + 100] = (1 << 27) + 3 * at;
+        const auto c = AudioFileKX64::EncodeChannel(x.data(), static_cast<int>(x.size()), out.data());
+        ASSERT_EQ(c.k, 0);
+        std::fill(out.begin() + c.payloadBytes, out.begin() + c.payloadBytes + 16, 0);
+        ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
+                                                 back.data(), static_cast<int>(x.size())));
+        ASSERT_EQ(back, x) << "at " << at;
+    }
+}
