@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "dsp/BiquadLanes.h"
 
 namespace {
 
@@ -115,60 +113,6 @@ void RunBiquadSymmetric(const BiquadCoefs& c, BiquadHistory& h, const float* in,
     h.y2 = y2;
 }
 
-#if defined(__SSE2__)
-namespace {
-
-// Four channels of the symmetric form at once, lane by lane the same operations in the same
-// order as the scalar loop, so every lane rounds exactly as a separate run would.
-struct SymmetricLanes {
-    __m128 b0, b1, a1, a2;
-    __m128 x1, x2, y1, y2;
-
-    void Load(const BiquadCoefs* const c[4], const BiquadHistory* const h[4]) {
-        auto f = [](double v) { return static_cast<float>(v); };
-        b0 = _mm_setr_ps(f(c[0]->b0), f(c[1]->b0), f(c[2]->b0), f(c[3]->b0));
-        b1 = _mm_setr_ps(f(c[0]->b1), f(c[1]->b1), f(c[2]->b1), f(c[3]->b1));
-        a1 = _mm_setr_ps(f(c[0]->a1), f(c[1]->a1), f(c[2]->a1), f(c[3]->a1));
-        a2 = _mm_setr_ps(f(c[0]->a2), f(c[1]->a2), f(c[2]->a2), f(c[3]->a2));
-        x1 = _mm_setr_ps(h[0]->x1, h[1]->x1, h[2]->x1, h[3]->x1);
-        x2 = _mm_setr_ps(h[0]->x2, h[1]->x2, h[2]->x2, h[3]->x2);
-        y1 = _mm_setr_ps(h[0]->y1, h[1]->y1, h[2]->y1, h[3]->y1);
-        y2 = _mm_setr_ps(h[0]->y2, h[1]->y2, h[2]->y2, h[3]->y2);
-    }
-
-    void Store(BiquadHistory* const h[4]) const {
-        alignas(16) float v[4][4];
-        _mm_store_ps(v[0], x1);
-        _mm_store_ps(v[1], x2);
-        _mm_store_ps(v[2], y1);
-        _mm_store_ps(v[3], y2);
-        for (int i = 0; i < 4; ++i) {
-            if (!h[i]) continue;
-            h[i]->x1 = v[0][i];
-            h[i]->x2 = v[1][i];
-            h[i]->y1 = v[2][i];
-            h[i]->y2 = v[3][i];
-        }
-    }
-
-    // y = b0·(x + x2) + b1·x1 − a1·y1 − a2·y2, then the histories move on.
-    __m128 Step(__m128 x) {
-        __m128 y = _mm_mul_ps(b0, _mm_add_ps(x, x2));
-        y = _mm_add_ps(y, _mm_mul_ps(b1, x1));
-        y = _mm_sub_ps(y, _mm_mul_ps(a1, y1));
-        y = _mm_sub_ps(y, _mm_mul_ps(a2, y2));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
-
-inline __m128 Pair(const float* l, const float* r, int i) { return _mm_unpacklo_ps(_mm_load_ss(l + i), _mm_load_ss(r + i)); }
-
-} // namespace
-#endif
 
 void RunBiquadSymmetricPair(const BiquadCoefs& c, BiquadHistory& hl, BiquadHistory& hr, const float* inLeft,
                             const float* inRight, float* outLeft, float* outRight, int n) {
@@ -181,7 +125,7 @@ void RunBiquadSymmetricPair(const BiquadCoefs& c, BiquadHistory& hl, BiquadHisto
     SymmetricLanes f;
     f.Load(coefs, in);
     for (int i = 0; i < n; ++i) {
-        const __m128 y = f.Step(Pair(inLeft, inRight, i));
+        const __m128 y = f.Step(LoadPair(inLeft, inRight, i));
         _mm_store_ss(outLeft + i, y);
         _mm_store_ss(outRight + i, _mm_shuffle_ps(y, y, _MM_SHUFFLE(1, 1, 1, 1)));
     }
@@ -206,15 +150,7 @@ void RunBiquadSymmetricSeries(const BiquadCoefs& first, const BiquadCoefs& secon
     BiquadHistory* const out[4] = {&firstHist[0], &firstHist[1], &secondHist[0], &secondHist[1]};
     SymmetricLanes f;
     f.Load(coefs, in);
-    for (int i = 1; i < n; ++i) {
-        // The first filter's previous outputs are in its y1 lanes.
-        const __m128 x = _mm_movelh_ps(Pair(inLeft, inRight, i), f.y1);
-        const __m128 y = f.Step(x);
-        _mm_store_ss(midLeft + i, y);
-        _mm_store_ss(midRight + i, _mm_shuffle_ps(y, y, _MM_SHUFFLE(1, 1, 1, 1)));
-        _mm_store_ss(outLeft + i - 1, _mm_shuffle_ps(y, y, _MM_SHUFFLE(2, 2, 2, 2)));
-        _mm_store_ss(outRight + i - 1, _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 3, 3, 3)));
-    }
+    for (int i = 1; i < n; ++i) SeriesStep(f, inLeft, inRight, midLeft, midRight, outLeft, outRight, i);
     f.Store(out);
     RunBiquadSymmetricPair(second, secondHist[0], secondHist[1], midLeft + n - 1, midRight + n - 1, outLeft + n - 1,
                            outRight + n - 1, 1);

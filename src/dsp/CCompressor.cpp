@@ -77,27 +77,11 @@ void CCompressor::ProcessChunk(float* left, float* right, int n, int sampleRate,
         SingleBand(left, right, n, threshold, attack, release, ratio, opto, mins[BandLow]);
         return;
     }
-    float* mhL = m_band[MidHighLeft];
-    float* mhR = m_band[MidHighRight];
-    float* hL = m_band[HighLeft];
-    float* hR = m_band[HighRight];
-    // The first high-pass makes mid+high, the second high from that, in one pass.
-    RunBiquadSymmetricSeries(m_splitCoefs[0], m_splitCoefs[1], m_hist[0], m_hist[1], left, right, mhL, mhR, hL, hR, n);
-    // Low band: what the first high-pass takes away; the mid band is what remains of mid+high.
-    m_engine.Sub(left, mhL, n);
-    m_engine.Sub(right, mhR, n);
-    m_engine.Sub(mhL, hL, n);
-    m_engine.Sub(mhR, hR, n);
-    const uint8_t o = opto ? 1 : 0;
-    // The three bands' gain computers together, each with its own gain, scratch and minimum.
-    float* const bandLeft[BandCount] = {left, mhL, hL};
-    float* const bandRight[BandCount] = {right, mhR, hR};
-    m_engine.CompressBands(bandLeft, bandRight, BandCount, n, m_gain, m_scratch, threshold, attack, release, ratio,
-                           mins, o);
-    m_engine.Sum(left, mhL, n);
-    m_engine.Sum(right, mhR, n);
-    m_engine.Sum(left, hL, n);
-    m_engine.Sum(right, hR, n);
+    // Split at Split1 into low and mid+high, mid+high at Split2 into mid and high; each band's
+    // gain computer with its own gain, scratch and minimum; the bands added back.
+    m_engine.CompressSplit(left, right, m_band[MidHighLeft], m_band[MidHighRight], m_band[HighLeft],
+                           m_band[HighRight], n, m_splitCoefs[0], m_splitCoefs[1], m_hist[0], m_hist[1], m_gain,
+                           m_scratch, threshold, attack, release, ratio, mins, opto ? 1 : 0);
 }
 
 void CCompressor::Process(float* left, float* right, int n, int sampleRate) {

@@ -1,5 +1,7 @@
 #include "dsp/CDSPEngine.h"
 
+#include "dsp/BiquadLanes.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -308,79 +310,221 @@ inline __m128 Select(__m128 mask, __m128 a, __m128 b) {
 // but independent across bands, so the lanes run side by side; the wanted gains and release
 // divisors depend on the signal only and are formed four samples at a time per band, off the
 // recursion's path. Every lane does GainStep's operations in its order, so the results match the
-// plain path bit for bit.
-void CompressLanes(float* const* left, float* const* right, int bands, int n, float* gain, float* scratch,
-                   float threshold, float attack, float release, float ratio, float* minGain, bool opto) {
-    // GainStep's release divisors: one while more than about 6 dB of reduction is wanted, the
-    // other (four times longer or shorter) below that; never below one sample.
-    int k = static_cast<int>(release);
-    int kLess = opto ? k * 4 : k / 4;
-    if (kLess < 1) kLess = 1;
-    if (k < 1) k = 1;
-    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    const __m128 T = _mm_set1_ps(threshold), R = _mm_set1_ps(ratio), A = _mm_set1_ps(attack);
-    const __m128 floorP = _mm_set1_ps(0.0001f), one = _mm_set1_ps(1.0f), half = _mm_set1_ps(0.5f);
-    const __m128 kMore = _mm_set1_ps(static_cast<float>(k)), kLessV = _mm_set1_ps(static_cast<float>(kLess));
-
-    alignas(16) float g0[4] = {1.0f, 1.0f, 1.0f, 1.0f}, m0[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    alignas(16) float t0[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    for (int b = 0; b < bands; ++b) {
-        g0[b] = gain[b];
-        if (minGain) m0[b] = minGain[b];
-        if (scratch) t0[b] = scratch[b];
+// plain path bit for bit. Lanes past the last band see silence and are never stored.
+class GainLanes {
+public:
+    GainLanes(int bands, const float* gain, const float* scratch, const float* minGain, float threshold, float attack,
+              float release, float ratio, bool opto)
+        : m_bands(bands), m_T(_mm_set1_ps(threshold)), m_R(_mm_set1_ps(ratio)), m_A(_mm_set1_ps(attack)) {
+        // GainStep's release divisors: one while more than about 6 dB of reduction is wanted,
+        // the other (four times longer or shorter) below that; never below one sample.
+        int k = static_cast<int>(release);
+        int kLess = opto ? k * 4 : k / 4;
+        if (kLess < 1) kLess = 1;
+        if (k < 1) k = 1;
+        m_kMore = _mm_set1_ps(static_cast<float>(k));
+        m_kLess = _mm_set1_ps(static_cast<float>(kLess));
+        alignas(16) float g[4] = {1.0f, 1.0f, 1.0f, 1.0f}, m[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        alignas(16) float t[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        for (int b = 0; b < bands; ++b) {
+            g[b] = gain[b];
+            if (minGain) m[b] = minGain[b];
+            if (scratch) t[b] = scratch[b];
+        }
+        m_G = _mm_load_ps(g);
+        m_M = _mm_load_ps(m);
+        m_last = _mm_load_ps(t);
     }
-    __m128 G = _mm_load_ps(g0), M = _mm_load_ps(m0), lastTarget = _mm_load_ps(t0);
 
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        __m128 l[4], r[4], tg[4], kd[4];
+    // The stereo peak of four samples of a band.
+    [[gnu::always_inline]] static inline __m128 Peak(__m128 l, __m128 r) {
+        const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        return _mm_max_ps(_mm_and_ps(l, absMask), _mm_and_ps(r, absMask));
+    }
+
+    // p[b]: the peaks of the next four samples of band b; gs[b] receives their gains. Inlined, so
+    // the gains stay in registers from one group to the next.
+    [[gnu::always_inline]] inline void Group(const __m128 p[4], __m128 gs[4]) {
+        const __m128 floorP = _mm_set1_ps(0.0001f), one = _mm_set1_ps(1.0f), half = _mm_set1_ps(0.5f);
+        __m128 tg[4], kd[4];
         for (int b = 0; b < 4; ++b) {
-            __m128 p = _mm_setzero_ps();
-            if (b < bands) {
-                l[b] = _mm_loadu_ps(left[b] + i);
-                r[b] = _mm_loadu_ps(right[b] + i);
-                p = _mm_max_ps(_mm_and_ps(l[b], absMask), _mm_and_ps(r[b], absMask));
-            }
-            p = _mm_max_ps(floorP, p); // floor > p ? floor : p, so a NaN stays as GainStep keeps it
-            const __m128 reduced = _mm_div_ps(_mm_add_ps(T, _mm_div_ps(_mm_sub_ps(p, T), R)), p);
-            tg[b] = Select(_mm_cmpgt_ps(p, T), reduced, one);
-            kd[b] = Select(_mm_cmpgt_ps(tg[b], half), kLessV, kMore);
+            const __m128 q = _mm_max_ps(floorP, p[b]); // floor > p ? floor : p, so a NaN stays as GainStep keeps it
+            const __m128 reduced = _mm_div_ps(_mm_add_ps(m_T, _mm_div_ps(_mm_sub_ps(q, m_T), m_R)), q);
+            tg[b] = Select(_mm_cmpgt_ps(q, m_T), reduced, one);
+            kd[b] = Select(_mm_cmpgt_ps(tg[b], half), m_kLess, m_kMore);
         }
         // From one vector per band to one vector per sample.
         _MM_TRANSPOSE4_PS(tg[0], tg[1], tg[2], tg[3]);
         _MM_TRANSPOSE4_PS(kd[0], kd[1], kd[2], kd[3]);
-        __m128 gs[4];
         for (int j = 0; j < 4; ++j) {
             const __m128 t = tg[j];
-            const __m128 up = _mm_cmpge_ps(t, G);
-            const __m128 rise = _mm_add_ps(G, _mm_div_ps(_mm_sub_ps(t, G), kd[j]));
-            const __m128 fall = _mm_sub_ps(G, _mm_div_ps(_mm_sub_ps(G, t), A));
-            G = Select(up, rise, fall);
-            M = _mm_min_ps(G, M); // G < M ? G : M
-            gs[j] = G;
+            const __m128 up = _mm_cmpge_ps(t, m_G);
+            const __m128 rise = _mm_add_ps(m_G, _mm_div_ps(_mm_sub_ps(t, m_G), kd[j]));
+            const __m128 fall = _mm_sub_ps(m_G, _mm_div_ps(_mm_sub_ps(m_G, t), m_A));
+            m_G = Select(up, rise, fall);
+            m_M = _mm_min_ps(m_G, m_M); // G < M ? G : M
+            gs[j] = m_G;
         }
-        lastTarget = tg[3];
+        m_last = tg[3];
         _MM_TRANSPOSE4_PS(gs[0], gs[1], gs[2], gs[3]);
+    }
+
+    void Store(float* gain, float* scratch, float* minGain) const {
+        alignas(16) float g[4], m[4], t[4];
+        _mm_store_ps(g, m_G);
+        _mm_store_ps(m, m_M);
+        _mm_store_ps(t, m_last);
+        for (int b = 0; b < m_bands; ++b) {
+            gain[b] = g[b];
+            if (scratch) scratch[b] = t[b];
+            if (minGain) minGain[b] = m[b];
+        }
+    }
+
+private:
+    int m_bands;
+    __m128 m_T, m_R, m_A, m_kMore, m_kLess;
+    __m128 m_G, m_M, m_last;
+};
+
+// The last samples of a block, fewer than a group, one band at a time.
+void CompressTail(float* const* left, float* const* right, int bands, int from, int n, float* gain, float* scratch,
+                  float threshold, float attack, float release, float ratio, float* minGain, bool opto) {
+    for (int b = 0; b < bands; ++b) {
+        float target = scratch ? scratch[b] : 1.0f;
+        CompressPlain(left[b] + from, right[b] + from, n - from, &gain[b], &target, threshold, attack, release, ratio,
+                      minGain ? &minGain[b] : nullptr, opto);
+        if (scratch) scratch[b] = target;
+    }
+}
+
+void CompressLanes(float* const* left, float* const* right, int bands, int n, float* gain, float* scratch,
+                   float threshold, float attack, float release, float ratio, float* minGain, bool opto) {
+    GainLanes lanes(bands, gain, scratch, minGain, threshold, attack, release, ratio, opto);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128 l[4], r[4], p[4], gs[4];
+        for (int b = 0; b < 4; ++b) {
+            p[b] = _mm_setzero_ps();
+            if (b >= bands) continue;
+            l[b] = _mm_loadu_ps(left[b] + i);
+            r[b] = _mm_loadu_ps(right[b] + i);
+            p[b] = GainLanes::Peak(l[b], r[b]);
+        }
+        lanes.Group(p, gs);
         for (int b = 0; b < bands; ++b) {
             _mm_storeu_ps(left[b] + i, _mm_mul_ps(l[b], gs[b]));
             _mm_storeu_ps(right[b] + i, _mm_mul_ps(r[b], gs[b]));
         }
     }
-    _mm_store_ps(g0, G);
-    _mm_store_ps(m0, M);
-    _mm_store_ps(t0, lastTarget);
-    for (int b = 0; b < bands; ++b) {
-        // The last few samples one band at a time.
-        float* mb = minGain ? &m0[b] : nullptr;
-        CompressPlain(left[b] + i, right[b] + i, n - i, &g0[b], &t0[b], threshold, attack, release, ratio, mb, opto);
-        gain[b] = g0[b];
-        if (scratch) scratch[b] = t0[b];
-        if (minGain) minGain[b] = m0[b];
+    lanes.Store(gain, scratch, minGain);
+    CompressTail(left, right, bands, i, n, gain, scratch, threshold, attack, release, ratio, minGain, opto);
+}
+
+// The compressor's multi-band path in one pass: the two splits in series run a group ahead of
+// the gain computers, which take the bands as the splits make them and add them back at once.
+// Both recursions wait on their own latency, so together they take little more than the slower.
+void CompressSplitLanes(float* left, float* right, float* mhLeft, float* mhRight, float* highLeft,
+                        float* highRight, int n, const BiquadCoefs& first, const BiquadCoefs& second,
+                        BiquadHistory* firstHist, BiquadHistory* secondHist, float* gain, float* scratch,
+                        float threshold, float attack, float release, float ratio, float* minGain, bool opto) {
+    // The first sample of the first split alone, then both splits one sample apart.
+    RunBiquadSymmetricPair(first, firstHist[0], firstHist[1], left, right, mhLeft, mhRight, 1);
+    const BiquadCoefs* const coefs[4] = {&first, &first, &second, &second};
+    BiquadHistory* const hist[4] = {&firstHist[0], &firstHist[1], &secondHist[0], &secondHist[1]};
+    SymmetricLanes split;
+    split.Load(coefs, hist);
+    GainLanes lanes(3, gain, scratch, minGain, threshold, attack, release, ratio, opto);
+    // The split outputs go from register to register: the bands of a group are gathered from the
+    // four steps that made them (mid+high of its first sample from the step before), never read
+    // back from memory right after single-value stores.
+    __m128 lastMid = _mm_unpacklo_ps(_mm_load_ss(mhLeft), _mm_load_ss(mhRight)); // mid+high (left, right) of sample i
+    int i = 0;
+    for (; i + 4 < n; i += 4) {
+        // Mid+high for samples i + 1 to i + 4, high for samples i to i + 3.
+        __m128 y[4];
+        for (int j = 0; j < 4; ++j) {
+            const int t = i + 1 + j;
+            y[j] = split.Step(_mm_movelh_ps(LoadPair(left, right, t), split.y1));
+            _mm_store_ss(mhLeft + t, y[j]);
+            _mm_store_ss(mhRight + t, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(1, 1, 1, 1)));
+            _mm_store_ss(highLeft + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(2, 2, 2, 2)));
+            _mm_store_ss(highRight + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(3, 3, 3, 3)));
+        }
+        _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
+        // y[0], y[1]: mid+high left and right of samples i + 1 to i + 4; y[2], y[3]: high of i to i + 3.
+        const __m128 shiftedL = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[0]), 4));
+        const __m128 shiftedR = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[1]), 4));
+        const __m128 ml = _mm_move_ss(shiftedL, lastMid);
+        const __m128 mr = _mm_move_ss(shiftedR, _mm_shuffle_ps(lastMid, lastMid, _MM_SHUFFLE(1, 1, 1, 1)));
+        lastMid = _mm_unpackhi_ps(_mm_shuffle_ps(y[0], y[0], _MM_SHUFFLE(3, 3, 3, 3)),
+                                  _mm_shuffle_ps(y[1], y[1], _MM_SHUFFLE(3, 3, 3, 3)));
+        const __m128 hl = y[2], hr = y[3];
+        const __m128 xl = _mm_loadu_ps(left + i), xr = _mm_loadu_ps(right + i);
+        // Low = input − mid+high, mid = mid+high − high, as the Sub kernel forms them.
+        const __m128 lowL = _mm_sub_ps(xl, ml), lowR = _mm_sub_ps(xr, mr);
+        const __m128 midL = _mm_sub_ps(ml, hl), midR = _mm_sub_ps(mr, hr);
+        const __m128 p[4] = {GainLanes::Peak(lowL, lowR), GainLanes::Peak(midL, midR), GainLanes::Peak(hl, hr),
+                             _mm_setzero_ps()};
+        __m128 gs[4];
+        lanes.Group(p, gs);
+        // (low + mid) + high, each at its gain, the order of the two Sum passes.
+        _mm_storeu_ps(left + i,
+                      _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowL, gs[0]), _mm_mul_ps(midL, gs[1])), _mm_mul_ps(hl, gs[2])));
+        _mm_storeu_ps(right + i,
+                      _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowR, gs[0]), _mm_mul_ps(midR, gs[1])), _mm_mul_ps(hr, gs[2])));
+    }
+    for (int t = i + 1; t < n; ++t) SeriesStep(split, left, right, mhLeft, mhRight, highLeft, highRight, t);
+    split.Store(hist);
+    RunBiquadSymmetricPair(second, secondHist[0], secondHist[1], mhLeft + n - 1, mhRight + n - 1, highLeft + n - 1,
+                           highRight + n - 1, 1);
+    lanes.Store(gain, scratch, minGain);
+    // The rest step by step.
+    for (int k = i; k < n; ++k) {
+        left[k] -= mhLeft[k];
+        right[k] -= mhRight[k];
+        mhLeft[k] -= highLeft[k];
+        mhRight[k] -= highRight[k];
+    }
+    float* const bl[3] = {left, mhLeft, highLeft};
+    float* const br[3] = {right, mhRight, highRight};
+    CompressTail(bl, br, 3, i, n, gain, scratch, threshold, attack, release, ratio, minGain, opto);
+    for (int k = i; k < n; ++k) {
+        left[k] = (left[k] + mhLeft[k]) + highLeft[k];
+        right[k] = (right[k] + mhRight[k]) + highRight[k];
     }
 }
 #endif
 
 } // namespace
+
+void CDSPEngine::CompressSplit(float* left, float* right, float* mhLeft, float* mhRight, float* highLeft,
+                               float* highRight, int n, const BiquadCoefs& first, const BiquadCoefs& second,
+                               BiquadHistory firstHist[2], BiquadHistory secondHist[2], float* gain, float* scratch,
+                               float threshold, float attack, float release, float ratio, float* minGain,
+                               uint8_t opto) const {
+    if (n <= 0 || !left || !right || !mhLeft || !mhRight || !highLeft || !highRight || !gain) return;
+#if SONQUIL_HAVE_SSE2
+    if (UsingSSE()) {
+        CompressSplitLanes(left, right, mhLeft, mhRight, highLeft, highRight, n, first, second, firstHist, secondHist,
+                           gain, scratch, threshold, attack, release, ratio, minGain, opto != 0);
+        return;
+    }
+#endif
+    RunBiquadSymmetricSeries(first, second, firstHist, secondHist, left, right, mhLeft, mhRight, highLeft, highRight,
+                             n);
+    Sub(left, mhLeft, n);
+    Sub(right, mhRight, n);
+    Sub(mhLeft, highLeft, n);
+    Sub(mhRight, highRight, n);
+    float* const bandLeft[3] = {left, mhLeft, highLeft};
+    float* const bandRight[3] = {right, mhRight, highRight};
+    CompressBands(bandLeft, bandRight, 3, n, gain, scratch, threshold, attack, release, ratio, minGain, opto);
+    Sum(left, mhLeft, n);
+    Sum(right, mhRight, n);
+    Sum(left, highLeft, n);
+    Sum(right, highRight, n);
+}
 
 void CDSPEngine::ValveStage(float* left, float* right, float* highLeft, float* highRight, int n, int sampleRate,
                             const BiquadCoefs& split, BiquadHistory& histLeft, BiquadHistory& histRight, float drive,

@@ -49,6 +49,15 @@ public:
     void ClipAtDb(float* buf, int n, float ceilingDb) const;
     // Saturates buf in place at drive; *peak := the largest |sample × drive| of the block.
     void Valve(float* buf, int n, int sampleRate, float drive, float* peak) const;
+    // The compressor's multi-band path on a stereo pair: the symmetric-form high-pass first
+    // (histories firstHist[channel]) makes mid+high into mhLeft/mhRight, second makes high from it
+    // into highLeft/highRight; Sub leaves low in left/right and mid in mh; CompressBands runs the
+    // three bands (low, mid, high) with gain[3], scratch[3] and minGain[3]; Sum adds mid and then
+    // high back into left/right. The SSE path does it in one pass with the same operations.
+    void CompressSplit(float* left, float* right, float* mhLeft, float* mhRight, float* highLeft, float* highRight,
+                       int n, const BiquadCoefs& first, const BiquadCoefs& second, BiquadHistory firstHist[2],
+                       BiquadHistory secondHist[2], float* gain, float* scratch, float threshold, float attack,
+                       float release, float ratio, float* minGain, uint8_t opto) const;
     // The valve amplifier's saturation stage on a stereo pair: the symmetric-form high-pass
     // (split, with one history per channel) takes the high bands into highLeft and highRight,
     // Sub leaves the low bands in left and right, Valve saturates the four bands at drive into

@@ -278,6 +278,43 @@ TEST(ChainGolden, ValveStageInOnePassMatchesItsStepsOneByOne) {
     DSPEngine().UseSSE(hadSse ? 1 : 0);
 }
 
+TEST(ChainGolden, MultiBandSplitInOnePassMatchesItsStepsOneByOne) {
+    // The plain path runs both splits, the Sub and Sum passes and the band gain computers one
+    // after the other; the SSE path does it in one pass.
+    const bool hadSse = DSPEngine().UsingSSE();
+    const BiquadCoefs first = DesignHighPass(44100, 250, 1.0f), second = DesignHighPass(44100, 4000, 1.0f);
+    BiquadHistory h[2][2][2] = {}; // [path][split][channel]
+    float gain[2][3] = {{0.7f, 0.9f, 1.0f}, {0.7f, 0.9f, 1.0f}}, scratch[2][3] = {}, mins[2][3];
+    uint32_t seed = 700;
+    for (bool opto : {false, true})
+        for (int n : {1, 4, 5, 9, 4096, 6, 2, 8, 1027}) {
+            const auto l = Noise(n, ++seed, 1.2f), r = Noise(n, ++seed, 0.6f);
+            std::vector<float> out[2][2], band[2][4];
+            for (int path = 0; path < 2; ++path) {
+                DSPEngine().UseSSE(static_cast<uint8_t>(path));
+                out[path][0] = l;
+                out[path][1] = r;
+                for (auto& b : band[path]) b.assign(n, 0.0f);
+                for (float& m : mins[path]) m = 1.0f;
+                DSPEngine().CompressSplit(out[path][0].data(), out[path][1].data(), band[path][0].data(),
+                                          band[path][1].data(), band[path][2].data(), band[path][3].data(), n, first,
+                                          second, h[path][0], h[path][1], gain[path], scratch[path], 0.1f, 30.0f,
+                                          700.0f, 4.0f, mins[path], opto ? 1 : 0);
+            }
+            const std::string where = "n " + std::to_string(n) + (opto ? " opto" : "");
+            EXPECT_TRUE(SameBits(out[0][0], out[1][0]) && SameBits(out[0][1], out[1][1])) << where;
+            for (int b = 0; b < 3; ++b) {
+                EXPECT_TRUE(SameBits(gain[0][b], gain[1][b])) << where << " band " << b;
+                EXPECT_TRUE(SameBits(scratch[0][b], scratch[1][b])) << where << " band " << b;
+                EXPECT_TRUE(SameBits(mins[0][b], mins[1][b])) << where << " band " << b;
+            }
+            for (int sp = 0; sp < 2; ++sp)
+                for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(h[0][sp][c], h[1][sp][c])) << where;
+        }
+    EXPECT_LT(mins[0][0], 0.9f);
+    DSPEngine().UseSSE(hadSse ? 1 : 0);
+}
+
 TEST(ChainGolden, PairedAndSeriesSplittersMatchSeparateRuns) {
     const BiquadCoefs first = DesignHighPass(44100, 300, 1.0f), second = DesignHighPass(44100, 3000, 1.0f);
     BiquadHistory pair[2] = {{0.1f, -0.2f, 0.05f, 0.3f}, {-0.4f, 0.25f, 0.0f, -0.1f}};
