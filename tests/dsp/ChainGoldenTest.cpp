@@ -315,6 +315,36 @@ TEST(ChainGolden, MultiBandSplitInOnePassMatchesItsStepsOneByOne) {
     DSPEngine().UseSSE(hadSse ? 1 : 0);
 }
 
+TEST(ChainGolden, ImagerInOnePassMatchesItsStepsOneByOne) {
+    const bool hadSse = DSPEngine().UsingSSE();
+    for (bool spatialize : {false, true}) {
+        CStereoImager step(DSPEngine()), fused(DSPEngine());
+        for (CStereoImager* im : {&step, &fused}) {
+            im->SetParam(CStereoImager::IdSpatialize, spatialize ? 1.0f : 0.0f);
+            im->SetParam(CStereoImager::IdPhase, 1.0f);
+            im->SetParam(CStereoImager::IdBalance, -3.0f);
+            im->SetParam(CStereoImager::IdCrossMix, 30.0f);
+            im->SetParam(CStereoImager::IdCenter, -7.0f);
+            im->SetParam(CStereoImager::IdSide, 5.0f);
+            im->SetParam(CStereoImager::IdHiPass, 1500.0f);
+        }
+        uint32_t seed = spatialize ? 800 : 900;
+        // Past the end of the delay line and back to its start.
+        for (int n : {1, 3, 4096, 777, 2, 4800, 5}) {
+            auto l = Noise(n, ++seed, 1.0f), r = Noise(n, ++seed, 1.0f);
+            auto fl = l, fr = r;
+            DSPEngine().UseSSE(0);
+            step.Process(l.data(), r.data(), n, 44100);
+            DSPEngine().UseSSE(1);
+            fused.Process(fl.data(), fr.data(), n, 44100);
+            EXPECT_TRUE(SameBits(l, fl) && SameBits(r, fr)) << n << (spatialize ? " spatialized" : "");
+            EXPECT_EQ(step.WritePosition(), fused.WritePosition());
+            EXPECT_EQ(step.ReadPosition(), fused.ReadPosition());
+        }
+    }
+    DSPEngine().UseSSE(hadSse ? 1 : 0);
+}
+
 TEST(ChainGolden, PairedAndSeriesSplittersMatchSeparateRuns) {
     const BiquadCoefs first = DesignHighPass(44100, 300, 1.0f), second = DesignHighPass(44100, 3000, 1.0f);
     BiquadHistory pair[2] = {{0.1f, -0.2f, 0.05f, 0.3f}, {-0.4f, 0.25f, 0.0f, -0.1f}};
