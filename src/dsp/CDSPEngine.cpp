@@ -357,11 +357,12 @@ public:
         _MM_TRANSPOSE4_PS(tg[0], tg[1], tg[2], tg[3]);
         _MM_TRANSPOSE4_PS(kd[0], kd[1], kd[2], kd[3]);
         for (int j = 0; j < 4; ++j) {
+            // Recovering, G + (t − G) / k; attacking, G − (G − t) / attack, which is the same
+            // number as G + (t − G) / attack: there t < G, and rounding is symmetric, so G − t is
+            // exactly −(t − G) and so is its quotient. One division on the recursion's path.
             const __m128 t = tg[j];
             const __m128 up = _mm_cmpge_ps(t, m_G);
-            const __m128 rise = _mm_add_ps(m_G, _mm_div_ps(_mm_sub_ps(t, m_G), kd[j]));
-            const __m128 fall = _mm_sub_ps(m_G, _mm_div_ps(_mm_sub_ps(m_G, t), m_A));
-            m_G = Select(up, rise, fall);
+            m_G = _mm_add_ps(m_G, _mm_div_ps(_mm_sub_ps(t, m_G), Select(up, kd[j], m_A)));
             m_M = _mm_min_ps(m_G, m_M); // G < M ? G : M
             gs[j] = m_G;
         }

@@ -222,11 +222,13 @@ TEST(ChainGolden, BandCompressionMatchesTheGainComputerBandByBandOnBothPaths) {
                     float* lp[4];
                     float* rp[4];
                     for (int b = 0; b < bands; ++b) {
-                        // Swells from quiet to loud with a NaN in one band, which must be
-                        // handled by each path alike.
+                        // Swells from quiet to loud with a NaN in one band and an infinity
+                        // (whose wanted gain is NaN) in another, which must be handled by each
+                        // path alike.
                         l[b] = Noise(n, ++seed, 0.05f + 0.4f * b);
                         r[b] = Noise(n, ++seed, 0.9f);
                         if (n > 100 && b == 1) l[b][57] = std::nanf("");
+                        if (n > 100 && b == 2) r[b][80] = -INFINITY;
                         rl[b] = l[b];
                         rr[b] = r[b];
                         lp[b] = l[b].data();
