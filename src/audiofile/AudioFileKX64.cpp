@@ -529,8 +529,8 @@ int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
     // The sample times the scale, truncated toward zero and held to the depth's range; not a
     // number gives 0. A float times the scale is exact in double precision. Written without
     // branches so that the loops below vectorise.
-    auto toInt = [&](float f) {
-        const double v = static_cast<double>(f) * scale;
+    auto toInt = [&](double f) {
+        const double v = f * scale;
         const double atLeast = v > lo ? v : lo;
         const double held = atLeast < hi ? atLeast : hi;
         return static_cast<int32_t>(v == v ? held : 0.0);
@@ -561,7 +561,9 @@ int32_t AudioFileKX64::WriteFloat(float* buffer, int32_t n) {
                     std::memcpy(&dst[i], &m, 4);
                 }
             } else {
-                for (int32_t i = 0; i < take; ++i) dst[i] = toInt((src[2 * i] + src[2 * i + 1]) / 2.0f);
+                // The mean is taken in double, where it is exact, as the PCM writers do.
+                for (int32_t i = 0; i < take; ++i)
+                    dst[i] = toInt((static_cast<double>(src[2 * i]) + src[2 * i + 1]) * 0.5);
             }
         }
         m_inputFrames += take;

@@ -252,6 +252,19 @@ TEST(Kx64File, SeekFrameReturnsExactlyTheFollowingFrames) {
     EXPECT_EQ(buf[0], 0);
 }
 
+TEST(Kx64File, MonoStoresTheExactMeanLikeThePcmWriters) {
+    TempDir dir;
+    // Left and right whose float sum rounds: the single-precision mean would store 26526.
+    std::vector<float> f = {0x1.4f04cep-1f, 0x1.edf9acp-1f, 0x1.9d8ff4p-1f, 0x1.163696p-5f};
+    ASSERT_TRUE(WriteKx64(dir, "mean.kx64", f, 1, 16, false));
+    AudioFileKX64 r(dir.Str(), "mean.kx64");
+    ASSERT_TRUE(r.OpenRead());
+    float out[4];
+    ASSERT_EQ(r.ReadFloat(out, 2), 2);
+    EXPECT_EQ(out[0], 26527.0f / 32768.0f);
+    EXPECT_EQ(out[2], 13789.0f / 32768.0f);
+}
+
 TEST(Kx64File, StoredExtremesAndMonoReadBack) {
     TempDir dir;
     // −8388608 is stored by a 24-bit writer for −1.0 only after saturation; write it directly
