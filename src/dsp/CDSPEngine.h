@@ -4,10 +4,15 @@
 // The path is chosen at run time (UseSSE) and may change while the audio thread is inside a
 // kernel, so each kernel reads the choice once on entry and both paths give bit-identical
 // results: they use only operations that IEEE 754 rounds exactly (add, subtract, multiply,
-// divide, square root, compare) in the same order per element.
+// divide, square root, compare) in the same order per element. Where the processor has 256-bit
+// vectors the SSE path uses them for the valve's double-precision curve, with the same
+// operations. Besides the ten operations of the chain, the engine runs the valve stage and the
+// compressor's multi-band path whole (ValveStage, CompressSplit), so that the SSE path can do
+// each in one pass; their plain path is the sequence of kernel calls they stand for.
 //
-// Threading: Sum, Sub, ClipAtDb, Valve and Compress run on the audio thread; AllocMem, FreeMem,
-// Load, Unload and UseSSE on the main thread. The one instance is reached through DSPEngine().
+// Threading: Sum, Sub, ClipAtDb, Valve, Compress, CompressBands, CompressSplit and ValveStage
+// run on the audio thread; AllocMem, FreeMem, Load, Unload and UseSSE on the main thread. The
+// one instance is reached through DSPEngine().
 
 #include "dsp/Biquad.h"
 
