@@ -54,6 +54,18 @@ bool AudioFile::OpenWriteChecked() {
     return true;
 }
 
+bool AudioFile::StartAtData() {
+    const int64_t frameBytes = FrameBytes();
+    dataBytes -= dataBytes % frameBytes;
+    frames = dataBytes / frameBytes;
+    dataPos = 0;
+    if (Seek(dataOffset) < 0) {
+        SetError("Can't open file.");
+        return false;
+    }
+    return true;
+}
+
 bool AudioFile::CheckReadFormat() {
     if (channels != 1 && channels != 2) {
         SetError("Unsupported number of channels (only mono and stereo).");

@@ -97,6 +97,9 @@ protected:
     int32_t PcmWrite(float* buffer, int32_t n);
     // Checks the header fields a reader found; false with a message when they are unusable.
     bool CheckReadFormat();
+    // The end of every uncompressed reader's open: whole frames of the data area, positioned
+    // at its start.
+    bool StartAtData();
     // The common start of every open: folder, then the file. Messages as the readers give them.
     bool OpenReadChecked();
     bool OpenWriteChecked();

@@ -46,14 +46,7 @@ bool AudioFileSUN::OpenRead() {
     PcmCodingFor(bits, sampleType == kSampleFloat, true, false, coding);
     dataOffset = offset;
     dataBytes = fileSize - offset;
-    dataBytes -= dataBytes % FrameBytes();
-    frames = dataBytes / FrameBytes();
-    dataPos = 0;
-    if (Seek(dataOffset) < 0) {
-        SetError("Can't open file.");
-        return false;
-    }
-    return true;
+    return StartAtData();
 }
 
 bool AudioFileSUN::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {

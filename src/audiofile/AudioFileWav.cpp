@@ -107,15 +107,7 @@ bool AudioFileWav::OpenRead() {
         }
         pos = next;
     }
-    const int64_t frameBytes = FrameBytes();
-    dataBytes -= dataBytes % frameBytes;
-    frames = dataBytes / frameBytes;
-    dataPos = 0;
-    if (Seek(dataOffset) < 0) {
-        SetError("Can't open file.");
-        return false;
-    }
-    return true;
+    return StartAtData();
 }
 
 bool AudioFileWav::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
