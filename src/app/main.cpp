@@ -45,15 +45,18 @@ int main(int argc, char** argv) {
     // would, so the library is saved. During start-up they end the dialogs that wait for an
     // answer, and the start-up then ends as it would on Cancel, saving nothing.
     TForm1* running = nullptr;
+    bool endRequested = false;
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, [&running] {
+        QObject::connect(notifier, &QSocketNotifier::activated, [&running, &endRequested] {
             char c;
             [[maybe_unused]] ssize_t n = read(g_signalPipe[0], &c, 1);
-            if (running)
+            if (running) {
                 running->close();
-            else
+            } else {
+                endRequested = true;
                 QCoreApplication::exit(0);
+            }
         });
         struct sigaction sa {};
         sa.sa_handler = OnSignal;
@@ -68,6 +71,10 @@ int main(int argc, char** argv) {
     env.splash = &splash;
     TForm1 form(env);
     if (!form.StartupComplete()) return 0;
+    // Asked to end while starting up, after the point where a dialog could have been ended:
+    // the library was opened, so it is saved on the way out.
+    QCoreApplication::processEvents();
+    if (endRequested) return 0;
     form.CreateDialogs();
     running = &form;
     form.show();
