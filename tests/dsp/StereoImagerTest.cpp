@@ -205,7 +205,7 @@ TEST(StereoImager, ScopeShowsTheBlockStartExpandedAndTrailsSixFrames) {
     CStereoImager::ScopeColours(SchemeBlue, col);
     EXPECT_EQ(col[2], Rgb(44, 133, 192));
     ASSERT_EQ(canvas.pixels.size(), 3u * CStereoImager::kScopePoints);
-    const Pixel& bright = canvas.pixels[2 * CStereoImager::kScopePoints];
+    const Pixel bright = canvas.pixels[2 * CStereoImager::kScopePoints]; // a copy: the list is cleared below
     EXPECT_EQ(bright.rgb, col[2]);
     EXPECT_EQ(bright.x, static_cast<int>(952 - 24 * im.ScopeSide(0)));
     EXPECT_EQ(bright.y, static_cast<int>(103 - 24 * im.ScopeMid(0)));
