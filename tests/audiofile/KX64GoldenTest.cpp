@@ -378,7 +378,7 @@ TEST(Kx64Golden, ChoicesFollowTheSumOrderWhereItMatters) {
     std::vector<uint8_t> out(AudioFileKX64::kMaxPayload + 16);
     std::vector<int32_t> x(kBlock), back(kBlock);
     int predictorCases = 0, coefficientCases = 0;
-    auto check = [&](const char* what, int variant) {
+    auto check = [&](const char* what, int64_t variant) {
         const RefCode ordered = ReferenceEncode(x.data(), kBlock);
         const RefCode exact = ReferenceEncode(x.data(), kBlock, true);
         if (ordered.predictor == exact.predictor && ordered.coefficient == exact.coefficient) return;
@@ -418,7 +418,7 @@ TEST(Kx64Golden, ChoicesFollowTheSumOrderWhereItMatters) {
             for (int u = 0; u < 5; ++u) unit(-4000000);
             for (int u = 0; u < units; ++u) unit(2);
             while (i < kBlock) x[i++] = 0;
-            check("quotients ", jump * 1000 + units);
+            check("quotients ", int64_t{jump} * 1000 + units);
         }
     }
     EXPECT_GT(predictorCases, 0);
