@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -161,8 +162,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (argc > 1) g_base = argv[1];
     benchmark::RunSpecifiedBenchmarks();
+    // SONQUIL_BENCH_KEEP leaves the files in place, to compare them between builds.
     std::error_code ec;
-    fs::remove_all(Exe(), ec);
+    if (!std::getenv("SONQUIL_BENCH_KEEP")) fs::remove_all(Exe(), ec);
     benchmark::Shutdown();
     return 0;
 }

@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kFlushAt = 1 << 18;
+// As large as the output file's own buffer, so that pieces pass straight to the file rather
+// than being copied into that buffer first.
+constexpr size_t kFlushAt = 1 << 20;
 
 // Collects records in a small buffer and passes it on in large pieces.
 class ChunkedWriter {

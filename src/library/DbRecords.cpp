@@ -1,5 +1,7 @@
 #include "library/DbRecords.h"
 
+#include <bit>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -14,6 +16,8 @@
 
 namespace DbRecords {
 
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559, "tables are copied as IEEE floats");
+
 namespace {
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 } // namespace
@@ -21,27 +25,46 @@ int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi 
 void WriteParamBlock(ByteWriter& w, const CParamBlock& p) {
     w.I32(0);
     w.I32(p.kindCount);
-    for (int32_t v : p.kinds) w.I32(v);
-    for (int32_t v : p.reserved) w.I32(v);
-    for (int32_t v : p.valueCounts) w.I32(v);
-    for (int32_t v : p.ids) w.I32(v);
-    for (float v : p.values) w.F32(v);
+    if constexpr (std::endian::native == std::endian::little) {
+        // The tables are stored exactly as they sit in memory on this byte order: one copy each.
+        w.Bytes(p.kinds, sizeof p.kinds);
+        w.Bytes(p.reserved, sizeof p.reserved);
+        w.Bytes(p.valueCounts, sizeof p.valueCounts);
+        w.Bytes(p.ids, sizeof p.ids);
+        w.Bytes(p.values, sizeof p.values);
+    } else {
+        for (int32_t v : p.kinds) w.I32(v);
+        for (int32_t v : p.reserved) w.I32(v);
+        for (int32_t v : p.valueCounts) w.I32(v);
+        for (int32_t v : p.ids) w.I32(v);
+        for (float v : p.values) w.F32(v);
+    }
 }
 
 bool ReadParamBlock(ByteReader& r, CParamBlock& p) {
-    p.Clear();
-    if (r.Left() < kParamBlockSize) {
+    if (!r.Ok() || r.Left() < kParamBlockSize) {
+        p.Clear();
         r.Fail();
         return false;
     }
+    // Every field is overwritten below, so the block needs no clearing first.
     r.I32();
     // Counts outside their tables would send the processors reading past them.
     p.kindCount = Clamp(r.I32(), 0, CParamBlock::kMaxKinds);
-    for (int32_t& v : p.kinds) v = r.I32();
-    for (int32_t& v : p.reserved) v = r.I32();
-    for (int32_t& v : p.valueCounts) v = Clamp(r.I32(), 0, CParamBlock::kMaxValues);
-    for (int32_t& v : p.ids) v = r.I32();
-    for (float& v : p.values) v = r.F32();
+    if constexpr (std::endian::native == std::endian::little) {
+        r.Bytes(p.kinds, sizeof p.kinds);
+        r.Bytes(p.reserved, sizeof p.reserved);
+        r.Bytes(p.valueCounts, sizeof p.valueCounts);
+        r.Bytes(p.ids, sizeof p.ids);
+        r.Bytes(p.values, sizeof p.values);
+        for (int32_t& v : p.valueCounts) v = Clamp(v, 0, CParamBlock::kMaxValues);
+    } else {
+        for (int32_t& v : p.kinds) v = r.I32();
+        for (int32_t& v : p.reserved) v = r.I32();
+        for (int32_t& v : p.valueCounts) v = Clamp(r.I32(), 0, CParamBlock::kMaxValues);
+        for (int32_t& v : p.ids) v = r.I32();
+        for (float& v : p.values) v = r.F32();
+    }
     return r.Ok();
 }
 
