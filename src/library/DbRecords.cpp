@@ -1,6 +1,7 @@
 #include "library/DbRecords.h"
 
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -98,10 +99,12 @@ bool ReadVstStatus(ByteReader& r, CVSTStatus& s) {
         return false;
     }
     int32_t count = r.I32();
-    std::string names[n];
+    // The name fields are looked at where they lie (the header's size was checked above); most
+    // slots are empty and need no text made for them.
+    const char* names = reinterpret_cast<const char*>(r.Here());
+    r.Skip(static_cast<size_t>(n) * CVSTStatus::kNameSize);
     int16_t programs[n], flags[n];
     int32_t paramCounts[n], chunkSizes[n];
-    for (auto& name : names) name = r.Text(CVSTStatus::kNameSize);
     for (auto& v : programs) v = r.I16();
     for (auto& v : flags) v = r.I16();
     for (auto& v : paramCounts) v = r.I32();
@@ -110,8 +113,10 @@ bool ReadVstStatus(ByteReader& r, CVSTStatus& s) {
     for (int i = 0; i < n; ++i) {
         CVSTStatus::Slot* slot = s.MutableSlot(i);
         // A field filled to its end without a NUL holds no name that fits; cutting it would
-        // name another plug-in.
-        s.SetName(i, names[i]);
+        // name another plug-in, so such a slot, like an empty one, keeps the cleared name.
+        const char* field = names + static_cast<size_t>(i) * CVSTStatus::kNameSize;
+        const void* nul = std::memchr(field, 0, CVSTStatus::kNameSize);
+        if (nul && nul != field) s.SetName(i, std::string(field, static_cast<const char*>(nul)));
         slot->program = programs[i];
         slot->flags = flags[i];
     }
@@ -161,8 +166,8 @@ bool ReadSnapRecord(ByteReader& r, CDSPSnap& s) {
     s.SetReserved1(r.I32());
     r.Skip(64);
     if (!ReadParamBlock(r, s.Params())) return false;
-    s.Vst().Clear();
-    if (version > 0 && !ReadVstStatus(r, s.Vst())) return false;
+    if (version <= 0) s.Vst().Clear();
+    else if (!ReadVstStatus(r, s.Vst())) return false; // clears the status itself
     return r.Ok();
 }
 
