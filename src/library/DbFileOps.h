@@ -46,6 +46,9 @@ public:
 
 protected:
     int m_fd = -1;
+    // Bytes written to the output file, and how many of them have been handed to the disk.
+    uint64_t m_outPos = 0;
+    uint64_t m_outStarted = 0;
 };
 
 // A whole input file, mapped read-only (or read into memory where mapping is refused). The
