@@ -54,6 +54,27 @@ bool AudioFile::OpenWriteChecked() {
     return true;
 }
 
+bool AudioFile::ReadMark(uint8_t* head, const char* mark, const char* missingMessage) {
+    if (Read(head, 4) < 4) {
+        SetError("No data found (truncated?).");
+        return false;
+    }
+    if (std::memcmp(head, mark, 4) != 0) {
+        SetError(missingMessage);
+        return false;
+    }
+    return true;
+}
+
+void AudioFile::SetWriteFormat(uint32_t ch, int32_t r, int32_t b, int32_t type) {
+    channels = ch;
+    rate = r;
+    bits = b;
+    sampleType = type;
+    dataBytes = 0;
+    frames = 0;
+}
+
 bool AudioFile::StartAtData() {
     const int64_t frameBytes = FrameBytes();
     dataBytes -= dataBytes % frameBytes;

@@ -100,6 +100,11 @@ protected:
     // The end of every uncompressed reader's open: whole frames of the data area, positioned
     // at its start.
     bool StartAtData();
+    // The first step of every reader after opening: the four bytes of the format's mark.
+    // False with "No data found (truncated?)." or with missingMessage.
+    bool ReadMark(uint8_t* head, const char* mark, const char* missingMessage);
+    // The format a writer was asked for, with nothing written yet.
+    void SetWriteFormat(uint32_t ch, int32_t r, int32_t b, int32_t type);
     // The common start of every open: folder, then the file. Messages as the readers give them.
     bool OpenReadChecked();
     bool OpenWriteChecked();

@@ -34,14 +34,7 @@ bool AudioFileAiff::OpenRead() {
     if (!OpenReadChecked()) return false;
     const int64_t fileSize = FileSize();
     uint8_t h[12];
-    if (Read(h, 4) < 4) {
-        SetError("No data found (truncated?).");
-        return false;
-    }
-    if (std::memcmp(h, "FORM", 4) != 0) {
-        SetError("No FORM chunk.");
-        return false;
-    }
+    if (!ReadMark(h, "FORM", "No FORM chunk.")) return false;
     if (Read(h + 4, 8) < 8 || std::memcmp(h + 8, "AIFF", 4) != 0) {
         SetError("No AIFF chunk.");
         return false;
@@ -93,12 +86,7 @@ bool AudioFileAiff::OpenRead() {
 }
 
 bool AudioFileAiff::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     dataOffset = 54;
     maxDataBytes = 0xFFFFFFFFLL - 47;
     // The rate field holds 16 significant bits at exponents up to 17.

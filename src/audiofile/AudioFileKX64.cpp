@@ -436,12 +436,7 @@ bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes,
 
 bool AudioFileKX64::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
     m_writing = false;
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     dataOffset = kHeaderBytes;
     m_blocksWritten = 0;
     m_markerLenPos = 0;
@@ -611,14 +606,7 @@ bool AudioFileKX64::OpenRead() {
     if (!OpenReadChecked()) return false;
     const int64_t fileSize = FileSize();
     uint8_t h[12];
-    if (Read(h, 4) < 4) {
-        SetError("No data found (truncated?).");
-        return false;
-    }
-    if (std::memcmp(h, "KX64", 4) != 0) {
-        SetError("No KX64 chunk.");
-        return false;
-    }
+    if (!ReadMark(h, "KX64", "No KX64 chunk.")) return false;
     bool havePrms = false, haveSmpl = false;
     int64_t pos = 12;
     uint32_t blockLen = 0;

@@ -29,12 +29,7 @@ bool AudioFileRaw::OpenRead() {
 }
 
 bool AudioFileRaw::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     dataOffset = 0;
     if ((ch != 1 && ch != 2) || r <= 0 || !CodingFor(b, type, coding)) {
         SetError("Unsupported sample format.");
@@ -44,11 +39,6 @@ bool AudioFileRaw::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, in
 }
 
 bool AudioFileEmpty::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     return OpenWriteChecked();
 }

@@ -8,14 +8,7 @@ bool AudioFileSUN::OpenRead() {
     if (!OpenReadChecked()) return false;
     const int64_t fileSize = FileSize();
     uint8_t h[24];
-    if (Read(h, 4) < 4) {
-        SetError("No data found (truncated?).");
-        return false;
-    }
-    if (std::memcmp(h, ".snd", 4) != 0) {
-        SetError("No SUN header.");
-        return false;
-    }
+    if (!ReadMark(h, ".snd", "No SUN header.")) return false;
     if (Read(h + 4, 20) < 20) {
         SetError("Incomplete SUN header found (malformed?).");
         return false;
@@ -50,12 +43,7 @@ bool AudioFileSUN::OpenRead() {
 }
 
 bool AudioFileSUN::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     dataOffset = 24;
     uint32_t encoding = 0;
     switch (b) {

@@ -70,14 +70,7 @@ bool AudioFileWav::OpenRead() {
     if (!OpenReadChecked()) return false;
     const int64_t fileSize = FileSize();
     uint8_t h[12];
-    if (Read(h, 4) < 4) {
-        SetError("No data found (truncated?).");
-        return false;
-    }
-    if (std::memcmp(h, "RIFF", 4) != 0) {
-        SetError("No RIFF chunk.");
-        return false;
-    }
+    if (!ReadMark(h, "RIFF", "No RIFF chunk.")) return false;
     if (Read(h + 4, 8) < 8 || std::memcmp(h + 8, "WAVE", 4) != 0) {
         SetError("No WAVE chunk.");
         return false;
@@ -111,12 +104,7 @@ bool AudioFileWav::OpenRead() {
 }
 
 bool AudioFileWav::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t) {
-    channels = ch;
-    rate = r;
-    bits = b;
-    sampleType = type;
-    dataBytes = 0;
-    frames = 0;
+    SetWriteFormat(ch, r, b, type);
     dataOffset = 44;
     maxDataBytes = 0xFFFFFFFFLL - 37;
     if ((ch != 1 && ch != 2) || r <= 0 || !PcmCodingFor(b, type != 0, false, true, coding)) {
