@@ -5,5 +5,6 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 extra=()
 if [ "${CI:-}" = "true" ]; then extra+=(-DSONQUIL_WERROR=ON); fi
+export CCACHE_BASEDIR="$PWD"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

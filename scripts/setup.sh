@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   # the window and its drawing; without fonts Qt draws text as empty boxes
   qt6-base-dev libgl-dev fonts-dejavu-core
   # tests and benchmarks

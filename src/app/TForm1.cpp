@@ -310,7 +310,7 @@ void TForm1::BuildPresetTree() {
 
 void TForm1::Timer1Timer() {
     // The processors' share of the tick; the transport's part joins with the engine.
-    if (m_stack) m_stack->PanelTick(CDSPStack::Stopped, false);
+    if (m_stack) m_stack->PanelTick(kTransportStopped, false);
     if (m_controlAmpBox) m_controlAmpBox->update();
     if (m_dspPanelBox && m_dspPanelBox->isVisible()) m_dspPanelBox->update();
 }

@@ -15,20 +15,8 @@
 
 #include "audiofile/CFile.h"
 #include "audiofile/PcmCodec.h"
+#include "common/FormatCode.h"
 
-// Format codes, stored in every sample.
-enum FormatCode : int32_t {
-    kFormatWav = 0,
-    kFormatAiff = 1,
-    kFormatMp3 = 2,
-    kFormatKX64 = 3,
-    kFormatAac = 4,
-    kFormatWma = 5,
-    kFormatVorbis = 6,
-    kFormatFlac = 7,
-    kFormatSun = 8,
-    kFormatRaw = 9,
-};
 
 // Values of `sampleType`: 0 integer, 1 IEEE float; the raw class uses byte-order codes.
 enum SampleTypeCode : int32_t {

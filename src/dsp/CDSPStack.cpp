@@ -121,7 +121,7 @@ void CDSPStack::ResetAll() {
 }
 
 void CDSPStack::PanelTick(int transportState, bool positionMoved) {
-    if (transportState == Rendering) return;
+    if (transportState == kTransportRendering) return;
     const bool all = m_valve.BypassAll();
     const bool dsp = m_valve.BypassDsp();
 
@@ -148,7 +148,7 @@ void CDSPStack::PanelTick(int transportState, bool positionMoved) {
     if (all) m_valve.DecayMeters();
     m_valve.UpdateGreyedGroups();
 
-    if (transportState == Stopped) {
+    if (transportState == kTransportStopped) {
         if (m_fallOff > 1) {
             for (CProcessor* p : side)
                 if (p) p->DecayMeters();
@@ -158,7 +158,7 @@ void CDSPStack::PanelTick(int transportState, bool positionMoved) {
         return;
     }
     m_fallOff = kFallOffTicks;
-    if (transportState == Playing && positionMoved) {
+    if (transportState == kTransportPlaying && positionMoved) {
         m_valve.RedrawMeters();
         if (m_compressor && !off(m_compressor)) m_compressor->RedrawMeters();
         if (m_imager && !off(m_imager)) m_imager->RedrawMeters();

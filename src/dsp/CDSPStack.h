@@ -12,6 +12,8 @@
 
 #include <atomic>
 
+#include "common/TransportState.h"
+
 class CDSPEngine;
 class CDitherEngine;
 class CProcessor;
@@ -67,8 +69,6 @@ public:
     // Before the first block of every playback: EQ, compressor, stereo imager, valve amplifier.
     void ResetAll();
 
-    // Transport states as the main timer sees them.
-    enum TransportState : int { Stopped = 0, Playing = 1, Recording = 2, Monitoring = 3, Rendering = 4 };
     // The panels' share of one main-timer tick. positionMoved: the play position changed since
     // the last tick (meters are redrawn only then).
     void PanelTick(int transportState, bool positionMoved = true);

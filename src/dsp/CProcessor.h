@@ -8,12 +8,12 @@
 
 #include <cstdint>
 
+#include "common/ColourScheme.h"
+#include "common/ProcessorKind.h"
+
 class CDataInputElement;
 class CPanelCanvas;
 class CParamBlock;
-
-enum ProcessorKind : int { KindValveAmp = 0, KindEQ = 1, KindCompressor = 2, KindStereoImager = 3 };
-enum ColourScheme : int { SchemeBlue = 0, SchemeAmber = 1, SchemeYellow = 2, SchemeGreen = 3 };
 
 class CProcessor {
 public:

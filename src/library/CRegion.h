@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/FolderId.h"
 #include "library/CDSPSnapList.h"
 #include "library/CMarkersList.h"
 
@@ -28,11 +29,6 @@ enum RegionFlag : uint32_t {
     RegionFound = 0x80,
 };
 
-// The fixed folders of the region tree; they are never records.
-namespace FolderId {
-constexpr int32_t User = 1, System = 100, Lost = 111, Found = 112, Today = 121, Yesterday = 122;
-constexpr int32_t FirstUser = 1001;
-} // namespace FolderId
 
 class CRegion {
 public:

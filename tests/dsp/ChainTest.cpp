@@ -67,13 +67,13 @@ TEST(Chain, BypassDspSkipsAllThreeAndPanelTicksGreyThem) {
     c.stack.ProcessBlock(block.data(), n, 44100, true, 32);
     EXPECT_NEAR(block[100], 0.25f, 1e-4);
 
-    c.stack.PanelTick(CDSPStack::Playing);
+    c.stack.PanelTick(kTransportPlaying);
     EXPECT_TRUE(c.eq.Greyed());
     EXPECT_TRUE(c.imager.Greyed());
     EXPECT_TRUE(c.comp.Greyed());
     c.amp.SetParam(CTubeAmp::IdBypassDsp, 1.0f);
     c.comp.SetParam(CCompressor::IdOn, 0.0f);
-    c.stack.PanelTick(CDSPStack::Playing);
+    c.stack.PanelTick(kTransportPlaying);
     EXPECT_FALSE(c.eq.Greyed());
     EXPECT_FALSE(c.imager.Greyed());
     EXPECT_TRUE(c.comp.Greyed());

@@ -199,7 +199,7 @@ TEST_F(StackFixture, ResetGoesEqCompressorImagerValve) {
 TEST_F(StackFixture, PanelTickGreysDecaysAndFallsOff) {
     stack.SetEffectChain(&chain);
     chain.bypassed[0] = true;
-    stack.PanelTick(CDSPStack::Playing);
+    stack.PanelTick(kTransportPlaying);
     EXPECT_FALSE(chain.active[0]);
     EXPECT_TRUE(chain.active[1]);
     EXPECT_EQ(chain.idles, 2);
@@ -208,30 +208,30 @@ TEST_F(StackFixture, PanelTickGreysDecaysAndFallsOff) {
     EXPECT_EQ(imager.redraws, 1);
     // The compressor switched off: greyed, decaying, no meter redraw while playing.
     comp.SetParam(0, 0.0f);
-    stack.PanelTick(CDSPStack::Playing);
+    stack.PanelTick(kTransportPlaying);
     EXPECT_TRUE(comp.Greyed());
     EXPECT_EQ(comp.decays, 1);
     EXPECT_EQ(comp.redraws, 1);
     EXPECT_EQ(imager.redraws, 2);
     // Bypass Dsp greys every side processor and deactivates the effects.
     amp.SetParam(CTubeAmp::IdBypassDsp, 0.0f);
-    stack.PanelTick(CDSPStack::Playing);
+    stack.PanelTick(kTransportPlaying);
     EXPECT_TRUE(eq.Greyed());
     EXPECT_TRUE(imager.Greyed());
     EXPECT_FALSE(chain.active[1]);
     amp.SetParam(CTubeAmp::IdBypassDsp, 1.0f);
     comp.SetParam(0, 1.0f);
-    stack.PanelTick(CDSPStack::Playing);
+    stack.PanelTick(kTransportPlaying);
     EXPECT_FALSE(eq.Greyed());
     // After a stop the meters decay for 199 ticks, then rest.
     int eqDecays = eq.decays;
-    for (int i = 0; i < 250; ++i) stack.PanelTick(CDSPStack::Stopped);
+    for (int i = 0; i < 250; ++i) stack.PanelTick(kTransportStopped);
     EXPECT_EQ(eq.decays - eqDecays, 199);
     // Playing again ends the fall-off at once; a render tick does nothing at all.
-    stack.PanelTick(CDSPStack::Playing);
+    stack.PanelTick(kTransportPlaying);
     EXPECT_EQ(stack.FallOffCounter(), CDSPStack::kFallOffTicks);
     int idles = chain.idles;
-    stack.PanelTick(CDSPStack::Rendering);
+    stack.PanelTick(kTransportRendering);
     EXPECT_EQ(chain.idles, idles);
 }
 
