@@ -25,6 +25,7 @@ struct AudioFileFlac::Decoder {
     size_t pendingFrames = 0;
     size_t pendingPos = 0;
     bool atEnd = false;
+    int64_t position = 0; // the next frame a read gives
 
     ~Decoder() {
         if (dec != nullptr) FLAC__stream_decoder_delete(dec);
@@ -232,6 +233,12 @@ bool AudioFileFlac::Refill() {
 
 int32_t AudioFileFlac::ReadFrames(void* buffer, int32_t n, bool asFloat) {
     if (n <= 0 || buffer == nullptr) return 0;
+    // Never past the length the stream states, whatever its frames hold.
+    const int64_t room = std::max<int64_t>(0, frames - m_dec->position);
+    if (n > room) {
+        std::memset(static_cast<uint8_t*>(buffer) + room * 8, 0, static_cast<size_t>(n - room) * 8);
+        n = static_cast<int32_t>(room);
+    }
     int32_t done = 0;
     const double scale = 1.0 / static_cast<double>(int64_t(1) << (bits - 1));
     while (done < n && m_dec) {
@@ -249,6 +256,7 @@ int32_t AudioFileFlac::ReadFrames(void* buffer, int32_t n, bool asFloat) {
         done += static_cast<int32_t>(take);
     }
     std::memset(static_cast<uint8_t*>(buffer) + static_cast<size_t>(done) * 8, 0, static_cast<size_t>(n - done) * 8);
+    if (m_dec) m_dec->position += done;
     return done;
 }
 
@@ -258,6 +266,7 @@ bool AudioFileFlac::SeekFrame(int64_t frame) {
     frame = std::clamp<int64_t>(frame, 0, frames);
     d.pendingFrames = d.pendingPos = 0;
     d.atEnd = frame >= frames;
+    d.position = frame;
     if (d.atEnd) return true; // nothing more to read until the next seek
     if (FLAC__stream_decoder_seek_absolute(d.dec, static_cast<FLAC__uint64>(frame))) return true;
     // A failed seek leaves the decoder to be flushed before it can go on.

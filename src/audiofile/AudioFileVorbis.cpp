@@ -156,11 +156,18 @@ bool AudioFileVorbis::OpenRead() {
         ApplyTags(*this, t);
     m_stage.assign(static_cast<size_t>(kStageFrames) * 2, 0.0f);
     m_stageFill = m_stagePos = 0;
+    m_position = 0;
     return true;
 }
 
 int32_t AudioFileVorbis::ReadFloat(float* buffer, int32_t n) {
     if (n <= 0 || buffer == nullptr) return 0;
+    // Never past the stream's stated length, whatever a damaged file holds beyond it.
+    const int64_t room = std::max<int64_t>(0, frames - m_position);
+    if (n > room) {
+        std::memset(buffer + room * 2, 0, static_cast<size_t>(n - room) * 8);
+        n = static_cast<int32_t>(room);
+    }
     int32_t done = 0;
     while (done < n && m_reader && m_reader->open) {
         if (m_stagePos >= m_stageFill) {
@@ -187,6 +194,7 @@ int32_t AudioFileVorbis::ReadFloat(float* buffer, int32_t n) {
         m_stagePos += take;
     }
     std::memset(buffer + 2 * done, 0, static_cast<size_t>(n - done) * 8);
+    m_position += done;
     return done;
 }
 
@@ -199,7 +207,9 @@ bool AudioFileVorbis::SeekFrame(int64_t frame) {
     if (!m_reader || !m_reader->open) return false;
     m_stageFill = m_stagePos = 0;
     frame = std::clamp<int64_t>(frame, 0, frames);
-    return ov_pcm_seek(&m_reader->vf, frame) == 0;
+    const bool ok = ov_pcm_seek(&m_reader->vf, frame) == 0;
+    m_position = ok ? frame : frames; // a failed seek leaves nothing trustworthy to read
+    return ok;
 }
 
 bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t kbps) {
@@ -209,10 +219,13 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
         SetError("Unsupported sample format.");
         return false;
     }
+    // The file first: opening it closes whatever the object had open, encoder included.
+    if (!OpenWriteChecked()) return false;
     auto w = std::make_unique<Writer>();
     vorbis_info_init(&w->vi);
     if (vorbis_encode_init_vbr(&w->vi, static_cast<long>(ch), r, QualityFor(kbps)) != 0) {
         vorbis_info_clear(&w->vi);
+        AudioFile::Close();
         SetError("Unsupported sample format.");
         return false;
     }
@@ -220,6 +233,7 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     if (vorbis_analysis_init(&w->vd, &w->vi) != 0) {
         vorbis_comment_clear(&w->vc);
         vorbis_info_clear(&w->vi);
+        AudioFile::Close();
         SetError("Unsupported sample format.");
         return false;
     }
@@ -227,12 +241,6 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     std::mt19937 rng(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     ogg_stream_init(&w->os, static_cast<int>(rng() & 0x7FFFFFFF));
     m_writer = std::move(w);
-    if (!OpenWriteChecked()) {
-        const std::string why = ErrorText();
-        Close();
-        SetError(why);
-        return false;
-    }
     ogg_packet header, comment, code;
     if (vorbis_analysis_headerout(&m_writer->vd, &m_writer->vc, &header, &comment, &code) != 0) {
         Close();

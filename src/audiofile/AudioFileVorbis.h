@@ -50,4 +50,5 @@ private:
     std::vector<float> m_stage; // up to 4096 stereo frames
     int32_t m_stageFill = 0;
     int32_t m_stagePos = 0;
+    int64_t m_position = 0; // the next frame a read gives
 };
