@@ -19,6 +19,9 @@ fi
 cmake --build "$BUILD" --target fuzz_seeds "${TARGETS[@]}" -j2
 "$(find "$BUILD/fuzz" -name fuzz_seeds -type f | head -1)" "$BUILD/corpus" >/dev/null
 
+# Leaks inside the codec libraries that our code cannot free (see the file).
+export LSAN_OPTIONS="suppressions=$ROOT/fuzz/audiofile/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
 status=0
 for t in "${TARGETS[@]}"; do
   exe="$(find "$BUILD/fuzz" -name "$t" -type f -perm -u+x | head -1)"
