@@ -5,8 +5,6 @@
 
 #include "cli/Commands.h"
 
-int RenderCommand(const Args& args); // RenderCommand.cpp
-
 namespace {
 
 struct Command {
