@@ -17,6 +17,7 @@
 #include "common/FixedText.h"
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
+#include "library/CPrefs.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 #include "library/CSample.h"
@@ -104,6 +105,32 @@ int32_t StorageBits(int32_t mode, int32_t sourceBits) {
     int32_t b = std::max(16, sourceBits);
     if (mode == kFormatKX64) b = std::min(24, b);
     return b;
+}
+
+ImportSettings ImportSettingsFromPrefs(const CPrefs& prefs) {
+    ImportSettings s;
+    if (prefs.Has(101)) {
+        switch (prefs.GetInt(101)) {
+        case 1: s.storageMode = kFormatKX64; break;
+        case 2: s.storageMode = kFormatVorbis; s.bitRate = 400; break;
+        case 3: s.storageMode = kFormatVorbis; s.bitRate = 256; break;
+        case 4: s.storageMode = kFormatVorbis; s.bitRate = 128; break;
+        default: break;
+        }
+    }
+    if (prefs.Has(100)) s.transcodeCompressed = prefs.GetByte(100) != 0;
+    return s;
+}
+
+int32_t StorageChoiceFor(const ImportSettings& s) {
+    if (s.storageMode == kFormatKX64) return 1;
+    if (s.storageMode != kFormatVorbis) return 0;
+    return s.bitRate > 256 ? 2 : s.bitRate > 128 ? 3 : 4;
+}
+
+void StoreImportSettings(CPrefs& prefs, const ImportSettings& s) {
+    prefs.SetInt(101, StorageChoiceFor(s));
+    prefs.SetByte(100, s.transcodeCompressed ? 1 : 0);
 }
 
 CImporter::CImporter(CSampleList& samples, CRegionList& regions, CVDisk& vdisk, PeakBuffers& peaks, UiPort* ui)

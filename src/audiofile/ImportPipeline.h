@@ -59,6 +59,14 @@ struct ImportSettings {
     bool transcodeCompressed = true;  // "Transcode Compressed Files"; false: "Clone Compressed Files"
 };
 
+class CPrefs;
+// The storage preferences as the database keeps them: key 101 (0 none, 1 lossless, 2 HQ, 3 SP,
+// 4 LP) and key 100 (1 transcode, 0 clone). Absent keys leave WAV at 400 kbit/s, transcoding.
+ImportSettings ImportSettingsFromPrefs(const CPrefs& prefs);
+// The preference value of key 101 for a mode and bit rate.
+int32_t StorageChoiceFor(const ImportSettings& s);
+void StoreImportSettings(CPrefs& prefs, const ImportSettings& s);
+
 // What the window does with the results; every hook may be empty.
 struct ImportHooks {
     std::function<void()> clearViewer;                 // before an import streams
