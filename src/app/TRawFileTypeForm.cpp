@@ -47,8 +47,8 @@ TRawFileTypeForm::TRawFileTypeForm(QWidget* parent) : QDialog(parent, Qt::Tool) 
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-RawFormat TRawFileTypeForm::Selected() const {
-    RawFormat f;
+RawFileType TRawFileTypeForm::Selected() const {
+    RawFileType f;
     const int i = std::max(0, sampleFormat->currentIndex());
     f.bits = kFormats[i].bits;
     f.sampleType = kFormats[i].code;
@@ -57,7 +57,7 @@ RawFormat TRawFileTypeForm::Selected() const {
     return f;
 }
 
-bool TRawFileTypeForm::ChooseRawFormat(const std::string& fileName, RawFormat& format) {
+bool TRawFileTypeForm::ChooseRawFormat(const std::string& fileName, RawFileType& format) {
     sampleFormat->setCurrentIndex(s_format);
     rate->setCurrentIndex(s_rate);
     channels->setCurrentIndex(s_channels);

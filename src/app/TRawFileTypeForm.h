@@ -18,10 +18,10 @@ public:
 
     // Shows the dialog modally and gives the chosen format; always true (the dialog has only
     // "Ok", and closing it takes the shown choice as well).
-    bool ChooseRawFormat(const std::string& fileName, RawFormat& format) override;
+    bool ChooseRawFormat(const std::string& fileName, RawFileType& format) override;
 
     // The format of the three lists' current entries.
-    RawFormat Selected() const;
+    RawFileType Selected() const;
 
     QComboBox* sampleFormat;
     QComboBox* rate;

@@ -155,7 +155,7 @@ std::unique_ptr<AudioFile> CImporter::OpenSource(const std::string& folder, cons
         return nullptr;
     }
     if (code == kFormatRaw) {
-        RawFormat raw;
+        RawFileType raw;
         if (m_raw == nullptr || !m_raw->ChooseRawFormat(file, raw)) {
             message = "Can't read this file format";
             return nullptr;

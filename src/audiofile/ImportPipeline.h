@@ -37,7 +37,7 @@ enum ImportProgress : int {
 };
 
 // The format of a headerless file, as the "Raw File Type" dialog yields it.
-struct RawFormat {
+struct RawFileType {
     int32_t bits = 16;
     int32_t sampleType = kRawIntLE; // a byte-order code
     int32_t rate = 44100;
@@ -49,7 +49,7 @@ class RawFormatChooser {
 public:
     virtual ~RawFormatChooser() = default;
     // False when no format can be had (the file is then not imported).
-    virtual bool ChooseRawFormat(const std::string& fileName, RawFormat& format) = 0;
+    virtual bool ChooseRawFormat(const std::string& fileName, RawFileType& format) = 0;
 };
 
 // The storage preferences an import follows.

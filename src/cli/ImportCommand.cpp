@@ -22,17 +22,17 @@ namespace {
 // The raw format from --raw: the same choice the "Raw File Type" dialog gives.
 class OptionRawChooser : public RawFormatChooser {
 public:
-    explicit OptionRawChooser(const RawFormat& f) : m_format(f) {}
-    bool ChooseRawFormat(const std::string&, RawFormat& format) override {
+    explicit OptionRawChooser(const RawFileType& f) : m_format(f) {}
+    bool ChooseRawFormat(const std::string&, RawFileType& format) override {
         format = m_format;
         return true;
     }
 
 private:
-    RawFormat m_format;
+    RawFileType m_format;
 };
 
-bool ParseRaw(const std::string& text, RawFormat& out, std::string& error) {
+bool ParseRaw(const std::string& text, RawFileType& out, std::string& error) {
     std::vector<std::string> parts;
     std::stringstream ss(text);
     for (std::string p; std::getline(ss, p, ',');) parts.push_back(p);
@@ -117,7 +117,7 @@ int ImportCommand(const Args& args) {
     if (!ParseOptions(args, {"storage", "on-import", "raw", "vdisk"}, {"link"}, o, error)) return Fail(error);
     if (o.positional.empty()) return Fail("usage: import [--link] [--storage MODE] [--on-import transcode|clone] "
                                           "[--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE...");
-    RawFormat raw;
+    RawFileType raw;
     const bool haveRaw = o.Has("raw");
     if (haveRaw && !ParseRaw(o.values["raw"], raw, error)) return Fail(error);
     ImportSettings asked;

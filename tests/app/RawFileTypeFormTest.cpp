@@ -21,7 +21,7 @@ void RawFileTypeFormTest::ListsDefaultsYieldsAndRemembers() {
     QCOMPARE(form.rate->itemText(6), QString("192000Hz"));
 
     // Defaults: 16-bit Intel, 44100 Hz, stereo; "Ok" closes with them.
-    RawFormat f;
+    RawFileType f;
     bool shown = false;
     QTimer::singleShot(0, [&] {
         shown = form.isVisible();
@@ -57,7 +57,7 @@ void RawFileTypeFormTest::ListsDefaultsYieldsAndRemembers() {
     QCOMPARE(f.channels, 1u);
     TRawFileTypeForm second;
     QTimer::singleShot(0, [&] { QTest::keyClick(&second, Qt::Key_Return); });
-    RawFormat g;
+    RawFileType g;
     QVERIFY(second.ChooseRawFormat("c.raw", g));
     QCOMPARE(g.sampleType, int32_t(kRawFloatBE));
     QCOMPARE(g.bits, 32);

@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct CountingRaw : RawFormatChooser {
-    RawFormat answer;
+    RawFileType answer;
     int asked = 0;
-    bool ChooseRawFormat(const std::string&, RawFormat& f) override {
+    bool ChooseRawFormat(const std::string&, RawFileType& f) override {
         ++asked;
         f = answer;
         return true;
