@@ -236,8 +236,8 @@ TEST(ChainGolden, BandCompressionMatchesTheGainComputerBandByBandOnBothPaths) {
                         ReferenceCompress(rl[b].data(), rr[b].data(), n, ref[b], threshold, attack, release, ratio,
                                           opto);
                     }
-                    DSPEngine().CompressBands(lp, rp, bands, n, gain, scratch, threshold, attack, release, ratio, mins,
-                                              opto ? 1 : 0);
+                    DSPEngine().CompressBands(lp, rp, bands, n, {gain, scratch, mins},
+                                              {threshold, attack, release, ratio, opto});
                     for (int b = 0; b < bands; ++b) {
                         const std::string where = "sse " + std::to_string(sse) + " bands " + std::to_string(bands) +
                                                   " band " + std::to_string(b) + " n " + std::to_string(n);
@@ -268,10 +268,11 @@ TEST(ChainGolden, ValveStageInOnePassMatchesItsStepsOneByOne) {
         std::vector<float> hl(n), hr(n), shl(n), shr(n);
         float pf[4], ps[4];
         DSPEngine().UseSSE(1);
-        DSPEngine().ValveStage(l.data(), r.data(), hl.data(), hr.data(), n, 48000, split, fused[0], fused[1], 2.5f, pf);
+        DSPEngine().ValveStage({l.data(), r.data(), hl.data(), hr.data(), n, 48000, &split, &fused[0], &fused[1], 2.5f},
+                               pf);
         DSPEngine().UseSSE(0);
-        DSPEngine().ValveStage(sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, split, steps[0], steps[1], 2.5f,
-                               ps);
+        DSPEngine().ValveStage(
+            {sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, &split, &steps[0], &steps[1], 2.5f}, ps);
         EXPECT_TRUE(SameBits(l, sl) && SameBits(r, sr)) << n;
         for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(fused[c], steps[c])) << n;
         for (int b = 0; b < 4; ++b) EXPECT_TRUE(SameBits(pf[b], ps[b])) << n << " band " << b;
@@ -298,10 +299,11 @@ TEST(ChainGolden, MultiBandSplitInOnePassMatchesItsStepsOneByOne) {
                 out[path][1] = r;
                 for (auto& b : band[path]) b.assign(n, 0.0f);
                 for (float& m : mins[path]) m = 1.0f;
-                DSPEngine().CompressSplit(out[path][0].data(), out[path][1].data(), band[path][0].data(),
-                                          band[path][1].data(), band[path][2].data(), band[path][3].data(), n, first,
-                                          second, h[path][0], h[path][1], gain[path], scratch[path], 0.1f, 30.0f,
-                                          700.0f, 4.0f, mins[path], opto ? 1 : 0);
+                DSPEngine().CompressSplit({out[path][0].data(), out[path][1].data(), band[path][0].data(),
+                                           band[path][1].data(), band[path][2].data(), band[path][3].data(), n,
+                                           &first, &second, h[path][0], h[path][1],
+                                           {gain[path], scratch[path], mins[path]},
+                                           {0.1f, 30.0f, 700.0f, 4.0f, opto}});
             }
             const std::string where = "n " + std::to_string(n) + (opto ? " opto" : "");
             EXPECT_TRUE(SameBits(out[0][0], out[1][0]) && SameBits(out[0][1], out[1][1])) << where;
