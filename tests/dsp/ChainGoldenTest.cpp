@@ -1,6 +1,7 @@
 // The whole chain, every stage on, against output hashes recorded from a known-good build. Any
 // change to the processors that moves a single bit of the output fails here, on the plain and
 // the SSE path alike, so speed work cannot quietly change the sound.
+#include "ForcedKernels.h"
 #include "dsp/Biquad.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
@@ -421,6 +422,22 @@ TEST(ChainGolden, OutputBitsMatchTheRecordedHashesOnBothPaths) {
         if (DSPEngine().SSESupport()) {
             const uint64_t sse = RunChain(g.settings, true);
             EXPECT_EQ(sse, g.hash) << g.name << " sse: 0x" << std::hex << sse;
+        }
+    }
+    DSPEngine().UseSSE(hadSse ? 1 : 0);
+}
+
+TEST(ChainGolden, OutputBitsMatchTheRecordedHashesUnderEveryKernelSet) {
+    // The switch reaches only the plain and the best set; each set pinned in turn reaches the
+    // others too (on a processor with AVX, the SSE2 valve loop).
+    const bool hadSse = DSPEngine().UsingSSE();
+    for (KernelSet set : AvailableKernelSets()) {
+        ForcedKernels force(set);
+        ASSERT_TRUE(force.Ok());
+        for (const Golden& g : kGolden) {
+            const uint64_t hash = RunChain(g.settings, set != KernelSet::Plain);
+            EXPECT_EQ(DSPEngine().ActiveKernels(), set);
+            EXPECT_EQ(hash, g.hash) << g.name << " " << CDSPEngine::KernelSetName(set) << ": 0x" << std::hex << hash;
         }
     }
     DSPEngine().UseSSE(hadSse ? 1 : 0);
