@@ -392,3 +392,24 @@ TEST(FileLoop, ProgressTextsReportLinesAbortAndTheReportSwitch) {
     EXPECT_EQ(lib.ui.reportShows, 1);
     EXPECT_EQ(lib.samples.Count(), 2);
 }
+
+TEST(Import, AFullDiskIsReportedAndLeavesNothingBehind) {
+    Library lib;
+    // A VDisk on a file system of 256 KiB: a ten-second WAV cannot fit.
+    if (RunCommand("mount -t tmpfs -o size=256k sonquil-test '" + lib.VDisk().string() + "' 2>/dev/null") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    lib.Wav("big.wav", 441000, 2, 16);
+    for (int32_t mode : {kFormatWav, kFormatKX64}) {
+        SCOPED_TRACE(mode);
+        lib.importer.SetSettings({mode, 400, true});
+        std::string msg;
+        bool cancelled = true;
+        EXPECT_FALSE(lib.importer.Import(lib.In(), "big.wav", msg, kProgressOwn, cancelled));
+        EXPECT_FALSE(cancelled);
+        EXPECT_EQ(msg, "Can't write file (disk full?).");
+        EXPECT_TRUE(lib.AudioFiles().empty());
+        EXPECT_EQ(lib.samples.Count(), 0);
+        EXPECT_EQ(lib.regions.Count(), 0);
+    }
+    RunCommand("umount '" + lib.VDisk().string() + "'");
+}
