@@ -169,12 +169,15 @@ int32_t AudioFileVorbis::ReadFloat(float* buffer, int32_t n) {
         n = static_cast<int32_t>(room);
     }
     int32_t done = 0;
+    int holes = 0;
     while (done < n && m_reader && m_reader->open) {
         if (m_stagePos >= m_stageFill) {
             float** pcm = nullptr;
             int section = 0;
             long got = ov_read_float(&m_reader->vf, &pcm, kStageFrames, &section);
-            if (got == OV_HOLE) continue; // a gap in the data: vorbisfile goes on after it
+            // A gap in the data: vorbisfile goes on after it, though not forever on a file that
+            // is nothing but gaps.
+            if (got == OV_HOLE && ++holes < 64) continue;
             if (got <= 0) break;
             got = std::min<long>(got, kStageFrames);
             vorbis_info* vi = ov_info(&m_reader->vf, section);
