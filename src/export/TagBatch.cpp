@@ -116,3 +116,25 @@ int RenameRegions(CRegionList& list, const std::vector<CRegion*>& selection,
     }
     return renamed;
 }
+
+void ApplyTagEdits(CRegion& region, const TagEdits& e) {
+    if (e.title) region.SetTitle(CutUtf8(*e.title, 63));
+    if (e.artist) region.SetArtist(CutUtf8(*e.artist, 63));
+    if (e.album) region.SetAlbum(CutUtf8(*e.album, 63));
+    if (e.genre) region.SetGenre(CutUtf8(*e.genre, 31));
+    if (e.year) region.SetYear(*e.year);
+    if (e.track) region.SetTrack(*e.track);
+}
+
+CRegion* FindRegionById(const CRegionList& list, int32_t id) {
+    for (int i = 0; i < list.Count(); ++i) {
+        CRegion* r = list.At(i);
+        if (r && !r->IsFolder() && r->GetId() == id) return r;
+    }
+    return nullptr;
+}
+
+std::string TagLine(const CRegion& r) {
+    return r.GetTitle() + "|" + r.GetArtist() + "|" + r.GetAlbum() + "|" + std::to_string(r.GetYear()) + "|" +
+           r.GetGenre() + "|" + std::to_string(r.GetTrack());
+}

@@ -79,3 +79,19 @@ constexpr const char* kNameTooLong = "Error: Max name size is 255 chars.";
 int RenameRegions(CRegionList& list, const std::vector<CRegion*>& selection,
                   const std::function<RenameAnswer(const CRegion& region)>& ask,
                   const std::function<void(const std::string& message)>& notice);
+
+// Tag changes asked for one region (the command-line tool's "tags"): each present field is
+// written, cut like the dialog cuts it; absent fields stay.
+struct TagEdits {
+    const std::string* title = nullptr;
+    const std::string* artist = nullptr;
+    const std::string* album = nullptr;
+    const std::string* genre = nullptr;
+    const int32_t* year = nullptr;
+    const int32_t* track = nullptr;
+};
+void ApplyTagEdits(CRegion& region, const TagEdits& edits);
+// The region (not a folder) with that id, or null.
+CRegion* FindRegionById(const CRegionList& list, int32_t id);
+// One report line of a region's tags: "title|artist|album|year|genre|track".
+std::string TagLine(const CRegion& region);

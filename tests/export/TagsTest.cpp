@@ -247,3 +247,21 @@ TEST(RenameRegions, RenamesReplacesInTheListRefusesLongNamesAndCancels) {
               1);
     EXPECT_EQ(rs.sel[1]->GetName().size(), 255u);
 }
+
+TEST(TagEditsOfOneRegion, OnlyTheGivenFieldsChangeAndRegionsAreFoundById) {
+    Regions rs(2);
+    auto* folder = new CRegion("f", 0, 0, nullptr, RegionFolder, 2, 1); // same id, but a folder
+    rs.list.Insert(folder);
+    CRegion* r = FindRegionById(rs.list, 2);
+    ASSERT_EQ(r, rs.sel[1]);
+    EXPECT_EQ(FindRegionById(rs.list, 77), nullptr);
+    const std::string album = "New", genre = std::string(40, 'g');
+    const int32_t track = 4;
+    TagEdits e;
+    e.album = &album;
+    e.genre = &genre;
+    e.track = &track;
+    ApplyTagEdits(*r, e);
+    EXPECT_EQ(TagLine(*r), "title1|artist1|New|1991|" + std::string(31, 'g') + "|4");
+    EXPECT_EQ(TagLine(*rs.sel[0]), "title0|artist0|album0|1990|Jazz|0");
+}
