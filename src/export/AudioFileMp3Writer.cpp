@@ -95,16 +95,22 @@ bool AudioFileMp3Writer::EncodeChunk(const int16_t* pcm, int32_t samples) {
     short* in = const_cast<short*>(reinterpret_cast<const short*>(pcm));
     const int n = channels == 2 ? lame_encode_buffer_interleaved(m_lame, in, perChannel, m_out, kStageBytes)
                                 : lame_encode_buffer(m_lame, in, in, perChannel, m_out, kStageBytes);
-    if (n < 0) return false;
+    if (n < 0) {
+        // A broken stream is a failed write: the finish must not call the file good.
+        writeFailed = true;
+        SetError("MP3 encoder failed.");
+        return false;
+    }
     frames += perChannel;
     return WriteOut(m_out, n);
 }
 
 int32_t AudioFileMp3Writer::WriteFloat(float* buffer, int32_t n) {
     if (!m_lame || m_finished || n <= 0 || buffer == nullptr) return 0;
-    const int64_t before = dataBytes;
-    m_stage.Push(buffer, n, channels, [this](const int16_t* p, int32_t count) { return EncodeChunk(p, count); });
-    return static_cast<int32_t>(dataBytes - before);
+    // The input taken is what counts: the encoder holds some frames back before it yields bytes.
+    if (!m_stage.Push(buffer, n, channels, [this](const int16_t* p, int32_t count) { return EncodeChunk(p, count); }))
+        return 0;
+    return n * static_cast<int32_t>(channels) * 2;
 }
 
 bool AudioFileMp3Writer::FinishWrite() {

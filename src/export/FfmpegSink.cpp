@@ -210,16 +210,18 @@ bool FfmpegAudioWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t typ
 
 int32_t FfmpegAudioWriter::WriteFloat(float* buffer, int32_t n) {
     if (!m_running || n <= 0 || buffer == nullptr) return 0;
-    const int64_t before = FileSize();
     const bool ok = m_stage.Push(buffer, n, channels, [this](const int16_t* p, int32_t count) {
         if (!m_sink.Encode(p, count / static_cast<int32_t>(channels))) return false;
         frames += count / static_cast<int32_t>(channels);
         return true;
     });
-    if (!ok && m_sink.WriteFailed()) writeFailed = true;
-    const int64_t after = FileSize();
-    dataBytes = after;
-    return static_cast<int32_t>(std::max<int64_t>(0, after - before));
+    if (!ok) {
+        writeFailed = true;
+        SetError(m_sink.WriteFailed() ? "Can't write file (disk full?)." : "Encoder failed.");
+        return 0;
+    }
+    // The input taken is what counts: the encoder holds frames back before it yields bytes.
+    return n * static_cast<int32_t>(channels) * 2;
 }
 
 bool FfmpegAudioWriter::FinishWrite() {
@@ -235,7 +237,7 @@ bool FfmpegAudioWriter::FinishWrite() {
     }
     ok = m_sink.Finish() && ok;
     if (!ok) writeFailed = true;
-    dataBytes = FileSize();
+    dataBytes = std::max<int64_t>(0, FileSize());
     return FinishResult();
 }
 

@@ -323,3 +323,24 @@ TEST(WmaWriter, AsfFileReadsBackWithTagsRateChannelsAndLength) {
     EXPECT_NEAR(kbps, 128.0, 25.0);
 }
 #endif
+
+TEST(Writers, AFullDiskIsReportedNotCalledGood) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::vector<int32_t> codes;
+    if (Mp3Available()) codes.push_back(kFormatMp3);
+    if (FlacAvailable()) codes.push_back(kFormatFlac);
+    if (AacAvailable()) codes.push_back(kFormatAac);
+    if (WmaAvailable()) codes.push_back(kFormatWma);
+    for (int32_t code : codes) {
+        SCOPED_TRACE(code);
+        auto w = CreateExportWriter(code, "/dev", "full");
+        ASSERT_TRUE(w);
+        w->SetTitle("t");
+        if (!w->OpenWrite(2, 44100, 16, 0, 128)) { // refused at once: also reported
+            EXPECT_FALSE(w->ErrorText().empty());
+            continue;
+        }
+        EXPECT_FALSE(WriteThrough(*w, MakeStereo(44100 * 2, 44100)));
+        EXPECT_FALSE(w->ErrorText().empty());
+    }
+}
