@@ -1,5 +1,10 @@
 #include "export/ExportSettings.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "export/ExtEncoders.h"
 
 FormatBoxes BoxesFor(const ExportFormatEntry& e, const ExtEncoderList* encoders) {
@@ -105,4 +110,30 @@ ItemFiles ItemFileNames(const ExportFormatEntry& e, const std::string& name) {
         f.rendered = SafeFileName(name + e.extension);
     }
     return f;
+}
+
+bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder, std::string& output,
+                         std::string& message) {
+    if (folder.empty()) {
+        message = "No export path selected.";
+        return false;
+    }
+    if (subfolder.empty()) {
+        output = folder;
+        return true;
+    }
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(folder.c_str(), X_OK | W_OK) != 0) {
+        message = "Can't access selected export path.";
+        return false;
+    }
+    const std::string path = (folder.back() == '/' ? folder : folder + "/") + SafeFileName(subfolder);
+    if (::mkdir(path.c_str(), 0755) != 0) {
+        if (errno != EEXIST || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            message = "Can't create selected subfolder.";
+            return false;
+        }
+    }
+    output = path;
+    return true;
 }

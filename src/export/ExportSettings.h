@@ -43,3 +43,11 @@ struct ItemFiles {
     std::string encoded;
 };
 ItemFiles ItemFileNames(const ExportFormatEntry& entry, const std::string& name);
+
+// The output folder of an export from the chosen folder and the subfolder box. False with the
+// message to show: "No export path selected." without a folder; with a subfolder (its nine
+// characters made underscores) "Can't access selected export path." when the folder can't
+// be entered, "Can't create selected subfolder." when the subfolder is absent and can't be
+// made. The subfolder is made when absent.
+bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder, std::string& output,
+                         std::string& message);

@@ -5,6 +5,11 @@
 #include "export/ExportSettings.h"
 #include "export/ExtEncoders.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "support/TempDir.h"
+
 namespace {
 ExportFormatEntry Entry(int32_t writer) {
     for (const auto& e : BuildExportFormatList(nullptr))
@@ -92,4 +97,23 @@ TEST(ExportSettings, NamesAndTheCharacterRule) {
     ItemFiles song = ItemFileNames(ext, "Song");
     EXPECT_EQ(song.rendered, "Song.wav");
     EXPECT_EQ(song.encoded, "Song.mp3");
+}
+
+TEST(ExportSettings, OutputFolderWithAndWithoutSubfolder) {
+    TempDir dir;
+    std::string out, message;
+    EXPECT_FALSE(PrepareOutputFolder("", "x", out, message));
+    EXPECT_EQ(message, "No export path selected.");
+    ASSERT_TRUE(PrepareOutputFolder(dir.Str(), "", out, message));
+    EXPECT_EQ(out, dir.Str());
+    ASSERT_TRUE(PrepareOutputFolder(dir.Str(), "Mix: v2/final?", out, message));
+    EXPECT_EQ(out, dir.Str() + "/Mix_ v2_final_");
+    EXPECT_TRUE(std::filesystem::is_directory(out));
+    ASSERT_TRUE(PrepareOutputFolder(dir.Str() + "/", "Mix: v2/final?", out, message)); // present: kept
+    EXPECT_EQ(out, dir.Str() + "/Mix_ v2_final_");
+    EXPECT_FALSE(PrepareOutputFolder(dir.Str() + "/missing", "sub", out, message));
+    EXPECT_EQ(message, "Can't access selected export path.");
+    std::ofstream(dir / "plain") << "x"; // a file where the subfolder would go
+    EXPECT_FALSE(PrepareOutputFolder(dir.Str(), "plain", out, message));
+    EXPECT_EQ(message, "Can't create selected subfolder.");
 }
