@@ -18,9 +18,9 @@
 
 #include <unistd.h>
 
+#include "audiofile/AudioFile.h"
 #include "audiofile/AudioFileWav.h"
 #include "export/ExportFormats.h"
-#include "audiofile/AudioFile.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ std::filesystem::path g_made;
 Material& Get() {
     static Material m = [] {
         Material mm;
-        mm.dir = std::filesystem::temp_directory_path() / ("sonquil-bench-export-" + std::to_string(getpid()));
+        mm.dir =
+            std::filesystem::temp_directory_path() / ("sonquil-bench-export-" + std::to_string(getpid()));
         std::filesystem::create_directories(mm.dir);
         g_made = mm.dir;
         mm.pcm.resize(static_cast<size_t>(kFrames) * 2);
@@ -63,7 +64,8 @@ Material& Get() {
             for (int c = 0; c < 2; ++c) {
                 const long q = std::lrint(x[c] * 32767);
                 // +0.5 LSB keeps the truncating writers on the same integers as the WAV.
-                mm.pcm[static_cast<size_t>(2 * i + c)] = static_cast<float>((q + (q < 0 ? -0.5 : 0.5)) / 32767.0);
+                mm.pcm[static_cast<size_t>(2 * i + c)] =
+                    static_cast<float>((q + (q < 0 ? -0.5 : 0.5)) / 32767.0);
             }
         }
         AudioFileWav w(mm.dir.string(), "in.wav");
@@ -110,7 +112,9 @@ template <typename Body> void Timed(benchmark::State& state, const char* key, Bo
         benchmark::Counter(180.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
+bool Run(const std::string& cmd) {
+    return std::system(cmd.c_str()) == 0;
+}
 
 void BM_Mp3Export128(benchmark::State& state) {
     Material& m = Get();
@@ -119,7 +123,8 @@ void BM_Mp3Export128(benchmark::State& state) {
 
 void BM_Lame128(benchmark::State& state) {
     Material& m = Get();
-    const std::string cmd = "lame --quiet -b 128 " + (m.dir / "in.wav").string() + " " + (m.dir / "lame.mp3").string();
+    const std::string cmd =
+        "lame --quiet -b 128 " + (m.dir / "in.wav").string() + " " + (m.dir / "lame.mp3").string();
     Timed(state, "lame", [&] { return Run(cmd); });
 }
 

@@ -29,7 +29,8 @@ TExtEncodersForm::TExtEncodersForm(ExtEncoderList& list, QWidget* parent) : QDia
     Button1 = new QPushButton("Add Profile", this);
     Button3 = new QPushButton("Delete Profile", this);
     Button4 = new QPushButton("Done", this);
-    for (QPushButton* b : {Button1, Button2, Button3, Button4}) b->setAutoDefault(false);
+    for (QPushButton* b : {Button1, Button2, Button3, Button4})
+        b->setAutoDefault(false);
 
     auto* form = new QGridLayout;
     int row = 0;
@@ -74,7 +75,7 @@ TExtEncodersForm::TExtEncodersForm(ExtEncoderList& list, QWidget* parent) : QDia
         dlg.setNameFilters({"All (*)", "EXE (*.exe)"});
         dlg.selectNameFilter("All (*)");
         return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first()
-                                                                                   : QString();
+                                                                                 : QString();
     };
 
     connect(Button2, &QPushButton::clicked, this, &TExtEncodersForm::Button2Click);
@@ -90,7 +91,8 @@ TExtEncodersForm::TExtEncodersForm(ExtEncoderList& list, QWidget* parent) : QDia
 
 void TExtEncodersForm::showEvent(QShowEvent* e) {
     ComboBox1->clear();
-    for (const EncoderPreset& p : kEncoderPresets) ComboBox1->addItem(p.caption);
+    for (const EncoderPreset& p : kEncoderPresets)
+        ComboBox1->addItem(p.caption);
     m_edit = ExtEncoderProfile{};
     m_edit.name = "Unnamed";
     Edit1->setText("Unnamed");
@@ -113,7 +115,8 @@ bool TExtEncodersForm::eventFilter(QObject* watched, QEvent* e) {
 void TExtEncodersForm::Redraw() {
     const QSignalBlocker quiet(ListBox1);
     ListBox1->clear();
-    for (int i = 0; i < m_list.Count(); ++i) ListBox1->addItem(QString::fromStdString(m_list.At(i).name));
+    for (int i = 0; i < m_list.Count(); ++i)
+        ListBox1->addItem(QString::fromStdString(m_list.At(i).name));
 }
 
 void TExtEncodersForm::Button2Click() {

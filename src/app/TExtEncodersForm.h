@@ -27,12 +27,12 @@ public:
     std::function<QString(QWidget* parent)> chooseProgram;
 
     QListWidget* ListBox1;
-    QLineEdit* Edit1; // "Friendly Name"
-    QLineEdit* Edit4; // "Executable Program" (read-only)
+    QLineEdit* Edit1;     // "Friendly Name"
+    QLineEdit* Edit4;     // "Executable Program" (read-only)
     QPushButton* Button2; // "..."
     QComboBox* ComboBox1; // "Arguments Presets"
-    QLineEdit* Edit2; // "Arguments"
-    QLineEdit* Edit3; // "Filename Extension"
+    QLineEdit* Edit2;     // "Arguments"
+    QLineEdit* Edit3;     // "Filename Extension"
     QPushButton* Button1; // "Add Profile"
     QPushButton* Button3; // "Delete Profile"
     QPushButton* Button4; // "Done"

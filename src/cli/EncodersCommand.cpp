@@ -13,7 +13,8 @@
 #include "export/ExtEncoders.h"
 
 int EncodersCommand(const Args& args) {
-    const char* usage = "usage: encoders [--library DIR] list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME";
+    const char* usage =
+        "usage: encoders [--library DIR] list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME";
     Options o;
     std::string error;
     if (!ParseOptions(args, {"library"}, {}, o, error)) return Fail(error);

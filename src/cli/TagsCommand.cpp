@@ -15,8 +15,9 @@
 #include "library/CRegion.h"
 
 int TagsCommand(const Args& args) {
-    const char* usage = "usage: tags REGION-ID [--library DIR] [--title T] [--artist A] [--album B] [--year Y] "
-                        "[--genre G] [--track N]";
+    const char* usage =
+        "usage: tags REGION-ID [--library DIR] [--title T] [--artist A] [--album B] [--year Y] "
+        "[--genre G] [--track N]";
     Options o;
     std::string error;
     if (!ParseOptions(args, {"library", "title", "artist", "album", "year", "genre", "track"}, {}, o, error))

@@ -11,8 +11,9 @@ namespace {
 
 FLAC__StreamEncoderWriteStatus WriteCb(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes,
                                        uint32_t, uint32_t, void* me) {
-    return static_cast<AudioFileFlacWriter*>(me)->SinkWrite(buffer, bytes) ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
-                                                                           : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+    return static_cast<AudioFileFlacWriter*>(me)->SinkWrite(buffer, bytes)
+               ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
+               : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }
 
 FLAC__StreamEncoderSeekStatus SeekCb(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* me) {
@@ -30,7 +31,8 @@ FLAC__StreamEncoderTellStatus TellCb(const FLAC__StreamEncoder*, FLAC__uint64* o
 bool AddComment(FLAC__StreamMetadata* block, const char* field, const std::string& value) {
     if (value.empty()) return true;
     FLAC__StreamMetadata_VorbisComment_Entry entry;
-    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field, value.c_str())) return false;
+    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field, value.c_str()))
+        return false;
     // copy = false: the block takes the entry's memory.
     return FLAC__metadata_object_vorbiscomment_append_comment(block, entry, false);
 }
@@ -69,7 +71,9 @@ bool AudioFileFlacWriter::SinkWrite(const uint8_t* p, size_t n) {
     return written == static_cast<int64_t>(n);
 }
 
-bool AudioFileFlacWriter::SinkSeek(uint64_t offset) { return Seek(static_cast<int64_t>(offset)) >= 0; }
+bool AudioFileFlacWriter::SinkSeek(uint64_t offset) {
+    return Seek(static_cast<int64_t>(offset)) >= 0;
+}
 
 bool AudioFileFlacWriter::SinkTell(uint64_t& offset) {
     const int64_t at = Seek(0, FromCurrent);
@@ -111,7 +115,8 @@ bool AudioFileFlacWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t t
     m_flac->tags = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
     if (ok && m_flac->tags) {
         ok = AddComment(m_flac->tags, "TITLE", title) && AddComment(m_flac->tags, "ARTIST", artist) &&
-             AddComment(m_flac->tags, "ALBUM", album) && AddComment(m_flac->tags, "DATE", year > 0 ? std::to_string(year) : "") &&
+             AddComment(m_flac->tags, "ALBUM", album) &&
+             AddComment(m_flac->tags, "DATE", year > 0 ? std::to_string(year) : "") &&
              AddComment(m_flac->tags, "GENRE", genre) &&
              AddComment(m_flac->tags, "TRACKNUMBER", track > 0 ? std::to_string(track) : "") &&
              AddComment(m_flac->tags, "COMMENT", comment);

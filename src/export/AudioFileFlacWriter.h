@@ -14,7 +14,6 @@
 
 #include "audiofile/AudioFile.h"
 
-
 class AudioFileFlacWriter : public AudioFile {
 public:
     // The encoder object lives as long as its writer.
@@ -22,7 +21,8 @@ public:
     ~AudioFileFlacWriter() override;
 
     bool OpenRead() override;
-    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
+    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType,
+                   int32_t kbps = 0) override;
     bool FinishWrite() override;
     int32_t ReadFloat(float*, int32_t) override { return 0; }
     // Converts to int32 in place and encodes; returns the PCM bytes taken.

@@ -24,14 +24,10 @@ FormatBoxes BoxesFor(const ExportFormatEntry& e, const ExtEncoderList* encoders)
         b.channelBox = true;
         break;
     case kFormatRaw:
-        b.depths = {"16bit LSB-Intel",
-                    "24bit LSB-Intel(3-byte packed)",
-                    "32bit LSB-Intel(integer)",
-                    "32bit LSB-Intel(float -1.0:+1.0)",
-                    "16bit MSB-Moto",
-                    "24bit MSB-Moto(3-byte packed)",
-                    "32bit MSB-Moto(integer)",
-                    "32bit MSB-Moto(float -1.0:+1.0)"};
+        b.depths = {"16bit LSB-Intel",          "24bit LSB-Intel(3-byte packed)",
+                    "32bit LSB-Intel(integer)", "32bit LSB-Intel(float -1.0:+1.0)",
+                    "16bit MSB-Moto",           "24bit MSB-Moto(3-byte packed)",
+                    "32bit MSB-Moto(integer)",  "32bit MSB-Moto(float -1.0:+1.0)"};
         b.channelBox = true;
         break;
     case kFormatFlac:
@@ -43,9 +39,14 @@ FormatBoxes BoxesFor(const ExportFormatEntry& e, const ExtEncoderList* encoders)
         b.bitRates = Mp3BitRates();
         break;
     case kFormatVorbis:
-    case kFormatAac: b.bitRates = Mp3BitRates(); break;
-    case kFormatWma: b.bitRates = WmaBitRates(); break;
-    default: break;
+    case kFormatAac:
+        b.bitRates = Mp3BitRates();
+        break;
+    case kFormatWma:
+        b.bitRates = WmaBitRates();
+        break;
+    default:
+        break;
     }
     return b;
 }
@@ -57,11 +58,21 @@ bool DepthSetting(int32_t writerCode, int32_t index, int32_t& bits, int32_t& enc
     int32_t count = 0;
     switch (writerCode) {
     case kFormatWav:
-    case kFormatSun: count = 4; break;
-    case kFormatAiff: count = 3; break;
-    case kFormatRaw: count = 8; break;
-    case kFormatFlac: count = 2; break;
-    default: count = 0; break;
+    case kFormatSun:
+        count = 4;
+        break;
+    case kFormatAiff:
+        count = 3;
+        break;
+    case kFormatRaw:
+        count = 8;
+        break;
+    case kFormatFlac:
+        count = 2;
+        break;
+    default:
+        count = 0;
+        break;
     }
     if (index >= count) return false;
     static const int32_t kBits[4] = {16, 24, 32, 32};
@@ -88,8 +99,11 @@ std::string SafeFileName(const std::string& name) {
         case '/':
         case '|':
         case '*':
-        case '?': c = '_'; break;
-        default: break;
+        case '?':
+            c = '_';
+            break;
+        default:
+            break;
         }
     }
     return out;
@@ -123,7 +137,8 @@ bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder
         return true;
     }
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(folder.c_str(), X_OK | W_OK) != 0) {
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::access(folder.c_str(), X_OK | W_OK) != 0) {
         message = "Can't access selected export path.";
         return false;
     }

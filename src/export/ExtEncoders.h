@@ -43,15 +43,15 @@ constexpr int kEncMaxProfiles = 64;
 // Why Add refused a profile; the dialog shows nothing, the command-line tool says it.
 enum class ProfileCheck {
     Ok,
-    NoProgram,        // 1: no program file chosen
-    ProgramUnreadable,// 2: the program does not open for reading
-    NoInput,          // 3: the arguments lack %s
-    TwoInputs,        // 4: %s twice
-    TwoOutputs,       // 5: %d twice
-    NoExtension,      // 6
-    NoName,           // 7
-    TooLong,          // a text longer than its record field
-    ListFull,         // 64 profiles and the name is new
+    NoProgram,         // 1: no program file chosen
+    ProgramUnreadable, // 2: the program does not open for reading
+    NoInput,           // 3: the arguments lack %s
+    TwoInputs,         // 4: %s twice
+    TwoOutputs,        // 5: %d twice
+    NoExtension,       // 6
+    NoName,            // 7
+    TooLong,           // a text longer than its record field
+    ListFull,          // 64 profiles and the name is new
 };
 const char* ProfileCheckText(ProfileCheck c);
 

@@ -11,24 +11,153 @@
 namespace {
 
 const char* const kGenres[kId3GenreCount] = {
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal",
-    "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno", "Industrial",
-    "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno", "Ambient", "Trip-Hop",
-    "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental", "Acid", "House", "Game",
-    "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative",
-    "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial",
-    "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40",
-    "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave", "Psychadelic", "Rave",
-    "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical",
-    "Rock & Roll", "Hard Rock", "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebob",
-    "Latin", "Revival", "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock",
-    "Psychedelic Rock", "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic",
-    "Humour", "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
-    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad", "Power Ballad",
-    "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella", "Euro-House",
-    "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie", "BritPop",
-    "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta Rap", "Heavy Metal", "Black Metal", "Crossover",
-    "Contemporary Christian", "Christian Rock ", "Merengue", "Salsa", "Thrash Metal", "Anime", "JPop",
+    "Blues",
+    "Classic Rock",
+    "Country",
+    "Dance",
+    "Disco",
+    "Funk",
+    "Grunge",
+    "Hip-Hop",
+    "Jazz",
+    "Metal",
+    "New Age",
+    "Oldies",
+    "Other",
+    "Pop",
+    "R&B",
+    "Rap",
+    "Reggae",
+    "Rock",
+    "Techno",
+    "Industrial",
+    "Alternative",
+    "Ska",
+    "Death Metal",
+    "Pranks",
+    "Soundtrack",
+    "Euro-Techno",
+    "Ambient",
+    "Trip-Hop",
+    "Vocal",
+    "Jazz+Funk",
+    "Fusion",
+    "Trance",
+    "Classical",
+    "Instrumental",
+    "Acid",
+    "House",
+    "Game",
+    "Sound Clip",
+    "Gospel",
+    "Noise",
+    "AlternRock",
+    "Bass",
+    "Soul",
+    "Punk",
+    "Space",
+    "Meditative",
+    "Instrumental Pop",
+    "Instrumental Rock",
+    "Ethnic",
+    "Gothic",
+    "Darkwave",
+    "Techno-Industrial",
+    "Electronic",
+    "Pop-Folk",
+    "Eurodance",
+    "Dream",
+    "Southern Rock",
+    "Comedy",
+    "Cult",
+    "Gangsta",
+    "Top 40",
+    "Christian Rap",
+    "Pop/Funk",
+    "Jungle",
+    "Native American",
+    "Cabaret",
+    "New Wave",
+    "Psychadelic",
+    "Rave",
+    "Showtunes",
+    "Trailer",
+    "Lo-Fi",
+    "Tribal",
+    "Acid Punk",
+    "Acid Jazz",
+    "Polka",
+    "Retro",
+    "Musical",
+    "Rock & Roll",
+    "Hard Rock",
+    "Folk",
+    "Folk-Rock",
+    "National Folk",
+    "Swing",
+    "Fast Fusion",
+    "Bebob",
+    "Latin",
+    "Revival",
+    "Celtic",
+    "Bluegrass",
+    "Avantgarde",
+    "Gothic Rock",
+    "Progressive Rock",
+    "Psychedelic Rock",
+    "Symphonic Rock",
+    "Slow Rock",
+    "Big Band",
+    "Chorus",
+    "Easy Listening",
+    "Acoustic",
+    "Humour",
+    "Speech",
+    "Chanson",
+    "Opera",
+    "Chamber Music",
+    "Sonata",
+    "Symphony",
+    "Booty Bass",
+    "Primus",
+    "Porn Groove",
+    "Satire",
+    "Slow Jam",
+    "Club",
+    "Tango",
+    "Samba",
+    "Folklore",
+    "Ballad",
+    "Power Ballad",
+    "Rhythmic Soul",
+    "Freestyle",
+    "Duet",
+    "Punk Rock",
+    "Drum Solo",
+    "A capella",
+    "Euro-House",
+    "Dance Hall",
+    "Goa",
+    "Drum & Bass",
+    "Club-House",
+    "Hardcore",
+    "Terror",
+    "Indie",
+    "BritPop",
+    "Negerpunk",
+    "Polsk Punk",
+    "Beat",
+    "Christian Gangsta Rap",
+    "Heavy Metal",
+    "Black Metal",
+    "Crossover",
+    "Contemporary Christian",
+    "Christian Rock ",
+    "Merengue",
+    "Salsa",
+    "Thrash Metal",
+    "Anime",
+    "JPop",
     "Synthpop",
 };
 
@@ -74,9 +203,11 @@ std::vector<uint32_t> CodePoints(const std::string& s) {
 }
 
 // Frame body of a text: encoding byte, then Latin-1 or UTF-16 (BOM, little-endian).
-void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps, bool utf16, bool terminate) {
+void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps, bool utf16,
+                    bool terminate) {
     if (!utf16) {
-        for (uint32_t cp : cps) body.push_back(static_cast<uint8_t>(cp));
+        for (uint32_t cp : cps)
+            body.push_back(static_cast<uint8_t>(cp));
         if (terminate) body.push_back(0);
         return;
     }
@@ -101,7 +232,8 @@ void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps
 void AddFrame(std::vector<uint8_t>& tag, const char* id, const std::vector<uint8_t>& body) {
     tag.insert(tag.end(), id, id + 4);
     const uint32_t n = static_cast<uint32_t>(body.size());
-    for (int s = 24; s >= 0; s -= 8) tag.push_back(static_cast<uint8_t>(n >> s));
+    for (int s = 24; s >= 0; s -= 8)
+        tag.push_back(static_cast<uint8_t>(n >> s));
     tag.push_back(0);
     tag.push_back(0);
     tag.insert(tag.end(), body.begin(), body.end());
@@ -118,7 +250,9 @@ void AddTextFrame(std::vector<uint8_t>& tag, const char* id, const std::string& 
 
 } // namespace
 
-const char* Id3Genre(int index) { return index >= 0 && index < kId3GenreCount ? kGenres[index] : ""; }
+const char* Id3Genre(int index) {
+    return index >= 0 && index < kId3GenreCount ? kGenres[index] : "";
+}
 
 int Id3GenreIndex(const std::string& name) {
     int found = 255;
@@ -186,7 +320,8 @@ std::vector<uint8_t> MakeId3v2Tag(const SongTags& tags) {
     std::vector<uint8_t> tag{'I', 'D', '3', 3, 0, 0};
     const uint32_t n = static_cast<uint32_t>(frames.size());
     // The tag size is synchsafe: seven bits per byte.
-    for (int s = 21; s >= 0; s -= 7) tag.push_back(static_cast<uint8_t>((n >> s) & 0x7F));
+    for (int s = 21; s >= 0; s -= 7)
+        tag.push_back(static_cast<uint8_t>((n >> s) & 0x7F));
     tag.insert(tag.end(), frames.begin(), frames.end());
     return tag;
 }

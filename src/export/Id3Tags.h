@@ -17,8 +17,8 @@ struct SongTags {
     int32_t year = 0;
     int32_t track = 0;
     bool Empty() const {
-        return title.empty() && artist.empty() && album.empty() && comment.empty() && genre.empty() && year == 0 &&
-               track == 0;
+        return title.empty() && artist.empty() && album.empty() && comment.empty() && genre.empty() &&
+               year == 0 && track == 0;
     }
 };
 

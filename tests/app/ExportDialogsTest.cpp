@@ -63,7 +63,8 @@ private slots:
 
         // Without a program the profile is refused and nothing is shown.
         form.ComboBox1->setFocus();
-        for (int i = 0; i < 3; ++i) QTest::keyClick(form.ComboBox1, Qt::Key_Down); // "LAME arguments"
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(form.ComboBox1, Qt::Key_Down); // "LAME arguments"
         QCOMPARE(form.Edit2->text(), QString("%s %d -b %k"));
         QCOMPARE(form.Edit3->text(), QString("mp3"));
         QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -189,8 +190,11 @@ private slots:
                            f->Edit1->setText(QString(256, 'x'));
                            QTest::mouseClick(f->renameButton, Qt::LeftButton);
                        },
-                       [](QDialog* d) { QTest::mouseClick(qobject_cast<TRenameForm*>(d)->cancelButton, Qt::LeftButton); }});
-        const int n = TRenameForm::RenameSelection(list, sel, [&](const std::string& m) { notices.push_back(m); });
+                       [](QDialog* d) {
+                           QTest::mouseClick(qobject_cast<TRenameForm*>(d)->cancelButton, Qt::LeftButton);
+                       }});
+        const int n =
+            TRenameForm::RenameSelection(list, sel, [&](const std::string& m) { notices.push_back(m); });
         QCOMPARE(n, 1);
         QCOMPARE(script.next, size_t{3});
         QCOMPARE(notices.size(), size_t{1});

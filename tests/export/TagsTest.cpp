@@ -12,7 +12,9 @@
 #include "library/CRegionList.h"
 
 namespace {
-std::string Bytes(const uint8_t* t, int off, int len) { return std::string(reinterpret_cast<const char*>(t + off), len); }
+std::string Bytes(const uint8_t* t, int off, int len) {
+    return std::string(reinterpret_cast<const char*>(t + off), len);
+}
 } // namespace
 
 TEST(GenreList, IndexNamesAndSortedOffer) {
@@ -94,7 +96,7 @@ TEST(Id3v1, AppendsAtTheEndAndRestoresThePosition) {
 TEST(Id3v2, FramesSizesAndEncodings) {
     EXPECT_TRUE(MakeId3v2Tag(SongTags{}).empty());
     SongTags t;
-    t.title = "Caf\xC3\xA9";           // Latin-1 fits
+    t.title = "Caf\xC3\xA9";               // Latin-1 fits
     t.artist = "\xE6\x97\xA5\xE6\x9C\xAC"; // needs UTF-16
     t.year = 1999;
     t.track = 7;
@@ -118,8 +120,14 @@ TEST(Id3v2, FramesSizesAndEncodings) {
     EXPECT_EQ(tag[38], 0xE5); // U+65E5 little-endian
     EXPECT_EQ(tag[39], 0x65);
     const std::string s(tag.begin(), tag.end());
-    EXPECT_NE(s.find(std::string("TYER\0\0\0\x05\0\0\0" "1999", 14)), std::string::npos);
-    EXPECT_NE(s.find(std::string("TRCK\0\0\0\x02\0\0\0" "7", 11)), std::string::npos);
+    EXPECT_NE(s.find(std::string("TYER\0\0\0\x05\0\0\0"
+                                 "1999",
+                                 14)),
+              std::string::npos);
+    EXPECT_NE(s.find(std::string("TRCK\0\0\0\x02\0\0\0"
+                                 "7",
+                                 11)),
+              std::string::npos);
 }
 
 namespace {
@@ -142,7 +150,8 @@ struct Regions {
 };
 
 TagDialogAnswer Answer(TagChoice c, const std::string& title = "", const std::string& artist = "",
-                       const std::string& album = "", const std::string& year = "", const std::string& genre = "") {
+                       const std::string& album = "", const std::string& year = "",
+                       const std::string& genre = "") {
     return {c, title, artist, album, year, genre};
 }
 
@@ -152,10 +161,9 @@ TEST(EditTags, WriteSkipAndTheOffersOfTheNextDialog) {
     Regions rs(3);
     TagEditSession session;
     std::vector<TagDialogFill> shown;
-    std::vector<TagDialogAnswer> answers{
-        Answer(TagChoice::Write, "New", "Band", "LP", "2007", "Rock"),
-        Answer(TagChoice::Skip),
-        Answer(TagChoice::Write, std::string(80, 't'), "", "", "abc", "")};
+    std::vector<TagDialogAnswer> answers{Answer(TagChoice::Write, "New", "Band", "LP", "2007", "Rock"),
+                                         Answer(TagChoice::Skip),
+                                         Answer(TagChoice::Write, std::string(80, 't'), "", "", "abc", "")};
     size_t k = 0;
     EXPECT_TRUE(session.Run(rs.sel, [&](const TagDialogFill& f, const CRegion&) {
         shown.push_back(f);
@@ -198,7 +206,8 @@ TEST(EditTags, CancelStopsAtOnceAndWriteToAllWritesOnlyNonEmpty) {
 
     asked = 0;
     EXPECT_TRUE(session.Run(rs.sel, [&](const TagDialogFill&, const CRegion&) {
-        return ++asked == 1 ? Answer(TagChoice::Skip) : Answer(TagChoice::WriteToAll, "", "", "Best Of", "", "");
+        return ++asked == 1 ? Answer(TagChoice::Skip)
+                            : Answer(TagChoice::WriteToAll, "", "", "Best Of", "", "");
     }));
     EXPECT_EQ(asked, 2); // no more dialogs after "Write Non-Empty Tags To Whole Selection"
     EXPECT_EQ(rs.sel[0]->GetAlbum(), "album0");
@@ -220,8 +229,9 @@ TEST(RenameRegions, RenamesReplacesInTheListRefusesLongNamesAndCancels) {
                                       {RenameChoice::Rename, std::string(256, 'n')},
                                       {RenameChoice::Rename, "aaa first"}};
     size_t k = 0;
-    EXPECT_EQ(RenameRegions(rs.list, rs.sel, [&](const CRegion&) { return answers[k++]; },
-                            [&](const std::string& m) { notices.push_back(m); }),
+    EXPECT_EQ(RenameRegions(
+                  rs.list, rs.sel, [&](const CRegion&) { return answers[k++]; },
+                  [&](const std::string& m) { notices.push_back(m); }),
               2);
     EXPECT_EQ(notices, std::vector<std::string>{"Error: Max name size is 255 chars."});
     EXPECT_EQ(rs.sel[1]->GetName(), "r1");
@@ -230,20 +240,24 @@ TEST(RenameRegions, RenamesReplacesInTheListRefusesLongNamesAndCancels) {
     EXPECT_EQ(rs.list.At(2)->GetName(), "zzz last");
 
     int asked = 0;
-    EXPECT_EQ(RenameRegions(rs.list, rs.sel,
-                            [&](const CRegion& r) {
-                                ++asked;
-                                return asked == 1 ? RenameAnswer{RenameChoice::Skip, "ignored"}
-                                                  : RenameAnswer{RenameChoice::Cancel, "x"};
-                            },
-                            [&](const std::string&) {}),
+    EXPECT_EQ(RenameRegions(
+                  rs.list, rs.sel,
+                  [&](const CRegion& r) {
+                      ++asked;
+                      return asked == 1 ? RenameAnswer{RenameChoice::Skip, "ignored"}
+                                        : RenameAnswer{RenameChoice::Cancel, "x"};
+                  },
+                  [&](const std::string&) {}),
               0);
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(rs.sel[0]->GetName(), "zzz last");
     // Exactly 255 bytes is allowed.
-    EXPECT_EQ(RenameRegions(rs.list, {rs.sel[1]},
-                            [&](const CRegion&) { return RenameAnswer{RenameChoice::Rename, std::string(255, 'm')}; },
-                            [&](const std::string&) {}),
+    EXPECT_EQ(RenameRegions(
+                  rs.list, {rs.sel[1]},
+                  [&](const CRegion&) {
+                      return RenameAnswer{RenameChoice::Rename, std::string(255, 'm')};
+                  },
+                  [&](const std::string&) {}),
               1);
     EXPECT_EQ(rs.sel[1]->GetName().size(), 255u);
 }
