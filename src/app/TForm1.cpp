@@ -19,19 +19,13 @@
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
 #include "core/CCore.h"
+#include "core/ProgramFolder.h"
 
 namespace {
 const char* kAppTitle = "Sonquil";
 const int kSidePanelWidth = 224;
 const int kAbovePanelHeight = 83;
 } // namespace
-
-std::filesystem::path TForm1::ExecutableFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path();
-    return exe.parent_path();
-}
 
 TForm1::TForm1(StartupEnvironment env, QWidget* parent) : QMainWindow(parent), m_env(std::move(env)) {
     setObjectName("Form1");
@@ -85,7 +79,7 @@ void TForm1::Startup() {
 
     // The core: the DSP engine, the screen check between it and the objects, the library.
     CoreOptions options;
-    options.baseFolder = m_exeFolder;
+    options.baseFolder = ProgramDataFolder(m_exeFolder);
     options.trace = m_env.trace;
     options.beforeObjects = [this] {
         Trace("Checking screen size");

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 
 class QtUiPort;
 class QtMainThreadPort;
@@ -76,7 +76,6 @@ public:
     // rows.
     void SetMode(int mode);
 
-    static std::filesystem::path ExecutableFolder();
     static constexpr int kMinWidth = 1024;
     static constexpr int kMinHeight = 690;
 

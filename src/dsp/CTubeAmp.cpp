@@ -96,7 +96,18 @@ void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, fl
     if (ValveOn() && m_high[0] && m_high[1]) {
         const BiquadCoefs hp = DesignHighPass(sampleRate, 300, 1.0f);
         float p[4];
-        m_engine.ValveStage(left, right, m_high[0], m_high[1], n, sampleRate, hp, m_hist[0], m_hist[1], drive, p);
+        ValveStageArgs a;
+        a.left = left;
+        a.right = right;
+        a.highLeft = m_high[0];
+        a.highRight = m_high[1];
+        a.n = n;
+        a.sampleRate = sampleRate;
+        a.split = &hp;
+        a.histLeft = &m_hist[0];
+        a.histRight = &m_hist[1];
+        a.drive = drive;
+        m_engine.ValveStage(a, p);
         for (int i = 0; i < 4; ++i)
             if (p[i] > peaks[i]) peaks[i] = p[i];
     }
