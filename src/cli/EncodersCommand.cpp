@@ -1,6 +1,6 @@
-// sonquil-cli encoders [--library DIR] list
-//             encoders [--library DIR] add NAME PROGRAM ARGUMENTS EXTENSION
-//             encoders [--library DIR] delete NAME
+// sonquil-cli [--library DIR] encoders list
+// sonquil-cli [--library DIR] encoders add NAME PROGRAM ARGUMENTS EXTENSION
+// sonquil-cli [--library DIR] encoders delete NAME
 // The external encoder profiles of "Encoders.dat" beside the library. "add" runs the checks
 // of the "Encoders" dialog and says which one failed; a profile of the same name (case
 // ignored) is replaced. "list" prints name|program|arguments|extension per profile.
@@ -10,16 +10,21 @@
 #include <string>
 
 #include "cli/ExportCommands.h"
+#include "cli/LibrarySession.h"
+#include "common/SingleInstance.h"
 #include "export/ExtEncoders.h"
 
 int EncodersCommand(const Args& args) {
-    const char* usage =
-        "usage: encoders [--library DIR] list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME";
+    const char* usage = "usage: encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME";
     Options o;
     std::string error;
-    if (!ParseOptions(args, {"library"}, {}, o, error)) return Fail(error);
+    if (!ParseOptions(args, {}, {}, o, error)) return Fail(error);
     if (o.positional.empty()) return Fail(usage);
-    const std::string path = (LibraryFolder(o) / "Encoders.dat").string();
+    const std::string path = (LibraryFolder() / "Encoders.dat").string();
+    // The program writes its list back when it ends: a change made meanwhile would be lost.
+    SingleInstance lock(SingleInstance::DefaultLockPath());
+    if (o.positional[0] != "list" && !lock.Acquire())
+        return Fail("the library is in use: Sonquil or another sonquil-cli is running");
     ExtEncoderList list;
     if (!list.Load(path, error)) return Fail(error);
     const std::string& what = o.positional[0];

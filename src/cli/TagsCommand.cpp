@@ -1,26 +1,23 @@
-// sonquil-cli tags REGION-ID [--library DIR] [--title T] [--artist A] [--album B] [--year Y]
-//                 [--genre G] [--track N]
+// sonquil-cli [--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y]
+//                                 [--genre G] [--track N]
 // Sets a region's tags as the "Edit Tags" dialog writes them (texts cut to their fields),
-// saves the library and prints the region's tags as one line.
+// saves the library and prints the region's tags as one line:
+// title|artist|album|year|genre|track.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "cli/ExportCommands.h"
-#include "cli/TerminalUiPort.h"
-#include "common/MainThreadPort.h"
-#include "core/CCore.h"
+#include "cli/LibrarySession.h"
 #include "export/TagBatch.h"
 #include "library/CRegion.h"
 
 int TagsCommand(const Args& args) {
     const char* usage =
-        "usage: tags REGION-ID [--library DIR] [--title T] [--artist A] [--album B] [--year Y] "
-        "[--genre G] [--track N]";
+        "usage: tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]";
     Options o;
     std::string error;
-    if (!ParseOptions(args, {"library", "title", "artist", "album", "year", "genre", "track"}, {}, o, error))
+    if (!ParseOptions(args, {"title", "artist", "album", "year", "genre", "track"}, {}, o, error))
         return Fail(error);
     if (o.positional.size() != 1) return Fail(usage);
     char* end = nullptr;
@@ -30,18 +27,10 @@ int TagsCommand(const Args& args) {
     if (!IntOption(o, "year", 0, 9999, year, error) || !IntOption(o, "track", 0, 999, track, error))
         return Fail(error);
 
-    TerminalUiPort ui;
-    MainThreadPort mainThread;
-    CCore core(ui, mainThread);
-    CoreOptions options;
-    options.baseFolder = LibraryFolder(o);
-    if (core.Start(options) != CCore::StartResult::Running) return 1; // the core said why
-    core.MarkStartupComplete();
-    CRegion* region = FindRegionById(*core.RegionList(), static_cast<int32_t>(id));
-    if (!region) {
-        core.Stop();
-        return Fail("no region with id " + o.positional[0]);
-    }
+    LibrarySession session;
+    if (!session.Open(error)) return Fail(error);
+    CRegion* region = FindRegionById(*session.Core().RegionList(), static_cast<int32_t>(id));
+    if (!region) return Fail("no region with id " + o.positional[0]);
     TagEdits edits;
     auto text = [&](const char* name) { return o.Has(name) ? &o.values.at(name) : nullptr; };
     edits.title = text("title");
@@ -53,7 +42,7 @@ int TagsCommand(const Args& args) {
     if (o.Has("track")) edits.track = &t;
     ApplyTagEdits(*region, edits);
     const std::string line = TagLine(*region);
-    if (!core.Stop()) return Fail("the library could not be saved");
+    if (!session.SaveAndClose()) return Fail("the library could not be saved");
     std::printf("%s\n", line.c_str());
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : Fail("write error on the output");
 }
