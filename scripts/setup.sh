@@ -8,6 +8,8 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   # the window and its drawing; without fonts Qt draws text as empty boxes
   qt6-base-dev libgl-dev fonts-dejavu-core
+  # export encoders (MP3, FLAC, AAC and WMA) and the lame tool that external-encoder tests run
+  libmp3lame-dev libflac-dev libavcodec-dev libavformat-dev libavutil-dev lame
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # real tools that make test inputs and check what we write
