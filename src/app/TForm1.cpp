@@ -13,7 +13,9 @@
 #include <ostream>
 
 #include "app/CommandTable.h"
+#include "app/BrowserController.h"
 #include "app/DSPController.h"
+#include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
@@ -204,6 +206,8 @@ void TForm1::BuildLayout() {
     auto dsp = std::make_unique<DSPController>(*m_core, areas);
     m_dsp = dsp.get();
     m_areas.push_back(std::move(dsp));
+    m_areas.push_back(std::make_unique<BrowserController>(*m_core, areas, m_browser->RegionTree()));
+    m_areas.push_back(std::make_unique<MetersController>(*m_core, areas));
 }
 
 void TForm1::ApplyColourScheme() {

@@ -339,3 +339,16 @@ TEST(FolderOpsTest, AbortedRecoveryKeepsTheFailedFileAndStops) {
     EXPECT_TRUE(std::filesystem::exists(dir / "a.wav"));
     EXPECT_TRUE(std::filesystem::exists(dir / "b.wav"));
 }
+
+TEST(RegionSearchTest, WordsFoundAnywhereInAnyLetterCase) {
+    Library lib;
+    lib.Add("PpIaNo");        // first candidate fails, the next (other case) matches
+    lib.Add("xxpiano");       // at the very end
+    lib.Add("pian");          // shorter than the word
+    lib.Add("p i a n o");
+    lib.Add("PIANOS galore"); // at the start
+    EXPECT_EQ(Names(CRegionSearch::Run(lib.list, Text("piano"), 1)),
+              (std::vector<std::string>{"PIANOS galore", "PpIaNo", "xxpiano"}));
+    EXPECT_EQ(Names(CRegionSearch::Run(lib.list, Text("O"), 1)),
+              (std::vector<std::string>{"p i a n o", "PIANOS galore", "PpIaNo", "xxpiano"}));
+}
