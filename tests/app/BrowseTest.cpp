@@ -66,6 +66,9 @@ private slots:
         QTest::mouseClick(browser, Qt::LeftButton, {}, QPoint(cell / 2, 20));
         QCOMPARE(c->Browser().CountSelected(), 1);
         QCOMPARE(c->Browser().GetCurrent(), regions[0]);
+        // A look at the browser for people: SONQUIL_SCREENSHOT=/path/to.png
+        if (qEnvironmentVariableIsSet("SONQUIL_SCREENSHOT"))
+            form.grab().toImage().save(qEnvironmentVariable("SONQUIL_SCREENSHOT"));
         // A double click on the second cell's thumbnail puts it on the VTape.
         QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell + cell / 2, 30));
         QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell / 2, 30));
