@@ -68,7 +68,7 @@ TEST(RegionListLoadTest, InsertAllGivesTheOrderOfOneByOneInsertion) {
         std::vector<CRegion*> batch;
         for (int i = 0; i < 200; ++i) {
             const std::string name = names[rng() % 10];
-            const uint32_t flags = rng() % 4 == 0 ? RegionFolder : 0;
+            const uint32_t flags = rng() % 4 == 0 ? static_cast<uint32_t>(RegionFolder) : 0u;
             one.Insert(new CRegion(name, 0, 1, nullptr, flags, 10000 + i, 1));
             batch.push_back(new CRegion(name, 0, 1, nullptr, flags, 10000 + i, 1));
         }
