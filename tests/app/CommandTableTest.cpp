@@ -129,7 +129,7 @@ private slots:
         QVERIFY(form.StartupComplete());
         QStringList menus;
         for (QAction* a : form.menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, QStringList({"File", "Setup"}));
+        QCOMPARE(menus, QStringList({"File", "VTape", "Setup"}));
         // "Quit" runs through the table and closes the window.
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
