@@ -113,7 +113,7 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
 
     // The browser above its bar in the middle of the window (before the stretch the shell put
     // there), the VTape in the tape panel.
-    areas.work->insertWidget(0, m_browserBox, 1);
+    areas.work->insertWidget(0, m_browserBox, 100);
     areas.work->insertWidget(1, m_barBox);
     areas.tape->addWidget(m_vtapeBox);
     // Tests reach the tapes through the widgets they drive.

@@ -241,7 +241,7 @@ void CAudioDisplay::DrawScale() {
             p.drawText(x + 1, 8, text);
         }
         p.setPen(Qt::white);
-        p.drawText(x0 - 30, 8, bank == 0 ? "Pre" : "Post");
+        p.drawText(x0, 8 + 8, bank == 0 ? "Pre" : "Post");
     }
 }
 

@@ -191,7 +191,13 @@ void TapeView::Paint(const CTape& tape, int width, int height, int32_t today) {
         p.fillRect(width - 105, 0, 105, height, Qt::black);
         p.setPen(Qt::white);
         p.setFont(PixelFont(26));
-        p.drawText(QRect(width - 95, height - 29, 95, 29), Qt::AlignLeft | Qt::AlignTop,
-                   TotalText(tape.TotalDuration()));
+        // The 26 px text is squeezed sideways when the font is wider than the panel's 95 px.
+        const QString total = TotalText(tape.TotalDuration());
+        const int textWidth = QFontMetrics(p.font()).horizontalAdvance(total);
+        p.save();
+        p.translate(width - 95, height - 29);
+        if (textWidth > 93) p.scale(93.0 / textWidth, 1.0);
+        p.drawText(QRect(0, 0, std::max(textWidth, 95), 29), Qt::AlignLeft | Qt::AlignTop, total);
+        p.restore();
     }
 }
