@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::vector<char> Bytes(const std::filesystem::path& p) {
 } // namespace
 
 TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     ASSERT_EQ(0, RunCommand("sox -n -r 48000 -c 1 -b 24 " + (dir / "a.aiff").string() + " synth 0.5 sine 300"));
     CliRun r = Cli(dir, "probe a.aiff");
@@ -56,7 +57,7 @@ TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
 }
 
 TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     // More than two 32768-frame blocks and not a whole number of KX64 blocks.
     ASSERT_EQ(0, RunCommand("sox -D -r 44100 -n -c 2 -b 16 " + (dir / "in.wav").string() +
@@ -101,7 +102,7 @@ TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
 }
 
 TEST(Cli, PeaksAndErrors) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     ASSERT_EQ(0, RunCommand("sox -n -r 44100 -c 2 -b 16 " + (dir / "p.wav").string() + " synth 1000s sine 300"));
     CliRun r = Cli(dir, "peaks p.wav _p.wav");
