@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Files.h"
 #include "support/OracleTool.h"
 #include "support/TempDir.h"
 
@@ -33,8 +34,8 @@ CliRun Cli(const TempDir& dir, const std::string& args) {
 }
 
 std::vector<char> Bytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> b = LoadBytes(p);
+    return std::vector<char>(b.begin(), b.end());
 }
 
 } // namespace
