@@ -12,6 +12,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # real tools that make test inputs and check what we write
   sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs
+  # CI's checks: the layering script and the format check
+  python3 clang-format
 )
 
 missing=()
