@@ -65,7 +65,7 @@ TEST(RenderCommand, RefusesBadArgumentsWithoutLeavingAFile) {
 }
 
 TEST(RenderCommand, RunsTheProgramsWholeChainWithEveryKindSettable) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const std::string in = (dir / "in.wav").string();
     ASSERT_EQ(RunCommand("sox -n -r 48000 -c 2 -b 16 '" + in + "' synth 1 sine 997 vol 0.316 2>/dev/null"), 0);
