@@ -11,7 +11,9 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # real tools that make test inputs and check what we write
-  sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs
+  sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs lame vorbis-tools mpg123
+  # codecs of the compressed formats (MP3 and FLAC reading, Ogg Vorbis both ways)
+  libmpg123-dev libvorbis-dev libogg-dev libflac-dev
 )
 
 missing=()

@@ -4,9 +4,12 @@
 #include <cstring>
 
 #include "audiofile/AudioFileAiff.h"
+#include "audiofile/AudioFileFlac.h"
 #include "audiofile/AudioFileKX64.h"
+#include "audiofile/AudioFileMp3.h"
 #include "audiofile/AudioFileRaw.h"
 #include "audiofile/AudioFileSUN.h"
+#include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "audiofile/FormatProbe.h"
 
@@ -29,12 +32,12 @@ struct FormatEntry {
 const FormatEntry kFormats[] = {
     {kFormatWav, "WAV", Make<AudioFileWav>},
     {kFormatAiff, "AIFF", Make<AudioFileAiff>},
-    {kFormatMp3, "MP3", nullptr},
+    {kFormatMp3, "MP3", Make<AudioFileMp3>},
     {kFormatKX64, "KX64", Make<AudioFileKX64>},
     {kFormatAac, "AAC", nullptr},
     {kFormatWma, "WMA", nullptr},
-    {kFormatVorbis, "Ogg Vorbis", nullptr},
-    {kFormatFlac, "FLAC", nullptr},
+    {kFormatVorbis, "Ogg Vorbis", Make<AudioFileVorbis>},
+    {kFormatFlac, "FLAC", Make<AudioFileFlac>},
     {kFormatSun, "SUN", Make<AudioFileSUN>},
     {kFormatRaw, "raw", Make<AudioFileRaw>},
 };

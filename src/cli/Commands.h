@@ -13,6 +13,8 @@ using Args = std::vector<std::string>;
 int ProbeCommand(const Args& args);
 int ConvertCommand(const Args& args);
 int PeaksCommand(const Args& args);
+int RenderCommand(const Args& args);
+int ListCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {
@@ -29,6 +31,9 @@ bool IntOption(const Options& o, const std::string& name, int lo, int hi, int& v
 
 // Prints "sonquil-cli: message" and returns 1.
 int Fail(const std::string& message);
+
+// Splits a path into folder and name (the folder "." for a bare name); see SplitAudioPath.
+void SplitPath(const std::string& path, std::string& folder, std::string& name);
 
 // Opens an audio file for reading by its format (see ProbeAudioFile); raw input takes --rate,
 // --channels, --bits, --order le|be and --float from the options. Returns null with a message

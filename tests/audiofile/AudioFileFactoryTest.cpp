@@ -7,9 +7,12 @@
 #include "AudioTestUtil.h"
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileFactory.h"
+#include "audiofile/AudioFileFlac.h"
 #include "audiofile/AudioFileKX64.h"
+#include "audiofile/AudioFileMp3.h"
 #include "audiofile/AudioFileRaw.h"
 #include "audiofile/AudioFileSUN.h"
+#include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "support/TempDir.h"
 
@@ -57,8 +60,10 @@ TEST(AudioFileFactory, EveryFormatCodeHasItsNameAndItsClassOrAClearRefusal) {
     EXPECT_EQ(made->Folder(), "/some/folder");
     EXPECT_EQ(made->Path(), "x.kx64");
 
-    for (int32_t code : {int32_t{kFormatMp3}, int32_t{kFormatAac}, int32_t{kFormatWma}, int32_t{kFormatVorbis},
-                         int32_t{kFormatFlac}, int32_t{42}}) {
+    EXPECT_TRUE(Is<AudioFileMp3>(MakeAudioFile(kFormatMp3, ".", "a", error)));
+    EXPECT_TRUE(Is<AudioFileVorbis>(MakeAudioFile(kFormatVorbis, ".", "a", error)));
+    EXPECT_TRUE(Is<AudioFileFlac>(MakeAudioFile(kFormatFlac, ".", "a", error)));
+    for (int32_t code : {int32_t{kFormatAac}, int32_t{kFormatWma}, int32_t{-1}, int32_t{42}}) {
         error.clear();
         EXPECT_FALSE(MakeAudioFile(code, ".", "a", error)) << code;
         EXPECT_EQ(error, std::string("no reader or writer for ") + FormatName(code) + " files");
