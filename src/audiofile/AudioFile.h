@@ -17,7 +17,6 @@
 #include "audiofile/PcmCodec.h"
 #include "common/FormatCode.h"
 
-
 // Values of `sampleType`: 0 integer, 1 IEEE float; the raw class uses byte-order codes.
 enum SampleTypeCode : int32_t {
     kSampleInt = 0,
@@ -27,6 +26,11 @@ enum SampleTypeCode : int32_t {
     kRawFloatLE = 20,
     kRawFloatBE = 21,
 };
+
+// Whether a sample type holds IEEE floats (the plain code or a raw byte-order code).
+inline bool IsFloatSampleType(int32_t type) {
+    return type == kSampleFloat || type == kRawFloatLE || type == kRawFloatBE;
+}
 
 class AudioFile : public CFile {
 public:

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <type_traits>
 
+#include "audiofile/KX64BitReader.h"
 #include "common/ByteIO.h"
+
+// The file is the block container: header, group markers, block markers and per-channel
+// records. What a channel's payload holds is the business of the predictors
+// (KX64Predictor) and of the bit coder (KX64BitWriter, KX64BitReader).
+
+static_assert(AudioFileKX64::kMaxBlockFrames == KX64Predictor::kMaxFrames);
 
 namespace {
 
@@ -14,216 +20,6 @@ constexpr uint8_t kGroupMarker = 0x55;
 constexpr uint8_t kBlockMarker = 0xAA;
 constexpr int kRecordBytes = 156;
 constexpr int kReadBuffer = 1 << 16;
-
-// Wrapping int32 arithmetic: the predictors work modulo 2^32, so the inverse in the decoder
-// restores every sample exactly even where a 32-bit residual overflows.
-inline int32_t Add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-inline int32_t Sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-inline int32_t Mul(int32_t a, int32_t k) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(k)); }
-inline uint32_t Abs(int32_t v) { return v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v); }
-inline int BitLength(uint32_t v) { return v == 0 ? 0 : 32 - __builtin_clz(v); }
-
-// The integer quotient a / d truncated toward zero, as a float. Operands stay below 2^34, so
-// the correctly rounded double quotient never reaches the next integer and truncating it is
-// exact; a double division is several times cheaper than a 64-bit integer one.
-inline float Quotient(int64_t a, int64_t d) {
-    return static_cast<float>(std::trunc(static_cast<double>(a) / static_cast<double>(d)));
-}
-
-inline void StoreBE64(uint8_t* p, uint64_t v) {
-    v = __builtin_bswap64(v);
-    std::memcpy(p, &v, 8);
-}
-
-inline int32_t AdaptiveTerm(int32_t c, int32_t x1, int32_t x2) {
-    return static_cast<int32_t>((static_cast<int64_t>(c) * Sub(x1, x2)) >> 4);
-}
-
-inline int32_t Residual(int p, const int32_t* x, int i, int32_t c) {
-    switch (p) {
-    case 0: return x[i];
-    case 1: return i < 1 ? x[i] : Sub(x[i], x[i - 1]);
-    case 2: return i < 2 ? x[i] : Add(Sub(x[i], Mul(x[i - 1], 2)), x[i - 2]);
-    case 3: return i < 3 ? x[i] : Sub(Add(Sub(x[i], Mul(x[i - 1], 3)), Mul(x[i - 2], 3)), x[i - 3]);
-    default: return i < 2 ? x[i] : Sub(Sub(x[i], x[i - 1]), AdaptiveTerm(c, x[i - 1], x[i - 2]));
-    }
-}
-
-// Samples within ±2^22 take the narrow path of the coder: see EncodeChannel.
-constexpr uint32_t kNarrow = uint32_t{1} << 22;
-// Sums up to 2^24 of integers are exact in single precision.
-constexpr uint32_t kExactSum = uint32_t{1} << 24;
-
-// The single-precision running sum of |v[i]| over i = from..n−1, in that order. Kept out of
-// line: one copy, vectorised, serves all five predictors.
-__attribute__((noinline)) float MagnitudeSum(const int32_t* v, int from, int n) {
-    uint32_t total = 0, any = 0;
-    for (int i = from; i < n; ++i) {
-        const uint32_t a = Abs(v[i]);
-        total += a;
-        any |= a;
-    }
-    // Without overflow and with a total of at most 2^24, every partial sum is an integer a float
-    // holds exactly, so the running float sum is the integer sum.
-    if (static_cast<uint64_t>(any) * static_cast<uint64_t>(std::max(n - from, 0)) < (uint64_t{1} << 32) &&
-        total <= kExactSum)
-        return static_cast<float>(total);
-    // |v| as a float: the conversion rounds symmetrically, so this equals float(|v|) even for
-    // the lowest int32.
-    float sum = 0.0f;
-    for (int i = from; i < n; ++i) sum += std::fabs(static_cast<float>(v[i]));
-    return sum;
-}
-
-// The codes of up to 256 residuals side by side, in a loop that vectorises: each code's
-// value (|v| and the sign, with the lone one bit above them when q is 0) and its length. The
-// bit length of q is read from the exponent of q as a float, exact while q < 2^24. Returns 2
-// when every code has at most 28 bits, 1 when at most 56, and 0 when some code needs the
-// general writer: q of 2^24 or more, |v| = 2^31, or more than 56 bits. Needs k < 31.
-int ChunkCodes(const int32_t* __restrict v, int count, int k, uint32_t* __restrict values,
-               int32_t* __restrict lengths) {
-    uint32_t anyQ = 0, anyM = 0, any28 = 0, any56 = 0;
-    for (int i = 0; i < count; ++i) {
-        const uint32_t sign = static_cast<uint32_t>(v[i]) >> 31;
-        const uint32_t m = Abs(v[i]);
-        const uint32_t q = m >> k;
-        const uint32_t exponent = std::bit_cast<uint32_t>(static_cast<float>(static_cast<int32_t>(q))) >> 23;
-        const uint32_t zero = q == 0 ? 1u : 0u;
-        // The exponent field is 127 + (bit length − 1), and 0 for q = 0.
-        const int32_t L = static_cast<int32_t>(exponent) - 126 + static_cast<int32_t>(zero) * 126;
-        const int32_t len = 2 * L + k + 1 + static_cast<int32_t>(zero);
-        values[i] = (m << 1) | sign | (zero << (k + 1));
-        lengths[i] = len;
-        anyQ |= q;
-        anyM |= m;
-        any28 |= static_cast<uint32_t>(28 - len);
-        any56 |= static_cast<uint32_t>(56 - len);
-    }
-    if (((anyQ >> 24) | (anyM >> 31) | (any56 >> 31)) != 0) return 0;
-    return (any28 >> 31) == 0 ? 2 : 1;
-}
-
-// Codes n residuals MSB first into out (room for the codes plus 8 bytes); returns the bytes
-// used, counting a partly filled last byte. Each residual v: L zero bits, a one bit and the
-// L − 1 bits of q = |v| >> k below its leading one, the k low bits of |v| and the sign. After
-// the L zeros, q and the low bits together are just |v| (for L = 0 the lone one bit stands
-// above it), so a code is |v| and the sign behind leading zeros.
-uint32_t WriteResiduals(const int32_t* r, int n, int k, uint8_t* out) {
-    uint64_t acc = 0; // pending bits at the bottom (and spent ones above them)
-    int fill = 0;     // pending bit count; below 8 after every store
-    size_t pos = 0;
-    auto put = [&](uint64_t value, int len) { // 2 ≤ len ≤ 56, value < 2^len
-        acc = (acc << len) | value;
-        fill += len;
-        // Whole bytes go out; the bits of a partial byte go out again with the next code.
-        StoreBE64(out + pos, acc << (64 - fill));
-        pos += static_cast<size_t>(fill >> 3);
-        fill &= 7;
-    };
-    constexpr int kChunk = 256;
-    alignas(16) uint32_t values[kChunk];
-    alignas(16) int32_t lengths[kChunk];
-    for (int base = 0; base < n; base += kChunk) {
-        const int count = std::min(kChunk, n - base);
-        const int32_t* v = r + base;
-        const int tier = k < 31 ? ChunkCodes(v, count, k, values, lengths) : 0;
-        if (tier == 2) {
-            // Two codes at a time.
-            int i = 0;
-            for (; i + 1 < count; i += 2)
-                put((static_cast<uint64_t>(values[i]) << lengths[i + 1]) | values[i + 1], lengths[i] + lengths[i + 1]);
-            if (i < count) put(values[i], lengths[i]);
-            continue;
-        }
-        if (tier == 1) {
-            for (int i = 0; i < count; ++i) put(values[i], lengths[i]);
-            continue;
-        }
-        // Wide residuals, long codes or k = 31: one code at a time.
-        for (int i = 0; i < count; ++i) {
-            const uint32_t sign = static_cast<uint32_t>(v[i]) >> 31;
-            const uint32_t m = Abs(v[i]);
-            const uint32_t q = m >> k;
-            const int L = 63 - __builtin_clzll((static_cast<uint64_t>(q) << 1) | 1);
-            const uint64_t zero = q == 0 ? 1 : 0;
-            const uint64_t value = (static_cast<uint64_t>(m) << 1) | sign | (zero << (k + 1));
-            int len = 2 * L + k + 1 + static_cast<int>(zero);
-            if (len > 56) {
-                // The leading zeros alone first, so no more than 56 bits go in at once.
-                put(0, L);
-                len -= L;
-            }
-            put(value, len);
-        }
-    }
-    if (fill > 0) out[pos++] = static_cast<uint8_t>(acc << (8 - fill));
-    return static_cast<uint32_t>(pos);
-}
-
-// Bit cache of the residual decoder: the top `bits` bits of `cache` are the next bits of the
-// stream and the byte at `pos` starts right after them. A refill loads eight bytes at `pos`, so
-// every bit of the cache below the counted ones is the stream's too; loading again merely
-// rewrites them.
-struct BitCache {
-    uint64_t cache = 0;
-    int bits = 0;
-    size_t pos = 0;
-};
-
-// One residual the careful way, near the end of the payload and for long codes: refills only
-// from bytes the payload and its 16 bytes of zero padding really hold, and fails when the code
-// is malformed or runs past the payload. On success m is the residual's bit pattern.
-__attribute__((noinline)) bool SlowResidual(BitCache& b, const uint8_t* payload, size_t bytes, int k, uint32_t& out) {
-    auto refill = [&] {
-        if (b.bits <= 56 && b.pos < bytes + 8) {
-            uint64_t w;
-            std::memcpy(&w, payload + b.pos, 8);
-            b.cache |= __builtin_bswap64(w) >> b.bits;
-            const int take = (63 - b.bits) >> 3;
-            b.pos += static_cast<size_t>(take);
-            b.bits += take * 8;
-        }
-    };
-    auto skip = [&](int nb) {
-        b.cache <<= nb;
-        b.bits -= nb;
-    };
-    auto take = [&](int nb) -> uint32_t { // nb ≤ 32, with nb bits present
-        if (nb == 0) return 0;
-        const auto v = static_cast<uint32_t>(b.cache >> (64 - nb));
-        skip(nb);
-        return v;
-    };
-    refill();
-    if (b.cache == 0) return false;
-    const int L = __builtin_clzll(b.cache);
-    if (L > 32) return false;
-    uint32_t q = 0;
-    uint32_t tail;
-    // A refill leaves at least 56 counted bits: a longer code is read in parts, so the count
-    // never falls below zero.
-    if (2 * L + k + 1 <= 56) {
-        const int lead = L == 0 ? 1 : 2 * L;
-        const uint64_t code = b.cache >> (64 - lead - k - 1);
-        q = L == 0 ? 0u : static_cast<uint32_t>(code >> (k + 1));
-        tail = static_cast<uint32_t>(code & ((uint64_t{2} << k) - 1));
-        skip(lead + k + 1);
-    } else {
-        if (L == 0) {
-            skip(1);
-        } else {
-            skip(L);
-            refill();
-            q = take(L);
-        }
-        refill();
-        tail = take(k + 1);
-    }
-    if (static_cast<int64_t>(b.pos) * 8 - b.bits > static_cast<int64_t>(bytes) * 8) return false;
-    const uint32_t m = (q << k) | (tail >> 1);
-    out = (tail & 1) ? 0u - m : m;
-    return true;
-}
 
 int32_t ScaleFor(int bits) {
     switch (bits) {
@@ -239,196 +35,16 @@ int32_t ScaleFor(int bits) {
 // Channel coder
 
 AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n, uint8_t* out) {
-    if (n <= 0) return ChannelCode{}; // nothing to code (and no mean to take)
-    n = std::min(n, static_cast<int>(kMaxBlockFrames));
-    // Residuals of the fixed predictors, in a plain loop that the compiler vectorises.
-    alignas(32) int32_t r1[kMaxBlockFrames], r2[kMaxBlockFrames], r3[kMaxBlockFrames], r4[kMaxBlockFrames];
-    for (int i = 0; i < std::min(n, 3); ++i) {
-        r1[i] = Residual(1, x, i, 0);
-        r2[i] = Residual(2, x, i, 0);
-        r3[i] = Residual(3, x, i, 0);
-    }
-    for (int i = 3; i < n; ++i) {
-        const int32_t d1 = Sub(x[i], x[i - 1]);
-        const int32_t d2 = Sub(x[i - 1], x[i - 2]);
-        const int32_t d3 = Sub(x[i - 2], x[i - 3]);
-        r1[i] = d1;
-        r2[i] = Sub(d1, d2);
-        r3[i] = Sub(Sub(d1, d2), Sub(d2, d3));
-    }
-    float sum[5];
-    sum[0] = MagnitudeSum(x, 0, n);
-    sum[1] = MagnitudeSum(r1, 1, n);
-    sum[2] = MagnitudeSum(r2, 2, n);
-    sum[3] = MagnitudeSum(r3, 3, n);
-
-    // The adaptive coefficient: the mean of the integer quotients of successive steps, leaving
-    // out flat steps.
-    uint32_t wide = 0;
-    for (int i = 0; i < n; ++i) wide |= static_cast<uint32_t>(x[i]) + kNarrow;
-    const bool narrow = (wide & ~(2 * kNarrow - 1)) == 0;
-    float qsum;
-    if (narrow) {
-        // Every sample within ±2^22, so steps are below 2^23 in size: a correctly rounded
-        // single-precision quotient of two such integers never reaches the next integer away
-        // from zero, and truncating it gives the integer quotient exactly.
-        alignas(32) int32_t q[kMaxBlockFrames];
-        for (int i = 0; i < std::min(n, 2); ++i) q[i] = 0;
-        for (int i = 2; i < n; ++i) {
-            // Flat steps divide by 1 and are masked out, without branches, so the loop
-            // vectorises.
-            const int32_t d = x[i - 1] - x[i - 2];
-            const int32_t e = x[i] - x[i - 1];
-            const int32_t flat = d == 0 ? 1 : 0;
-            const int32_t qi = static_cast<int32_t>(static_cast<float>(e) / static_cast<float>(d | flat));
-            q[i] = qi & (flat - 1);
-        }
-        uint32_t mag = 0, any = 0, total = 0;
-        for (int i = 2; i < n; ++i) {
-            const uint32_t a = Abs(q[i]);
-            mag += a;
-            any |= a;
-            total += static_cast<uint32_t>(q[i]);
-        }
-        if (static_cast<uint64_t>(any) * static_cast<uint64_t>(n) < (uint64_t{1} << 32) && mag <= kExactSum) {
-            // No partial sum can leave ±2^24, where every integer is a float: the running float
-            // sum is exact, so it equals the integer sum.
-            qsum = static_cast<float>(static_cast<int32_t>(total));
-        } else {
-            qsum = 0.0f;
-            for (int i = 2; i < n; ++i) qsum += static_cast<float>(q[i]);
-        }
-    } else {
-        qsum = 0.0f;
-        for (int i = 2; i < n; ++i) {
-            const int64_t d = static_cast<int64_t>(x[i - 1]) - x[i - 2];
-            const int64_t e = static_cast<int64_t>(x[i]) - x[i - 1];
-            if (d != 0) qsum += Quotient(e, d);
-        }
-    }
-    float cf = qsum / static_cast<float>(n);
-    cf = std::clamp(cf, -1.0f, 1.0f);
-    const int32_t c = static_cast<int32_t>(cf * 16.0f);
-    for (int i = 0; i < std::min(n, 2); ++i) r4[i] = x[i];
-    if (narrow) {
-        // |c| ≤ 16 and steps below 2^23: the product fits 32 bits.
-        for (int i = 2; i < n; ++i) r4[i] = x[i] - x[i - 1] - ((c * (x[i - 1] - x[i - 2])) >> 4);
-    } else {
-        for (int i = 2; i < n; ++i) r4[i] = Residual(4, x, i, c);
-    }
-    sum[4] = MagnitudeSum(r4, 2, n);
-
-    int best = 0;
-    int64_t bestMean = static_cast<int64_t>(sum[0] / static_cast<float>(n));
-    for (int p = 1; p < 5; ++p) {
-        const int64_t mean = static_cast<int64_t>(sum[p] / static_cast<float>(n));
-        if (mean < bestMean) {
-            bestMean = mean;
-            best = p;
-        }
-    }
-    const int32_t* r = best == 0 ? x : best == 1 ? r1 : best == 2 ? r2 : best == 3 ? r3 : r4;
-
-    // k: the first bit length at which more than two thirds of the residuals are covered.
-    // Negative residuals count as length 0, so the residuals of length j or less are exactly
-    // those below 2^j; the count is searched from a guess near the mean's length.
-    const int threshold = (2 * n) / 3;
-    auto covered = [&](int j) {
-        if (j >= 31) return n;
-        const int32_t limit = int32_t{1} << j;
-        int count = 0;
-        for (int i = 0; i < n; ++i) count += r[i] < limit ? 1 : 0;
-        return count;
-    };
-    int k = std::clamp(BitLength(static_cast<uint32_t>(std::clamp<int64_t>(bestMean, 0, INT32_MAX))) - 1, 0, 31);
-    if (covered(k) > threshold) {
-        while (k > 0 && covered(k - 1) > threshold) --k;
-    } else {
-        while (k < 31 && covered(k) <= threshold) ++k;
-    }
-
-    ChannelCode code;
-    code.predictor = best;
-    code.k = k;
-    code.coefficient = c;
-    code.payloadBytes = WriteResiduals(r, n, k, out);
-    return code;
+    return KX64Predictor::Encode(x, n, out);
 }
 
 bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k,
                                   int32_t c, int32_t* x, int n) {
-    BitCache bc;
-    const size_t bytes = payloadBytes;
-    // A code of L zeros, then L bits of q and k + 1 more, fits 56 bits while L ≤ fastL.
-    const int fastL = (55 - k) / 2;
-    // Two codes of L ≤ fastL2 take at most 28 bits each, so both come from one refill.
-    const int fastL2 = k <= 26 ? (26 - k) / 2 : -1;
-    int i = 0;
-    bool ok = true;
-    // One code from the cache, which holds it whole: from the leading one (or the lone one bit
-    // when L is 0) come q's L bits, the k low bits and the sign — q and the low bits together
-    // make |v|, plus 2^k for L = 0. Written without branches: whether q is 0 is a coin toss on
-    // real material.
-    auto take = [&](int L) {
-        const uint32_t zero = L == 0;
-        const int width = L + static_cast<int>(zero) + k + 1;
-        const uint64_t code = (bc.cache << L) >> (64 - width);
-        bc.cache <<= L + width;
-        bc.bits -= L + width;
-        const uint32_t m = static_cast<uint32_t>(code >> 1) - (zero << k);
-        const uint32_t sign = static_cast<uint32_t>(code & 1);
-        return static_cast<int32_t>((m ^ (0u - sign)) + sign);
-    };
-    // Residuals first, straight into x.
-    while (i < n) {
-        if (bc.pos + 8 <= bytes) {
-            // At least eight bytes of payload left: after the refill the cache holds 56 bits or
-            // more, all inside the payload, so codes that fit them cannot overrun it.
-            uint64_t w;
-            std::memcpy(&w, payload + bc.pos, 8);
-            bc.cache |= __builtin_bswap64(w) >> bc.bits;
-            bc.pos += static_cast<size_t>((63 - bc.bits) >> 3);
-            bc.bits |= 56;
-            int L = __builtin_clzll(bc.cache | 1);
-            if (L <= fastL2) {
-                x[i++] = take(L);
-                L = __builtin_clzll(bc.cache | 1);
-                if (L <= fastL2 && i < n) x[i++] = take(L);
-                continue;
-            }
-            if (L <= fastL) {
-                x[i++] = take(L);
-                continue;
-            }
-        }
-        BitCache slow = bc;
-        uint32_t m;
-        if (!SlowResidual(slow, payload, bytes, k, m)) {
-            ok = false;
-            break;
-        }
-        bc = slow;
-        x[i++] = static_cast<int32_t>(m);
-    }
-    if (!ok) std::fill(x + i, x + n, 0);
-    // Then the inverse predictor over what was decoded; the first values are verbatim.
-    const int got = i;
-    switch (predictor) {
-    case 0: break;
-    case 1:
-        for (int j = 1; j < got; ++j) x[j] = Add(x[j], x[j - 1]);
-        break;
-    case 2:
-        for (int j = 2; j < got; ++j) x[j] = Sub(Add(x[j], Mul(x[j - 1], 2)), x[j - 2]);
-        break;
-    case 3:
-        for (int j = 3; j < got; ++j) x[j] = Add(Sub(Add(x[j], Mul(x[j - 1], 3)), Mul(x[j - 2], 3)), x[j - 3]);
-        break;
-    default:
-        for (int j = 2; j < got; ++j) x[j] = Add(Add(x[j], x[j - 1]), AdaptiveTerm(c, x[j - 1], x[j - 2]));
-        break;
-    }
-    return ok;
+    const int got = KX64BitReader::ReadResiduals(payload, payloadBytes, k, x, n);
+    if (got < n) std::fill(x + got, x + n, 0);
+    // The inverse predictor over what was decoded.
+    KX64Predictor::Restore(predictor, c, x, got);
+    return got == n;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -673,7 +289,7 @@ bool AudioFileKX64::OpenRead() {
     m_buf.resize(kReadBuffer);
     m_bufStart = dataOffset;
     m_bufLen = m_bufPos = 0;
-    m_payload.assign(kMaxPayload + 16, 0);
+    m_payload.assign(kMaxPayload + KX64BitReader::kPadding, 0);
     for (auto& c : m_channel) c.assign(blockLen, 0);
     return true;
 }
@@ -751,7 +367,7 @@ bool AudioFileKX64::DecodeNextBlock() {
         const int32_t coefficient = static_cast<int32_t>(LoadLE32(rec + 6));
         if (predictor > 4 || k > 31 || payloadBytes > static_cast<uint32_t>(kMaxPayload)) return false;
         if (!GetBytes(m_payload.data(), payloadBytes)) return false;
-        std::memset(m_payload.data() + payloadBytes, 0, 16);
+        std::memset(m_payload.data() + payloadBytes, 0, KX64BitReader::kPadding);
         // A payload that runs out leaves the rest of the channel silent.
         DecodeChannel(m_payload.data(), payloadBytes, predictor, k, coefficient, m_channel[c].data(), n);
     }

@@ -8,6 +8,9 @@
 // The header's frame count is the true length: the last, partial block is coded padded with
 // silence and readers stop at the stated count.
 //
+// This class is the block container (header, groups, blocks, channel records); the predictors
+// are in KX64Predictor, the residual code in KX64BitWriter and KX64BitReader.
+//
 // Threading: one thread at a time per object. Each object has its own coder buffers, so
 // files may be coded and decoded on several threads at once.
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "audiofile/AudioFile.h"
+#include "audiofile/KX64Predictor.h"
 
 class AudioFileKX64 : public AudioFile {
 public:
@@ -36,12 +40,7 @@ public:
     bool SeekFrame(int64_t frame) override;
 
     // The coder of one channel of a block, exposed for tests of its choices.
-    struct ChannelCode {
-        int predictor = 0;
-        int k = 0;
-        int32_t coefficient = 0;
-        uint32_t payloadBytes = 0;
-    };
+    using ChannelCode = KX64Predictor::Choice;
     // Codes n ≤ kMaxBlockFrames samples into out, which needs room for (65 × n + 7) / 8 + 8
     // bytes (kMaxPayload + 16 covers a block); returns the choices made.
     static ChannelCode EncodeChannel(const int32_t* x, int n, uint8_t* out);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audiofile/AudioFileAiff.h"
+#include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileFlac.h"
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileMp3.h"
@@ -82,17 +83,8 @@ std::string RegionNameFor(const std::string& fileName) {
 }
 
 std::unique_ptr<AudioFile> MakeSourceReader(int32_t code, const std::string& folder, const std::string& file) {
-    switch (code) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, file);
-    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, file);
-    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, file);
-    case kFormatRaw: return std::make_unique<AudioFileRaw>(folder, file);
-    case kFormatMp3: return std::make_unique<AudioFileMp3>(folder, file);
-    case kFormatVorbis: return std::make_unique<AudioFileVorbis>(folder, file);
-    case kFormatFlac: return std::make_unique<AudioFileFlac>(folder, file);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, file);
-    default: return nullptr;
-    }
+    std::string unused; // a code without a reader is refused by the caller
+    return MakeAudioFile(code, folder, file, unused);
 }
 
 std::unique_ptr<AudioFile> MakeStorageWriter(int32_t mode, const std::string& folder, const std::string& file) {

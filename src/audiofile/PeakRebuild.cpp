@@ -1,7 +1,5 @@
 #include "audiofile/PeakRebuild.h"
 
-#include <vector>
-
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
 #include "library/CRegion.h"
@@ -69,11 +67,16 @@ bool RebuildPeakFile(AudioFile& file, const CSample& sample, UiPort* ui, bool sh
     return RebuildPeaks(file, target, ui, showProgress, cancelled, buffers);
 }
 
+bool ReadSamplePeakPairs(const CSample& sample, std::vector<uint16_t>& pairs) {
+    std::string name;
+    if (!sample.PeakFileName(name)) return false;
+    return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
+}
+
 bool ComputeRegionPeaks(CRegion& region) {
     const CSample* sample = region.GetSample();
-    std::string name;
     std::vector<uint16_t> pairs;
-    if (sample == nullptr || !sample->PeakFileName(name) || !ReadPeakPairs(sample->PeakFileFolder(), name, pairs)) {
+    if (sample == nullptr || !ReadSamplePeakPairs(*sample, pairs)) {
         region.ComputePeakStats(nullptr, 0);
         return false;
     }

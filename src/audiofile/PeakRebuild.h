@@ -2,10 +2,15 @@
 // Making a sample's peak file from its audio on disk ("Building %s"), and giving regions
 // their statistics and overview from the peak file.
 //
-// Threading: main thread (the UI port and the shared buffers belong to it).
+// The audio file library builds on the library's samples and regions, never the other way:
+// the library reaches peak files only through the peak source it is handed
+// (CDatabase::SetPeakSource), which is ReadSamplePeakPairs.
+//
+// Threading: main thread (the UI port, the shared buffers and the VDisk table belong to it).
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audiofile/AudioFile.h"
 #include "audiofile/PeakFile.h"
@@ -34,6 +39,10 @@ bool RebuildPeaks(AudioFile& file, const PeakTarget& target, UiPort* ui, bool sh
 // The same for a sample of the library: its rate, length, name and peak file place.
 bool RebuildPeakFile(AudioFile& file, const CSample& sample, UiPort* ui, bool showProgress, bool& cancelled,
                      PeakBuffers& buffers);
+
+// Every entry of the sample's peak file as interleaved (left, right) pairs: the database's
+// peak source. False when the sample has no peak file name or its peak file does not read.
+bool ReadSamplePeakPairs(const CSample& sample, std::vector<uint16_t>& pairs);
 
 // Reads the region's sample's peak file and computes the region's statistics and overview
 // from it. Without a sample, peak file name or readable peak file the statistics become zero

@@ -34,12 +34,10 @@ bool IntOption(const Options& o, const std::string& name, int lo, int hi, int& v
 // Prints "sonquil-cli: message" and returns 1.
 int Fail(const std::string& message);
 
-// Splits a path into folder and name (the folder "." for a bare name).
+// Splits a path into folder and name (the folder "." for a bare name); see SplitAudioPath.
 void SplitPath(const std::string& path, std::string& folder, std::string& name);
 
-// Opens an audio file for reading by its format; raw input takes --rate, --channels, --bits,
-// --order le|be and --float from the options. Returns null with a message on failure.
+// Opens an audio file for reading by its format (see ProbeAudioFile); raw input takes --rate,
+// --channels, --bits, --order le|be and --float from the options. Returns null with a message
+// on failure.
 std::unique_ptr<AudioFile> OpenInput(const std::string& path, const Options& o, int& formatCode, std::string& error);
-
-// The name of a format code ("WAV", "AIFF", ...).
-const char* FormatName(int code);

@@ -1,15 +1,19 @@
 #include <cstdio>
 #include <vector>
 
-#include "audiofile/AudioFileAiff.h"
-#include "audiofile/AudioFileKX64.h"
-#include "audiofile/AudioFileRaw.h"
-#include "audiofile/AudioFileSUN.h"
-#include "audiofile/AudioFileWav.h"
+#include "audiofile/AudioFileFactory.h"
 #include "cli/Commands.h"
 
 namespace {
 constexpr int32_t kConvertBlock = 32768;
+
+struct OutputFormat {
+    const char* name; // as --format takes it
+    int32_t code;
+};
+const OutputFormat kOutputFormats[] = {
+    {"wav", kFormatWav}, {"aiff", kFormatAiff}, {"snd", kFormatSun}, {"kx64", kFormatKX64}, {"raw", kFormatRaw},
+};
 } // namespace
 
 int ConvertCommand(const Args& args) {
@@ -25,8 +29,7 @@ int ConvertCommand(const Args& args) {
     int inCode = -1;
     std::unique_ptr<AudioFile> in = OpenInput(o.positional[0], o, inCode, error);
     if (!in) return Fail(o.positional[0] + ": " + error);
-    const bool inFloat = in->sampleType == kSampleFloat || in->sampleType == kRawFloatLE ||
-                         in->sampleType == kRawFloatBE;
+    const bool inFloat = IsFloatSampleType(in->sampleType);
 
     int bits = in->bits;
     if (!IntOption(o, "bits", 8, 32, bits, error)) return Fail(error);
@@ -37,25 +40,18 @@ int ConvertCommand(const Args& args) {
     if (!isFloat && !o.Has("bits") && inFloat && bits == 32 && format != "aiff") isFloat = true;
     if (isFloat && bits != 32) return Fail("--float needs 32 bits");
 
+    int32_t outCode = -1;
+    for (const OutputFormat& f : kOutputFormats)
+        if (format == f.name) outCode = f.code;
+    if (outCode < 0) return Fail("unknown format " + format + " (wav, aiff, snd, raw or kx64)");
+    if (outCode == kFormatAiff && isFloat) return Fail("AIFF files hold integer samples only");
     std::string folder, name;
-    SplitPath(o.positional[1], folder, name);
-    std::unique_ptr<AudioFile> out;
+    SplitAudioPath(o.positional[1], folder, name);
+    std::unique_ptr<AudioFile> out = MakeAudioFile(outCode, folder, name, error);
+    if (!out) return Fail(error);
     int32_t type = isFloat ? kSampleFloat : kSampleInt;
-    if (format == "wav") {
-        out = std::make_unique<AudioFileWav>(folder, name);
-    } else if (format == "aiff") {
-        if (isFloat) return Fail("AIFF files hold integer samples only");
-        out = std::make_unique<AudioFileAiff>(folder, name);
-    } else if (format == "snd") {
-        out = std::make_unique<AudioFileSUN>(folder, name);
-    } else if (format == "kx64") {
-        out = std::make_unique<AudioFileKX64>(folder, name);
-    } else if (format == "raw") {
-        out = std::make_unique<AudioFileRaw>(folder, name);
+    if (outCode == kFormatRaw)
         type = isFloat ? (order == "be" ? kRawFloatBE : kRawFloatLE) : (order == "be" ? kRawIntBE : kRawIntLE);
-    } else {
-        return Fail("unknown format " + format + " (wav, aiff, snd, raw or kx64)");
-    }
     if (!out->OpenWrite(in->channels, in->rate, bits, type))
         return Fail(o.positional[1] + ": " + out->ErrorText());
 

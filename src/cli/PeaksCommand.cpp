@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "audiofile/AudioFileFactory.h"
 #include "audiofile/PeakRebuild.h"
 #include "cli/Commands.h"
 
@@ -12,7 +13,7 @@ int PeaksCommand(const Args& args) {
     std::unique_ptr<AudioFile> file = OpenInput(o.positional[0], o, code, error);
     if (!file) return Fail(o.positional[0] + ": " + error);
     PeakTarget target;
-    SplitPath(o.positional[1], target.peakFolder, target.peakName);
+    SplitAudioPath(o.positional[1], target.peakFolder, target.peakName);
     target.displayName = o.positional[0];
     target.rate = file->rate;
     target.frames = file->frames;

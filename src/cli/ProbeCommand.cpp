@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "audiofile/AudioFile.h"
+#include "audiofile/AudioFileFactory.h"
 #include "cli/Commands.h"
 
 int ProbeCommand(const Args& args) {
@@ -11,8 +11,7 @@ int ProbeCommand(const Args& args) {
     int code = -1;
     std::unique_ptr<AudioFile> file = OpenInput(o.positional[0], o, code, error);
     if (!file) return Fail(error);
-    const bool isFloat = file->sampleType == kSampleFloat || file->sampleType == kRawFloatLE ||
-                         file->sampleType == kRawFloatBE;
+    const bool isFloat = IsFloatSampleType(file->sampleType);
     std::printf("format %d %s\nrate %d\nbits %d\nchannels %u\nframes %lld\ntype %s\n", code, FormatName(code),
                 file->rate, file->bits, file->channels, static_cast<long long>(file->frames),
                 isFloat && file->bits == 32 ? "float" : "int");

@@ -184,6 +184,12 @@ TEST(PeakRebuild, RegionStatisticsComeFromTheSamplesPeakFile) {
     ASSERT_TRUE(RebuildPeakFile(file, sample, &ui, true, cancelled, pb));
     EXPECT_TRUE(std::filesystem::exists(dir / "VDisk" / "_s.wav"));
 
+    // The database's peak source reads the same entries the rebuild wrote.
+    std::vector<uint16_t> pairs;
+    ASSERT_TRUE(ReadSamplePeakPairs(sample, pairs));
+    EXPECT_EQ(pairs, pb.peaks);
+    EXPECT_EQ(pairs.size(), static_cast<size_t>(frames / 256 * 2));
+
     CRegion region("r", frames / 2, frames, &sample, 0, -1, 1);
     ASSERT_TRUE(ComputeRegionPeaks(region));
     EXPECT_EQ(region.GetLeftPeak(), static_cast<int32_t>(16383.0 / 32768 * 65535));
@@ -194,6 +200,7 @@ TEST(PeakRebuild, RegionStatisticsComeFromTheSamplesPeakFile) {
 
     // Without a readable peak file the statistics are zero.
     std::filesystem::remove(dir / "VDisk" / "_s.wav");
+    EXPECT_FALSE(ReadSamplePeakPairs(sample, pairs));
     EXPECT_FALSE(ComputeRegionPeaks(region));
     EXPECT_EQ(region.GetLeftPeak(), 0);
     CRegion orphan("o", 0, 10, nullptr, 0, -1, 1);
