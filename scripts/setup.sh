@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  # sound cards (the engine's device layer)
+  portaudio19-dev
   # real tools that make test inputs and check what we write
   sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs
 )
