@@ -149,7 +149,7 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
     (void)wait; // both paths wait where a buffer is still being filled; see the header
     while (n > 0) {
         const int32_t available = m_length[m_played] - m_readPos;
-        if (available <= 0 && m_chunks <= 1) {
+        if (m_length[m_played] <= 0) {
             // An empty range: nothing to cycle through.
             std::memset(destination, 0, sizeof(float) * 2 * static_cast<size_t>(n));
             return;

@@ -62,31 +62,36 @@ void CTransport::Render(CRenderTarget* target) {
     m_view->RefreshTransport();
 }
 
-void CTransport::WaitFor(const std::atomic<bool>& flag) {
+void CTransport::WaitFor(const std::atomic<bool>& flag, uint32_t serial) {
     // Serving the port while waiting: the audio thread may be handing work to this thread
-    // (its own stop at the end of a range, a message) and waits for it in turn.
-    while (!m_port.WaitServing([&] { return flag.load(std::memory_order_acquire); }, std::chrono::seconds(1))) {
+    // (its own stop at the end of a range, a message) and waits for it in turn. A run that the
+    // audio thread withdrew (it saw the stop first) sets no flag but leaves the mark.
+    auto done = [&] {
+        return flag.load(std::memory_order_acquire) || m_engineRun.load(std::memory_order_seq_cst) != serial;
+    };
+    while (!m_port.WaitServing(done, std::chrono::seconds(1))) {
     }
 }
 
 void CTransport::Stop() {
     const int32_t previous = m_state.exchange(kTransportStopped, std::memory_order_seq_cst);
-    // The engine is inside a run (or claiming one) only when it said so; otherwise it will see
-    // Stopped before it starts and nothing needs to be waited for.
-    const bool engineBusy = m_engineRun.load(std::memory_order_seq_cst) != 0;
+    // The engine is in this run (or claiming it) only when its mark says so; otherwise it will
+    // see Stopped before it starts, and nothing needs to be waited for.
+    const uint32_t serial = m_serial.load(std::memory_order_relaxed);
+    const bool engineBusy = m_engineRun.load(std::memory_order_seq_cst) == serial;
     switch (previous) {
     case kTransportRecording:
     case kTransportMonitoring:
-        if (engineBusy) WaitFor(m_recordingEnded);
+        if (engineBusy) WaitFor(m_recordingEnded, serial);
         break;
     case kTransportPlaying:
-        if (engineBusy) WaitFor(m_playbackEnded);
+        if (engineBusy) WaitFor(m_playbackEnded, serial);
         m_view->RemovePlayMark(playMark);
         break;
     case kTransportRendering:
         // A render that is stopped from outside ends its pass; the target is finished (and
         // deleted) before the next item may begin.
-        if (engineBusy) WaitFor(m_playbackEnded);
+        if (engineBusy) WaitFor(m_playbackEnded, serial);
         break;
     default: break;
     }
@@ -174,16 +179,12 @@ bool CTransport::ClaimRun(uint32_t lastSerial, int32_t& state, uint32_t& serial)
     const int32_t seen = m_state.load(std::memory_order_acquire);
     const uint32_t seenSerial = m_serial.load(std::memory_order_acquire);
     if (seen == kTransportStopped || seenSerial == lastSerial) return false;
-    // Dekker hand-shake with Stop: either the stop sees this mark and waits for the ended flag,
-    // or this side sees the stop and sets the flag itself.
-    m_engineRun.store(1, std::memory_order_seq_cst);
+    // Dekker hand-shake with Stop (both sides sequentially consistent): either the stop sees
+    // this mark and waits, or this side sees the stop and withdraws, clearing the mark.
+    m_engineRun.store(seenSerial, std::memory_order_seq_cst);
     state = m_state.load(std::memory_order_seq_cst);
     serial = m_serial.load(std::memory_order_acquire);
-    if (state == kTransportStopped) {
-        if (seen == kTransportRecording || seen == kTransportMonitoring)
-            MarkRecordingEnded();
-        else
-            MarkPlaybackEnded();
+    if (state == kTransportStopped || serial != seenSerial) {
         m_engineRun.store(0, std::memory_order_seq_cst);
         return false;
     }

@@ -118,10 +118,9 @@ public:
     void MicroDecreaseSpeed();
     void ResetSpeed();
 
-    // The run hand-shake with the audio thread. The audio thread claims the state it saw with
-    // ClaimRun: true means it must run the state returned in state; false (the state went back
-    // to Stopped meanwhile) means it must not, and the ended flag the stop waits for was set.
-    // Serial counts the state changes away from Stopped, so a run is never taken twice.
+    // The run hand-shake with the audio thread. ClaimRun: true when the audio thread must run
+    // the state returned (a change away from Stopped it has not run yet, serial telling which);
+    // false when there is none or it was stopped meanwhile. EndRun after the run's ended flag.
     bool ClaimRun(uint32_t lastSerial, int32_t& state, uint32_t& serial);
     void EndRun() { m_engineRun.store(0, std::memory_order_seq_cst); }
     // The audio thread's stop at the end of a run, run on the main thread: only while no newer
@@ -133,7 +132,7 @@ public:
 
 private:
     void Start(int32_t state);
-    void WaitFor(const std::atomic<bool>& flag);
+    void WaitFor(const std::atomic<bool>& flag, uint32_t serial);
 
     MainThreadPort& m_port;
     CPlayList& m_playList;
@@ -153,5 +152,5 @@ private:
     bool m_loopSetting = true;
 
     std::atomic<uint32_t> m_serial{0};
-    std::atomic<int32_t> m_engineRun{0};
+    std::atomic<uint32_t> m_engineRun{0}; // serial of the run the audio thread is in, 0 for none
 };
