@@ -165,6 +165,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 }
                 speed = GlideSpeed(speed, m_transport.ShuttleSpeed());
             }
+            const int64_t workStart = render ? 0 : NowNs();
             const int32_t n = render ? block : std::clamp(static_cast<int32_t>(block * speed), 0, 2 * block);
             m_swapper.Fetch(m_fetch.get(), n, render);
             if (!render && remaining < n && !m_transport.GetLoop()) {
@@ -186,6 +187,9 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 }
                 CBlockStats::Measure(buf, block, m_stats.post);
                 wrapper.WriteBlock(buf, block);
+                const int64_t done = m_blocks.load(std::memory_order_relaxed);
+                m_workNs[done % kWorkRing].store(static_cast<int32_t>(std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
+                                                 std::memory_order_relaxed);
                 if (first) {
                     m_firstBlockNs.store(NowNs(), std::memory_order_relaxed);
                     first = false;

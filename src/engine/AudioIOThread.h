@@ -87,6 +87,10 @@ public:
     // Blocks read from the input and the time the first block of the last playback reached the
     // device (nanoseconds of the steady clock; benchmarks).
     int64_t InputBlocksRead() const { return m_inputBlocks.load(std::memory_order_relaxed); }
+    // The audio thread's own work on playback block i (fetch to device write, nanoseconds),
+    // for the last kWorkRing blocks: block i is at i % kWorkRing.
+    static constexpr int kWorkRing = 1024;
+    int32_t BlockWorkNs(int64_t i) const { return m_workNs[i % kWorkRing].load(std::memory_order_relaxed); }
     int64_t FirstBlockTime() const { return m_firstBlockNs.load(std::memory_order_relaxed); }
 
 private:
@@ -121,6 +125,7 @@ private:
     std::atomic<bool> m_force24{false};
     std::atomic<int32_t> m_deviceLimitMs{3000};
     std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0};
+    std::atomic<int32_t> m_workNs[kWorkRing] = {};
 
     std::atomic<bool> m_terminate{false};
     std::thread m_thread;

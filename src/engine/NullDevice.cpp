@@ -124,7 +124,9 @@ public:
           m_toneHz(s.toneHz), m_toneLevel(s.toneLevel) {}
 
     bool OpenFile(const std::string& path) {
-        m_file = std::make_unique<AudioFileWav>("", path);
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        m_file = std::make_unique<AudioFileWav>(folder, slash == std::string::npos ? path : path.substr(slash + 1));
         return m_file->OpenRead();
     }
 
