@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
+#include <QTreeWidgetItem>
 
 namespace FolderIcons {
 
@@ -69,6 +71,15 @@ QIcon Icon(int icon, int selectedIcon) {
     i.addPixmap(QPixmap::fromImage(Image(icon)), QIcon::Normal, QIcon::Off);
     i.addPixmap(QPixmap::fromImage(Image(selectedIcon)), QIcon::Selected, QIcon::Off);
     return i;
+}
+
+QTreeWidgetItem* MakeNode(const QString& caption, int id, int icon, int selectedIcon) {
+    auto* item = new QTreeWidgetItem(QStringList{caption});
+    item->setData(0, Qt::UserRole, id);
+    item->setData(0, Qt::UserRole + 1, icon);
+    item->setData(0, Qt::UserRole + 2, selectedIcon);
+    item->setIcon(0, Icon(icon, selectedIcon));
+    return item;
 }
 
 } // namespace FolderIcons

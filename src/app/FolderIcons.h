@@ -5,9 +5,14 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QString>
+
+class QTreeWidgetItem;
 
 namespace FolderIcons {
 QImage Image(int index);
 // An icon showing image `icon` normally and `selectedIcon` when selected.
 QIcon Icon(int icon, int selectedIcon);
+// A tree node with its id and both icon indices kept in the item (roles UserRole to UserRole + 2).
+QTreeWidgetItem* MakeNode(const QString& caption, int id, int icon, int selectedIcon);
 } // namespace FolderIcons

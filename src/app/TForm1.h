@@ -1,7 +1,9 @@
 #pragma once
-// TForm1: the main window. Its constructor runs the whole start-up and its destructor the
-// shutdown; every long-lived object of the program is created and owned here, in a fixed
-// order, and reached by the rest of the program through the references it hands out.
+// TForm1: the main window, the shell of the program. Its constructor runs the start-up: the
+// single-instance lock, the layout of the panels, the core (which makes every long-lived object
+// and opens the library), the window areas' controllers, the main timer and the mode. Its
+// destructor runs the shutdown. Everything an area shows and every command it offers lives in
+// that area's controller; the commands themselves are rows of one table (Commands.cpp).
 //
 // Threading: main thread only.
 
@@ -13,29 +15,22 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 
 class QtUiPort;
+class QtMainThreadPort;
 class UiPort;
-class QFrame;
 class QAction;
 class QTimer;
 class PanelBox;
-class CDitherEngine;
-class CSampleList;
+class CCore;
 class CRegionList;
-class CPresetList;
-class CParaEQ4B;
-class CCompressor;
-class CStereoImager;
-class CTubeAmp;
-class CDSPStack;
-class CPrefs;
-class CVSTFolders;
-class CDatabase;
-class DSPPanelView;
-class ControlAmpView;
+class CommandTable;
+class AreaController;
+class LibraryBrowserController;
+class DSPController;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -57,56 +52,42 @@ public:
     ~TForm1() override;
 
     // False when start-up ended early; the program then quits without showing the window.
-    bool StartupComplete() const { return m_startupComplete; }
+    bool StartupComplete() const;
     StartupResult Result() const { return m_result; }
     int Mode() const { return m_mode; }
 
     UiPort& Ui() const { return *m_ui; }
     // The shared dialogs, created once after the main window.
     void CreateDialogs();
-    QTreeWidget* RegionTree() const { return m_regionTree; }
+    CCore& Core() const { return *m_core; }
+    CommandTable& Commands() const { return *m_commands; }
     const std::filesystem::path& ExeFolder() const { return m_exeFolder; }
-    const std::filesystem::path& DatabaseBaseFolder() const { return m_dbBaseFolder; }
 
-    // The long-lived objects (null before start-up created them).
-    CSampleList* SampleList() const { return m_sampleList.get(); }
-    CRegionList* RegionList() const { return m_regionList.get(); }
-    CPresetList* PresetList() const { return m_presetList.get(); }
-    CPrefs* Prefs() const { return m_prefs.get(); }
-    CDSPStack* Stack() const { return m_stack.get(); }
-    CTubeAmp* ValveAmp() const { return m_valveAmp.get(); }
-    QTreeWidget* PresetTree() const { return m_presetTree; }
-    QAction* UseSSEAction() const { return m_useSSE; }
-    PanelBox* ControlAmpBox() const { return m_controlAmpBox; }
+    // Shortcuts into the areas, for the program's tests.
+    CRegionList* RegionList() const;
+    QTreeWidget* RegionTree() const;
+    QTreeWidget* PresetTree() const;
+    QAction* UseSSEAction() const;
+    PanelBox* ControlAmpBox() const;
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
+    // Browse (0) or edit (1) mode: the areas show their parts of the mode, the command table its
+    // rows.
+    void SetMode(int mode);
 
-    static std::filesystem::path ExecutableFolder();
     static constexpr int kMinWidth = 1024;
     static constexpr int kMinHeight = 690;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
 
 private:
-    // Start-up steps; each returns false when the program must end.
     void Startup();
-    bool StartDSPEngine();
     bool CheckScreenSize();
-    bool OpenLibrary();
-    // The objects the database file keeps.
-    struct DbLibrary Library() const;
-    void BuildMenus();
-    void BuildPresetTree();
-    void UseSSEClick(bool checked);
-    void CreateMainObjects();
     void BuildLayout();
-    void BuildRegionTree();
-    void PrepareRegionFolders();
-    void SetMode(int mode);
+    void RegisterShellCommands();
     void ApplyColourScheme();
     void Trace(const char* step);
     void Terminate(StartupResult why);
@@ -118,48 +99,20 @@ private:
 
     StartupEnvironment m_env;
     std::filesystem::path m_exeFolder;
-    std::filesystem::path m_dbBaseFolder;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<QtUiPort> m_qtUi;
     UiPort* m_ui = nullptr;
-    std::ostream* m_trace = nullptr;
+    std::unique_ptr<QtMainThreadPort> m_mainThread;
+    std::unique_ptr<CCore> m_core;
+    CommandTable* m_commands = nullptr;
 
-    // Start-up state.
-    bool m_startupComplete = false;
     StartupResult m_result = StartupResult::Running;
     int m_mode = 0; // 0 browse, 1 edit
-    int m_storageMode = 0;
-    int m_lossyBitRate = 400;
-    std::string m_copyImportFolder;
-    std::string m_linkImportFolder;
     bool m_destroyed = false;
-    bool m_dspLoaded = false;
 
-    // Long-lived objects, in the order start-up creates them.
-    std::unique_ptr<CDitherEngine> m_dither;
-    std::unique_ptr<CSampleList> m_sampleList;
-    std::unique_ptr<CRegionList> m_regionList;
-    std::unique_ptr<CPresetList> m_presetList;
-    std::unique_ptr<CParaEQ4B> m_eq;
-    std::unique_ptr<CCompressor> m_compressor;
-    std::unique_ptr<CStereoImager> m_imager;
-    std::unique_ptr<CTubeAmp> m_valveAmp;
-    std::unique_ptr<CDSPStack> m_stack;
-    std::unique_ptr<CPrefs> m_prefs;
-    std::unique_ptr<CVSTFolders> m_vstFolders;
-    std::unique_ptr<CDatabase> m_database;
-    std::unique_ptr<DSPPanelView> m_dspPanelView;
-    std::unique_ptr<ControlAmpView> m_controlAmpView;
-
-    // Window parts.
-    QFrame* m_leftPanel = nullptr;
-    QFrame* m_rightPanel = nullptr;
-    QFrame* m_tapePanel = nullptr;
-    QFrame* m_abovePanel = nullptr;
-    QTreeWidget* m_regionTree = nullptr;
-    QTreeWidget* m_presetTree = nullptr;
-    PanelBox* m_dspPanelBox = nullptr;
-    PanelBox* m_controlAmpBox = nullptr;
-    QAction* m_useSSE = nullptr;
+    // The areas, in layout order; the shell hands each the same moments of the program's life.
+    std::vector<std::unique_ptr<AreaController>> m_areas;
+    LibraryBrowserController* m_browser = nullptr;
+    DSPController* m_dsp = nullptr;
     QTimer* m_timer1 = nullptr;
 };

@@ -33,7 +33,7 @@ QImage TSplashForm::Picture() {
     }
     p.setPen(Qt::white);
     p.setFont(QFont("DejaVu Sans", 9));
-    p.drawText(20, 110, "version  1.80");
+    p.drawText(20, 110, "version  " SONQUIL_VERSION);
     return img;
 }
 

@@ -13,6 +13,8 @@ using Args = std::vector<std::string>;
 int ProbeCommand(const Args& args);
 int ConvertCommand(const Args& args);
 int PeaksCommand(const Args& args);
+int RenderCommand(const Args& args);
+int ListCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {

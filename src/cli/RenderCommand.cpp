@@ -16,33 +16,15 @@
 #include "audiofile/AudioFileSUN.h"
 #include "audiofile/AudioFileWav.h"
 #include "audiofile/FormatProbe.h"
-#include "dsp/CDSPEngine.h"
+#include "cli/Commands.h"
+#include "cli/TerminalUiPort.h"
+#include "common/MainThreadPort.h"
+#include "core/CCore.h"
 #include "dsp/CDSPStack.h"
-#include "dsp/CDataInputElement.h"
-#include "dsp/CDitherEngine.h"
-#include "dsp/CTubeAmp.h"
-
-int RenderCommand(const std::vector<std::string>& args);
 
 namespace {
 
 const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]";
-
-int RenderFail(const std::string& message) {
-    std::fprintf(stderr, "sonquil-cli: %s\n", message.c_str());
-    return 1;
-}
-
-void Split(const std::string& path, std::string& folder, std::string& name) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        folder = ".";
-        name = path;
-    } else {
-        folder = slash == 0 ? "/" : path.substr(0, slash);
-        name = path.substr(slash + 1);
-    }
-}
 
 std::string Extension(const std::string& name) {
     const size_t dot = name.find_last_of('.');
@@ -85,7 +67,7 @@ bool ParseSetting(const std::string& s, Setting& out) {
 
 std::unique_ptr<AudioFile> OpenReader(const std::string& path, std::string& error) {
     std::string folder, name;
-    Split(path, folder, name);
+    SplitPath(path, folder, name);
     int code = Extension(name) == "kx64" ? kFormatKX64 : ProbeFormat(folder, name, error);
     std::unique_ptr<AudioFile> file;
     switch (code) {
@@ -106,7 +88,7 @@ std::unique_ptr<AudioFile> OpenReader(const std::string& path, std::string& erro
 
 std::unique_ptr<AudioFile> MakeWriter(const std::string& path, int32_t& sampleType, std::string& error) {
     std::string folder, name;
-    Split(path, folder, name);
+    SplitPath(path, folder, name);
     const std::string e = Extension(name);
     sampleType = kSampleInt;
     if (e == "wav") return std::make_unique<AudioFileWav>(folder, name);
@@ -123,52 +105,49 @@ std::unique_ptr<AudioFile> MakeWriter(const std::string& path, int32_t& sampleTy
 
 } // namespace
 
-int RenderCommand(const std::vector<std::string>& args) {
+int RenderCommand(const Args& args) {
     std::vector<std::string> positional;
     std::vector<Setting> settings;
     long bits = 16;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--set" || a == "--bits") {
-            if (i + 1 >= args.size()) return RenderFail(a + " needs a value");
+            if (i + 1 >= args.size()) return Fail(a + " needs a value");
             const std::string& v = args[++i];
             if (a == "--bits") {
-                if (!ParseWhole(v, 8, 32, bits) || bits % 8 != 0) return RenderFail("--bits must be 8, 16, 24 or 32");
+                if (!ParseWhole(v, 8, 32, bits) || bits % 8 != 0) return Fail("--bits must be 8, 16, 24 or 32");
             } else {
                 Setting s;
-                if (!ParseSetting(v, s)) return RenderFail("bad --set " + v + " (KIND:ID=VALUE, KIND 0 to 3)");
+                if (!ParseSetting(v, s)) return Fail("bad --set " + v + " (KIND:ID=VALUE, KIND 0 to 3)");
                 settings.push_back(s);
             }
         } else if (a.rfind("--", 0) == 0) {
-            return RenderFail("unknown option " + a);
+            return Fail("unknown option " + a);
         } else {
             positional.push_back(a);
         }
     }
-    if (positional.size() != 2) return RenderFail(kUsage);
+    if (positional.size() != 2) return Fail(kUsage);
 
-    CDSPEngine& engine = DSPEngine();
+    // The same core as the program's, without a library: the whole chain, wired once.
+    TerminalUiPort ui;
+    MainThreadPort mainThread;
+    CCore core(ui, mainThread);
+    CoreOptions options;
+    options.withLibrary = false;
+    if (core.Start(options) != CCore::StartResult::Running) return 1; // the core said why
     std::string error;
-    if (!engine.Load(error) || !engine.AllocWorkBuffers()) return RenderFail("DSPEngine module not found");
-    engine.UseSSE(engine.SSESupport());
-    CDitherEngine dither(engine);
-    if (!dither.Ok()) return RenderFail("out of memory for the dither tables");
-    CTubeAmp valve(engine, dither);
-    CDSPStack stack(engine, dither, valve);
-    for (const Setting& s : settings) {
-        if (s.kind != KindValveAmp) return RenderFail("processor kind " + std::to_string(s.kind) + " is not available");
-        CDataInputElement* c = valve.FindControl(s.id);
-        if (!c) return RenderFail("kind 0 has no parameter " + std::to_string(s.id));
-        c->SetValue(s.value);
-    }
+    for (const Setting& s : settings)
+        if (!core.SetParameter(s.kind, s.id, s.value, error)) return Fail(error);
+    CDSPStack& stack = *core.Stack();
 
     std::unique_ptr<AudioFile> in = OpenReader(positional[0], error);
-    if (!in) return RenderFail(positional[0] + ": " + error);
+    if (!in) return Fail(positional[0] + ": " + error);
     int32_t outType = kSampleInt;
     std::unique_ptr<AudioFile> out = MakeWriter(positional[1], outType, error);
-    if (!out) return RenderFail(error);
+    if (!out) return Fail(error);
     if (!out->OpenWrite(in->channels, in->rate, static_cast<int32_t>(bits), outType))
-        return RenderFail(positional[1] + ": " + out->ErrorText());
+        return Fail(positional[1] + ": " + out->ErrorText());
 
     const int32_t block = 4096 * (in->rate / 50000 + 1);
     std::vector<float> buffer(static_cast<size_t>(block) * 2);
@@ -190,7 +169,7 @@ int RenderCommand(const std::vector<std::string>& args) {
     if (!finished) {
         std::string message = out->ErrorText().empty() ? "write failed" : out->ErrorText();
         out->Delete();
-        return RenderFail(positional[1] + ": " + message);
+        return Fail(positional[1] + ": " + message);
     }
     return 0;
 }

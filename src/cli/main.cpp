@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "cli/Commands.h"
-
-int RenderCommand(const Args& args); // RenderCommand.cpp
+#include "cli/LibrarySession.h"
 
 namespace {
 
@@ -22,24 +21,35 @@ const Command kCommands[] = {
      "        (raw IN: --rate R --channels 1|2 --bits B [--order le|be] [--float])"},
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
     {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]"},
+    {"list", ListCommand, "[--library DIR] list [--folder ID]"},
 };
 
 void Usage() {
-    std::fprintf(stderr, "usage: sonquil-cli COMMAND ...\n");
+    std::fprintf(stderr, "usage: sonquil-cli [--library DIR] COMMAND ...\n");
     for (const Command& c : kCommands) std::fprintf(stderr, "  sonquil-cli %s\n", c.usage);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    // Options of the tool itself come before the command.
+    int first = 1;
+    while (first < argc && std::strcmp(argv[first], "--library") == 0) {
+        if (first + 1 >= argc) {
+            std::fprintf(stderr, "sonquil-cli: option --library needs a folder\n");
+            return 2;
+        }
+        SetLibraryOption(argv[first + 1]);
+        first += 2;
+    }
+    if (first >= argc) {
         Usage();
         return 2;
     }
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(Args(argv + 2, argv + argc));
+        if (std::strcmp(argv[first], c.name) == 0) return c.run(Args(argv + first + 1, argv + argc));
     }
-    std::fprintf(stderr, "sonquil-cli: unknown command \"%s\"\n", argv[1]);
+    std::fprintf(stderr, "sonquil-cli: unknown command \"%s\"\n", argv[first]);
     Usage();
     return 2;
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;

@@ -55,12 +55,40 @@ TEST(RenderCommand, RefusesBadArgumentsWithoutLeavingAFile) {
     ASSERT_EQ(RunCommand("sox -n -r 44100 -c 1 -b 16 '" + in + "' synth 0.1 sine 440 2>/dev/null"), 0);
     const std::string out = (dir / "o.wav").string();
     for (const std::string& extra : {std::string("--set 0:99=1"), std::string("--set 0:4"), std::string("--bits 12"),
-                                     std::string("--set 1:3=2"), std::string("--set 0:4=nan"), std::string("--x")}) {
+                                     std::string("--set 1:49=2"), std::string("--set 0:4=nan"), std::string("--x")}) {
         EXPECT_NE(RunCommand(Cli() + " render '" + in + "' '" + out + "' " + extra + " 2>/dev/null"), 0) << extra;
         EXPECT_FALSE(std::filesystem::exists(out)) << extra;
     }
     EXPECT_NE(RunCommand(Cli() + " render '" + in + "' '" + (dir / "o.xyz").string() + "' 2>/dev/null"), 0);
     EXPECT_NE(RunCommand(Cli() + " render '" + (dir / "none.wav").string() + "' '" + out + "' 2>/dev/null"), 0);
+}
+
+TEST(RenderCommand, RunsTheProgramsWholeChainWithEveryKindSettable) {
+    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    TempDir dir;
+    const std::string in = (dir / "in.wav").string();
+    ASSERT_EQ(RunCommand("sox -n -r 48000 -c 2 -b 16 '" + in + "' synth 1 sine 997 vol 0.316 2>/dev/null"), 0);
+    auto render = [&](const std::string& name, const std::string& sets) {
+        const std::string out = (dir / name).string();
+        EXPECT_EQ(RunCommand(Cli() + " render '" + in + "' '" + out + "' --bits 24 " + sets), 0) << sets;
+        return out;
+    };
+    // Switching the equaliser, compressor and imager off is the valve amplifier's "Bypass Dsp".
+    const std::string off = render("off.wav", "--set 1:0=0 --set 2:0=0 --set 3:0=0");
+    const std::string bypassed = render("bypassed.wav", "--set 0:2=0");
+    EXPECT_EQ(RunCommand("cmp -s '" + off + "' '" + bypassed + "'"), 0);
+    // The equaliser's output level and the imager's balance (towards the right) reach the file.
+    const double base = MaxAmplitude(off);
+    const std::string eq = render("eq.wav", "--set 1:15=-6 --set 2:0=0 --set 3:0=0");
+    EXPECT_NEAR(20.0 * std::log10(MaxAmplitude(eq) / base), -6.0, 0.1);
+    const std::string wide = render("balance.wav", "--set 1:0=0 --set 2:0=0 --set 3:9=6");
+    const std::string left = (dir / "left.wav").string();
+    ASSERT_EQ(RunCommand("sox '" + wide + "' '" + left + "' remix 1"), 0);
+    EXPECT_NEAR(MaxAmplitude(wide), base, 0.001);
+    EXPECT_NEAR(20.0 * std::log10(MaxAmplitude(left) / base), -6.0, 0.1);
+    // A compressor that is on changes what is written.
+    const std::string squeezed = render("comp.wav", "--set 1:0=0 --set 3:0=0 --set 2:0=1 --set 2:5=-30 --set 2:6=8");
+    EXPECT_NE(RunCommand("cmp -s '" + off + "' '" + squeezed + "'"), 0);
 }
 
 #endif

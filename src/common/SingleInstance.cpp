@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 
 #include <cstdlib>
 #include <fcntl.h>

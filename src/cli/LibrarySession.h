@@ -1,0 +1,41 @@
+#pragma once
+// LibrarySession: a command's hold on the program's library. It finds the library (--library
+// DIR, or the program's folder), takes the program's single-instance lock so that neither the
+// window nor another tool changes the same library meanwhile, and starts the core with it.
+// A command that changed the library saves it through Close(); one that only read it does not.
+//
+// Threading: main thread only.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/TerminalUiPort.h"
+#include "common/MainThreadPort.h"
+#include "common/SingleInstance.h"
+#include "core/CCore.h"
+
+// The folder given by --library before the command, or empty.
+void SetLibraryOption(const std::filesystem::path& folder);
+// The folder that holds "AudioDB": --library, else the program's folder by its usual rule.
+std::filesystem::path LibraryFolder();
+
+class LibrarySession {
+public:
+    LibrarySession();
+    ~LibrarySession();
+
+    // False with a message when the library is missing, in use or cannot be loaded.
+    bool Open(std::string& error);
+    CCore& Core() { return *m_core; }
+    TerminalUiPort& Ui() { return m_ui; }
+    // Saves the library (the shutdown of a complete start-up) and ends the core. False when the
+    // save failed; the message has been shown.
+    bool SaveAndClose();
+
+private:
+    TerminalUiPort m_ui;
+    MainThreadPort m_mainThread;
+    std::unique_ptr<SingleInstance> m_lock;
+    std::unique_ptr<CCore> m_core;
+};

@@ -1,0 +1,193 @@
+#include "core/CCore.h"
+
+#include <ostream>
+
+#include "audiofile/PeakFile.h"
+#include "common/MainThreadPort.h"
+#include "common/ProcessorKind.h"
+#include "common/UiPort.h"
+#include "dsp/CCompressor.h"
+#include "dsp/CDSPEngine.h"
+#include "dsp/CDSPStack.h"
+#include "dsp/CDataInputElement.h"
+#include "dsp/CDitherEngine.h"
+#include "dsp/CParaEQ4B.h"
+#include "dsp/CStereoImager.h"
+#include "dsp/CTubeAmp.h"
+#include "library/CPrefs.h"
+#include "library/CPresetList.h"
+#include "library/CRegionList.h"
+#include "library/CSampleList.h"
+#include "library/CVDisk.h"
+#include "library/CVSTFolders.h"
+#include "library/Startup.h"
+
+namespace {
+const char* kAppTitle = "Sonquil";
+}
+
+CCore::CCore(UiPort& ui, MainThreadPort& mainThread) : m_ui(ui), m_mainThread(mainThread) {}
+
+CCore::~CCore() { Stop(); }
+
+CDSPEngine& CCore::DSPEngine() const { return ::DSPEngine(); }
+
+void CCore::Trace(const char* step) {
+    if (m_trace) *m_trace << step << "\n";
+}
+
+CCore::StartResult CCore::Start(const CoreOptions& options) {
+    m_started = true;
+    m_baseFolder = options.baseFolder;
+    m_trace = options.trace;
+
+    Trace("Starting DSP engine");
+    if (!LoadDSPEngine()) return StartResult::DSPEngineMissing;
+    if (options.beforeObjects && !options.beforeObjects()) return StartResult::Refused;
+
+    Trace("Creating main objects");
+    CreateObjects();
+    if (!m_dither->Ok()) {
+        // The dither tables are the one large allocation of start-up.
+        m_ui.Notice("Not enough memory for the dither tables.", kAppTitle);
+        return StartResult::DSPEngineMissing;
+    }
+
+    if (options.withLibrary) {
+        Trace("Opening DB");
+        if (!OpenLibrary()) return StartResult::LibraryFailed;
+    }
+    return StartResult::Running;
+}
+
+bool CCore::LoadDSPEngine() {
+    CDSPEngine& engine = DSPEngine();
+    std::string message;
+    if (!engine.Load(message) || !engine.AllocWorkBuffers()) {
+        engine.Unload();
+        m_ui.Notice("DSPEngine module not found", kAppTitle);
+        return false;
+    }
+    m_dspLoaded = true;
+    // The SIMD path whenever the processor has it; the window's menu item can switch it off.
+    if (engine.SSESupport()) engine.UseSSE(1);
+    return true;
+}
+
+void CCore::CreateObjects() {
+    // Later the work list, the two tapes and scroll bars, the transport, the wave viewer, the
+    // audio display and the play list take their places among these, in this order.
+    CDSPEngine& engine = DSPEngine();
+    m_dither = std::make_unique<CDitherEngine>(engine);
+    m_sampleList = std::make_unique<CSampleList>();
+    m_regionList = std::make_unique<CRegionList>();
+    m_presetList = std::make_unique<CPresetList>();
+    m_presetList->CreateFactory();
+    m_eq = std::make_unique<CParaEQ4B>();
+    m_compressor = std::make_unique<CCompressor>(engine);
+    m_imager = std::make_unique<CStereoImager>(engine);
+    m_valveAmp = std::make_unique<CTubeAmp>(engine, *m_dither);
+    m_stack = std::make_unique<CDSPStack>(engine, *m_dither, *m_valveAmp);
+    m_stack->SetEqualiser(m_eq.get());
+    m_stack->SetStereoImager(m_imager.get());
+    m_stack->SetCompressor(m_compressor.get());
+    m_prefs = std::make_unique<CPrefs>();
+    CVDisk::Table().Clear(); // filled by the database or the first start
+    m_vstFolders = std::make_unique<CVSTFolders>();
+    m_storageMode = 0;
+    m_lossyBitRate = 400;
+}
+
+DbLibrary CCore::Library() const {
+    DbLibrary lib;
+    lib.prefs = m_prefs.get();
+    lib.vdisk = &CVDisk::Table();
+    lib.samples = m_sampleList.get();
+    lib.regions = m_regionList.get();
+    lib.presets = m_presetList.get();
+    lib.vstFolders = m_vstFolders.get();
+    return lib;
+}
+
+bool CCore::OpenLibrary() {
+    m_database = std::make_unique<CDatabase>(m_baseFolder);
+    // Regions stored without statistics take them from their sample's peak file.
+    m_database->SetPeakSource([](const CSample& sample, std::vector<uint16_t>& pairs) {
+        std::string name;
+        if (!sample.PeakFileName(name)) return false;
+        return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
+    });
+    return OpenLibraryAtStartup(*m_database, m_ui, Library());
+}
+
+CProcessor* CCore::Processor(int kind) const {
+    switch (kind) {
+    case KindValveAmp: return m_valveAmp.get();
+    case KindEQ: return m_eq.get();
+    case KindCompressor: return m_compressor.get();
+    case KindStereoImager: return m_imager.get();
+    default: return nullptr;
+    }
+}
+
+bool CCore::SetParameter(int kind, int id, float value, std::string& error) {
+    CProcessor* p = Processor(kind);
+    if (!p) {
+        error = "processor kind " + std::to_string(kind) + " is not available";
+        return false;
+    }
+    CDataInputElement* c = p->FindControl(id);
+    if (!c) {
+        error = "kind " + std::to_string(kind) + " has no parameter " + std::to_string(id);
+        return false;
+    }
+    c->SetValue(value);
+    return true;
+}
+
+EngineSnapshot CCore::Snapshot() const {
+    // Until the transport joins the core nothing plays.
+    EngineSnapshot s;
+    s.transportState = kTransportStopped;
+    s.positionMoved = false;
+    return s;
+}
+
+void CCore::SetStorageMode(int mode, int kbps) {
+    m_storageMode = mode;
+    m_lossyBitRate = kbps;
+}
+
+bool CCore::Stop(const std::function<void()>& beforeSave) {
+    if (m_stopped || !m_started) return true;
+    m_stopped = true;
+    // The transport, the two threads, the swapper and the plug-in chain end here first, once
+    // they exist; nothing they use is destroyed before that.
+    bool saved = true;
+    // Only a complete start-up saves: a run that ended early never overwrites a library it did
+    // not load.
+    if (m_startupComplete && m_database) {
+        if (beforeSave) beforeSave();
+        saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete);
+    }
+    // The processors go before the dither engine that the valve amplifier uses.
+    m_stack.reset();
+    m_valveAmp.reset();
+    m_imager.reset();
+    m_compressor.reset();
+    m_eq.reset();
+    m_dither.reset();
+    m_database.reset();
+    m_vstFolders.reset();
+    m_prefs.reset();
+    m_presetList.reset();
+    m_regionList.reset();
+    m_sampleList.reset();
+    if (m_dspLoaded) {
+        DSPEngine().FreeWorkBuffers();
+        DSPEngine().Unload();
+        m_dspLoaded = false;
+    }
+    m_mainThread.Close();
+    return saved;
+}

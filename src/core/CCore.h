@@ -1,0 +1,139 @@
+#pragma once
+// CCore: the program without its window. It owns every long-lived object of start-up, creates
+// them in their fixed order and ends them in the shutdown order; everything else reaches them
+// through it. The window (TForm1) builds one core and adds only widgets and views; sonquil-cli
+// builds the same core, so both run one chain, one library and (later) one engine.
+//
+// Start-up order of the objects: DSP engine module and its work buffers; dither engine, sample
+// list, region list, preset list, equaliser, compressor, stereo imager, valve amplifier, the
+// storage-format tables and the plug-in folders; the library from the database file. Shutdown
+// saves the library (only after a complete start-up), then ends the objects in reverse, the
+// dither engine last before the module.
+//
+// Threading: main thread only. The objects it hands out state their own threading rules.
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "core/EngineSnapshot.h"
+#include "library/CDatabase.h"
+
+class UiPort;
+class MainThreadPort;
+class CDSPEngine;
+class CDitherEngine;
+class CSampleList;
+class CRegionList;
+class CPresetList;
+class CParaEQ4B;
+class CCompressor;
+class CStereoImager;
+class CTubeAmp;
+class CDSPStack;
+class CProcessor;
+class CPrefs;
+class CVSTFolders;
+
+struct CoreOptions {
+    // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
+    std::filesystem::path baseFolder;
+    // Open (or create) the library; a render of loose files needs none.
+    bool withLibrary = true;
+    // Start-up trace; none is opened by default.
+    std::ostream* trace = nullptr;
+    // Runs after the DSP engine module is loaded and before the objects are made (the window
+    // checks the screen there). False ends the start-up.
+    std::function<bool()> beforeObjects;
+};
+
+class CCore {
+public:
+    enum class StartResult { Running, DSPEngineMissing, Refused, LibraryFailed };
+
+    CCore(UiPort& ui, MainThreadPort& mainThread);
+    ~CCore();
+    CCore(const CCore&) = delete;
+    CCore& operator=(const CCore&) = delete;
+
+    // The start-up of everything that is not a window. Anything but Running means the program
+    // must end; Stop() then ends what was made without saving.
+    StartResult Start(const CoreOptions& options);
+    // The last step of the program's start-up: from now on Stop() saves the library.
+    void MarkStartupComplete() { m_startupComplete = true; }
+    bool StartupComplete() const { return m_startupComplete; }
+    bool Started() const { return m_started; }
+
+    // The shutdown order. beforeSave runs just before the library is saved (the window copies
+    // its settings into the preferences there). True when nothing needed saving or the save
+    // worked. A second call does nothing.
+    bool Stop(const std::function<void()>& beforeSave = {});
+
+    // The process-wide references (null before Start made them, and after Stop).
+    UiPort& Ui() const { return m_ui; }
+    MainThreadPort& MainThread() const { return m_mainThread; }
+    CDSPEngine& DSPEngine() const;
+    CDitherEngine* Dither() const { return m_dither.get(); }
+    CSampleList* SampleList() const { return m_sampleList.get(); }
+    CRegionList* RegionList() const { return m_regionList.get(); }
+    CPresetList* PresetList() const { return m_presetList.get(); }
+    CParaEQ4B* Equaliser() const { return m_eq.get(); }
+    CCompressor* Compressor() const { return m_compressor.get(); }
+    CStereoImager* StereoImager() const { return m_imager.get(); }
+    CTubeAmp* ValveAmp() const { return m_valveAmp.get(); }
+    CDSPStack* Stack() const { return m_stack.get(); }
+    CPrefs* Prefs() const { return m_prefs.get(); }
+    CVSTFolders* VSTFolders() const { return m_vstFolders.get(); }
+    CDatabase* Database() const { return m_database.get(); }
+    // The processor of a kind (0 valve amplifier, 1 equaliser, 2 compressor, 3 stereo imager).
+    CProcessor* Processor(int kind) const;
+    // The objects the database file keeps.
+    DbLibrary Library() const;
+    const std::filesystem::path& BaseFolder() const { return m_baseFolder; }
+
+    // What the engine has published, read once per main-timer tick. The previous snapshot tells
+    // whether the play position moved.
+    EngineSnapshot Snapshot() const;
+
+    // Sets one DSP parameter by (kind, id); false with a message when there is no such one.
+    bool SetParameter(int kind, int id, float value, std::string& error);
+
+    // The format new sample files are made in (0 WAV, 3 KX64, 6 Ogg Vorbis) and the bit rate of
+    // the lossy modes.
+    int StorageMode() const { return m_storageMode; }
+    int LossyBitRate() const { return m_lossyBitRate; }
+    void SetStorageMode(int mode, int kbps);
+
+private:
+    void Trace(const char* step);
+    bool LoadDSPEngine();
+    void CreateObjects();
+    bool OpenLibrary();
+
+    UiPort& m_ui;
+    MainThreadPort& m_mainThread;
+    std::filesystem::path m_baseFolder;
+    std::ostream* m_trace = nullptr;
+    bool m_started = false;
+    bool m_stopped = false;
+    bool m_startupComplete = false;
+    bool m_dspLoaded = false;
+    int m_storageMode = 0;
+    int m_lossyBitRate = 400;
+
+    // In the order Start makes them.
+    std::unique_ptr<CDitherEngine> m_dither;
+    std::unique_ptr<CSampleList> m_sampleList;
+    std::unique_ptr<CRegionList> m_regionList;
+    std::unique_ptr<CPresetList> m_presetList;
+    std::unique_ptr<CParaEQ4B> m_eq;
+    std::unique_ptr<CCompressor> m_compressor;
+    std::unique_ptr<CStereoImager> m_imager;
+    std::unique_ptr<CTubeAmp> m_valveAmp;
+    std::unique_ptr<CDSPStack> m_stack;
+    std::unique_ptr<CPrefs> m_prefs;
+    std::unique_ptr<CVSTFolders> m_vstFolders;
+    std::unique_ptr<CDatabase> m_database;
+};

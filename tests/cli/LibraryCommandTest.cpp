@@ -1,0 +1,80 @@
+// sonquil-cli on a library: --library, the single-instance lock, and the list command.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "common/MainThreadPort.h"
+#include "common/SingleInstance.h"
+#include "core/CCore.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
+#include "support/ScriptedUiPort.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// Runs the tool with its own session folder, so that the test's lock is the one it sees.
+int Tool(const TempDir& dir, const std::string& args, std::string& out, std::string& err) {
+    const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
+    const int status = RunCommand("XDG_RUNTIME_DIR='" + dir.Str() + "' " + SONQUIL_CLI + " " + args + " >'" + o +
+                                  "' 2>'" + e + "' </dev/null");
+    auto slurp = [](const std::string& p) {
+        std::ifstream in(p);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    out = slurp(o);
+    err = slurp(e);
+    return status;
+}
+
+// A library as the program leaves it: one user folder "Mixes" with a folder "Old" in it.
+void MakeLibrary(const TempDir& dir) {
+    ScriptedUiPort ui;
+    std::filesystem::create_directories(dir / "store");
+    ui.folderAnswers = {(dir / "store").string()};
+    MainThreadPort port;
+    CCore core(ui, port);
+    CoreOptions options;
+    options.baseFolder = dir.Path();
+    ASSERT_EQ(core.Start(options), CCore::StartResult::Running);
+    auto* mixes = new CRegion("Mixes", 0, 1, nullptr, RegionFolder, -1, FolderId::User);
+    core.RegionList()->Insert(mixes);
+    core.RegionList()->Insert(new CRegion("Old", 0, 1, nullptr, RegionFolder, -1, mixes->GetId()));
+    core.MarkStartupComplete();
+    ASSERT_TRUE(core.Stop());
+}
+
+} // namespace
+
+TEST(LibraryCommand, ListsTheLibraryUnderTheLockAndRefusesWithoutIt) {
+    TempDir dir;
+    MakeLibrary(dir);
+    std::string out, err;
+    ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list", out, err), 0) << err;
+    EXPECT_NE(out.find("\t1\tfolder\t-\tMixes\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tfolder\t-\tOld\n"), std::string::npos) << out;
+    ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list --folder 1", out, err), 0) << err;
+    EXPECT_EQ(out.find("Old"), std::string::npos) << out;
+    EXPECT_NE(out.find("Mixes"), std::string::npos) << out;
+
+    // While the program runs (it holds the session's lock) the tool leaves the library alone.
+    {
+        SingleInstance program(dir.Str() + "/Sonquil.lock");
+        ASSERT_TRUE(program.Acquire());
+        EXPECT_NE(Tool(dir, "--library '" + dir.Str() + "' list", out, err), 0);
+        EXPECT_EQ(err, "sonquil-cli: the library is in use: Sonquil or another sonquil-cli is running\n");
+    }
+
+    // No library there: one line saying so, and nothing created.
+    TempDir empty;
+    EXPECT_NE(Tool(dir, "--library '" + empty.Str() + "' list", out, err), 0);
+    EXPECT_NE(err.find("no library in"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(empty / "AudioDB"));
+    EXPECT_NE(Tool(dir, "--library", out, err), 0);
+    EXPECT_EQ(err, "sonquil-cli: option --library needs a folder\n");
+    EXPECT_NE(Tool(dir, "--library '" + dir.Str() + "' list --folder x", out, err), 0);
+}
