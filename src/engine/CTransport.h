@@ -129,6 +129,8 @@ public:
         if (Serial() == serial) Stop();
     }
     uint32_t Serial() const { return m_serial.load(std::memory_order_acquire); }
+    // No run is claimed by the audio thread.
+    bool EngineIdle() const { return m_engineRun.load(std::memory_order_seq_cst) == 0; }
 
 private:
     void Start(int32_t state);

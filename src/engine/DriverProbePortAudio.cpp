@@ -1,10 +1,43 @@
 #include "engine/DriverProbePortAudio.h"
 
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <mutex>
 
 #include "engine/DevicePcm.h"
 
 namespace {
+
+// ALSA and JACK report every device they look for and do not find on stderr while PortAudio
+// enumerates or opens; on a machine without those sound systems that is dozens of lines per
+// call. The driver's own results say what matters, so their chatter is kept off stderr.
+class QuietStderr {
+public:
+    QuietStderr() : m_hold(Lock()) {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        const int null = open("/dev/null", O_WRONLY);
+        if (m_saved >= 0 && null >= 0) dup2(null, 2);
+        if (null >= 0) close(null);
+    }
+    ~QuietStderr() {
+        if (m_saved >= 0) {
+            dup2(m_saved, 2);
+            close(m_saved);
+        }
+    }
+
+private:
+    static std::mutex& Lock() {
+        static std::mutex m;
+        return m;
+    }
+    std::lock_guard<std::mutex> m_hold;
+    int m_saved = -1;
+};
 
 PaSampleFormat FormatOf(int32_t bits) {
     switch (bits) {
@@ -46,6 +79,7 @@ private:
 } // namespace
 
 DriverProbePortAudio::DriverProbePortAudio() {
+    QuietStderr quiet;
     m_ok = Pa_Initialize() == paNoError;
     if (!m_ok) return;
     const int n = Pa_GetDeviceCount();
@@ -58,6 +92,7 @@ DriverProbePortAudio::DriverProbePortAudio() {
 }
 
 DriverProbePortAudio::~DriverProbePortAudio() {
+    QuietStderr quiet;
     if (m_ok) Pa_Terminate();
 }
 
@@ -99,6 +134,7 @@ std::unique_ptr<CAudioStream> DriverProbePortAudio::Open(int32_t index, bool out
     p.sampleFormat = format;
     p.suggestedLatency = output ? info->defaultHighOutputLatency : info->defaultHighInputLatency;
     PaStream* stream = nullptr;
+    QuietStderr quiet;
     const PaError e = Pa_OpenStream(&stream, output ? nullptr : &p, output ? &p : nullptr, rate,
                                     paFramesPerBufferUnspecified, paNoFlag, nullptr, nullptr);
     if (e != paNoError || !stream) return nullptr;
@@ -114,6 +150,7 @@ bool DriverProbePortAudio::ProbeInput(int32_t index, int32_t rate, int32_t bits,
     if (d < 0 || !FormatOf(bits)) return false;
     PaStreamParameters p{d, channels, FormatOf(bits), Pa_GetDeviceInfo(d)->defaultLowInputLatency, nullptr};
     PaStream* stream = nullptr;
+    QuietStderr quiet;
     if (Pa_OpenStream(&stream, &p, nullptr, rate, paFramesPerBufferUnspecified, paNoFlag, nullptr, nullptr) != paNoError)
         return false;
     Pa_CloseStream(stream);
@@ -125,6 +162,7 @@ bool DriverProbePortAudio::ProbeOutput(int32_t index, int32_t rate, int32_t bits
     if (d < 0 || !FormatOf(bits)) return false;
     PaStreamParameters p{d, channels, FormatOf(bits), Pa_GetDeviceInfo(d)->defaultLowOutputLatency, nullptr};
     PaStream* stream = nullptr;
+    QuietStderr quiet;
     if (Pa_OpenStream(&stream, nullptr, &p, rate, paFramesPerBufferUnspecified, paNoFlag, nullptr, nullptr) != paNoError)
         return false;
     Pa_CloseStream(stream);
