@@ -104,9 +104,9 @@ void CTransport::Pause() {
     m_view->PauseAt(lastShown);
 }
 
-void CTransport::WaitUntilStopped() {
-    while (!m_port.WaitServing([&] { return IsStopped(); }, std::chrono::seconds(1))) {
-    }
+void CTransport::WaitUntilStopped(const std::function<void()>& between) {
+    while (!m_port.WaitServing([&] { return IsStopped(); }, std::chrono::milliseconds(100)))
+        if (between) between();
 }
 
 void CTransport::SetPlayRange(int32_t start, int32_t end, int32_t rate) {

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "common/TransportState.h"
 
@@ -65,8 +66,9 @@ public:
     // Returns once the engine has released what the run used (see the state table).
     void Stop();
     void Pause();
-    // The caller's wait for a render: serves the main-thread port until the state is Stopped.
-    void WaitUntilStopped();
+    // The caller's wait for a render: serves the main-thread port until the state is Stopped,
+    // calling between (the window lets its events through there) every 100 ms.
+    void WaitUntilStopped(const std::function<void()>& between = {});
 
     // Queries.
     int32_t State() const { return m_state.load(std::memory_order_acquire); }

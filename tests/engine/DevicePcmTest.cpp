@@ -114,3 +114,26 @@ TEST(DeviceList, HostEntriesFirstThenTheNullDeviceAndTheProbeLines) {
 }
 
 } // namespace
+
+#include "engine/BlockStats.h"
+
+namespace {
+
+TEST(BlockStats, PeakPowerCentreAndSideOfABlock) {
+    std::vector<float> square(2 * 4096);
+    for (int i = 0; i < 4096; ++i) square[2 * i] = square[2 * i + 1] = (i / 50) % 2 ? 1.0f : -1.0f;
+    BlockStatSet set;
+    CBlockStats::Measure(square.data(), 4096, set);
+    EXPECT_EQ(set.Get(StatPeakLeft), 1.0f);
+    EXPECT_EQ(set.Get(StatPowerRight), 1.0f);
+    EXPECT_EQ(set.Get(StatSide), 0.0f); // mono: no side, centre equal to the power
+    EXPECT_EQ(set.Get(StatCentre), 1.0f);
+    std::vector<float> wide(2 * 1000);
+    for (int i = 0; i < 1000; ++i) wide[2 * i] = 0.5f, wide[2 * i + 1] = -0.25f;
+    CBlockStats::Measure(wide.data(), 1000, set);
+    EXPECT_EQ(set.Get(StatPeakRight), 0.25f);
+    EXPECT_FLOAT_EQ(set.Get(StatCentre), 0.375f);
+    EXPECT_FLOAT_EQ(set.Get(StatSide), 0.375f);
+}
+
+} // namespace
