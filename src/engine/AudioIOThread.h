@@ -34,9 +34,9 @@ struct PeakBuffers;
 
 // What a recording or monitoring run is given (main thread, before Record or Monitor).
 struct RecordingSetup {
-    RecordingFile file;      // where the swapper writes, at this rate and depth
-    bool autoStart = false;  // keep blocks only once a peak exceeded the threshold
-    float threshold = 0.0f;  // linear
+    RecordingFile file;           // where the swapper writes, at this rate and depth
+    bool autoStart = false;       // keep blocks only once a peak exceeded the threshold
+    float threshold = 0.0f;       // linear
     PeakBuffers* peaks = nullptr; // the shared peak buffers the recorded blocks are fed to
 };
 
@@ -47,8 +47,10 @@ class AudioIOThread {
 public:
     static constexpr const char* kOutputFailed = "Failed to open audio output device.";
     static constexpr const char* kInputFailed = "Failed to open audio input device at current rate/depth.";
-    static constexpr const char* kOutputStalled = "The audio output device stopped playing; playback was stopped.";
-    static constexpr const char* kInputStalled = "The audio input device stopped delivering; recording was stopped.";
+    static constexpr const char* kOutputStalled =
+        "The audio output device stopped playing; playback was stopped.";
+    static constexpr const char* kInputStalled =
+        "The audio input device stopped delivering; recording was stopped.";
     static constexpr const char* kCanceled = "Canceled.";
     static constexpr const char* kCantWrite = "Can't write output file.";
 
@@ -70,7 +72,9 @@ public:
     void SetForce24(bool on) { m_force24.store(on, std::memory_order_relaxed); }
     bool Force24() const { return m_force24.load(std::memory_order_relaxed); }
     // How long a device may take for one block before the run gives up on it.
-    void SetDeviceTimeLimit(std::chrono::milliseconds limit) { m_deviceLimitMs.store(static_cast<int32_t>(limit.count())); }
+    void SetDeviceTimeLimit(std::chrono::milliseconds limit) {
+        m_deviceLimitMs.store(static_cast<int32_t>(limit.count()));
+    }
 
     // Recording (main thread, while stopped).
     RecordingSetup& Recording() { return m_recording; }

@@ -21,10 +21,10 @@ struct PlayItem {
     std::string folder;              // the sample file
     std::string fileName;
     int32_t formatCode = 0;
-    int64_t sampleFrames = 0;  // the sample's length, for readers that cannot know it
+    int64_t sampleFrames = 0; // the sample's length, for readers that cannot know it
     int32_t sampleRate = 44100;
-    int64_t regionStart = 0;   // first frame in the sample
-    int64_t length = 0;        // region length L; the entry supplies L + 1 frames
+    int64_t regionStart = 0; // first frame in the sample
+    int64_t length = 0;      // region length L; the entry supplies L + 1 frames
     int32_t fadeIn = 0, fadeOut = 0;
     int fadeInShape = 0, fadeOutShape = 0;
 };

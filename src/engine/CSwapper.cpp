@@ -14,22 +14,31 @@ namespace {
 
 // The reader for a sample's format; none for a format whose reader this build lacks (the
 // entry then plays as silence).
-std::unique_ptr<AudioFile> MakeReader(int32_t formatCode, const std::string& folder, const std::string& name) {
+std::unique_ptr<AudioFile> MakeReader(int32_t formatCode, const std::string& folder,
+                                      const std::string& name) {
     switch (formatCode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
-    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
-    default: return nullptr;
+    case kFormatWav:
+        return std::make_unique<AudioFileWav>(folder, name);
+    case kFormatAiff:
+        return std::make_unique<AudioFileAiff>(folder, name);
+    case kFormatKX64:
+        return std::make_unique<AudioFileKX64>(folder, name);
+    case kFormatSun:
+        return std::make_unique<AudioFileSUN>(folder, name);
+    default:
+        return nullptr;
     }
 }
 
 std::unique_ptr<AudioFile> MakeRecordingTarget(int32_t storageMode, const std::string& folder,
                                                const std::string& name) {
     switch (storageMode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
-    default: return nullptr;
+    case kFormatWav:
+        return std::make_unique<AudioFileWav>(folder, name);
+    case kFormatKX64:
+        return std::make_unique<AudioFileKX64>(folder, name);
+    default:
+        return nullptr;
     }
 }
 
@@ -100,7 +109,8 @@ void CSwapper::RaiseFill() {
 }
 
 void CSwapper::WaitFill() {
-    while (m_fillRequest.load(std::memory_order_acquire)) m_fillRequest.wait(1, std::memory_order_acquire);
+    while (m_fillRequest.load(std::memory_order_acquire))
+        m_fillRequest.wait(1, std::memory_order_acquire);
 }
 
 void CSwapper::RaiseWrite() {
@@ -109,7 +119,8 @@ void CSwapper::RaiseWrite() {
 }
 
 void CSwapper::WaitWrite() {
-    while (m_writeRequest.load(std::memory_order_acquire)) m_writeRequest.wait(1, std::memory_order_acquire);
+    while (m_writeRequest.load(std::memory_order_acquire))
+        m_writeRequest.wait(1, std::memory_order_acquire);
 }
 
 void CSwapper::StartPlayback(int32_t start, int32_t end) {
@@ -160,7 +171,8 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
             m_readPos += n;
             return;
         }
-        if (available > 0) std::memcpy(destination, source, sizeof(float) * 2 * static_cast<size_t>(available));
+        if (available > 0)
+            std::memcpy(destination, source, sizeof(float) * 2 * static_cast<size_t>(available));
         destination += 2 * static_cast<size_t>(available);
         n -= available;
         m_readPos = 0;
@@ -193,7 +205,8 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
 
 void CSwapper::Release() {
     WaitFill();
-    for (int i = 0; i < m_count; ++i) CloseReader(i);
+    for (int i = 0; i < m_count; ++i)
+        CloseReader(i);
     m_index = 0;
     m_transport.MarkPlaybackEnded();
 }
@@ -244,8 +257,11 @@ void CSwapper::Fill(float* destination, int32_t n) {
         int32_t got = 0;
         if (!m_readers[m_index] && !m_readerFailed[m_index]) OpenReader(m_index, p);
         if (m_readers[m_index]) got = std::max(0, m_readers[m_index]->ReadFloat(out, k));
-        if (got < k) std::memset(out + 2 * static_cast<size_t>(got), 0, sizeof(float) * 2 * static_cast<size_t>(k - got));
-        ApplyRegionFades(out, k, p, item.length, item.fadeIn, item.fadeInShape, item.fadeOut, item.fadeOutShape);
+        if (got < k)
+            std::memset(out + 2 * static_cast<size_t>(got), 0,
+                        sizeof(float) * 2 * static_cast<size_t>(k - got));
+        ApplyRegionFades(out, k, p, item.length, item.fadeIn, item.fadeInShape, item.fadeOut,
+                         item.fadeOutShape);
         produced += k;
         if (at + k >= entryEnd) {
             CloseReader(m_index);
@@ -285,7 +301,8 @@ void CSwapper::Feed(const float* block, int32_t n) {
     m_recorded.fetch_add(n, std::memory_order_relaxed);
     while (n > 0) {
         const int32_t k = std::min(n, m_recordChunk - m_fillPos);
-        std::memcpy(Buffer(m_filling) + static_cast<size_t>(m_fillPos) * 2, block, sizeof(float) * 2 * static_cast<size_t>(k));
+        std::memcpy(Buffer(m_filling) + static_cast<size_t>(m_fillPos) * 2, block,
+                    sizeof(float) * 2 * static_cast<size_t>(k));
         block += 2 * static_cast<size_t>(k);
         n -= k;
         m_fillPos += k;

@@ -77,9 +77,7 @@ public:
     bool RecordingOk() const { return m_recordOk.load(std::memory_order_acquire); }
     // Playback layout of the current pass (audio thread, or after the run for tests).
     int32_t Chunks() const { return m_chunks; }
-    int32_t ChunkLength(int32_t chunk) const {
-        return m_framesPerChunk + (chunk < m_chunkRemainder ? 1 : 0);
-    }
+    int32_t ChunkLength(int32_t chunk) const { return m_framesPerChunk + (chunk < m_chunkRemainder ? 1 : 0); }
     int32_t ChunksIssued() const { return m_issued; }
     int64_t FillsServed() const { return m_fills.load(std::memory_order_relaxed); }
     int64_t WritesServed() const { return m_writes.load(std::memory_order_relaxed); }

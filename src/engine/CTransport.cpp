@@ -9,7 +9,9 @@
 #include "library/CRegion.h"
 #include "library/CSample.h"
 
-CTransport::CTransport(MainThreadPort& port, CPlayList& playList) : m_port(port), m_playList(playList) { Clear(); }
+CTransport::CTransport(MainThreadPort& port, CPlayList& playList) : m_port(port), m_playList(playList) {
+    Clear();
+}
 
 void CTransport::Clear() {
     m_state.store(kTransportStopped, std::memory_order_release);
@@ -93,7 +95,8 @@ void CTransport::Stop() {
         // deleted) before the next item may begin.
         if (engineBusy) WaitFor(m_playbackEnded, serial);
         break;
-    default: break;
+    default:
+        break;
     }
     m_view->RefreshTransport();
     m_shuttle.store(1.0f, std::memory_order_relaxed);
@@ -173,7 +176,9 @@ void CTransport::MicroDecreaseSpeed() {
     if (IsPlaying() && m_shuttleMode) SetShuttleSpeed(std::max(ShuttleSpeed() * 0.99f, kMinShuttle));
 }
 
-void CTransport::ResetSpeed() { m_shuttle.store(1.0f, std::memory_order_relaxed); }
+void CTransport::ResetSpeed() {
+    m_shuttle.store(1.0f, std::memory_order_relaxed);
+}
 
 bool CTransport::ClaimRun(uint32_t lastSerial, int32_t& state, uint32_t& serial) {
     const int32_t seen = m_state.load(std::memory_order_acquire);

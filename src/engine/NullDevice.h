@@ -14,12 +14,12 @@
 #include "engine/DriverProbe.h"
 
 struct NullDeviceSettings {
-    bool realTime = true;        // false: every transfer returns at once
-    std::string captureFile;     // output captured into this WAV file; empty for none
-    std::string inputFile;       // WAV input; empty for the generated tone
-    double toneHz = 1000.0;      // the generated input: a sine on the left, a cosine on the right
+    bool realTime = true;    // false: every transfer returns at once
+    std::string captureFile; // output captured into this WAV file; empty for none
+    std::string inputFile;   // WAV input; empty for the generated tone
+    double toneHz = 1000.0;  // the generated input: a sine on the left, a cosine on the right
     double toneLevel = 0.5;
-    int32_t maxOutputBits = 32;  // the widest format each direction accepts
+    int32_t maxOutputBits = 32; // the widest format each direction accepts
     int32_t maxInputBits = 32;
     int64_t stallAfterBytes = -1; // the device stops moving data after this many bytes (tests)
 };
@@ -55,8 +55,10 @@ public:
     std::string OutputDeviceName(int32_t index) override;
     bool ProbeInput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
     bool ProbeOutput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
-    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
-    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate,
+                                             int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate,
+                                            int32_t bits) override;
 
     // The list index of the null device in either list.
     int32_t NullOutputIndex() { return HostOutputs(); }
@@ -68,7 +70,9 @@ private:
     int32_t HostInputs() { return m_host ? m_host->InputDeviceCount() : 0; }
     int32_t HostOutputs() { return m_host ? m_host->OutputDeviceCount() : 0; }
     // True when index names the null device (the last entry, or a default with no host device).
-    bool IsNull(int32_t index, int32_t hostCount) { return index >= hostCount || (index == 0 && hostCount <= 1); }
+    bool IsNull(int32_t index, int32_t hostCount) {
+        return index >= hostCount || (index == 0 && hostCount <= 1);
+    }
 
     DriverProbe* m_host;
     CNullDevice& m_null;

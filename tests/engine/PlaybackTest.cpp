@@ -17,7 +17,8 @@ namespace {
 
 // The fetched input of a playback of a region [regionStart, regionStart + L] that does not
 // loop: the region's frames, silence past the range end.
-std::vector<float> PlaybackInput(int64_t regionStart, int64_t range, int32_t blocks, int32_t block, int64_t sampleFrames) {
+std::vector<float> PlaybackInput(int64_t regionStart, int64_t range, int32_t blocks, int32_t block,
+                                 int64_t sampleFrames) {
     std::vector<float> in(2 * static_cast<size_t>(blocks) * block, 0.0f);
     for (int64_t t = 0; t < range && t < static_cast<int64_t>(blocks) * block; ++t) {
         in[2 * t] = RegionLeft(regionStart, t, sampleFrames);
@@ -45,9 +46,10 @@ TEST(Playback, FullPlaybackThroughTheNullDeviceMatchesTheStackSampleBySample) {
     EXPECT_EQ(cap.bits, 16);
     ASSERT_EQ(cap.data.size(), static_cast<size_t>(blocks) * block * 4);
     TestChain reference;
-    const std::vector<uint8_t> want =
-        ReferencePlayback(reference, blocks, block, 44100, 16, PlaybackInput(7000, 100000, blocks, block, frames));
-    for (size_t i = 0; i < want.size(); ++i) ASSERT_EQ(cap.data[i], want[i]) << "byte " << i;
+    const std::vector<uint8_t> want = ReferencePlayback(reference, blocks, block, 44100, 16,
+                                                        PlaybackInput(7000, 100000, blocks, block, frames));
+    for (size_t i = 0; i < want.size(); ++i)
+        ASSERT_EQ(cap.data[i], want[i]) << "byte " << i;
     EXPECT_EQ(rig.transport.PlayCursor(), static_cast<int32_t>(blocks * block) % 100000);
 }
 
@@ -110,10 +112,12 @@ TEST(Playback, StopFadesTheLastBlockToSilence) {
             }
         EncodeDevicePcm(buf.data(), block, 16, 2, pcm.data());
         for (int32_t k = 0; k < block * 4; ++k)
-            ASSERT_EQ(cap.data[static_cast<size_t>(b) * block * 4 + k], pcm[k]) << "block " << b << " byte " << k;
+            ASSERT_EQ(cap.data[static_cast<size_t>(b) * block * 4 + k], pcm[k])
+                << "block " << b << " byte " << k;
     }
     // The very last frame is silent.
-    for (int k = 1; k <= 4; ++k) EXPECT_EQ(cap.data[cap.data.size() - k], 0);
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_EQ(cap.data[cap.data.size() - k], 0);
 }
 
 TEST(Playback, LoopedRangeOfTenBlocksRepeatsSeamlesslyAndTheCursorWraps) {
@@ -139,7 +143,8 @@ TEST(Playback, LoopedRangeOfTenBlocksRepeatsSeamlesslyAndTheCursorWraps) {
         EncodeDevicePcm(frame.data(), 1, 16, 2, pcm);
         ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "frame " << t;
     }
-    EXPECT_EQ(rig.transport.PlayCursor(), 500 + static_cast<int32_t>(static_cast<int64_t>(blocks) * block % range));
+    EXPECT_EQ(rig.transport.PlayCursor(),
+              500 + static_cast<int32_t>(static_cast<int64_t>(blocks) * block % range));
 }
 
 TEST(Playback, TurningLoopOffEndsThePlaybackAtTheEndOfThePass) {
@@ -160,10 +165,12 @@ TEST(Playback, ShuttleSpeedGlidesAndEachBlockConsumesTheSpeedsFrames) {
     // The glide: up by s × 0.035 per block, down by s × 0.07, snapping within 0.01.
     float v = 0.0f;
     int steps = 0;
-    while (v != 2.0f && steps < 100) v = GlideSpeed(v, 2.0f), ++steps;
+    while (v != 2.0f && steps < 100)
+        v = GlideSpeed(v, 2.0f), ++steps;
     EXPECT_EQ(steps, 29);
     steps = 0;
-    while (v != 1.0f && steps < 100) v = GlideSpeed(v, 1.0f), ++steps;
+    while (v != 1.0f && steps < 100)
+        v = GlideSpeed(v, 1.0f), ++steps;
     EXPECT_EQ(steps, 15);
     EXPECT_EQ(GlideSpeed(0.0f, 1.0f), 1.0f); // normal speed starts at once
     EXPECT_FLOAT_EQ(GlideSpeed(0.0f, 0.0625f), 0.0625f * 0.035f);
@@ -252,7 +259,8 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
     ASSERT_EQ(out.frames, range);
     std::vector<float> got(2 * range);
     ASSERT_EQ(out.ReadFloat(got.data(), range), range);
-    for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << i;
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], want[i]) << i;
 }
 
 // A render target that keeps nothing but the progress steps, and can abort.
@@ -417,13 +425,15 @@ TEST(Transport, ShuttleCommandsAndStopWhileStopped) {
     EXPECT_TRUE(rig.transport.ShuttleMode());
     EXPECT_EQ(view.plays, 1);
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 0.0625f);
-    for (int i = 0; i < 4; ++i) rig.transport.IncreaseShuttleSpeed();
+    for (int i = 0; i < 4; ++i)
+        rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 1.0f);
     rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 2.0f);
     rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 2.0f);
-    for (int i = 0; i < 10; ++i) rig.transport.DecreaseShuttleSpeed();
+    for (int i = 0; i < 10; ++i)
+        rig.transport.DecreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 0.0625f);
     rig.transport.MicroIncreaseSpeed();
     EXPECT_FLOAT_EQ(rig.transport.ShuttleSpeed(), 0.0625f * 1.01f);
