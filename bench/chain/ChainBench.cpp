@@ -3,7 +3,8 @@
 //
 // Both sides turn 16-bit frames into 16-bit frames: sox reads and writes WAV files (from the page
 // cache), our side converts the same frames to floats, runs the stack in engine blocks and
-// converts back. "xRealTime" is seconds of audio per second of wall time.
+// converts back. "xRealTime" is seconds of audio per second of wall time. BM_SonquilChainSet runs
+// our side under each kernel set in turn.
 
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
@@ -130,7 +131,7 @@ struct Chain {
     CCompressor comp;
 };
 
-void BM_SonquilChain(benchmark::State& state) {
+void RunSonquil(benchmark::State& state) {
     Fixture& fx = TheFixture();
     if (!fx.ok) {
         state.SkipWithError(fx.error.c_str());
@@ -155,6 +156,21 @@ void BM_SonquilChain(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     state.counters["xRealTime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// With the set the "use SSE" switch picks, as the program runs.
+void BM_SonquilChain(benchmark::State& state) { RunSonquil(state); }
+
+// Each kernel set pinned in turn: argument 0 plain, 1 SSE2, 2 AVX.
+void BM_SonquilChainSet(benchmark::State& state) {
+    const auto set = static_cast<KernelSet>(state.range(0));
+    if (!DSPEngine().ForceKernels(set)) {
+        state.SkipWithError("kernel set not available on this processor");
+        return;
+    }
+    state.SetLabel(CDSPEngine::KernelSetName(set));
+    RunSonquil(state);
+    DSPEngine().ReleaseKernels();
 }
 
 void BM_SoxChain(benchmark::State& state) {
@@ -191,5 +207,11 @@ void BM_SoxChain(benchmark::State& state) {
 
 BENCHMARK(BM_SoxChain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SonquilChain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SonquilChainSet)
+    ->ArgName("set")
+    ->DenseRange(0, kKernelSetCount - 1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // The whole stack with the valve amplifier on and dither on, 44.1 kHz stereo, in engine blocks.
 // The peer is the plain path in the same run; "xRealTime" is seconds of audio per second of CPU.
+// BM_Stack pins each kernel set in turn (argument 0 plain, 1 SSE2, 2 AVX).
 
 #include "dsp/CDSPEngine.h"
 #include "dsp/CDSPStack.h"
@@ -45,13 +46,8 @@ Rig& TheRig() {
     return rig;
 }
 
-void RunStack(benchmark::State& state, bool sse) {
+void Measure(benchmark::State& state) {
     Rig& rig = TheRig();
-    DSPEngine().UseSSE(sse ? 1 : 0);
-    if (sse && !DSPEngine().UsingSSE()) {
-        state.SkipWithError("no SSE2");
-        return;
-    }
     std::vector<float> block(rig.source.size());
     for (auto _ : state) {
         state.PauseTiming();
@@ -62,15 +58,36 @@ void RunStack(benchmark::State& state, bool sse) {
     }
     state.counters["xRealTime"] =
         benchmark::Counter(static_cast<double>(kBlock) / kRate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void RunStack(benchmark::State& state, bool sse) {
+    DSPEngine().UseSSE(sse ? 1 : 0);
+    if (sse && !DSPEngine().UsingSSE()) {
+        state.SkipWithError("no SSE2");
+        return;
+    }
+    Measure(state);
     DSPEngine().UseSSE(0);
 }
 
 void BM_StackPlain(benchmark::State& state) { RunStack(state, false); }
 void BM_StackSSE(benchmark::State& state) { RunStack(state, true); }
 
+void BM_Stack(benchmark::State& state) {
+    const auto set = static_cast<KernelSet>(state.range(0));
+    if (!DSPEngine().ForceKernels(set)) {
+        state.SkipWithError("kernel set not available on this processor");
+        return;
+    }
+    state.SetLabel(CDSPEngine::KernelSetName(set));
+    Measure(state);
+    DSPEngine().ReleaseKernels();
+}
+
 } // namespace
 
 BENCHMARK(BM_StackPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StackSSE)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Stack)->ArgName("set")->DenseRange(0, kKernelSetCount - 1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -56,12 +56,11 @@ void CCompressor::Layout(int x, int y, int width, int height) {
     }
 }
 
-void CCompressor::SingleBand(float* left, float* right, int n, float threshold, float attack, float release,
-                             float ratio, bool opto, float& minGain) {
+void CCompressor::SingleBand(float* left, float* right, int n, const CompressorSettings& s, float& minGain) {
     float g = m_gain[BandLow], m = minGain, target = m_scratch[BandLow];
     for (int i = 0; i < n; ++i) {
         const float a = std::fabs(left[i]), b = std::fabs(right[i]);
-        g = CompressorGainStep(a > b ? a : b, g, threshold, attack, release, ratio, opto, target);
+        g = CompressorGainStep(a > b ? a : b, g, s.threshold, s.attack, s.release, s.ratio, s.opto, target);
         if (g < m) m = g;
         left[i] *= g;
         right[i] *= g;
@@ -71,28 +70,41 @@ void CCompressor::SingleBand(float* left, float* right, int n, float threshold, 
     minGain = m;
 }
 
-void CCompressor::ProcessChunk(float* left, float* right, int n, int sampleRate, float threshold, float attack,
-                               float release, float ratio, bool opto, bool multi, float mins[BandCount]) {
+void CCompressor::ProcessChunk(float* left, float* right, int n, const CompressorSettings& s, bool multi,
+                               float mins[BandCount]) {
     if (!multi) {
-        SingleBand(left, right, n, threshold, attack, release, ratio, opto, mins[BandLow]);
+        SingleBand(left, right, n, s, mins[BandLow]);
         return;
     }
     // Split at Split1 into low and mid+high, mid+high at Split2 into mid and high; each band's
     // gain computer with its own gain, scratch and minimum; the bands added back.
-    m_engine.CompressSplit(left, right, m_band[MidHighLeft], m_band[MidHighRight], m_band[HighLeft],
-                           m_band[HighRight], n, m_splitCoefs[0], m_splitCoefs[1], m_hist[0], m_hist[1], m_gain,
-                           m_scratch, threshold, attack, release, ratio, mins, opto ? 1 : 0);
+    CompressSplitArgs a;
+    a.left = left;
+    a.right = right;
+    a.midHighLeft = m_band[MidHighLeft];
+    a.midHighRight = m_band[MidHighRight];
+    a.highLeft = m_band[HighLeft];
+    a.highRight = m_band[HighRight];
+    a.n = n;
+    a.first = &m_splitCoefs[0];
+    a.second = &m_splitCoefs[1];
+    a.firstHist = m_hist[0];
+    a.secondHist = m_hist[1];
+    a.state = {m_gain, m_scratch, mins};
+    a.settings = s;
+    m_engine.CompressSplit(a);
 }
 
 void CCompressor::Process(float* left, float* right, int n, int sampleRate) {
     if (Param(IdOn, 1.0f) < 0.5f) return;
     if (n <= 0 || !left || !right || sampleRate <= 0) return;
-    const float threshold = DbToLinear(Param(IdThres));
-    const float attack = static_cast<float>(sampleRate * 0.001 * Param(IdAttack) + 1.0);
-    const float release = static_cast<float>(sampleRate * 0.001 * Param(IdRelease) + 1.0);
-    const float ratio = Param(IdRatio, 2.0f);
+    CompressorSettings settings;
+    settings.threshold = DbToLinear(Param(IdThres));
+    settings.attack = static_cast<float>(sampleRate * 0.001 * Param(IdAttack) + 1.0);
+    settings.release = static_cast<float>(sampleRate * 0.001 * Param(IdRelease) + 1.0);
+    settings.ratio = Param(IdRatio, 2.0f);
+    settings.opto = static_cast<int>(Param(IdOpto)) != 0;
     const float makeup = DbToLinear(Param(IdMakeup));
-    const bool opto = static_cast<int>(Param(IdOpto)) != 0;
     bool multi = static_cast<int>(Param(IdMulti)) != 0;
     for (auto* b : m_band) multi = multi && b != nullptr;
     m_split[0] = Param(IdSplit1, 300.0f);
@@ -104,7 +116,7 @@ void CCompressor::Process(float* left, float* right, int n, int sampleRate) {
     float mins[BandCount] = {1.0f, 1.0f, 1.0f};
     for (int done = 0; done < n; done += kBlockFloats) {
         const int len = n - done < kBlockFloats ? n - done : kBlockFloats;
-        ProcessChunk(left + done, right + done, len, sampleRate, threshold, attack, release, ratio, opto, multi, mins);
+        ProcessChunk(left + done, right + done, len, settings, multi, mins);
     }
     for (int b = 0; b < BandCount; ++b) m_minGain[b].store(mins[b], std::memory_order_relaxed);
     for (int i = 0; i < n; ++i) {

@@ -14,6 +14,7 @@
 #include "dsp/Biquad.h"
 #include "dsp/CMeterBar.h"
 #include "dsp/CProcessor.h"
+#include "dsp/KernelArgs.h"
 
 #include <atomic>
 
@@ -66,10 +67,9 @@ public:
     static uint32_t CurveBright(int scheme);
 
 private:
-    void ProcessChunk(float* left, float* right, int n, int sampleRate, float threshold, float attack,
-                      float release, float ratio, bool opto, bool multi, float mins[BandCount]);
-    void SingleBand(float* left, float* right, int n, float threshold, float attack, float release, float ratio,
-                    bool opto, float& minGain);
+    void ProcessChunk(float* left, float* right, int n, const CompressorSettings& s, bool multi,
+                      float mins[BandCount]);
+    void SingleBand(float* left, float* right, int n, const CompressorSettings& s, float& minGain);
     void DrawCurve(float thresDb, float ratio, uint32_t colour);
     void DrawMeters();
     int MeterX() const { return m_mx; }

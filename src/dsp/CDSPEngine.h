@@ -1,25 +1,30 @@
 #pragma once
-// CDSPEngine: the vector kernels of the mastering chain, with a plain path and an SSE2 path.
+// CDSPEngine: the vector kernels of the mastering chain, in three sets (plain, SSE2, AVX) behind
+// one table of functions.
 //
-// The path is chosen at run time (UseSSE) and may change while the audio thread is inside a
-// kernel, so each kernel reads the choice once on entry and both paths give bit-identical
+// The set is chosen at run time: plain, or with the "use SSE" switch on the best set the
+// processor has (AVX where it has 256-bit vectors, else SSE2). Tests and benchmarks may pin any
+// set the processor can run (ForceKernels). The choice may change while the audio thread is
+// inside a kernel, so each call reads the table once on entry, and all sets give bit-identical
 // results: they use only operations that IEEE 754 rounds exactly (add, subtract, multiply,
-// divide, square root, compare) in the same order per element. Where the processor has 256-bit
-// vectors the SSE path uses them for the valve's double-precision curve, with the same
-// operations. Besides the ten operations of the chain, the engine runs the valve stage and the
-// compressor's multi-band path whole (ValveStage, CompressSplit), so that the SSE path can do
-// each in one pass; their plain path is the sequence of kernel calls they stand for.
+// divide, square root, compare) in the same order per element. Besides the ten operations of the
+// chain, the engine runs the valve stage, the compressor's multi-band path and the stereo imager
+// whole (ValveStage, CompressSplit, ImagerPass), so that a SIMD set can do each in one pass;
+// their plain form is the sequence of kernel calls they stand for.
 //
-// Threading: Sum, Sub, ClipAtDb, Valve, Compress, CompressBands, CompressSplit and ValveStage
-// run on the audio thread; AllocMem, FreeMem, Load, Unload and UseSSE on the main thread. The
-// one instance is reached through DSPEngine().
+// Threading: Sum, Sub, Scale, ClipAtDb, Valve, Compress, CompressBands, CompressSplit, ValveStage
+// and ImagerPass run on the audio thread; AllocMem, FreeMem, Load, Unload, UseSSE, ForceKernels
+// and ReleaseKernels on the main thread. The one instance is reached through DSPEngine().
 
 #include "dsp/Biquad.h"
+#include "dsp/KernelArgs.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+struct DSPKernels;
 
 class CDSPEngine {
 public:
@@ -54,36 +59,32 @@ public:
     void ClipAtDb(float* buf, int n, float ceilingDb) const;
     // Saturates buf in place at drive; *peak := the largest |sample × drive| of the block.
     void Valve(float* buf, int n, int sampleRate, float drive, float* peak) const;
-    // The compressor's multi-band path on a stereo pair: the symmetric-form high-pass first
-    // (histories firstHist[channel]) makes mid+high into mhLeft/mhRight, second makes high from it
-    // into highLeft/highRight; Sub leaves low in left/right and mid in mh; CompressBands runs the
-    // three bands (low, mid, high) with gain[3], scratch[3] and minGain[3]; Sum adds mid and then
-    // high back into left/right. The SSE path does it in one pass with the same operations.
-    void CompressSplit(float* left, float* right, float* mhLeft, float* mhRight, float* highLeft, float* highRight,
-                       int n, const BiquadCoefs& first, const BiquadCoefs& second, BiquadHistory firstHist[2],
-                       BiquadHistory secondHist[2], float* gain, float* scratch, float threshold, float attack,
-                       float release, float ratio, float* minGain, uint8_t opto) const;
     // The valve amplifier's saturation stage on a stereo pair: the symmetric-form high-pass
     // (split, with one history per channel) takes the high bands into highLeft and highRight,
     // Sub leaves the low bands in left and right, Valve saturates the four bands at drive into
     // peaks (low left, low right, high left, high right) and Sum adds them back into left and
-    // right. Where the processor has 256-bit vectors the SSE path does all of it in one pass,
-    // keeping the high bands in registers, with the same operations per sample.
-    void ValveStage(float* left, float* right, float* highLeft, float* highRight, int n, int sampleRate,
-                    const BiquadCoefs& split, BiquadHistory& histLeft, BiquadHistory& histRight, float drive,
-                    float peaks[4]) const;
+    // right. The AVX set does all of it in one pass, keeping the high bands in registers, with
+    // the same operations per sample; the other sets need the high-band buffers.
+    void ValveStage(const ValveStageArgs& a, float peaks[4]) const;
     // The single-band gain computer, applied in place to the pair, one CompressorGainStep per
-    // sample; *gain carries over to the next call, *scratch keeps the last target gain and
-    // *minGain is lowered to the smallest gain used.
-    void Compress(float* left, float* right, int n, float* gain, float* scratch, float threshold,
-                  float attack, float release, float ratio, float* minGain, uint8_t opto) const;
+    // sample; *state.gain carries over to the next call, *state.scratch keeps the last target
+    // gain and *state.minGain is lowered to the smallest gain used.
+    void Compress(float* left, float* right, int n, const GainState& state, const CompressorSettings& s) const;
     // Compress on up to kMaxBands band pairs with the same settings, band b with its own
-    // gain[b], scratch[b] and minGain[b]: exactly what one Compress call per band gives. The SSE
-    // path runs the bands' gain recursions side by side.
+    // state.gain[b], state.scratch[b] and state.minGain[b]: exactly what one Compress call per
+    // band gives. The SIMD sets run the bands' gain recursions side by side.
     static constexpr int kMaxBands = 4;
-    void CompressBands(float* const* left, float* const* right, int bands, int n, float* gain, float* scratch,
-                       float threshold, float attack, float release, float ratio, float* minGain,
-                       uint8_t opto) const;
+    void CompressBands(float* const* left, float* const* right, int bands, int n, const GainState& state,
+                       const CompressorSettings& s) const;
+    // The compressor's multi-band path on a stereo pair: the symmetric-form high-pass first
+    // (histories firstHist[channel]) makes mid+high into midHigh, second makes high from it into
+    // high; Sub leaves low in left/right and mid in midHigh; CompressBands runs the three bands
+    // (low, mid, high) with the three entries of state; Sum adds mid and then high back into
+    // left/right. The SIMD sets do it in one pass with the same operations.
+    void CompressSplit(const CompressSplitArgs& a) const;
+    // The stereo imager's chunk in one pass, where the active set has one; false when it runs
+    // the imager as separate passes, which the caller then makes (CStereoImager).
+    bool ImagerPass(const ImagerPassArgs& a) const;
 
     // Size bytes aligned for the SIMD path (rounded up to whole vectors); null on failure.
     void* AllocMem(size_t size) const;
@@ -91,12 +92,29 @@ public:
 
     // True when the processor can run the SSE2 kernels.
     uint8_t SSESupport() const;
+    // The "use SSE" switch: on picks the best SIMD set the processor has, off the plain set.
+    // While a set is forced the switch is remembered and takes effect on ReleaseKernels.
     void UseSSE(uint8_t on);
     bool UsingSSE() const { return m_useSSE.load(std::memory_order_relaxed) != 0; }
 
+    // Whether this build and processor can run a set.
+    static bool KernelsAvailable(KernelSet set);
+    // Pins a set whatever the switch says, for tests and benchmarks; false (and no change) when
+    // the set is not available.
+    bool ForceKernels(KernelSet set);
+    // Back to the set the switch picks.
+    void ReleaseKernels();
+    KernelSet ActiveKernels() const;
+    static const char* KernelSetName(KernelSet set);
+
 private:
+    const DSPKernels& Kernels() const { return *m_kernels.load(std::memory_order_acquire); }
+    void Select();
+
     bool m_loaded = false;
+    bool m_forced = false;
     std::atomic<uint8_t> m_useSSE{0};
+    std::atomic<const DSPKernels*> m_kernels;
     float* m_work[kWorkBuffers] = {nullptr, nullptr, nullptr, nullptr};
 };
 
@@ -108,7 +126,7 @@ CDSPEngine& DSPEngine();
 // Odd, smooth, strictly increasing (dy/du = (1 + u^4)^(-5/4) > 0), bounded by ±1, and within
 // u^5/4 of linear, so small signals at drive 1 pass almost untouched while loud ones round off
 // softly towards full scale. Computed in double as u / sqrt(sqrt(1 + (u*u)*(u*u))) and rounded
-// once to float, which keeps the float curve monotonic; the SSE path repeats it operation for
+// once to float, which keeps the float curve monotonic; the SIMD sets repeat it operation for
 // operation.
 float ValveCurve(float u);
 

@@ -1,6 +1,5 @@
 #include "dsp/CStereoImager.h"
 
-#include "dsp/BiquadLanes.h"
 #include "dsp/CDSPEngine.h"
 #include "dsp/CNumericInputElement.h"
 #include "dsp/CPanelCanvas.h"
@@ -19,52 +18,6 @@ constexpr uint32_t kScopeBorder = Rgb(60, 60, 64);
 inline float DbToLinear(double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); }
 inline float NotZero(float w) { return w == 0.0f ? CStereoImager::kTinyWeight : w; }
 inline float Clamp1(float v) { return v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v); }
-
-#if defined(__SSE2__)
-// The whole imager for one chunk in a single pass, (left, right) in two lanes: cross-mix, the
-// right channel through the delay line, the high-pass split, the mid and side gains on the high
-// band and the sum of the bands. The split's recursion waits on its own latency and the rest
-// rides along in its shadow; per sample every value is formed by the same operations, in the
-// same order, as the step-by-step passes.
-template <bool Spatialize>
-void ImagerPass(float* left, float* right, int n, const BiquadCoefs& hp, BiquadHistory& histLeft,
-                BiquadHistory& histRight, float wll, float wrl, float wrr, float wlr, float c, float s, float* delay,
-                int cells, int& write, int& read) {
-    const BiquadCoefs* const coefs[4] = {&hp, &hp, &hp, &hp};
-    BiquadHistory spare[2];
-    const BiquadHistory* const in[4] = {&histLeft, &histRight, &spare[0], &spare[1]};
-    BiquadHistory* const out[4] = {&histLeft, &histRight, nullptr, nullptr};
-    SymmetricLanes split;
-    split.Load(coefs, in);
-    const __m128 w1 = _mm_setr_ps(wll, wrr, 0.0f, 0.0f), w2 = _mm_setr_ps(wrl, wlr, 0.0f, 0.0f);
-    const __m128 half = _mm_set1_ps(0.5f), vc = _mm_set1_ps(c), vs = _mm_set1_ps(s);
-    int w = write, r = read;
-    for (int i = 0; i < n; ++i) {
-        // left := l·wll + r·wrl, right := r·wrr + l·wlr.
-        const __m128 x = LoadPair(left, right, i);
-        __m128 mixed = _mm_add_ps(_mm_mul_ps(x, w1), _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 2, 0, 1)), w2));
-        if (Spatialize) {
-            _mm_store_ss(delay + w, _mm_shuffle_ps(mixed, mixed, _MM_SHUFFLE(1, 1, 1, 1)));
-            mixed = _mm_movelh_ps(_mm_unpacklo_ps(mixed, _mm_load_ss(delay + r)), _mm_setzero_ps());
-            if (++w == cells) w = 0;
-            if (++r == cells) r = 0;
-        }
-        const __m128 high = split.Step(mixed);
-        const __m128 low = _mm_sub_ps(mixed, high);
-        // m := (hl + hr) × 0.5; hl := c·m + s·(hl − m); hr := c·m − s·(hl − m).
-        const __m128 m = _mm_mul_ps(_mm_add_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(3, 2, 0, 1))), half);
-        const __m128 cm = _mm_mul_ps(vc, _mm_shuffle_ps(m, m, _MM_SHUFFLE(0, 0, 0, 0)));
-        const __m128 sd = _mm_mul_ps(vs, _mm_shuffle_ps(_mm_sub_ps(high, m), high, _MM_SHUFFLE(0, 0, 0, 0)));
-        const __m128 shaped = _mm_move_ss(_mm_sub_ps(cm, sd), _mm_add_ps(cm, sd));
-        const __m128 sum = _mm_add_ps(low, shaped);
-        _mm_store_ss(left + i, sum);
-        _mm_store_ss(right + i, _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(1, 1, 1, 1)));
-    }
-    split.Store(out);
-    write = w;
-    read = r;
-}
-#endif
 
 } // namespace
 
@@ -133,17 +86,26 @@ void CStereoImager::ProcessChunk(float* left, float* right, int n, int sampleRat
     const bool spatialize = Param(IdSpatialize) >= 0.5f;
     const BiquadCoefs hp = DesignHighPass(sampleRate, static_cast<int>(Param(IdHiPass, 900.0f)), 1.0f);
     const float c = DbToLinear(Param(IdCenter)), s = DbToLinear(Param(IdSide));
-#if defined(__SSE2__)
-    if (m_engine.UsingSSE()) {
-        if (spatialize)
-            ImagerPass<true>(left, right, n, hp, m_hist[0], m_hist[1], wll, wrl, wrr, wlr, c, s, m_delay, kDelayCells,
-                             m_write, m_read);
-        else
-            ImagerPass<false>(left, right, n, hp, m_hist[0], m_hist[1], wll, wrl, wrr, wlr, c, s, m_delay,
-                              kDelayCells, m_write, m_read);
-        return;
-    }
-#endif
+    // The SIMD sets do the whole chunk in one pass; the passes below are its plain form.
+    ImagerPassArgs a;
+    a.left = left;
+    a.right = right;
+    a.n = n;
+    a.wll = wll;
+    a.wrl = wrl;
+    a.wrr = wrr;
+    a.wlr = wlr;
+    a.spatialize = spatialize;
+    a.delay = m_delay;
+    a.cells = kDelayCells;
+    a.write = &m_write;
+    a.read = &m_read;
+    a.split = &hp;
+    a.histLeft = &m_hist[0];
+    a.histRight = &m_hist[1];
+    a.centre = c;
+    a.side = s;
+    if (m_engine.ImagerPass(a)) return;
     int w = m_write, r = m_read;
     for (int i = 0; i < n; ++i) {
         const float l = left[i], rr = right[i];

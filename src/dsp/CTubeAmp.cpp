@@ -51,13 +51,13 @@ void CTubeAmp::Layout(int x, int y, int width, int height) { PlaceControls(x, y,
 
 void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
     if (n <= 0 || !left || !right) return;
-    // 1-2. Drive and the ceiling, which moves in steps of a tenth of a decibel.
+    // Drive and the ceiling, which moves in steps of a tenth of a decibel.
     const float drive = DbToLinear(Param(IdValveGain));
     m_drive = drive;
     const int tenths = static_cast<int>(Param(IdCeiling) * 10.0f);
     const float ceiling = DbToLinear(tenths * 0.1);
 
-    // 3. Dither for the word length of what is being made.
+    // Dither for the word length of what is being made.
     const int amountPos = static_cast<int>(Param(IdDitherAmount));
     float amount = amountPos == 0 ? 0.0f : (amountPos == 2 ? 2.0f : 1.0f);
     int wordLength = 16;
@@ -74,7 +74,7 @@ void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
     m_dither.Configure(static_cast<int>(Param(IdDitherType)), static_cast<int>(Param(IdNoiseShaping)), wordLength,
                        amount);
 
-    // 4. Limiter settings.
+    // Limiter settings.
     const float threshold = DbToLinear(Param(IdThres));
     const float release = static_cast<float>(sampleRate * 0.001 * Param(IdRelease) + 1.0);
     const float factor = ceiling / threshold;
@@ -92,15 +92,26 @@ void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
 
 void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, float drive, float threshold,
                             float factor, float release, float peaks[4], bool& limited) {
-    // 5. Valve stage: split at 300 Hz, saturate each band, add them back.
+    // Valve stage: split at 300 Hz, saturate each band, add them back.
     if (ValveOn() && m_high[0] && m_high[1]) {
         const BiquadCoefs hp = DesignHighPass(sampleRate, 300, 1.0f);
         float p[4];
-        m_engine.ValveStage(left, right, m_high[0], m_high[1], n, sampleRate, hp, m_hist[0], m_hist[1], drive, p);
+        ValveStageArgs a;
+        a.left = left;
+        a.right = right;
+        a.highLeft = m_high[0];
+        a.highRight = m_high[1];
+        a.n = n;
+        a.sampleRate = sampleRate;
+        a.split = &hp;
+        a.histLeft = &m_hist[0];
+        a.histRight = &m_hist[1];
+        a.drive = drive;
+        m_engine.ValveStage(a, p);
         for (int i = 0; i < 4; ++i)
             if (p[i] > peaks[i]) peaks[i] = p[i];
     }
-    // 6. Limiter: the gain drops at once to hold a peak at the threshold and recovers with the
+    // Limiter: the gain drops at once to hold a peak at the threshold and recovers with the
     // release time; ceiling / threshold then puts held peaks at the ceiling.
     const bool mono = Param(IdMonoCheck) >= 0.5f;
     float g = m_gain;

@@ -1,6 +1,7 @@
 // The whole chain, every stage on, against output hashes recorded from a known-good build. Any
 // change to the processors that moves a single bit of the output fails here, on the plain and
 // the SSE path alike, so speed work cannot quietly change the sound.
+#include "ForcedKernels.h"
 #include "dsp/Biquad.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
@@ -236,8 +237,8 @@ TEST(ChainGolden, BandCompressionMatchesTheGainComputerBandByBandOnBothPaths) {
                         ReferenceCompress(rl[b].data(), rr[b].data(), n, ref[b], threshold, attack, release, ratio,
                                           opto);
                     }
-                    DSPEngine().CompressBands(lp, rp, bands, n, gain, scratch, threshold, attack, release, ratio, mins,
-                                              opto ? 1 : 0);
+                    DSPEngine().CompressBands(lp, rp, bands, n, {gain, scratch, mins},
+                                              {threshold, attack, release, ratio, opto});
                     for (int b = 0; b < bands; ++b) {
                         const std::string where = "sse " + std::to_string(sse) + " bands " + std::to_string(bands) +
                                                   " band " + std::to_string(b) + " n " + std::to_string(n);
@@ -268,10 +269,11 @@ TEST(ChainGolden, ValveStageInOnePassMatchesItsStepsOneByOne) {
         std::vector<float> hl(n), hr(n), shl(n), shr(n);
         float pf[4], ps[4];
         DSPEngine().UseSSE(1);
-        DSPEngine().ValveStage(l.data(), r.data(), hl.data(), hr.data(), n, 48000, split, fused[0], fused[1], 2.5f, pf);
+        DSPEngine().ValveStage({l.data(), r.data(), hl.data(), hr.data(), n, 48000, &split, &fused[0], &fused[1], 2.5f},
+                               pf);
         DSPEngine().UseSSE(0);
-        DSPEngine().ValveStage(sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, split, steps[0], steps[1], 2.5f,
-                               ps);
+        DSPEngine().ValveStage(
+            {sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, &split, &steps[0], &steps[1], 2.5f}, ps);
         EXPECT_TRUE(SameBits(l, sl) && SameBits(r, sr)) << n;
         for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(fused[c], steps[c])) << n;
         for (int b = 0; b < 4; ++b) EXPECT_TRUE(SameBits(pf[b], ps[b])) << n << " band " << b;
@@ -298,10 +300,11 @@ TEST(ChainGolden, MultiBandSplitInOnePassMatchesItsStepsOneByOne) {
                 out[path][1] = r;
                 for (auto& b : band[path]) b.assign(n, 0.0f);
                 for (float& m : mins[path]) m = 1.0f;
-                DSPEngine().CompressSplit(out[path][0].data(), out[path][1].data(), band[path][0].data(),
-                                          band[path][1].data(), band[path][2].data(), band[path][3].data(), n, first,
-                                          second, h[path][0], h[path][1], gain[path], scratch[path], 0.1f, 30.0f,
-                                          700.0f, 4.0f, mins[path], opto ? 1 : 0);
+                DSPEngine().CompressSplit({out[path][0].data(), out[path][1].data(), band[path][0].data(),
+                                           band[path][1].data(), band[path][2].data(), band[path][3].data(), n,
+                                           &first, &second, h[path][0], h[path][1],
+                                           {gain[path], scratch[path], mins[path]},
+                                           {0.1f, 30.0f, 700.0f, 4.0f, opto}});
             }
             const std::string where = "n " + std::to_string(n) + (opto ? " opto" : "");
             EXPECT_TRUE(SameBits(out[0][0], out[1][0]) && SameBits(out[0][1], out[1][1])) << where;
@@ -419,6 +422,22 @@ TEST(ChainGolden, OutputBitsMatchTheRecordedHashesOnBothPaths) {
         if (DSPEngine().SSESupport()) {
             const uint64_t sse = RunChain(g.settings, true);
             EXPECT_EQ(sse, g.hash) << g.name << " sse: 0x" << std::hex << sse;
+        }
+    }
+    DSPEngine().UseSSE(hadSse ? 1 : 0);
+}
+
+TEST(ChainGolden, OutputBitsMatchTheRecordedHashesUnderEveryKernelSet) {
+    // The switch reaches only the plain and the best set; each set pinned in turn reaches the
+    // others too (on a processor with AVX, the SSE2 valve loop).
+    const bool hadSse = DSPEngine().UsingSSE();
+    for (KernelSet set : AvailableKernelSets()) {
+        ForcedKernels force(set);
+        ASSERT_TRUE(force.Ok());
+        for (const Golden& g : kGolden) {
+            const uint64_t hash = RunChain(g.settings, set != KernelSet::Plain);
+            EXPECT_EQ(DSPEngine().ActiveKernels(), set);
+            EXPECT_EQ(hash, g.hash) << g.name << " " << CDSPEngine::KernelSetName(set) << ": 0x" << std::hex << hash;
         }
     }
     DSPEngine().UseSSE(hadSse ? 1 : 0);

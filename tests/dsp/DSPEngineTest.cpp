@@ -61,7 +61,7 @@ TEST(DSPEngine, PlainAndSimdPathsAgreeOnOddLengthsAndMisalignedStarts) {
             ExpectPathsAgree(
                 [&](float* a, float* b, int k) {
                     float gain = 1.0f, scratch = 0.0f, minGain = 1.0f;
-                    e.Compress(a, b, k, &gain, &scratch, 0.3f, 45.0f, 2000.0f, 3.0f, &minGain, 1);
+                    e.Compress(a, b, k, {&gain, &scratch, &minGain}, {0.3f, 45.0f, 2000.0f, 3.0f, true});
                     return gain + minGain * 10.0f + scratch * 100.0f;
                 },
                 n, offset, seed, 1.5f);
@@ -127,7 +127,7 @@ TEST(DSPEngine, CompressSettlesOnTheLinearRatioRuleAndTracksItsMinimum) {
     std::vector<float> l(20000, 1.0f), r(20000, 1.0f);
     float gain = 1.0f, scratch = 0.0f, minGain = 1.0f;
     // T = 0.5, 2:1 on the linear level: (0.5 + 0.5 / 2) / 1 = 0.75, not the 0.707 of a dB rule.
-    e.Compress(l.data(), r.data(), 20000, &gain, &scratch, 0.5f, 10.0f, 1000.0f, 2.0f, &minGain, 0);
+    e.Compress(l.data(), r.data(), 20000, {&gain, &scratch, &minGain}, {0.5f, 10.0f, 1000.0f, 2.0f, false});
     EXPECT_NEAR(gain, 0.75f, 1e-4);
     EXPECT_NEAR(l.back(), 0.75f, 1e-4);
     EXPECT_NEAR(scratch, 0.75f, 1e-6);
@@ -136,7 +136,7 @@ TEST(DSPEngine, CompressSettlesOnTheLinearRatioRuleAndTracksItsMinimum) {
     std::vector<float> q(100, 0.9f), q2(100, -0.9f);
     gain = 1.0f;
     minGain = 1.0f;
-    e.Compress(q.data(), q2.data(), 100, &gain, &scratch, 0.1f, 10.0f, 1000.0f, 1.0f, &minGain, 0);
+    e.Compress(q.data(), q2.data(), 100, {&gain, &scratch, &minGain}, {0.1f, 10.0f, 1000.0f, 1.0f, false});
     EXPECT_EQ(gain, 1.0f);
     EXPECT_EQ(q[50], 0.9f);
 }
@@ -146,7 +146,7 @@ TEST(DSPEngine, CompressReleasesFourTimesSlowerWithOptoAndFasterWithout) {
     auto recovered = [&](uint8_t opto) {
         std::vector<float> l(100, 0.01f), r(100, 0.01f);
         float gain = 0.6f, scratch = 0.0f, minGain = 1.0f;
-        e.Compress(l.data(), r.data(), 100, &gain, &scratch, 0.5f, 10.0f, 400.0f, 2.0f, &minGain, opto);
+        e.Compress(l.data(), r.data(), 100, {&gain, &scratch, &minGain}, {0.5f, 10.0f, 400.0f, 2.0f, opto != 0});
         return gain - 0.6f;
     };
     const float plain = 1.0f - std::pow(1.0f - 1.0f / 400.0f, 100.0f);

@@ -1,0 +1,245 @@
+// The SSE2 kernel set: four floats (or two doubles) per operation, each lane formed by the plain
+// set's operations in its order. The engine calls it only where the processor has SSE2.
+
+#include "dsp/DSPKernels.h"
+
+#if defined(SONQUIL_X86_KERNELS) && defined(__SSE2__)
+
+#include "dsp/BiquadLanes.h"
+#include "dsp/GainLanes.h"
+
+#include <emmintrin.h>
+
+namespace kernels::sse2 {
+
+namespace {
+
+// Beyond this the curve equals ±1 in float; the plain set clamps at the same value.
+constexpr float kValveLimit = 1.0e6f;
+
+// The last samples of a block, fewer than a group, one band at a time.
+void CompressTail(float* const* left, float* const* right, int bands, int from, int n, const GainState& state,
+                  const CompressorSettings& settings) {
+    for (int b = 0; b < bands; ++b) {
+        float target = state.scratch ? state.scratch[b] : 1.0f;
+        const GainState band{&state.gain[b], &target, state.minGain ? &state.minGain[b] : nullptr};
+        plain::CompressPair(left[b] + from, right[b] + from, n - from, band, settings);
+        if (state.scratch) state.scratch[b] = target;
+    }
+}
+
+} // namespace
+
+void Sum(float* dst, const float* src, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(dst + i, _mm_add_ps(_mm_loadu_ps(dst + i), _mm_loadu_ps(src + i)));
+    plain::Sum(dst + i, src + i, n - i);
+}
+
+void Sub(float* dst, const float* src, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(dst + i, _mm_sub_ps(_mm_loadu_ps(dst + i), _mm_loadu_ps(src + i)));
+    plain::Sub(dst + i, src + i, n - i);
+}
+
+void Scale(float* buf, int n, float factor) {
+    const __m128 f = _mm_set1_ps(factor);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(buf + i, _mm_mul_ps(_mm_loadu_ps(buf + i), f));
+    plain::Scale(buf + i, n - i, factor);
+}
+
+void Clip(float* buf, int n, float limit) {
+    const __m128 vh = _mm_set1_ps(limit), vl = _mm_set1_ps(-limit);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(buf + i, _mm_max_ps(_mm_min_ps(_mm_loadu_ps(buf + i), vh), vl));
+    plain::Clip(buf + i, n - i, limit);
+}
+
+float Valve(float* buf, int n, float drive) {
+    const __m128 vd = _mm_set1_ps(drive);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128 lim = _mm_set1_ps(kValveLimit), nlim = _mm_set1_ps(-kValveLimit);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 vp = _mm_setzero_ps();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128 u = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(buf + i), vd), lim), nlim);
+        vp = _mm_max_ps(_mm_and_ps(u, absMask), vp);
+        // In double, like the plain set, so rounding cannot break monotonicity near ±1.
+        __m128d lo = _mm_cvtps_pd(u), hi = _mm_cvtps_pd(_mm_movehl_ps(u, u));
+        __m128d qlo = _mm_mul_pd(lo, lo), qhi = _mm_mul_pd(hi, hi);
+        __m128d dlo = _mm_sqrt_pd(_mm_sqrt_pd(_mm_add_pd(one, _mm_mul_pd(qlo, qlo))));
+        __m128d dhi = _mm_sqrt_pd(_mm_sqrt_pd(_mm_add_pd(one, _mm_mul_pd(qhi, qhi))));
+        __m128 ylo = _mm_cvtpd_ps(_mm_div_pd(lo, dlo)), yhi = _mm_cvtpd_ps(_mm_div_pd(hi, dhi));
+        _mm_storeu_ps(buf + i, _mm_movelh_ps(ylo, yhi));
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, vp);
+    float pk = 0.0f;
+    for (float l : lanes) pk = l > pk ? l : pk;
+    return plain::ValveFrom(buf + i, n - i, drive, pk);
+}
+
+void CompressBands(float* const* left, float* const* right, int bands, int n, const GainState& state,
+                   const CompressorSettings& settings) {
+    GainLanes lanes(bands, state, settings);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128 l[4], r[4], p[4], gs[4];
+        for (int b = 0; b < 4; ++b) {
+            p[b] = _mm_setzero_ps();
+            if (b >= bands) continue;
+            l[b] = _mm_loadu_ps(left[b] + i);
+            r[b] = _mm_loadu_ps(right[b] + i);
+            p[b] = GainLanes::Peak(l[b], r[b]);
+        }
+        lanes.Group(p, gs);
+        for (int b = 0; b < bands; ++b) {
+            _mm_storeu_ps(left[b] + i, _mm_mul_ps(l[b], gs[b]));
+            _mm_storeu_ps(right[b] + i, _mm_mul_ps(r[b], gs[b]));
+        }
+    }
+    lanes.Store(state);
+    CompressTail(left, right, bands, i, n, state, settings);
+}
+
+// The compressor's multi-band path in one pass: the two splits in series run a group ahead of
+// the gain computers, which take the bands as the splits make them and add them back at once.
+// Both recursions wait on their own latency, so together they take little more than the slower.
+void CompressSplit(const CompressSplitArgs& a) {
+    float* const left = a.left;
+    float* const right = a.right;
+    float* const mhLeft = a.midHighLeft;
+    float* const mhRight = a.midHighRight;
+    float* const highLeft = a.highLeft;
+    float* const highRight = a.highRight;
+    const int n = a.n;
+    BiquadHistory* const firstHist = a.firstHist;
+    BiquadHistory* const secondHist = a.secondHist;
+    // The first sample of the first split alone, then both splits one sample apart.
+    RunBiquadSymmetricPair(*a.first, firstHist[0], firstHist[1], left, right, mhLeft, mhRight, 1);
+    const BiquadCoefs* const coefs[4] = {a.first, a.first, a.second, a.second};
+    BiquadHistory* const hist[4] = {&firstHist[0], &firstHist[1], &secondHist[0], &secondHist[1]};
+    SymmetricLanes split;
+    split.Load(coefs, hist);
+    GainLanes lanes(3, a.state, a.settings);
+    // The split outputs go from register to register: the bands of a group are gathered from the
+    // four steps that made them (mid+high of its first sample from the step before), never read
+    // back from memory right after single-value stores.
+    __m128 lastMid = _mm_unpacklo_ps(_mm_load_ss(mhLeft), _mm_load_ss(mhRight)); // mid+high (left, right) of sample i
+    int i = 0;
+    for (; i + 4 < n; i += 4) {
+        // Mid+high for samples i + 1 to i + 4, high for samples i to i + 3.
+        __m128 y[4];
+        for (int j = 0; j < 4; ++j) {
+            const int t = i + 1 + j;
+            y[j] = split.Step(_mm_movelh_ps(LoadPair(left, right, t), split.y1));
+            _mm_store_ss(mhLeft + t, y[j]);
+            _mm_store_ss(mhRight + t, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(1, 1, 1, 1)));
+            _mm_store_ss(highLeft + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(2, 2, 2, 2)));
+            _mm_store_ss(highRight + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(3, 3, 3, 3)));
+        }
+        _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
+        // y[0], y[1]: mid+high left and right of samples i + 1 to i + 4; y[2], y[3]: high of i to i + 3.
+        const __m128 shiftedL = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[0]), 4));
+        const __m128 shiftedR = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[1]), 4));
+        const __m128 ml = _mm_move_ss(shiftedL, lastMid);
+        const __m128 mr = _mm_move_ss(shiftedR, _mm_shuffle_ps(lastMid, lastMid, _MM_SHUFFLE(1, 1, 1, 1)));
+        lastMid = _mm_unpackhi_ps(_mm_shuffle_ps(y[0], y[0], _MM_SHUFFLE(3, 3, 3, 3)),
+                                  _mm_shuffle_ps(y[1], y[1], _MM_SHUFFLE(3, 3, 3, 3)));
+        const __m128 hl = y[2], hr = y[3];
+        const __m128 xl = _mm_loadu_ps(left + i), xr = _mm_loadu_ps(right + i);
+        // Low = input − mid+high, mid = mid+high − high, as the Sub kernel forms them.
+        const __m128 lowL = _mm_sub_ps(xl, ml), lowR = _mm_sub_ps(xr, mr);
+        const __m128 midL = _mm_sub_ps(ml, hl), midR = _mm_sub_ps(mr, hr);
+        const __m128 p[4] = {GainLanes::Peak(lowL, lowR), GainLanes::Peak(midL, midR), GainLanes::Peak(hl, hr),
+                             _mm_setzero_ps()};
+        __m128 gs[4];
+        lanes.Group(p, gs);
+        // (low + mid) + high, each at its gain, the order of the two Sum passes.
+        _mm_storeu_ps(left + i,
+                      _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowL, gs[0]), _mm_mul_ps(midL, gs[1])), _mm_mul_ps(hl, gs[2])));
+        _mm_storeu_ps(right + i,
+                      _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowR, gs[0]), _mm_mul_ps(midR, gs[1])), _mm_mul_ps(hr, gs[2])));
+    }
+    for (int t = i + 1; t < n; ++t) SeriesStep(split, left, right, mhLeft, mhRight, highLeft, highRight, t);
+    split.Store(hist);
+    RunBiquadSymmetricPair(*a.second, secondHist[0], secondHist[1], mhLeft + n - 1, mhRight + n - 1,
+                           highLeft + n - 1, highRight + n - 1, 1);
+    lanes.Store(a.state);
+    // The rest step by step.
+    for (int k = i; k < n; ++k) {
+        left[k] -= mhLeft[k];
+        right[k] -= mhRight[k];
+        mhLeft[k] -= highLeft[k];
+        mhRight[k] -= highRight[k];
+    }
+    float* const bl[3] = {left, mhLeft, highLeft};
+    float* const br[3] = {right, mhRight, highRight};
+    CompressTail(bl, br, 3, i, n, a.state, a.settings);
+    for (int k = i; k < n; ++k) {
+        left[k] = (left[k] + mhLeft[k]) + highLeft[k];
+        right[k] = (right[k] + mhRight[k]) + highRight[k];
+    }
+}
+
+namespace {
+
+// The whole imager for one chunk in a single pass, (left, right) in two lanes: cross-mix, the
+// right channel through the delay line, the high-pass split, the mid and side gains on the high
+// band and the sum of the bands. The split's recursion waits on its own latency and the rest
+// rides along in its shadow; per sample every value is formed by the same operations, in the
+// same order, as the step-by-step passes of CStereoImager.
+template <bool Spatialize> void Imager(const ImagerPassArgs& a) {
+    float* const left = a.left;
+    float* const right = a.right;
+    float* const delay = a.delay;
+    const int cells = a.cells;
+    const BiquadCoefs* const coefs[4] = {a.split, a.split, a.split, a.split};
+    BiquadHistory spare[2];
+    const BiquadHistory* const in[4] = {a.histLeft, a.histRight, &spare[0], &spare[1]};
+    BiquadHistory* const out[4] = {a.histLeft, a.histRight, nullptr, nullptr};
+    SymmetricLanes split;
+    split.Load(coefs, in);
+    const __m128 w1 = _mm_setr_ps(a.wll, a.wrr, 0.0f, 0.0f), w2 = _mm_setr_ps(a.wrl, a.wlr, 0.0f, 0.0f);
+    const __m128 half = _mm_set1_ps(0.5f), vc = _mm_set1_ps(a.centre), vs = _mm_set1_ps(a.side);
+    int w = *a.write, r = *a.read;
+    for (int i = 0; i < a.n; ++i) {
+        // left := l·wll + r·wrl, right := r·wrr + l·wlr.
+        const __m128 x = LoadPair(left, right, i);
+        __m128 mixed = _mm_add_ps(_mm_mul_ps(x, w1), _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 2, 0, 1)), w2));
+        if (Spatialize) {
+            _mm_store_ss(delay + w, _mm_shuffle_ps(mixed, mixed, _MM_SHUFFLE(1, 1, 1, 1)));
+            mixed = _mm_movelh_ps(_mm_unpacklo_ps(mixed, _mm_load_ss(delay + r)), _mm_setzero_ps());
+            if (++w == cells) w = 0;
+            if (++r == cells) r = 0;
+        }
+        const __m128 high = split.Step(mixed);
+        const __m128 low = _mm_sub_ps(mixed, high);
+        // m := (hl + hr) × 0.5; hl := c·m + s·(hl − m); hr := c·m − s·(hl − m).
+        const __m128 m = _mm_mul_ps(_mm_add_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(3, 2, 0, 1))), half);
+        const __m128 cm = _mm_mul_ps(vc, _mm_shuffle_ps(m, m, _MM_SHUFFLE(0, 0, 0, 0)));
+        const __m128 sd = _mm_mul_ps(vs, _mm_shuffle_ps(_mm_sub_ps(high, m), high, _MM_SHUFFLE(0, 0, 0, 0)));
+        const __m128 shaped = _mm_move_ss(_mm_sub_ps(cm, sd), _mm_add_ps(cm, sd));
+        const __m128 sum = _mm_add_ps(low, shaped);
+        _mm_store_ss(left + i, sum);
+        _mm_store_ss(right + i, _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(1, 1, 1, 1)));
+    }
+    split.Store(out);
+    *a.write = w;
+    *a.read = r;
+}
+
+} // namespace
+
+void ImagerPass(const ImagerPassArgs& a) {
+    if (a.spatialize)
+        Imager<true>(a);
+    else
+        Imager<false>(a);
+}
+
+} // namespace kernels::sse2
+
+#endif
