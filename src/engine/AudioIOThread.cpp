@@ -164,6 +164,11 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     const char* message = nullptr;
     float* buf = m_block.get();
 
+    const int64_t passLimit = m_passLimit.load(std::memory_order_relaxed);
+    int64_t passes = 0;
+    // The loop flag as this pass sees it: a pass limit ends the last allowed pass as if the
+    // flag were clear.
+    auto looping = [&] { return m_transport.GetLoop() && (passLimit <= 0 || passes + 1 < passLimit); };
     for (;;) {
         int64_t remaining = length;
         while (remaining >= 0) {
@@ -179,7 +184,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             const int64_t workStart = render ? 0 : NowNs();
             const int32_t n = render ? block : std::clamp(static_cast<int32_t>(block * speed), 0, 2 * block);
             m_swapper.Fetch(m_fetch.get(), n, render);
-            if (!render && remaining < n && !m_transport.GetLoop()) {
+            if (!render && remaining < n && !looping()) {
                 // Past the end of a range that does not loop the buffers hold other audio.
                 std::memset(m_fetch.get() + 2 * remaining, 0,
                             sizeof(float) * 2 * static_cast<size_t>(n - remaining));
@@ -245,8 +250,10 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 break;
             }
         }
+        if (!userStopped && !ended) m_passes.fetch_add(1, std::memory_order_relaxed);
         if (render || userStopped || ended) break;
-        if (!m_transport.GetLoop() || m_transport.State() != kTransportPlaying) break;
+        if (!looping() || m_transport.State() != kTransportPlaying) break;
+        ++passes;
     }
 
     if (!render) {

@@ -85,6 +85,12 @@ public:
     // The depth the input really opened at (after a fallback).
     int32_t InputBits() const { return m_inputBits.load(std::memory_order_relaxed); }
 
+    // Playback ends after this many passes of a looping range (0: until stopped). Main thread,
+    // while stopped.
+    void SetPassLimit(int64_t passes) { m_passLimit.store(passes, std::memory_order_relaxed); }
+    // Passes played to their end since construction.
+    int64_t PassesDone() const { return m_passes.load(std::memory_order_relaxed); }
+
     CBlockStats& Stats() { return m_stats; }
     // Blocks handed to the device or the render target since construction (tests, meters).
     int64_t BlocksDone() const { return m_blocks.load(std::memory_order_relaxed); }
@@ -128,7 +134,7 @@ private:
     std::atomic<int32_t> m_playbackDevice{0}, m_recordDevice{0}, m_inputBits{16};
     std::atomic<bool> m_force24{false};
     std::atomic<int32_t> m_deviceLimitMs{3000};
-    std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0};
+    std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0}, m_passes{0}, m_passLimit{0};
     std::atomic<int32_t> m_workNs[kWorkRing] = {};
 
     std::atomic<bool> m_terminate{false};

@@ -161,6 +161,33 @@ TEST(Playback, TurningLoopOffEndsThePlaybackAtTheEndOfThePass) {
     EXPECT_EQ(rig.audio->BlocksDone() % 6, 0); // whole passes of five blocks and the last
 }
 
+TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
+    EngineRig rig;
+    rig.chain.BypassAll();
+    ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", 30000));
+    ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", 30000, 0, 30000)));
+    rig.null.settings.captureFile = rig.Path("cap.wav");
+    rig.audio->SetPassLimit(3);
+    const int32_t range = 5 * 4096 + 100;
+    rig.Play(0, range, 44100, true);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
+    EXPECT_EQ(rig.audio->PassesDone(), 3);
+    EXPECT_EQ(rig.audio->BlocksDone(), 18);
+    const Capture cap = ReadCapture(rig.Path("cap.wav"));
+    ASSERT_EQ(cap.data.size(), 18u * 4096 * 4);
+    // A pass is six blocks whatever the range's frames (the swapper cycles on through the
+    // range); the last block of the last pass is silent past the range's end.
+    uint8_t pcm[4];
+    float frame[2];
+    for (int64_t t = 0; t < 18 * 4096; ++t) {
+        const bool past = t >= 17LL * 4096 + 100;
+        frame[0] = past ? 0.0f : SignalLeft(t % range);
+        frame[1] = past ? 0.0f : SignalRight(t % range);
+        EncodeDevicePcm(frame, 1, 16, 2, pcm);
+        ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "frame " << t;
+    }
+}
+
 TEST(Playback, ShuttleSpeedGlidesAndEachBlockConsumesTheSpeedsFrames) {
     // The glide: up by s × 0.035 per block, down by s × 0.07, snapping within 0.01.
     float v = 0.0f;
