@@ -8,12 +8,16 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   # the window and its drawing; without fonts Qt draws text as empty boxes
   qt6-base-dev libgl-dev fonts-dejavu-core
+  # export encoders (MP3, FLAC, AAC and WMA) and the lame tool that external-encoder tests run
+  libmp3lame-dev libflac-dev libavcodec-dev libavformat-dev libavutil-dev lame
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # sound cards (the engine's device layer)
   portaudio19-dev
   # real tools that make test inputs and check what we write
-  sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs
+  sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs lame vorbis-tools mpg123
+  # codecs of the compressed formats (MP3 and FLAC reading, Ogg Vorbis both ways)
+  libmpg123-dev libvorbis-dev libogg-dev libflac-dev
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // real layouts instead of finding the magic words by chance.
 //   fuzz_seeds CORPUS_ROOT   (makes CORPUS_ROOT/fuzz_<reader>/seed-*)
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileRaw.h"
 #include "audiofile/AudioFileSUN.h"
+#include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "audiofile/PeakFile.h"
 
@@ -67,6 +69,33 @@ int main(int argc, char** argv) {
     PeakBuffers pb;
     for (int i = 0; i < 64; ++i) pb.peaks.push_back(static_cast<uint16_t>(i * 1000));
     made += WritePeakFile((root / "fuzz_peakfile").string(), "seed", pb, 256);
+    // The compressed formats: Ogg Vorbis from our own writer; MP3 and FLAC from the real
+    // encoders when they are installed (the fuzzers still run without those seeds).
+    for (const char* t : {"fuzz_mp3", "fuzz_vorbis", "fuzz_flac", "fuzz_id3"}) fs::create_directories(root / t);
+    for (uint32_t ch = 1; ch <= 2; ++ch) {
+        AudioFileVorbis v((root / "fuzz_vorbis").string(), "seed-" + std::to_string(ch));
+        made += WriteOne(v, ch, 16, 0, 3000);
+    }
+    AudioFileWav src((root / "fuzz_flac").string(), "source.wav");
+    if (WriteOne(src, 2, 16, 0, 5000)) {
+        const std::string in = (root / "fuzz_flac" / "source.wav").string();
+        const std::string mp3 = (root / "fuzz_mp3").string();
+        made += std::system(("flac -s -f -o " + (root / "fuzz_flac" / "seed.flac").string() + " " + in +
+                             " 2>/dev/null").c_str()) == 0;
+        made += std::system(("lame --quiet -b 32 --resample 22.05 --tt T " + in + " " + mp3 + "/seed-22k.mp3 2>/dev/null")
+                                .c_str()) == 0;
+        made += std::system(("lame --quiet -m m -b 64 --id3v2-only --ta A " + in + " " + mp3 + "/seed-mono.mp3 2>/dev/null")
+                                .c_str()) == 0;
+        fs::remove(in);
+    }
+    {
+        std::FILE* f = std::fopen((root / "fuzz_id3" / "seed").string().c_str(), "wb");
+        if (f != nullptr) {
+            const char text[] = "Title\0\0\0Artist(17)Rock 2007";
+            std::fwrite(text, 1, sizeof text, f);
+            made += std::fclose(f) == 0;
+        }
+    }
     std::printf("%d seeds\n", made);
     return 0;
 }

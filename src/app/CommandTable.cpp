@@ -50,26 +50,54 @@ const CommandRow* CommandTable::Row(const std::string& id) const {
     return it == m_byId.end() ? nullptr : m_entries[it->second].row;
 }
 
+namespace {
+// The next component of a menu path below `under` ("" is the bar): "Setup/Audio Storage/On Import"
+// below "Setup" is "Audio Storage". Empty when the path is `under` itself or not below it.
+std::string NextComponent(const std::string& path, const std::string& under) {
+    std::string rest;
+    if (under.empty()) {
+        rest = path;
+    } else {
+        if (path.size() <= under.size() + 1 || path.compare(0, under.size(), under) != 0 || path[under.size()] != '/')
+            return {};
+        rest = path.substr(under.size() + 1);
+    }
+    return rest.substr(0, rest.find('/'));
+}
+} // namespace
+
 void CommandTable::BuildMenuBar(QMenuBar* bar) {
     std::vector<std::string> order;
     for (const Entry& e : m_entries) {
         const std::string menu = e.row->menu;
         if (menu.empty() || menu[0] == '@') continue;
-        if (std::find(order.begin(), order.end(), menu) == order.end()) order.push_back(menu);
+        const std::string top = NextComponent(menu, "");
+        if (std::find(order.begin(), order.end(), top) == order.end()) order.push_back(top);
     }
-    for (const std::string& menu : order) {
-        QMenu* m = bar->addMenu(QString::fromStdString(menu));
-        m->setObjectName(QString::fromStdString("menu:" + menu));
-        for (Entry& e : m_entries)
-            if (menu == e.row->menu) m->addAction(e.action);
+    for (const std::string& top : order) {
+        QMenu* m = bar->addMenu(QString::fromStdString(top));
+        m->setObjectName(QString::fromStdString("menu:" + top));
+        FillMenu(top, m);
     }
 }
 
 void CommandTable::FillMenu(const std::string& menu, QMenu* into) {
+    // Items and submenus in the order of their first row; a submenu holds the rows whose path
+    // runs through it.
+    std::vector<std::string> made;
     for (Entry& e : m_entries) {
-        if (menu != e.row->menu) continue;
-        // The same action: caption, visibility, check mark and handler stay one.
-        into->addAction(e.action);
+        const std::string path = e.row->menu;
+        if (path == menu) {
+            // The same action: caption, visibility, check mark and handler stay one.
+            into->addAction(e.action);
+            continue;
+        }
+        const std::string sub = NextComponent(path, menu);
+        if (sub.empty() || std::find(made.begin(), made.end(), sub) != made.end()) continue;
+        made.push_back(sub);
+        QMenu* child = into->addMenu(QString::fromStdString(sub));
+        child->setObjectName(QString::fromStdString("menu:" + menu + "/" + sub));
+        FillMenu(menu + "/" + sub, child);
     }
 }
 

@@ -21,7 +21,9 @@ class QWidget;
 
 // The window's two modes.
 enum WindowMode : int { kModeBrowse = 0, kModeEdit = 1 };
-enum ModeMask : unsigned { kInBrowse = 1u << kModeBrowse, kInEdit = 1u << kModeEdit, kInBothModes = 3u };
+// kNeverShown: a row that exists for its state (read and written by its controller) but is
+// offered to nobody.
+enum ModeMask : unsigned { kNeverShown = 0, kInBrowse = 1u << kModeBrowse, kInEdit = 1u << kModeEdit, kInBothModes = 3u };
 // Transport states a command acts in, one bit per state of common/TransportState.h.
 enum StateMask : unsigned {
     kWhenStopped = 1u << 0,
@@ -34,7 +36,8 @@ enum StateMask : unsigned {
 
 struct CommandRow {
     const char* id;       // "file.quit"
-    const char* menu;     // the menu-bar menu or context menu it sits in ("File"; "@..." is a context menu)
+    const char* menu;     // where it sits: "File", a submenu path "Setup/Audio Storage/On Import", or a
+                          // context menu "@RegionGraph"
     const char* caption;  // exactly as the user sees it; "-" is a separator
     const char* shortcut; // QKeySequence text, "" for none
     unsigned modes;       // ModeMask: the modes in which the item is shown
@@ -58,10 +61,11 @@ public:
     QAction* Action(const std::string& id) const;
     const CommandRow* Row(const std::string& id) const;
 
-    // The menu bar's menus in the order of their first row; context menus ("@...") are skipped.
+    // The menu bar's menus in the order of their first row, with their submenus; context menus
+    // ("@...") are skipped.
     void BuildMenuBar(QMenuBar* bar);
-    // A menu or context menu's items, in order, into `into` (which keeps its own QActions
-    // pointing at the same handlers, captions, visibility and check marks).
+    // A menu or context menu's items and submenus, in order, into `into`. The items are the
+    // table's own actions, so a copy shares captions, visibility, check marks and handlers.
     void FillMenu(const std::string& menu, QMenu* into);
     // Shortcuts of rows that sit in no shown menu reach the window through these actions.
     void AddShortcutsTo(QWidget* window);

@@ -37,6 +37,17 @@ void LibraryBrowserController::BuildRegionTree() {
     system->setExpanded(true);
 }
 
+QTreeWidgetItem* LibraryBrowserController::FindNode(int32_t id) const {
+    for (QTreeWidgetItemIterator it(m_regionTree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toInt() == id) return *it;
+    return nullptr;
+}
+
+void LibraryBrowserController::SelectFolder(int32_t folderId) {
+    if (QTreeWidgetItem* node = FindNode(folderId)) m_regionTree->setCurrentItem(node);
+    m_core.RegionList()->SetSelectedFolder(folderId);
+}
+
 void LibraryBrowserController::PrepareRegionFolders() {
     CRegionList& regions = *m_core.RegionList();
     // Folders are added in passes so that a parent always has its node before its children.
@@ -44,11 +55,7 @@ void LibraryBrowserController::PrepareRegionFolders() {
     regions.ForEach([&](CRegion* r) {
         if (r->IsFolder()) waiting.push_back(r);
     });
-    auto findNode = [this](int id) -> QTreeWidgetItem* {
-        for (QTreeWidgetItemIterator it(m_regionTree); *it; ++it)
-            if ((*it)->data(0, Qt::UserRole).toInt() == id) return *it;
-        return nullptr;
-    };
+    auto findNode = [this](int id) { return FindNode(id); };
     auto nodeFor = [](CRegion* f) {
         const int icon = f->GetFolderIcon();
         return FolderIcons::MakeNode(QString::fromStdString(f->GetName()), f->GetId(), icon, icon + 1);

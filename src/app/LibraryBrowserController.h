@@ -5,9 +5,12 @@
 //
 // Threading: main thread only.
 
+#include <cstdint>
+
 #include "app/AreaController.h"
 
 class QTreeWidget;
+class QTreeWidgetItem;
 struct WindowAreas;
 
 class LibraryBrowserController : public AreaController {
@@ -16,10 +19,13 @@ public:
 
     void CoreStarted() override;
     QTreeWidget* RegionTree() const { return m_regionTree; }
+    // Selects a folder's node and makes it the region list's selected folder.
+    void SelectFolder(int32_t folderId);
 
 private:
     void BuildRegionTree();
     void PrepareRegionFolders();
+    QTreeWidgetItem* FindNode(int32_t id) const;
 
     QTreeWidget* m_regionTree = nullptr;
 };

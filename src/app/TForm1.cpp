@@ -14,6 +14,7 @@
 
 #include "app/CommandTable.h"
 #include "app/DSPController.h"
+#include "app/ImportController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
@@ -204,6 +205,11 @@ void TForm1::BuildLayout() {
     auto dsp = std::make_unique<DSPController>(*m_core, areas);
     m_dsp = dsp.get();
     m_areas.push_back(std::move(dsp));
+    auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
+    ImportHooks hooks;
+    hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
+    import->SetHooks(std::move(hooks));
+    m_areas.push_back(std::move(import));
 }
 
 void TForm1::ApplyColourScheme() {

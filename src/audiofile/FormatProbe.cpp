@@ -52,6 +52,7 @@ int ProbeFormat(const std::string& folder, const std::string& name, std::string&
     if (std::memcmp(head, "RIFF", 4) == 0) return kFormatWav;
     if (std::memcmp(head, "FORM", 4) == 0) return kFormatAiff;
     if (std::memcmp(head, ".snd", 4) == 0) return kFormatSun;
+    if (std::memcmp(head, "fLaC", 4) == 0) return kFormatFlac;
     message = "Format is not supported.";
     return -1;
 }

@@ -1,6 +1,11 @@
 #include "audiofile/PcmCodec.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -132,6 +137,28 @@ void DecodeToFloat(void* buffer, int64_t frames, int channels, SampleCoding c) {
     float* out = static_cast<float*>(buffer);
     const int bps = BytesPerSample(c);
     const int64_t frameBytes = static_cast<int64_t>(bps) * channels;
+    if (std::endian::native == std::endian::little && channels == 2 && c == SampleCoding::S16LE) {
+        // Backward in blocks through a small array (the output overlaps the input in place).
+        int16_t tmp[256];
+        for (int64_t end = 2 * frames; end > 0; end -= 256) {
+            const int64_t at = std::max<int64_t>(0, end - 256);
+            const int n = static_cast<int>(end - at);
+            std::memcpy(tmp, bytes + 2 * at, static_cast<size_t>(n) * 2); // little-endian host
+            int k = 0;
+#if defined(__SSE2__)
+            const __m128 inv = _mm_set1_ps(kInv32768);
+            for (; k + 8 <= n; k += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tmp + k));
+                const __m128i lo = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+                const __m128i hi = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+                _mm_storeu_ps(out + at + k, _mm_mul_ps(_mm_cvtepi32_ps(lo), inv));
+                _mm_storeu_ps(out + at + k + 4, _mm_mul_ps(_mm_cvtepi32_ps(hi), inv));
+            }
+#endif
+            for (; k < n; ++k) out[at + k] = ToFloat(tmp[k], c);
+        }
+        return;
+    }
     // From the end: frame i's output (bytes 8i..8i+7) never lies below an unread input byte.
     for (int64_t i = frames - 1; i >= 0; --i) {
         const uint8_t* p = bytes + i * frameBytes;
@@ -161,6 +188,42 @@ void EncodeFromFloat(void* buffer, int64_t frames, int channels, SampleCoding c)
     const float* in = static_cast<const float*>(buffer);
     const int bps = BytesPerSample(c);
     const int64_t frameBytes = static_cast<int64_t>(bps) * channels;
+    if (std::endian::native == std::endian::little && channels == 2 && c == SampleCoding::S16LE) {
+        // The storage format of most imports, spelled out so that the compiler sees one simple
+        // loop; the values are those of the general path.
+        // Clamping before the truncation gives ScaleTrunc's results (NaN reads as 0) without
+        // its branches, so the loop vectorises. Blocks go through a small array because the
+        // output overlaps the input in place.
+        int16_t tmp[256];
+        for (int64_t at = 0; at < 2 * frames; at += 256) {
+            const int n = static_cast<int>(std::min<int64_t>(256, 2 * frames - at));
+            int k = 0;
+#if defined(__SSE2__)
+            const __m128d scale = _mm_set1_pd(32767.0), lo = _mm_set1_pd(-32768.0), hi = _mm_set1_pd(32767.0);
+            for (; k + 4 <= n; k += 4) {
+                const __m128 f = _mm_loadu_ps(in + at + k);
+                __m128d a = _mm_mul_pd(_mm_cvtps_pd(f), scale);
+                __m128d b = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(f, f)), scale);
+                a = _mm_and_pd(a, _mm_cmpord_pd(a, a)); // NaN → 0
+                b = _mm_and_pd(b, _mm_cmpord_pd(b, b));
+                a = _mm_min_pd(_mm_max_pd(a, lo), hi);
+                b = _mm_min_pd(_mm_max_pd(b, lo), hi);
+                const __m128i ia = _mm_cvttpd_epi32(a), ib = _mm_cvttpd_epi32(b);
+                const __m128i both = _mm_unpacklo_epi64(ia, ib);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(tmp + k), _mm_packs_epi32(both, both));
+            }
+#endif
+            for (; k < n; ++k) {
+                double v = static_cast<double>(in[at + k]) * 32767.0;
+                v = v == v ? v : 0.0;
+                v = v < -32768.0 ? -32768.0 : v;
+                v = v > 32767.0 ? 32767.0 : v;
+                tmp[k] = static_cast<int16_t>(static_cast<int32_t>(v));
+            }
+            std::memcpy(bytes + 2 * at, tmp, static_cast<size_t>(n) * 2); // little-endian host
+        }
+        return;
+    }
     // Forward: frame i's output ends at or before byte 8i + 8, where frame i + 1's input starts.
     for (int64_t i = 0; i < frames; ++i) {
         float l = in[2 * i];

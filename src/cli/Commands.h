@@ -15,6 +15,8 @@ int ConvertCommand(const Args& args);
 int PeaksCommand(const Args& args);
 int RenderCommand(const Args& args);
 int ListCommand(const Args& args);
+int ImportCommand(const Args& args);
+int MarkTracksCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {

@@ -22,6 +22,10 @@ const Command kCommands[] = {
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
     {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]"},
     {"list", ListCommand, "[--library DIR] list [--folder ID]"},
+    {"import", ImportCommand,
+     "[--library DIR] import [--link] [--storage wav|kx64|ogg-hq|ogg-sp|ogg-lp] [--on-import transcode|clone]\n"
+     "        [--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE..."},
+    {"mark-tracks", MarkTracksCommand, "[--library DIR] mark-tracks REGION-ID"},
 };
 
 void Usage() {

@@ -129,7 +129,19 @@ private slots:
         QVERIFY(form.StartupComplete());
         QStringList menus;
         for (QAction* a : form.menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, QStringList({"File", "Setup"}));
+        QCOMPARE(menus, QStringList({"File", "View", "Setup"}));
+        // Submenus follow the rows' paths; a row that is never shown stays out of sight.
+        QMenu* setup = form.menuBar()->actions()[2]->menu();
+        QAction* storage = setup->actions().last();
+        QCOMPARE(storage->text(), QString("Audio Storage"));
+        QStringList sub;
+        for (QAction* a : storage->menu()->actions()) sub << a->text();
+        QCOMPARE(sub, QStringList({"Compression", "On Import"}));
+        QStringList compression;
+        for (QAction* a : storage->menu()->actions()[0]->menu()->actions())
+            if (a->isVisible()) compression << a->text();
+        QCOMPARE(compression,
+                 QStringList({"No Compression", "Lossy Compression HQ", "Lossy Compression SP", "Lossy Compression LP"}));
         // "Quit" runs through the table and closes the window.
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,0 +1,53 @@
+#pragma once
+// The export form's choices without the form: which depth, channel and bit-rate boxes each
+// format shows and what their entries mean, the file-name character rule, and the names of
+// an item's files. The window's export form and the command-line export both use these.
+//
+// Threading: pure functions.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/ExportFormats.h"
+
+class ExtEncoderList;
+
+// The boxes of the export form for one format entry. Empty lists are hidden boxes.
+struct FormatBoxes {
+    std::vector<std::string> depths; // the depth box entries
+    bool channelBox = false;         // "Stereo", "Mono"
+    std::vector<int32_t> bitRates;   // kbit/s; shown as "%dkbps"
+    int32_t bitRateStart = 128;      // the entry selected when the format is chosen
+};
+FormatBoxes BoxesFor(const ExportFormatEntry& entry, const ExtEncoderList* encoders);
+
+// Bits and sample encoding of depth entry index for a writer code: 0 → 16, 1 → 24, 2 → 32,
+// 3 → 32 float (encoding 1); RAW entries 0–3 little-endian (16, 16, 16, 20), 4–7 big-endian
+// (17, 17, 17, 21). A hidden depth box (index −1) means 16 bits, encoding 0. False for an
+// entry the format does not have.
+bool DepthSetting(int32_t writerCode, int32_t index, int32_t& bits, int32_t& encoding);
+
+// The nine characters file names may not hold (< > : \ " / | * ?) become underscores.
+std::string SafeFileName(const std::string& name);
+
+// The name of item i (0-based): "Base Name / Index" gives base and startIndex + i with no
+// separator or leading zeros; "Region Name" the region's name.
+std::string ItemName(bool baseNameIndex, const std::string& base, int32_t startIndex, int32_t i,
+                     const std::string& regionName);
+
+// The files of one item: the file the writer makes, and for an external encoder the file the
+// encoder makes from it (else empty).
+struct ItemFiles {
+    std::string rendered;
+    std::string encoded;
+};
+ItemFiles ItemFileNames(const ExportFormatEntry& entry, const std::string& name);
+
+// The output folder of an export from the chosen folder and the subfolder box. False with the
+// message to show: "No export path selected." without a folder; with a subfolder (its nine
+// characters made underscores) "Can't access selected export path." when the folder can't
+// be entered, "Can't create selected subfolder." when the subfolder is absent and can't be
+// made. The subfolder is made when absent.
+bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder, std::string& output,
+                         std::string& message);

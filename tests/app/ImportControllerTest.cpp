@@ -1,0 +1,146 @@
+// The window's import area: files dropped from a file manager, the two import commands with
+// their own remembered folders, the report switches and the storage choices, on a real core.
+#include <QAction>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/CommandTable.h"
+#include "app/ImportController.h"
+#include "audiofile/AudioFileWav.h"
+#include "common/MainThreadPort.h"
+#include "core/CCore.h"
+#include "library/CPrefs.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
+#include "library/CSample.h"
+#include "library/CSampleList.h"
+#include "support/ScriptedUiPort.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const CommandRow kRows[] = {
+    {"file.importCopy", "File", "Import Audio File (Copy) ...", "", kInBothModes, kInAnyState, false},
+    {"file.importLink", "File", "Import Audio File (Link) ...", "", kInBothModes, kInAnyState, false},
+    {"view.showImportReports", "View", "Show 'Import Audio' Reports", "", kInBothModes, kInAnyState, true},
+    {"view.showLinkReports", "View", "Show 'Link Audio' Reports", "", kInBothModes, kInAnyState, true},
+    {"setup.storage.none", "Setup", "No Compression", "", kInBothModes, kInAnyState, true},
+    {"setup.storage.lossless", "Setup", "Lossless Compression", "", kInBothModes, kInAnyState, true},
+    {"setup.storage.hq", "Setup", "Lossy Compression HQ", "", kInBothModes, kInAnyState, true},
+    {"setup.storage.sp", "Setup", "Lossy Compression SP", "", kInBothModes, kInAnyState, true},
+    {"setup.storage.lp", "Setup", "Lossy Compression LP", "", kInBothModes, kInAnyState, true},
+    {"setup.onImport.transcode", "Setup", "Transcode Compressed Files", "", kInBothModes, kInAnyState, true},
+    {"setup.onImport.clone", "Setup", "Clone Compressed Files", "", kInBothModes, kInAnyState, true},
+};
+
+void MakeWav(const std::string& folder, const std::string& name, int frames) {
+    AudioFileWav w(folder, name);
+    QVERIFY(w.OpenWrite(2, 44100, 16, 0));
+    std::vector<float> buf(static_cast<size_t>(frames) * 2, 0.25f);
+    w.WriteFloat(buf.data(), frames);
+    QVERIFY(w.FinishWrite());
+}
+
+int CountNamed(CRegionList& regions, const std::string& name) {
+    int n = 0;
+    regions.ForEach([&](CRegion* r) { n += r->GetName() == name; });
+    return n;
+}
+
+} // namespace
+
+class ImportControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void DropsCommandsSwitchesAndStorage();
+};
+
+void ImportControllerTest::DropsCommandsSwitchesAndStorage() {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "store");
+    std::filesystem::create_directories(dir / "in");
+    ScriptedUiPort ui;
+    ui.folderAnswers = {(dir / "store").string()};
+    MainThreadPort port;
+    CCore core(ui, port);
+    QWidget window;
+    CommandTable commands(kRows, sizeof kRows / sizeof kRows[0]);
+    ImportController area(core, ui, &window);
+    area.RegisterCommands(commands);
+    CoreOptions options;
+    options.baseFolder = dir.Path();
+    QCOMPARE(core.Start(options), CCore::StartResult::Running);
+    area.CoreStarted();
+    QVERIFY(window.acceptDrops());
+    QVERIFY(commands.Action("view.showImportReports")->isChecked());
+    QVERIFY(commands.Action("setup.storage.none")->isChecked());
+    QVERIFY(commands.Action("setup.onImport.transcode")->isChecked());
+
+    // Two files dropped from a file manager: a WAV and a text file, imported by copy in order.
+    const std::string in = (dir / "in").string();
+    MakeWav(in, "Dropped.wav", 5000);
+    std::filesystem::copy_file(dir / "in" / "Dropped.wav", dir / "in" / "Second.WAV");
+    {
+        std::ofstream(dir / "in" / "readme.txt") << "not audio";
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(in + "/Dropped.wav")),
+                  QUrl::fromLocalFile(QString::fromStdString(in + "/readme.txt"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QTRY_COMPARE(CountNamed(*core.RegionList(), "Dropped"), 1);
+    QCOMPARE(ui.reportCaption, std::string("Import Audio Report"));
+    QCOMPARE(ui.reportLines.size(), size_t(2));
+    QCOMPARE(ui.reportLines[1].second, std::string("Format is not supported."));
+    QCOMPARE(ui.progressTexts.front(), std::string("Importing file 1 of 2\nDropped.wav"));
+    // Something that is not a local file is not taken.
+    QMimeData text;
+    text.setText("hello");
+    QDragEnterEvent other(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    other.ignore();
+    QApplication::sendEvent(&window, &other);
+    QVERIFY(!other.isAccepted());
+
+    // The link command asks for files, starting in the home folder; the report's check box
+    // turns the link reports off.
+    ui.fileAnswers = {{in + "/Second.WAV"}};
+    ui.reportDontShowAgain = true;
+    commands.Action("file.importLink")->trigger();
+    QCOMPARE(CountNamed(*core.RegionList(), "Second"), 1);
+    QCOMPARE(ui.reportCaption, std::string("Link Audio Report"));
+    QVERIFY(!commands.Action("view.showLinkReports")->isChecked());
+    QVERIFY(commands.Action("view.showImportReports")->isChecked());
+    const int shows = ui.reportShows;
+    ui.fileAnswers = {{in + "/Second.WAV"}};
+    commands.Action("file.importLink")->trigger();
+    QCOMPARE(ui.reportShows, shows); // off: no report
+    bool linked = false;
+    core.SampleList()->ForEach([&](CSample* s) { linked = linked || (!s->IsStored() && s->GetFolder() == in); });
+    QVERIFY(linked);
+
+    // Storage choices reach the core and, at shutdown, the preferences.
+    commands.Action("setup.storage.sp")->trigger();
+    QCOMPARE(core.StorageMode(), 6);
+    QCOMPARE(core.LossyBitRate(), 256);
+    QVERIFY(commands.Action("setup.storage.sp")->isChecked());
+    QVERIFY(!commands.Action("setup.storage.none")->isChecked());
+    commands.Action("setup.onImport.clone")->trigger();
+    QVERIFY(!commands.Action("setup.onImport.transcode")->isChecked());
+    area.CoreStopping();
+    QCOMPARE(core.Prefs()->GetInt(101), 3);
+    QCOMPARE(int(core.Prefs()->GetByte(100)), 0);
+    QCOMPARE(int(core.Prefs()->GetByte(23)), 1);
+    QCOMPARE(int(core.Prefs()->GetByte(22)), 0);
+    core.Stop();
+}
+
+QTEST_MAIN(ImportControllerTest)
+#include "ImportControllerTest.moc"
