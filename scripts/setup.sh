@@ -12,6 +12,8 @@ PACKAGES=(
   libmp3lame-dev libflac-dev libavcodec-dev libavformat-dev libavutil-dev lame
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  # sound cards (the engine's device layer)
+  portaudio19-dev
   # real tools that make test inputs and check what we write
   sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs lame vorbis-tools mpg123
   # codecs of the compressed formats (MP3 and FLAC reading, Ogg Vorbis both ways)

@@ -1,5 +1,6 @@
 #include "core/CCore.h"
 
+#include <chrono>
 #include <ostream>
 
 #include "audiofile/PeakFile.h"
@@ -14,6 +15,14 @@
 #include "dsp/CParaEQ4B.h"
 #include "dsp/CStereoImager.h"
 #include "dsp/CTubeAmp.h"
+#include "engine/AudioIOThread.h"
+#include "engine/CPlayList.h"
+#include "engine/CSwapper.h"
+#include "engine/CTransport.h"
+#include "engine/DeviceChoice.h"
+#include "engine/DiskIOThread.h"
+#include "engine/DriverProbePortAudio.h"
+#include "engine/NullDevice.h"
 #include "library/CPrefs.h"
 #include "library/CPresetList.h"
 #include "library/CRegionList.h"
@@ -57,6 +66,7 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
         Trace("Opening DB");
         if (!OpenLibrary()) return StartResult::LibraryFailed;
     }
+    StartEngine(options.withSoundCards);
     return StartResult::Running;
 }
 
@@ -75,14 +85,17 @@ bool CCore::LoadDSPEngine() {
 }
 
 void CCore::CreateObjects() {
-    // Later the work list, the two tapes and scroll bars, the transport, the wave viewer, the
-    // audio display and the play list take their places among these, in this order.
+    // Later the work list, the two tapes and scroll bars, the wave viewer and the audio display
+    // take their places among these, in this order.
     CDSPEngine& engine = DSPEngine();
     m_dither = std::make_unique<CDitherEngine>(engine);
     m_sampleList = std::make_unique<CSampleList>();
     m_regionList = std::make_unique<CRegionList>();
     m_presetList = std::make_unique<CPresetList>();
     m_presetList->CreateFactory();
+    // The play list comes with the transport, whose play request fills it.
+    m_playList = std::make_unique<CPlayList>();
+    m_transport = std::make_unique<CTransport>(m_mainThread, *m_playList);
     m_eq = std::make_unique<CParaEQ4B>();
     m_compressor = std::make_unique<CCompressor>(engine);
     m_imager = std::make_unique<CStereoImager>(engine);
@@ -96,6 +109,35 @@ void CCore::CreateObjects() {
     m_vstFolders = std::make_unique<CVSTFolders>();
     m_storageMode = 0;
     m_lossyBitRate = 400;
+}
+
+void CCore::StartEngine(bool withSoundCards) {
+    if (withSoundCards) m_soundCards = std::make_unique<DriverProbePortAudio>();
+    m_nullDevice = std::make_unique<CNullDevice>();
+    m_devices = std::make_unique<CDeviceList>(m_soundCards.get(), *m_nullDevice);
+    m_swapper = std::make_unique<CSwapper>(*m_transport, *m_playList);
+    Trace("Starting audio thread");
+    m_audio = std::make_unique<AudioIOThread>(*m_transport, *m_swapper, *m_stack, *m_devices, m_mainThread, m_ui);
+    Trace("Starting disk I/O thread");
+    m_disk = std::make_unique<DiskIOThread>(*m_swapper);
+    // The board-setup choice the library's preferences keep (the first device when absent).
+    LoadDeviceChoice(*m_prefs, *m_audio);
+}
+
+void CCore::StopEngine() {
+    if (!m_transport) return;
+    // Stop returns once the engine has released what the run used; the threads are then idle
+    // in their loops (the wait gives a run that is just starting the time to notice the stop).
+    m_transport->Stop();
+    m_mainThread.WaitServing([&] { return !m_audio || m_transport->EngineIdle(); }, std::chrono::milliseconds(500));
+    if (m_audio) {
+        StoreDeviceChoice(*m_prefs, *m_audio);
+        m_audio->Terminate();
+    }
+    if (m_disk) m_disk->Terminate();
+    m_audio.reset();
+    m_disk.reset();
+    m_swapper.reset();
 }
 
 DbLibrary CCore::Library() const {
@@ -146,10 +188,12 @@ bool CCore::SetParameter(int kind, int id, float value, std::string& error) {
 }
 
 EngineSnapshot CCore::Snapshot() const {
-    // Until the transport joins the core nothing plays.
     EngineSnapshot s;
-    s.transportState = kTransportStopped;
-    s.positionMoved = false;
+    if (!m_transport) return s;
+    s.transportState = m_transport->State();
+    s.playCursor = m_transport->PlayCursor();
+    s.positionMoved = s.playCursor != m_lastCursor;
+    m_lastCursor = s.playCursor;
     return s;
 }
 
@@ -161,8 +205,9 @@ void CCore::SetStorageMode(int mode, int kbps) {
 bool CCore::Stop(const std::function<void()>& beforeSave) {
     if (m_stopped || !m_started) return true;
     m_stopped = true;
-    // The transport, the two threads, the swapper and the plug-in chain end here first, once
-    // they exist; nothing they use is destroyed before that.
+    // The transport, the two threads and the swapper end first (the plug-in chain joins them
+    // later); nothing they use is destroyed before that.
+    StopEngine();
     bool saved = true;
     // Only a complete start-up saves: a run that ended early never overwrites a library it did
     // not load.
@@ -176,8 +221,13 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
     m_imager.reset();
     m_compressor.reset();
     m_eq.reset();
+    m_transport.reset();
+    m_playList.reset();
     m_dither.reset();
     m_database.reset();
+    m_devices.reset();
+    m_nullDevice.reset();
+    m_soundCards.reset();
     m_vstFolders.reset();
     m_prefs.reset();
     m_presetList.reset();

@@ -5,8 +5,10 @@
 // builds the same core, so both run one chain, one library and (later) one engine.
 //
 // Start-up order of the objects: DSP engine module and its work buffers; dither engine, sample
-// list, region list, preset list, equaliser, compressor, stereo imager, valve amplifier, the
-// storage-format tables and the plug-in folders; the library from the database file. Shutdown
+// list, region list, preset list, play list and transport, equaliser, compressor, stereo imager,
+// valve amplifier, the storage-format tables and the plug-in folders; the library from the
+// database file; the sound devices, the swapper, the audio thread and the disk thread.
+// Shutdown stops the transport, lets the engine fall idle, ends both threads and the swapper,
 // saves the library (only after a complete start-up), then ends the objects in reverse, the
 // dither engine last before the module.
 //
@@ -36,6 +38,15 @@ class CDSPStack;
 class CProcessor;
 class CPrefs;
 class CVSTFolders;
+class CPlayList;
+class CTransport;
+class CSwapper;
+class AudioIOThread;
+class DiskIOThread;
+class DriverProbe;
+class DriverProbePortAudio;
+class CNullDevice;
+class CDeviceList;
 
 struct CoreOptions {
     // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
@@ -47,6 +58,9 @@ struct CoreOptions {
     // Runs after the DSP engine module is loaded and before the objects are made (the window
     // checks the screen there). False ends the start-up.
     std::function<bool()> beforeObjects;
+    // Reach the machine's sound cards through PortAudio; without it only the null device is
+    // listed (tests, and tools that never play).
+    bool withSoundCards = true;
 };
 
 class CCore {
@@ -87,6 +101,14 @@ public:
     CPrefs* Prefs() const { return m_prefs.get(); }
     CVSTFolders* VSTFolders() const { return m_vstFolders.get(); }
     CDatabase* Database() const { return m_database.get(); }
+    CPlayList* PlayList() const { return m_playList.get(); }
+    CTransport* Transport() const { return m_transport.get(); }
+    CSwapper* Swapper() const { return m_swapper.get(); }
+    AudioIOThread* AudioThread() const { return m_audio.get(); }
+    DiskIOThread* DiskThread() const { return m_disk.get(); }
+    // The device list of board setup and the audio thread: the sound cards, then the null device.
+    CDeviceList* Devices() const { return m_devices.get(); }
+    CNullDevice* NullDevice() const { return m_nullDevice.get(); }
     // The processor of a kind (0 valve amplifier, 1 equaliser, 2 compressor, 3 stereo imager).
     CProcessor* Processor(int kind) const;
     // The objects the database file keeps.
@@ -111,6 +133,8 @@ private:
     bool LoadDSPEngine();
     void CreateObjects();
     bool OpenLibrary();
+    void StartEngine(bool withSoundCards);
+    void StopEngine();
 
     UiPort& m_ui;
     MainThreadPort& m_mainThread;
@@ -128,6 +152,8 @@ private:
     std::unique_ptr<CSampleList> m_sampleList;
     std::unique_ptr<CRegionList> m_regionList;
     std::unique_ptr<CPresetList> m_presetList;
+    std::unique_ptr<CPlayList> m_playList;
+    std::unique_ptr<CTransport> m_transport;
     std::unique_ptr<CParaEQ4B> m_eq;
     std::unique_ptr<CCompressor> m_compressor;
     std::unique_ptr<CStereoImager> m_imager;
@@ -136,4 +162,11 @@ private:
     std::unique_ptr<CPrefs> m_prefs;
     std::unique_ptr<CVSTFolders> m_vstFolders;
     std::unique_ptr<CDatabase> m_database;
+    std::unique_ptr<DriverProbePortAudio> m_soundCards;
+    std::unique_ptr<CNullDevice> m_nullDevice;
+    std::unique_ptr<CDeviceList> m_devices;
+    std::unique_ptr<CSwapper> m_swapper;
+    std::unique_ptr<AudioIOThread> m_audio;
+    std::unique_ptr<DiskIOThread> m_disk;
+    mutable int32_t m_lastCursor = 0; // the play cursor the previous snapshot saw
 };

@@ -9,4 +9,6 @@ struct EngineSnapshot {
     int32_t transportState = kTransportStopped;
     // The play position moved since the last tick (meters redraw only then).
     bool positionMoved = false;
+    // The timeline frame last handed to the sound card.
+    int32_t playCursor = 0;
 };
