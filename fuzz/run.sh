@@ -16,8 +16,10 @@ if [ ! -f "$BUILD/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DSONQUIL_FUZZ=ON -DSONQUIL_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$BUILD" --target fuzz_seeds "${TARGETS[@]}" -j2
-"$(find "$BUILD/fuzz" -name fuzz_seeds -type f | head -1)" "$BUILD/corpus" >/dev/null
+cmake --build "$BUILD" --target fuzz_seeds fuzz_library_seeds "${TARGETS[@]}" -j2
+for seeds in fuzz_seeds fuzz_library_seeds; do
+  "$(find "$BUILD/fuzz" -name "$seeds" -type f | head -1)" "$BUILD/corpus" >/dev/null
+done
 
 # Leaks inside the codec libraries that our code cannot free (see the file).
 export LSAN_OPTIONS="suppressions=$ROOT/fuzz/audiofile/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"

@@ -16,6 +16,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "support/WiredChain.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -91,15 +93,9 @@ Fixture& TheFixture() {
     return f;
 }
 
-struct Chain {
-    Chain()
-        : dither(DSPEngine()), amp(DSPEngine(), dither), stack(DSPEngine(), dither, amp), imager(DSPEngine()),
-          comp(DSPEngine()) {
-        DSPEngine().AllocWorkBuffers();
+struct Chain : WiredChain {
+    Chain() {
         DSPEngine().UseSSE(DSPEngine().SSESupport());
-        stack.SetEqualiser(&eq);
-        stack.SetStereoImager(&imager);
-        stack.SetCompressor(&comp);
         // Every EQ stage runs.
         eq.SetParam(CParaEQ4B::IdLowCut, 30.0f);
         eq.SetParam(CParaEQ4B::IdHiCut, 18000.0f);
@@ -123,12 +119,6 @@ struct Chain {
         amp.SetParam(CTubeAmp::IdDitherType, 1.0f);
         amp.SetParam(CTubeAmp::IdNoiseShaping, 1.0f);
     }
-    CDitherEngine dither;
-    CTubeAmp amp;
-    CDSPStack stack;
-    CParaEQ4B eq;
-    CStereoImager imager;
-    CCompressor comp;
 };
 
 void RunSonquil(benchmark::State& state) {

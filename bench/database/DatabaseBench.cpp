@@ -12,48 +12,15 @@
 #include <vector>
 #include <unistd.h>
 
-#include "common/UiPort.h"
 #include "library/CDatabase.h"
+#include "support/NullUiPort.h"
+#include "support/TestLibrary.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class QuietUi : public UiPort {
-public:
-    void Notice(const std::string&, const std::string&) override {}
-    bool Question(const std::string&, const std::string&, bool) override { return false; }
-    bool ChooseFolder(const std::string&, const std::string&, std::string&) override { return false; }
-    bool ChooseFiles(const std::string&, const std::string&, const std::string&, bool,
-                     std::vector<std::string>&) override {
-        return false;
-    }
-    void LetEventsThrough() override {}
-    void ReportClear() override {}
-    void ReportAddLine(const std::string&, const std::string&) override {}
-    void ReportPrepare(const std::string&, bool*) override {}
-    void ReportShow() override {}
-
-protected:
-    void ShowProgress(bool) override {}
-    void SetProgressTextShown(const std::string&) override {}
-    void DrawProgressBar(int) override {}
-    void HideProgress() override {}
-    void ShowDual() override {}
-    void SetDualTextShown(const std::string&) override {}
-    void DrawDualBars(int, int) override {}
-    void HideDual() override {}
-};
-
-struct Library {
-    CPrefs prefs;
-    CVDisk vdisk;
-    CSampleList samples;
-    CRegionList regions;
-    CPresetList presets;
-    CVSTFolders vst;
-    DbLibrary Lib() { return {&prefs, &vdisk, &samples, &regions, &presets, &vst}; }
-};
+using Library = TestLibrary;
 
 fs::path g_base;
 fs::path Exe() { return g_base / "sonquil-bench-db"; }
@@ -96,7 +63,7 @@ Shared& State() {
 
 void BM_DatabaseSave(benchmark::State& state) {
     Shared& sh = State();
-    QuietUi ui;
+    NullUiPort ui;
     CDatabase db(Exe());
     db.Exists();
     for (auto _ : state) {
@@ -109,7 +76,7 @@ void BM_DatabaseSave(benchmark::State& state) {
 
 void BM_DatabaseLoad(benchmark::State& state) {
     Shared& sh = State();
-    QuietUi ui;
+    NullUiPort ui;
     CDatabase db(Exe());
     for (auto _ : state) {
         auto target = std::make_unique<Library>();

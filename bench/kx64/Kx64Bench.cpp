@@ -18,6 +18,7 @@
 
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileWav.h"
+#include "support/AudioFiles.h"
 
 namespace {
 
@@ -80,19 +81,7 @@ Material& Get() {
         mm.pcm = MakeMusic();
         // The same material as a WAV file for the peer.
         AudioFileWav w(mm.dir.string(), "in.wav");
-        w.OpenWrite(2, kRate, 16, 0);
-        std::vector<float> buf(static_cast<size_t>(kBlock) * 2);
-        for (int64_t at = 0; at < kFrames; at += kBlock) {
-            const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlock, kFrames - at));
-            // +0.5 LSB keeps the truncating writer on the same integers.
-            for (int32_t i = 0; i < 2 * n; ++i) {
-                const int16_t x = mm.pcm[static_cast<size_t>(2 * at + i)];
-                buf[i] = static_cast<float>((x + (x < 0 ? -0.5 : 0.5)) / 32767.0);
-            }
-            w.WriteFloat(buf.data(), n);
-        }
-        w.FinishWrite();
-        w.Close();
+        WritePcm16(w, kRate, mm.pcm, kBlock);
         mm.haveFlac = std::system("flac --version >/dev/null 2>&1") == 0;
         return mm;
     }();
@@ -101,18 +90,7 @@ Material& Get() {
 
 void EncodeKx64(const Material& m) {
     AudioFileKX64 k(m.dir.string(), "out.kx64");
-    k.OpenWrite(2, kRate, 16, 0);
-    std::vector<float> buf(static_cast<size_t>(kBlock) * 2);
-    for (int64_t at = 0; at < kFrames; at += kBlock) {
-        const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlock, kFrames - at));
-        for (int32_t i = 0; i < 2 * n; ++i) {
-            const int16_t x = m.pcm[static_cast<size_t>(2 * at + i)];
-            buf[i] = static_cast<float>((x + (x < 0 ? -0.5 : 0.5)) / 32767.0);
-        }
-        k.WriteFloat(buf.data(), n);
-    }
-    k.FinishWrite();
-    k.Close();
+    WritePcm16(k, kRate, m.pcm, kBlock);
 }
 
 void Report(benchmark::State& state, const std::filesystem::path& file) {

@@ -12,6 +12,13 @@ const CommandRow kCommands[] = {
     {"file.sep1", "File", "-", "", kInBothModes, kInAnyState, false},
     {"file.quit", "File", "Quit", "", kInBothModes, kInAnyState, false},
 
+    {"vtape.exportAll",    "VTape", "Export All ...",              "",       kInBothModes, kWhenStopped, false},
+    {"vtape.sep1",         "VTape", "-",                           "",       kInBothModes, kInAnyState,  false},
+    {"vtape.remove",       "VTape", "Remove",                      "Alt+Del", kInBothModes, kInAnyState, false},
+    {"vtape.sep2",         "VTape", "-",                           "",       kInBothModes, kInAnyState,  false},
+    {"vtape.selectAll",    "VTape", "Select All",                  "Alt+A",  kInBothModes, kInAnyState,  false},
+    {"vtape.deselectAll",  "VTape", "Deselect All",                "Shift+Alt+A", kInBothModes, kInAnyState, false},
+
     {"view.showImportReports", "View", "Show 'Import Audio' Reports", "", kInBothModes, kInAnyState, true},
     {"view.showLinkReports", "View", "Show 'Link Audio' Reports", "", kInBothModes, kInAnyState, true},
 
@@ -30,6 +37,32 @@ const CommandRow kCommands[] = {
      kInAnyState, true},
     {"setup.onImport.clone", "Setup/Audio Storage/On Import", "Clone Compressed Files", "", kInBothModes,
      kInAnyState, true},
+    // "Setup" -> "Meters" and the meters' own menu share these rows (see MetersController).
+    {"meters.scale0",      "@Meters Scale", "Linear",              "",       kInBothModes, kInAnyState,  true},
+    {"meters.scale1",      "@Meters Scale", "Log 140 dB",          "",       kInBothModes, kInAnyState,  true},
+    {"meters.scale2",      "@Meters Scale", "Log 90 dB",           "",       kInBothModes, kInAnyState,  true},
+    {"meters.scale3",      "@Meters Scale", "Log 60 dB",           "",       kInBothModes, kInAnyState,  true},
+    {"meters.scale4",      "@Meters Scale", "Special",             "",       kInBothModes, kInAnyState,  true},
+    {"meters.hold0",       "@Meters Hold", "Shortest",             "",       kInBothModes, kInAnyState,  true},
+    {"meters.hold1",       "@Meters Hold", "Short",                "",       kInBothModes, kInAnyState,  true},
+    {"meters.hold2",       "@Meters Hold", "Medium",               "",       kInBothModes, kInAnyState,  true},
+    {"meters.hold3",       "@Meters Hold", "Long",                 "",       kInBothModes, kInAnyState,  true},
+    {"meters.hold4",       "@Meters Hold", "Longest",              "",       kInBothModes, kInAnyState,  true},
+    {"meters.decay0",      "@Meters Decay", "Slowest",             "",       kInBothModes, kInAnyState,  true},
+    {"meters.decay1",      "@Meters Decay", "Slow",                "",       kInBothModes, kInAnyState,  true},
+    {"meters.decay2",      "@Meters Decay", "Medium",              "",       kInBothModes, kInAnyState,  true},
+    {"meters.decay3",      "@Meters Decay", "Fast",                "",       kInBothModes, kInAnyState,  true},
+    {"meters.decay4",      "@Meters Decay", "Fastest",             "",       kInBothModes, kInAnyState,  true},
+    {"meters.persistence", "@Meters", "Persistence",               "",       kInBothModes, kInAnyState,  true},
+
+    // The VTape's context menu.
+    {"vtape.importClone",  "@VTape", "Import Audio File (Clone)...", "",     kInBothModes, kWhenStopped, false},
+    {"vtape.linkOpen",     "@VTape", "Link Audio File (Open)...",  "",       kInBothModes, kWhenStopped, false},
+    {"vtape.sep3",         "@VTape", "-",                          "",       kInBothModes, kInAnyState,  false},
+    {"vtape.removeItem",   "@VTape", "Remove Item",                "",       kInBothModes, kInAnyState,  false},
+    {"vtape.sep4",         "@VTape", "-",                          "",       kInBothModes, kInAnyState,  false},
+    {"vtape.locateItem",   "@VTape", "Locate Item (Browse Panel)", "",       kInBothModes, kInAnyState,  false},
+    {"vtape.viewItem",     "@VTape", "View Item (Region Graph)",   "",       kInBothModes, kInAnyState,  false},
 };
 } // namespace
 

@@ -13,13 +13,16 @@
 #include <ostream>
 
 #include "app/CommandTable.h"
+#include "app/BrowserController.h"
 #include "app/DSPController.h"
 #include "app/ImportController.h"
+#include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
 #include "core/CCore.h"
+#include "library/CRegionList.h"
 #include "core/ProgramFolder.h"
 
 namespace {
@@ -205,9 +208,17 @@ void TForm1::BuildLayout() {
     auto dsp = std::make_unique<DSPController>(*m_core, areas);
     m_dsp = dsp.get();
     m_areas.push_back(std::move(dsp));
+    auto browserArea = std::make_unique<BrowserController>(*m_core, areas, m_browser->RegionTree());
+    BrowserController* browserView = browserArea.get();
+    m_areas.push_back(std::move(browserArea));
+    m_areas.push_back(std::make_unique<MetersController>(*m_core, areas));
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
     hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
+    hooks.redrawTapes = [this, browserView] {
+        browserView->ShowFolder(m_core->RegionList()->GetSelectedFolder());
+        browserView->Redraw();
+    };
     import->SetHooks(std::move(hooks));
     m_areas.push_back(std::move(import));
 }

@@ -1,5 +1,6 @@
 #include "library/CRegionList.h"
 
+#include <algorithm>
 #include <strings.h>
 
 namespace {
@@ -34,6 +35,23 @@ void CRegionList::Insert(CRegion* region) {
     }
     m_list.InsertBeforeCursor(region);
     m_list.SetCursor(saved);
+}
+
+int CRegionList::Compare(const CRegion* a, const CRegion* b) {
+    if (a->IsFolder() != b->IsFolder()) return a->IsFolder() ? -1 : 1;
+    return CompareNames(a->GetName(), b->GetName());
+}
+
+void CRegionList::InsertAll(std::vector<CRegion*> regions) {
+    regions.erase(std::remove(regions.begin(), regions.end(), nullptr), regions.end());
+    if (regions.empty()) return;
+    std::vector<CRegion*> all;
+    all.reserve(static_cast<size_t>(m_list.Count()) + regions.size());
+    m_list.ForEach([&](CRegion* r) { all.push_back(r); });
+    all.insert(all.end(), regions.begin(), regions.end());
+    std::stable_sort(all.begin(), all.end(), [](const CRegion* a, const CRegion* b) { return Compare(a, b) < 0; });
+    m_list.Clear();
+    for (CRegion* r : all) m_list.Append(r);
 }
 
 bool CRegionList::Remove(CRegion* region) { return m_list.Remove(region); }

@@ -6,6 +6,7 @@
 // Threading: main thread only.
 
 #include <cstdint>
+#include <vector>
 
 #include "common/OList.h"
 #include "library/CRegion.h"
@@ -21,6 +22,13 @@ public:
 
     // Inserts in display order; takes ownership.
     void Insert(CRegion* region);
+    // Takes ownership of every record and puts all of them in display order at once, with the
+    // same result as inserting them one by one in the vector's order (equal names keep that
+    // order, after the records already in the list). One stable sort instead of n ordered
+    // insertions: a library file whose records are not in list order must load in n log n.
+    void InsertAll(std::vector<CRegion*> regions);
+    // The display order: negative when a comes before b.
+    static int Compare(const CRegion* a, const CRegion* b);
     // Takes a record out without destroying it / takes it out and destroys it.
     bool Remove(CRegion* region);
     bool Delete(CRegion* region);

@@ -3,10 +3,11 @@
 #include <QTest>
 #include <sstream>
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <fstream>
+#include <sys/syscall.h>
 
 #include "app/TForm1.h"
 #include "library/CRegion.h"
@@ -17,6 +18,31 @@
 static bool LockFree(const std::string& path) {
     SingleInstance probe(path);
     return probe.Acquire();
+}
+
+// Whether the program's main thread sleeps in its event loop (a poll on its descriptors), as it
+// does once the window is up or a dialog waits for an answer. Read from /proc/PID/syscall; where
+// that cannot be read the answer is yes, and a test then goes on at once.
+static bool WaitsForEvents(qint64 pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+    std::string first;
+    if (!(in >> first)) return true;
+    if (first == "running") return false;
+    const long nr = std::strtol(first.c_str(), nullptr, 10);
+    const long polls[] = {
+#ifdef SYS_poll
+        SYS_poll,
+#endif
+#ifdef SYS_select
+        SYS_select,
+#endif
+#ifdef SYS_epoll_wait
+        SYS_epoll_wait,
+#endif
+        SYS_ppoll, SYS_pselect6, SYS_epoll_pwait};
+    for (long p : polls)
+        if (nr == p) return true;
+    return false;
 }
 
 // An offscreen platform whose screen is large enough for the program.
@@ -90,7 +116,6 @@ private slots:
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::qWait(200);
         QImage shot = form.grab().toImage();
         QVERIFY(!shot.isNull());
         // A look at the window for people: SONQUIL_SCREENSHOT=/path/to.png
@@ -157,10 +182,9 @@ private slots:
         program.setProcessEnvironment(BigOffscreenScreen(dir));
         program.start(exe, {});
         QVERIFY(program.waitForStarted(10000));
-        // Running once it holds the lock; then give it time to finish its start-up.
-        QDeadlineTimer deadline(20000);
-        while (LockFree(SingleInstance::DefaultLockPath()) && !deadline.hasExpired()) QTest::qWait(50);
-        QTest::qWait(2000);
+        // Running once it holds the lock; started once it sleeps in the window's event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(!LockFree(SingleInstance::DefaultLockPath()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(WaitsForEvents(program.processId()), 20000);
         QCOMPARE(program.state(), QProcess::Running);
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(20000));
@@ -179,9 +203,11 @@ private slots:
         program.setProcessEnvironment(BigOffscreenScreen(dir));
         program.start(exe, {});
         QVERIFY(program.waitForStarted(10000));
-        QDeadlineTimer deadline(20000);
-        while (LockFree(SingleInstance::DefaultLockPath()) && !deadline.hasExpired()) QTest::qWait(50);
-        QTest::qWait(1500); // now waiting in the VDisk information box
+        QTRY_VERIFY_WITH_TIMEOUT(!LockFree(SingleInstance::DefaultLockPath()), 20000);
+        // Now waiting in the VDisk information box: the library folder is made and the box's
+        // loop sleeps for an answer.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.path() + "/AudioDB").isDir() && WaitsForEvents(program.processId()),
+                                 20000);
         QCOMPARE(program.state(), QProcess::Running);
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(20000));

@@ -14,27 +14,14 @@
 
 #include "AudioTestUtil.h"
 #include "audiofile/AudioFileKX64.h"
+#include "support/Hash.h"
 #include "support/TempDir.h"
 
 namespace {
 
 constexpr int kBlock = AudioFileKX64::kBlockFrames;
 
-struct Fnv {
-    uint64_t h = 0xcbf29ce484222325ull;
-    void Add(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        for (size_t i = 0; i < n; ++i) {
-            h ^= b[i];
-            h *= 0x100000001b3ull;
-        }
-    }
-};
-
-struct Lcg {
-    uint32_t s;
-    uint32_t Next() { return s = s * 1664525u + 1013904223u; }
-};
+using Fnv = Fnv1a64;
 
 // Integer-only material, so the floats fed to the writer are the same on every machine.
 // kind 0: two triangle waves, a slow swell and a little noise (music-like);

@@ -13,6 +13,7 @@
 #include "audiofile/AudioFileWav.h"
 #include "audiofile/FormatProbe.h"
 #include "common/ByteIO.h"
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -74,7 +75,7 @@ void AddExtraChunks(const std::filesystem::path& p, bool bigEndian) {
 } // namespace
 
 TEST(PcmPeers, ReadsFilesMadeBySoxSampleExact) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const int64_t frames = 3001; // odd: 8-bit and 24-bit mono data chunks need a pad byte
     for (const std::string ext : {"wav", "aiff", "au"}) {
@@ -123,12 +124,12 @@ TEST(PcmPeers, ReadsExtensibleWavFromFfmpegAndLibsndfile) {
     std::vector<int32_t> src = MakeSignal(2000, 2, 24, 3);
     SaveRaw(dir / "src.raw", src, 3);
     std::vector<std::string> made;
-    if (HaveProgram("ffmpeg")) {
+    if (HaveOracleTool("ffmpeg")) {
         ASSERT_EQ(0, RunCommand("ffmpeg -v error -f s24le -ar 48000 -ac 2 -i " + (dir / "src.raw").string() +
                                 " -c:a pcm_s24le -rf64 never " + (dir / "ff.wav").string()));
         made.push_back("ff.wav");
     }
-    if (HaveProgram("sndfile-convert") && HaveProgram("sox")) {
+    if (HaveOracleTool("sndfile-convert") && HaveOracleTool("sox")) {
         // libsndfile writes the extensible header for this layout on request via the .wavex name.
         ASSERT_EQ(0, RunCommand("sox -D -t raw -r 48000 -e signed-integer -b 24 -c 2 -L " +
                                 (dir / "src.raw").string() + " " + (dir / "s.wav").string()));
@@ -137,7 +138,7 @@ TEST(PcmPeers, ReadsExtensibleWavFromFfmpegAndLibsndfile) {
         std::filesystem::rename(dir / "sf.wavex", dir / "sf.wav");
         made.push_back("sf.wav");
     }
-    if (made.empty()) GTEST_SKIP() << "neither ffmpeg nor libsndfile tools installed";
+    if (made.empty()) SKIP_FOR_MISSING_TOOLS("ffmpeg and libsndfile tools");
     for (const std::string& name : made) {
         SCOPED_TRACE(name);
         AudioFileWav f(dir.Str(), name);
@@ -149,7 +150,7 @@ TEST(PcmPeers, ReadsExtensibleWavFromFfmpegAndLibsndfile) {
 }
 
 TEST(PcmPeers, SoxReadsWhatWeWrite) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const int64_t frames = 2001;
     // Floats whose integer images are known: left and right differ, so mono takes the mean.

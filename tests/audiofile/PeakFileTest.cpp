@@ -19,10 +19,7 @@ namespace {
 
 // A WAV of the given stereo floats at a rate, 16-bit.
 void MakeWav(const TempDir& dir, const std::string& name, std::vector<float> f, int32_t rate, uint32_t ch = 2) {
-    AudioFileWav w(dir.Str(), name);
-    ASSERT_TRUE(w.OpenWrite(ch, rate, 16, 0));
-    w.WriteFloat(f.data(), static_cast<int32_t>(f.size() / 2));
-    ASSERT_TRUE(w.FinishWrite());
+    ASSERT_TRUE(MakeWavFile(dir.Str(), name, std::move(f), rate, ch));
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Files.h"
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -32,14 +34,14 @@ CliRun Cli(const TempDir& dir, const std::string& args) {
 }
 
 std::vector<char> Bytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> b = LoadBytes(p);
+    return std::vector<char>(b.begin(), b.end());
 }
 
 } // namespace
 
 TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     ASSERT_EQ(0, RunCommand("sox -n -r 48000 -c 1 -b 24 " + (dir / "a.aiff").string() + " synth 0.5 sine 300"));
     CliRun r = Cli(dir, "probe a.aiff");
@@ -56,7 +58,7 @@ TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
 }
 
 TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     // More than two 32768-frame blocks and not a whole number of KX64 blocks.
     ASSERT_EQ(0, RunCommand("sox -D -r 44100 -n -c 2 -b 16 " + (dir / "in.wav").string() +
@@ -101,7 +103,7 @@ TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
 }
 
 TEST(Cli, PeaksAndErrors) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     ASSERT_EQ(0, RunCommand("sox -n -r 44100 -c 2 -b 16 " + (dir / "p.wav").string() + " synth 1000s sine 300"));
     CliRun r = Cli(dir, "peaks p.wav _p.wav");

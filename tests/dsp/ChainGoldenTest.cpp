@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Hash.h"
+#include "support/Signals.h"
+#include "support/WiredChain.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -36,14 +40,8 @@ struct Settings {
     float hiCut;
 };
 
-struct Chain {
-    explicit Chain(const Settings& s)
-        : dither(DSPEngine()), amp(DSPEngine(), dither), stack(DSPEngine(), dither, amp), imager(DSPEngine()),
-          comp(DSPEngine()) {
-        DSPEngine().AllocWorkBuffers();
-        stack.SetEqualiser(&eq);
-        stack.SetStereoImager(&imager);
-        stack.SetCompressor(&comp);
+struct Chain : WiredChain {
+    explicit Chain(const Settings& s) {
         // Every equaliser stage runs, with boosts and cuts.
         eq.SetParam(CParaEQ4B::IdLowCut, 30.0f);
         eq.SetParam(CParaEQ4B::IdHiCut, s.hiCut);
@@ -76,12 +74,6 @@ struct Chain {
         amp.SetParam(CTubeAmp::IdDitherType, s.ditherType);
         amp.SetParam(CTubeAmp::IdNoiseShaping, s.noiseShaping);
     }
-    CDitherEngine dither;
-    CTubeAmp amp;
-    CDSPStack stack;
-    CParaEQ4B eq;
-    CStereoImager imager;
-    CCompressor comp;
 };
 
 // Music-like material: three tones and noise under a slow swell that runs from near silence to
@@ -105,19 +97,6 @@ std::vector<float> Signal(int frames, int rate) {
         s[2 * i + 1] = silent ? 0.0f : static_cast<float>(swell * (0.8 * tones - 0.3 * noise()));
     }
     return s;
-}
-
-uint64_t Fnv1a(const std::vector<float>& v) {
-    uint64_t h = 14695981039346656037ull;
-    for (float f : v) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (bits >> (8 * b)) & 0xffu;
-            h *= 1099511628211ull;
-        }
-    }
-    return h;
 }
 
 // Block lengths vary, from single frames (shorter than the equaliser's seven stages) to pieces
@@ -163,14 +142,6 @@ const Golden kGolden[] = {
     {"single_electro_32k_32bit", {32000, false, false, false, true, 32, 1.0f, 0.0f, 2.0f, 1.0f, 0.0f, 15000.0f},
      0xa1b9ca84c9ac8883ull},
 };
-
-std::vector<float> Noise(int n, uint32_t seed, float scale) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-scale, scale);
-    std::vector<float> v(n);
-    for (float& x : v) x = d(rng);
-    return v;
-}
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;

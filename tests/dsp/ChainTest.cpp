@@ -9,27 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include "support/WiredChain.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace {
 
-struct Chain {
-    Chain() : dither(DSPEngine()), amp(DSPEngine(), dither), stack(DSPEngine(), dither, amp), imager(DSPEngine()),
-              comp(DSPEngine()) {
-        DSPEngine().AllocWorkBuffers();
-        stack.SetEqualiser(&eq);
-        stack.SetStereoImager(&imager);
-        stack.SetCompressor(&comp);
+struct Chain : WiredChain {
+    Chain() {
         amp.SetParam(CTubeAmp::IdValveMode, 0.0f); // digital: the valve stage stays out of the way
     }
-    CDitherEngine dither;
-    CTubeAmp amp;
-    CDSPStack stack;
-    CParaEQ4B eq;
-    CStereoImager imager;
-    CCompressor comp;
 };
 
 } // namespace

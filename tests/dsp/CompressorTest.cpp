@@ -5,20 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Signals.h"
+
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
 namespace {
-
-std::vector<float> Noise(int n, unsigned seed, float amp) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-amp, amp);
-    std::vector<float> v(n);
-    for (auto& x : v) x = d(rng);
-    return v;
-}
 
 void Sine(std::vector<float>& v, double f, double amp, int fs) {
     for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<float>(amp * std::sin(2 * M_PI * f * i / fs));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Signals.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,13 +12,7 @@
 
 namespace {
 
-std::vector<float> RandomData(size_t n, uint32_t seed, float scale) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-scale, scale);
-    std::vector<float> v(n);
-    for (auto& x : v) x = d(rng);
-    return v;
-}
+std::vector<float> RandomData(size_t n, uint32_t seed, float scale) { return Noise(n, seed, scale); }
 
 bool SameBits(const float* a, const float* b, int n) { return std::memcmp(a, b, sizeof(float) * n) == 0; }
 

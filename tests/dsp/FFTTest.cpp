@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Signals.h"
+
 #include <cmath>
 #include <complex>
 #include <random>
@@ -21,13 +23,7 @@ std::vector<std::complex<double>> NaiveDft(const std::vector<float>& re, const s
     return out;
 }
 
-std::vector<float> Random(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v) x = d(rng);
-    return v;
-}
+std::vector<float> Random(size_t n, unsigned seed) { return Noise(n, seed, 1.0f); }
 
 } // namespace
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Signals.h"
+
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -43,14 +45,6 @@ double MeasuredGain(CParaEQ4B& eq, double f, int fs) {
         c += l[i] * std::cos(2 * M_PI * f * i / fs);
     }
     return 2.0 * std::hypot(s, c) / tail / 0.25;
-}
-
-std::vector<float> Noise(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-0.5f, 0.5f);
-    std::vector<float> v(n);
-    for (auto& x : v) x = d(rng);
-    return v;
 }
 
 // A canvas that keeps the full segment of every line.

@@ -1,4 +1,5 @@
 // sonquil-cli render, checked with sox as the oracle for what lands in the file.
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ std::string Cli() { return std::string("'") + SONQUIL_CLI + "'"; }
 } // namespace
 
 TEST(RenderCommand, LiftsAQuietSineByTheThresholdToCeilingGapAndWritesTheAskedWidth) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
     ASSERT_EQ(RunCommand("sox -n -r 48000 -c 2 -b 16 '" + in + "' synth 1 sine 997 vol 0.316 2>/dev/null"), 0);
@@ -49,7 +50,7 @@ TEST(RenderCommand, LiftsAQuietSineByTheThresholdToCeilingGapAndWritesTheAskedWi
 }
 
 TEST(RenderCommand, RefusesBadArgumentsWithoutLeavingAFile) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const std::string in = (dir / "in.wav").string();
     ASSERT_EQ(RunCommand("sox -n -r 44100 -c 1 -b 16 '" + in + "' synth 0.1 sine 440 2>/dev/null"), 0);
@@ -64,7 +65,7 @@ TEST(RenderCommand, RefusesBadArgumentsWithoutLeavingAFile) {
 }
 
 TEST(RenderCommand, RunsTheProgramsWholeChainWithEveryKindSettable) {
-    if (!HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    REQUIRE_TOOL("sox");
     TempDir dir;
     const std::string in = (dir / "in.wav").string();
     ASSERT_EQ(RunCommand("sox -n -r 48000 -c 2 -b 16 '" + in + "' synth 1 sine 997 vol 0.316 2>/dev/null"), 0);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Signals.h"
+
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -12,14 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<float> Noise(int n, unsigned seed, float amp = 0.5f) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-amp, amp);
-    std::vector<float> v(n);
-    for (auto& x : v) x = d(rng);
-    return v;
-}
 
 struct Pixel {
     int x, y;

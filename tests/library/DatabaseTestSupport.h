@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the database tests: a set of library objects, a library with every field
-// set, file snapshots and a file-system layer that fails one chosen call.
+// Shared pieces of the database tests: a library with every field set, file snapshots and a
+// file-system layer that fails one chosen call (the set of library objects is in tests/support).
 
 #include <cstdio>
 #include <filesystem>
@@ -11,20 +11,12 @@
 
 #include "common/Clock.h"
 #include "library/CDatabase.h"
+#include "support/Files.h"
+#include "support/TestLibrary.h"
 
 namespace dbtest {
 
 namespace fs = std::filesystem;
-
-struct TestLibrary {
-    CPrefs prefs;
-    CVDisk vdisk;
-    CSampleList samples;
-    CRegionList regions;
-    CPresetList presets;
-    CVSTFolders vst;
-    DbLibrary Lib() { return {&prefs, &vdisk, &samples, &regions, &presets, &vst}; }
-};
 
 inline void ResetCounters() {
     CSample::SetCounter(0);
@@ -47,15 +39,8 @@ inline std::vector<uint8_t> Encode(const CDatabase& db, const DbLibrary& lib) {
     return sink.bytes;
 }
 
-inline void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+inline void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes) { SaveBytes(p, bytes); }
+inline std::vector<uint8_t> ReadFile(const fs::path& p) { return LoadBytes(p); }
 
 // Every file of a folder with its bytes.
 inline std::map<std::string, std::vector<uint8_t>> Snapshot(const fs::path& folder) {

@@ -1,16 +1,28 @@
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "sonquil-test-XXXXXX").string();
-    char* p = mkdtemp(tmpl.data());
-    m_path = p ? std::filesystem::path(p) : std::filesystem::temp_directory_path();
+TempDir::TempDir() { Make(std::filesystem::temp_directory_path()); }
+
+TempDir::TempDir(const std::filesystem::path& parent) { Make(parent); }
+
+void TempDir::Make(const std::filesystem::path& parent) {
+    std::string tmpl = (parent / "sonquil-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        // Falling back to a shared folder would let the destructor remove what others own.
+        throw std::runtime_error("TempDir: cannot make a folder in " + parent.string() + ": " +
+                                 std::strerror(errno));
+    }
+    m_path = tmpl;
 }
 
 TempDir::~TempDir() {
+    if (m_path.empty()) return;
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
 }

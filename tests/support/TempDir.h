@@ -1,12 +1,19 @@
 #pragma once
 // A fresh temporary folder for one test, removed with everything in it afterwards.
+//
+// When the folder cannot be made the constructor throws, so the test fails where it stands
+// (GoogleTest and QtTest report the exception) instead of writing into a folder it does not
+// own. The destructor removes only the folder this object made.
 
 #include <filesystem>
 #include <string>
 
 class TempDir {
 public:
+    // A new folder in the system's temporary folder.
     TempDir();
+    // A new folder inside parent.
+    explicit TempDir(const std::filesystem::path& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -15,7 +22,8 @@ public:
     std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
 private:
-    std::filesystem::path m_path;
+    void Make(const std::filesystem::path& parent);
+    std::filesystem::path m_path; // empty until mkdtemp made it
 };
 
 // Runs a shell command; returns its exit status.

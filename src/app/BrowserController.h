@@ -1,0 +1,85 @@
+#pragma once
+// BrowserController: the region browser (grid, list or length bars of the shown folder or
+// search result, with the bar below it that chooses the kind and the grid's columns) and the
+// VTape strip at the bottom. It fills the browser when the region tree's selection changes,
+// keeps the two tapes' selections in step, moves regions between them by dragging, and binds
+// the "VTape" menu and the VTape's context menu.
+//
+// Threading: main thread only.
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "app/AreaController.h"
+#include "library/CFolderOps.h"
+#include "views/CScrollbar.h"
+#include "views/CTape.h"
+#include "views/CWorkList.h"
+#include "views/TapeView.h"
+
+class CommandTable;
+class PanelBox;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TapeBox;
+struct WindowAreas;
+
+class BrowserController : public AreaController {
+public:
+    BrowserController(CCore& core, const WindowAreas& areas, QTreeWidget* regionTree);
+    ~BrowserController() override;
+
+    void RegisterCommands(CommandTable& commands) override;
+    void CoreStarted() override;
+    void Tick(const EngineSnapshot& snapshot) override;
+    void ModeChanged(int mode) override;
+    void CoreStopping() override;
+
+    // Fills the browser with what the folder node shows, in region-list order.
+    void ShowFolder(int32_t id);
+    // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
+    void SetBrowserKind(int kind);
+    void Redraw();
+
+    CTape& Browser() { return m_browser; }
+    CTape& VTape() { return m_vtape; }
+    CWorkList& WorkList() { return m_workList; }
+    TapeBox* BrowserBox() const { return m_browserBox; }
+    TapeBox* VTapeBox() const { return m_vtapeBox; }
+    PanelBox* BarBox() const { return m_barBox; }
+
+private:
+    void LayoutBrowser(int width, int height);
+    void LayoutVTape(int width, int height);
+    void BrowserPress(int x, int y, int button, Qt::KeyboardModifiers mods);
+    void VTapePress(int x, int y, int button, Qt::KeyboardModifiers mods);
+    void BrowserDrop(int x, int y, const QString& source);
+    void VTapeDrop(int x, int y, const QString& source);
+    bool BrowserKey(int key, Qt::KeyboardModifiers mods);
+    bool VTapeKey(int key, Qt::KeyboardModifiers mods);
+    void ComposeBar(int width, int height);
+    bool BarPress(int x, int y);
+    void VTapeChanged();  // the browser takes the VTape's selection; both repaint
+    void BrowserChanged(); // the VTape takes the browser's selection; both repaint
+
+    CTape m_browser{CTape::Grid};
+    CTape m_vtape{CTape::Strip};
+    CWorkList m_workList;
+    TapeView m_browserView{false};
+    TapeView m_vtapeView{true};
+    CScrollbar m_columnSlider;
+    QImage m_barImage;
+    TapeBox* m_browserBox = nullptr;
+    TapeBox* m_vtapeBox = nullptr;
+    PanelBox* m_barBox = nullptr;
+    QTreeWidget* m_regionTree = nullptr;
+    QMenu* m_vtapeMenu = nullptr;
+    CommandTable* m_commands = nullptr;
+    CFolderIconCycle m_iconCycle;
+    int m_mode = 0;
+    int m_transportState = 0;
+    bool m_dragPending = false;
+};

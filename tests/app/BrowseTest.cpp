@@ -1,0 +1,151 @@
+// The region browser, its bar, the VTape and the meters' menus, driven with the mouse and keys.
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/BrowserController.h"
+#include "app/PanelBox.h"
+#include "app/TForm1.h"
+#include "app/TapeBox.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
+#include "library/CSample.h"
+#include "library/CSampleList.h"
+#include "support/ScriptedUiPort.h"
+
+class BrowseTest : public QObject {
+    Q_OBJECT
+
+    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) {
+        ui.folderAnswers.push_back(dir.path().toStdString());
+        StartupEnvironment env;
+        env.exeFolder = dir.path().toStdString();
+        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
+        env.screenSize = QSize(1280, 1024);
+        env.ui = &ui;
+        return env;
+    }
+
+    // Shows a folder again by moving the tree's selection away and back.
+    static void Reselect(QTreeWidget* tree, QTreeWidgetItem* item) {
+        tree->setCurrentItem(tree->topLevelItem(1));
+        tree->setCurrentItem(item);
+    }
+
+private slots:
+    void browserVTapeAndMeters() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(Env(dir, ui));
+        QVERIFY(form.StartupComplete());
+        auto* sample = new CSample("x.wav", dir.path().toStdString(), 0, 0, 1000, 2, 16, 100000, 0, 0);
+        form.RegionList(); // the core's list
+        std::vector<CRegion*> regions;
+        for (int i = 0; i < 6; ++i) {
+            auto* r = new CRegion("take " + std::to_string(i), 0, 1000 * (i + 1), sample, 0, -1, 1);
+            form.RegionList()->Insert(r);
+            regions.push_back(r);
+        }
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* browser = form.findChild<TapeBox*>("RegionBrowser");
+        auto* vtape = form.findChild<TapeBox*>("VTape");
+        auto* bar = form.findChild<PanelBox*>("BrowserBar");
+        QVERIFY(browser && vtape && bar);
+        Reselect(form.RegionTree(), form.RegionTree()->topLevelItem(0));
+        QTRY_VERIFY(browser->width() > 400);
+        auto* c = static_cast<BrowserController*>(browser->property("browserController").value<void*>());
+        QVERIFY(c);
+        QCOMPARE(c->Browser().Count(), 6);
+        QCOMPARE(c->Browser().RegionAt(0), regions[0]);
+
+        // Grid of 4 columns: the first cell starts at the left; a click selects it.
+        const int cell = (browser->width() - 14) / 4;
+        QTest::mouseClick(browser, Qt::LeftButton, {}, QPoint(cell / 2, 20));
+        QCOMPARE(c->Browser().CountSelected(), 1);
+        QCOMPARE(c->Browser().GetCurrent(), regions[0]);
+        // A look at the browser for people: SONQUIL_SCREENSHOT=/path/to.png
+        if (qEnvironmentVariableIsSet("SONQUIL_SCREENSHOT"))
+            form.grab().toImage().save(qEnvironmentVariable("SONQUIL_SCREENSHOT"));
+        // A double click on the second cell's thumbnail puts it on the VTape.
+        QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell + cell / 2, 30));
+        QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell / 2, 30));
+        QCOMPARE(c->VTape().Count(), 2);
+        QCOMPARE(c->VTape().RegionAt(0), regions[1]);
+        QCOMPARE(c->VTape().RegionAt(1), regions[0]);
+        // Alt+A selects all of the VTape; the browser takes that selection.
+        form.activateWindow();
+        QAction* selectAll = nullptr;
+        for (QAction* a : form.menuBar()->actions())
+            if (a->text() == "VTape")
+                for (QAction* item : a->menu()->actions())
+                    if (item->text() == "Select All") selectAll = item;
+        QVERIFY(selectAll);
+        QCOMPARE(selectAll->shortcut(), QKeySequence("Alt+A"));
+        selectAll->trigger();
+        QCOMPARE(c->VTape().CountSelected(), 2);
+        QCOMPARE(c->Browser().CountSelected(), 2);
+        QVERIFY(c->Browser().IsSelected(regions[1]));
+        // Keys on the browser: Right moves the single selection... here two are selected, so
+        // only the focus moves; Left and Right never leave the list.
+        browser->setFocus();
+        QTest::keyClick(browser, Qt::Key_Right);
+        QTest::keyClick(browser, Qt::Key_Left);
+        QCOMPARE(c->Browser().CountSelected(), 2);
+        // Alt+Right acts on the VTape, whose selection the browser then takes.
+        c->VTape().DeselectAll();
+        QTest::keyClick(browser, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(c->VTape().CountSelected(), 1);
+        QCOMPARE(c->Browser().CountSelected(), 1);
+        // The wheel pages the browser only while stopped in browse mode; six regions fit, so
+        // nothing moves and nothing breaks.
+        QTest::keyClick(browser, Qt::Key_End);
+        QCOMPARE(c->Browser().GetFirstVisible(), 0);
+
+        // The list kind from the bar's second button, then back to the grid.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(50, 16));
+        QCOMPARE(c->Browser().GetKind(), 3);
+        QTest::mouseClick(browser, Qt::LeftButton, {}, QPoint(100, 10)); // the first row
+        QCOMPARE(c->Browser().GetCurrent(), regions[0]);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(80, 16));
+        QCOMPARE(c->Browser().GetKind(), 4);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(20, 16));
+        QCOMPARE(c->Browser().GetKind(), 2);
+        // The column slider: a press on the track right of the thumb means one column fewer.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 12, 16));
+        QCOMPARE(c->Browser().GetColumns(), 3);
+        // The VTape's "Remove" takes its selected items off.
+        c->VTape().SelectAll();
+        for (QAction* a : form.menuBar()->actions())
+            if (a->text() == "VTape")
+                for (QAction* item : a->menu()->actions())
+                    if (item->text() == "Remove") item->trigger();
+        QCOMPARE(c->VTape().Count(), 0);
+
+        // The meters' menu and "Setup" -> "Meters" hold the same actions.
+        QMenu* setupMeters = form.findChild<QMenu*>("menu:Setup/Meters");
+        QVERIFY(setupMeters);
+        QAction* persistence = nullptr;
+        for (QAction* a : setupMeters->actions())
+            if (a->text() == "Persistence") persistence = a;
+        QVERIFY(persistence && persistence->isChecked());
+        persistence->trigger();
+        QVERIFY(!persistence->isChecked());
+        QMenu* hold = nullptr;
+        for (QAction* a : setupMeters->actions())
+            if (a->text() == "Hold") hold = a->menu();
+        QVERIFY(hold);
+        QAction* longest = hold->actions().back();
+        QCOMPARE(longest->text(), QString("Longest"));
+        longest->trigger();
+        QVERIFY(longest->isChecked());
+        QVERIFY(!hold->actions().at(2)->isChecked()); // "Medium" no longer
+        form.close();
+        delete sample;
+    }
+};
+
+QTEST_MAIN(BrowseTest)
+#include "BrowseTest.moc"
