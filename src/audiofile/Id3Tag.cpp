@@ -1,5 +1,6 @@
 #include "audiofile/Id3Tag.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -69,6 +70,12 @@ void PutField(uint8_t* p, size_t n, const std::string& text) {
 
 const char* GenreName(int index) { return index >= 0 && index < kGenreCount ? kGenres[index] : ""; }
 
+std::vector<std::string> GenresSorted() {
+    std::vector<std::string> out(kGenres, kGenres + kGenreCount);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 int GenreIndex(const std::string& name) {
     int found = 255;
     for (int i = 0; i < kGenreCount; ++i)
@@ -98,9 +105,9 @@ void BuildId3v1(const TagSet& tags, uint8_t out[kId3Bytes]) {
     PutField(out + 3, 30, tags.title);
     PutField(out + 33, 30, tags.artist);
     PutField(out + 63, 30, tags.album);
-    int32_t y = tags.year;
-    if (y < 0 || y > 9999) y = 0;
-    out[93] = static_cast<uint8_t>('0' + y / 1000 % 10);
+    // Four digits of the year's value; a year above 9999 keeps its last four digits.
+    const int32_t y = tags.year < 0 ? 0 : tags.year % 10000;
+    out[93] = static_cast<uint8_t>('0' + y / 1000);
     out[94] = static_cast<uint8_t>('0' + y / 100 % 10);
     out[95] = static_cast<uint8_t>('0' + y / 10 % 10);
     out[96] = static_cast<uint8_t>('0' + y % 10);
@@ -136,12 +143,14 @@ bool ReadId3v1(CFile& file, TagSet& out) {
 }
 
 bool WriteId3v1(CFile& file, const TagSet& tags) {
-    const int64_t pos = file.Seek(0, CFile::FromCurrent);
     uint8_t b[kId3Bytes];
     BuildId3v1(tags, b);
-    bool ok = file.Seek(0, CFile::FromEnd) >= 0 && file.Write(b, kId3Bytes) == kId3Bytes;
-    if (pos >= 0) file.Seek(pos);
-    return ok;
+    // A position that cannot be read or restored would leave the caller writing in the wrong
+    // place, so it fails like a short write.
+    const int64_t here = file.Seek(0, CFile::FromCurrent);
+    if (here < 0 || file.Seek(0, CFile::FromEnd) < 0) return false;
+    const bool ok = file.Write(b, kId3Bytes) == kId3Bytes;
+    return file.Seek(here) >= 0 && ok;
 }
 
 void ApplyTags(AudioFile& file, const TagSet& tags) {

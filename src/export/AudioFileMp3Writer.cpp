@@ -55,7 +55,7 @@ bool AudioFileMp3Writer::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t ty
     m_kbps = kbps;
 
     // The ID3v2 tag goes first; the encoder's Info frame follows it and is filled in last.
-    SongTags tags{title, artist, album, comment, genre, year, track};
+    TagSet tags{title, artist, album, comment, genre, year, track};
     const std::vector<uint8_t> v2 = MakeId3v2Tag(tags);
     if (!v2.empty() && Write(v2.data(), static_cast<int64_t>(v2.size())) != static_cast<int64_t>(v2.size())) {
         SetError("Can't write file (disk full?).");
@@ -137,8 +137,8 @@ bool AudioFileMp3Writer::FinishWrite() {
 
 void AudioFileMp3Writer::Close() {
     if (IsOpen() && m_finished) {
-        SongTags tags{title, artist, album, comment, genre, year, track};
-        if (!AppendId3v1Tag(*this, tags)) writeFailed = true;
+        TagSet tags{title, artist, album, comment, genre, year, track};
+        if (!WriteId3v1(*this, tags)) writeFailed = true;
     }
     Release();
     AudioFile::Close();

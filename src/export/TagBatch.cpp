@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "audiofile/Id3Tag.h"
 #include "common/FixedText.h"
-#include "export/Id3Tags.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 
@@ -64,7 +64,7 @@ TagDialogFill TagEditSession::Fill(const CRegion& region) const {
     const std::string lastYear = YearBoxText(m_last.year);
     if (!lastYear.empty()) f.yearOffers.push_back(lastYear);
     if (!m_last.genre.empty()) f.genreOffers.push_back(m_last.genre);
-    for (const std::string& g : Id3GenresSorted())
+    for (const std::string& g : GenresSorted())
         f.genreOffers.push_back(g);
     return f;
 }

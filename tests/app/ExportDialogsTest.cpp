@@ -9,7 +9,6 @@
 #include "app/TEditTagsForm.h"
 #include "app/TExtEncodersForm.h"
 #include "app/TRenameForm.h"
-#include "export/Id3Tags.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 

@@ -1,5 +1,5 @@
-// The 128-byte ID3 tag, the genre list, the ID3v2 tag in front, and the batch edits of
-// tags and names on regions.
+// The ID3v2 tag in front of exported MP3 files, and the batch edits of tags and names on
+// regions. The 128-byte tag and the genre list are tested in tests/audiofile/Id3TagTest.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,85 +17,9 @@ std::string Bytes(const uint8_t* t, int off, int len) {
 }
 } // namespace
 
-TEST(GenreList, IndexNamesAndSortedOffer) {
-    EXPECT_STREQ(Id3Genre(0), "Blues");
-    EXPECT_STREQ(Id3Genre(17), "Rock");
-    EXPECT_STREQ(Id3Genre(141), "Christian Rock ");
-    EXPECT_STREQ(Id3Genre(147), "Synthpop");
-    EXPECT_STREQ(Id3Genre(148), "");
-    EXPECT_EQ(Id3GenreIndex("rock"), 17);
-    EXPECT_EQ(Id3GenreIndex("ROCK"), 17);
-    EXPECT_EQ(Id3GenreIndex("Rock "), 255);           // a trailing space the list does not hold
-    EXPECT_EQ(Id3GenreIndex("christian rock "), 141); // the one it does
-    EXPECT_EQ(Id3GenreIndex("Christian Rock"), 255);
-    EXPECT_EQ(Id3GenreIndex(""), 255);
-    const auto sorted = Id3GenresSorted();
-    ASSERT_EQ(sorted.size(), 148u);
-    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
-    EXPECT_EQ(sorted.front(), "A capella");
-    EXPECT_NE(std::find(sorted.begin(), sorted.end(), "Christian Rock "), sorted.end());
-}
-
-TEST(Id3v1, FieldsYearTrackAndGenreAsLaidOut) {
-    SongTags t;
-    t.title = "A title that is far longer than thirty bytes";
-    t.artist = "Artist";
-    t.album = "";
-    t.comment = "Notes on this region, long enough to run over";
-    t.genre = "rock";
-    t.year = 2007;
-    t.track = 12;
-    uint8_t b[128];
-    MakeId3v1Tag(t, b);
-    EXPECT_EQ(Bytes(b, 0, 3), "TAG");
-    EXPECT_EQ(Bytes(b, 3, 30), "A title that is far longer tha");
-    EXPECT_EQ(Bytes(b, 33, 30), std::string("Artist") + std::string(24, '\0'));
-    EXPECT_EQ(Bytes(b, 63, 30), std::string(30, '\0'));
-    EXPECT_EQ(Bytes(b, 93, 4), "2007");
-    EXPECT_EQ(Bytes(b, 97, 28), "Notes on this region, long e");
-    EXPECT_EQ(b[125], 0);
-    EXPECT_EQ(b[126], 12);
-    EXPECT_EQ(b[127], 17);
-
-    // Track 0 or 100 leaves the comment's last two bytes as comment text; year 0 is "0000".
-    for (int track : {0, 100}) {
-        t.track = track;
-        t.year = 0;
-        t.genre = "Rock ";
-        MakeId3v1Tag(t, b);
-        EXPECT_EQ(Bytes(b, 97, 30), "Notes on this region, long eno");
-        EXPECT_EQ(Bytes(b, 93, 4), "0000");
-        EXPECT_EQ(b[127], 255);
-    }
-    // A cut never splits a character: "é" is two bytes and would straddle byte 30.
-    t.title = std::string(29, 'a') + "\xC3\xA9";
-    MakeId3v1Tag(t, b);
-    EXPECT_EQ(Bytes(b, 3, 30), std::string(29, 'a') + '\0');
-}
-
-TEST(Id3v1, AppendsAtTheEndAndRestoresThePosition) {
-    TempDir dir;
-    AudioFileWav f(dir.Str(), "x.bin");
-    ASSERT_TRUE(f.OpenWrite(2, 44100, 16, 0));
-    std::vector<float> pcm(200, 0.1f);
-    f.WriteFloat(pcm.data(), 100);
-    ASSERT_EQ(f.Seek(10), 10);
-    SongTags t;
-    t.title = "T";
-    ASSERT_TRUE(AppendId3v1Tag(f, t));
-    EXPECT_EQ(f.Seek(0, CFile::FromCurrent), 10);
-    const int64_t size = f.FileSize();
-    ASSERT_TRUE(AppendId3v1Tag(f, t)); // a file that ends in a tag gets a second one
-    EXPECT_EQ(f.FileSize(), size + 128);
-    f.Close();
-    const auto b = FileBytes(dir / "x.bin");
-    EXPECT_EQ(Bytes(b.data(), static_cast<int>(b.size()) - 128, 4), std::string("TAGT"));
-    EXPECT_EQ(Bytes(b.data(), static_cast<int>(b.size()) - 256, 4), std::string("TAGT"));
-}
-
 TEST(Id3v2, FramesSizesAndEncodings) {
-    EXPECT_TRUE(MakeId3v2Tag(SongTags{}).empty());
-    SongTags t;
+    EXPECT_TRUE(MakeId3v2Tag(TagSet{}).empty());
+    TagSet t;
     t.title = "Caf\xC3\xA9";               // Latin-1 fits
     t.artist = "\xE6\x97\xA5\xE6\x9C\xAC"; // needs UTF-16
     t.year = 1999;
@@ -175,7 +99,7 @@ TEST(EditTags, WriteSkipAndTheOffersOfTheNextDialog) {
     EXPECT_EQ(shown[0].year, "1990");
     EXPECT_TRUE(shown[0].titleOffers.empty());
     EXPECT_EQ(shown[0].genreOffers.size(), 148u);
-    EXPECT_EQ(shown[0].genreOffers, Id3GenresSorted());
+    EXPECT_EQ(shown[0].genreOffers, GenresSorted());
     // Second: the values written in the first step are offered.
     EXPECT_EQ(shown[1].titleOffers, std::vector<std::string>{"New"});
     EXPECT_EQ(shown[1].yearOffers, std::vector<std::string>{"2007"});
