@@ -22,6 +22,7 @@ const CommandRow kCommands[] = {
     {"view.showImportReports", "View", "Show 'Import Audio' Reports", "", kInBothModes, kInAnyState, true},
     {"view.showLinkReports", "View", "Show 'Link Audio' Reports", "", kInBothModes, kInAnyState, true},
 
+    {"setup.audioBoard", "Setup", "Audio Board...", "", kInBothModes, kWhenStopped, false},
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
     {"setup.storage.none", "Setup/Audio Storage/Compression", "No Compression", "", kInBothModes, kInAnyState, true},
     // Kept for the stored choice; not offered.

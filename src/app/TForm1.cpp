@@ -16,12 +16,15 @@
 #include "app/BrowserController.h"
 #include "app/DSPController.h"
 #include "app/ImportController.h"
+#include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
 #include "core/CCore.h"
+#include "engine/CTransport.h"
+#include "engine/NullDevice.h"
 #include "library/CRegionList.h"
 #include "core/ProgramFolder.h"
 
@@ -146,6 +149,10 @@ bool TForm1::CheckScreenSize() {
 
 void TForm1::RegisterShellCommands() {
     m_commands->Bind("file.quit", [this](bool) { close(); });
+    m_commands->Bind("setup.audioBoard", [this](bool) {
+        if (!m_boardSetup) m_boardSetup = std::make_unique<TBoardSetupForm>(*m_core->Devices(), this);
+        m_boardSetup->Run(*m_core->AudioThread(), *m_core->Prefs());
+    });
 }
 
 void TForm1::BuildLayout() {
@@ -256,7 +263,8 @@ PanelBox* TForm1::ControlAmpBox() const { return m_dsp ? m_dsp->ControlAmpBox() 
 void TForm1::CreateDialogs() { m_qtUi->CreateDialogs(); }
 
 bool TForm1::Form1OnCloseQuery() {
-    // The transport is stopped here once it exists; closing is always allowed.
+    // A running transport is stopped first; closing is always allowed.
+    if (CTransport* transport = m_core->Transport(); transport && !transport->IsStopped()) transport->Stop();
     return true;
 }
 

@@ -31,6 +31,7 @@ class CommandTable;
 class AreaController;
 class LibraryBrowserController;
 class DSPController;
+class TBoardSetupForm;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -115,4 +116,5 @@ private:
     LibraryBrowserController* m_browser = nullptr;
     DSPController* m_dsp = nullptr;
     QTimer* m_timer1 = nullptr;
+    std::unique_ptr<TBoardSetupForm> m_boardSetup;
 };

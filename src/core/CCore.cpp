@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "audiofile/PeakFile.h"
+#include "audiofile/PeakRebuild.h"
 #include "common/MainThreadPort.h"
 #include "common/ProcessorKind.h"
 #include "common/UiPort.h"
@@ -154,11 +155,7 @@ DbLibrary CCore::Library() const {
 bool CCore::OpenLibrary() {
     m_database = std::make_unique<CDatabase>(m_baseFolder);
     // Regions stored without statistics take them from their sample's peak file.
-    m_database->SetPeakSource([](const CSample& sample, std::vector<uint16_t>& pairs) {
-        std::string name;
-        if (!sample.PeakFileName(name)) return false;
-        return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
-    });
+    m_database->SetPeakSource(ReadSamplePeakPairs);
     return OpenLibraryAtStartup(*m_database, m_ui, Library());
 }
 
