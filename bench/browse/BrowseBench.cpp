@@ -67,7 +67,7 @@ struct Library {
 
 constexpr int kRegions = 100000;
 constexpr int kFolders = 200;
-const char* const kWords[] = {"piano", "live", "take", "drums", "bass", "vocal", "guitar", "strings",
+const char* const kWords[] = {"piano",   "live", "take",  "drums", "bass",  "vocal",  "guitar", "strings",
                               "ambient", "loop", "intro", "outro", "verse", "chorus", "bridge", "mix"};
 
 fs::path g_base;

@@ -52,8 +52,7 @@ struct Fixture {
         out = dir / "out.wav";
         // Music-like material: pink noise under a few tones, with a slow swell so the
         // compressors have work to do.
-        const std::string make = "sox -n -r 44100 -c 2 -b 16 '" + in.string() +
-                                 "' synth " + std::to_string(kSeconds) +
+        const std::string make = "sox -n -r 44100 -c 2 -b 16 '" + in.string() + "' synth " + std::to_string(kSeconds) +
                                  " pinknoise sine 110 sine 440 sine 2500 remix 1,2v0.5 3,4v0.5 "
                                  "tremolo 0.2 60 gain -n -1 2>/dev/null";
         if (std::system(make.c_str()) != 0) {

@@ -56,8 +56,8 @@ void Measure(benchmark::State& state) {
         rig.stack.ProcessBlock(block.data(), kBlock, kRate, false, 16);
         benchmark::DoNotOptimize(block.data());
     }
-    state.counters["xRealTime"] =
-        benchmark::Counter(static_cast<double>(kBlock) / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["xRealTime"] = benchmark::Counter(static_cast<double>(kBlock) / kRate,
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void RunStack(benchmark::State& state, bool sse) {

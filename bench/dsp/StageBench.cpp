@@ -39,10 +39,8 @@ const Material& TheMaterial() {
 class Pin {
 public:
     explicit Pin(benchmark::State& state) : m_ok(DSPEngine().ForceKernels(static_cast<KernelSet>(state.range(0)))) {
-        if (!m_ok)
-            state.SkipWithError("kernel set not available on this processor");
-        else
-            state.SetLabel(CDSPEngine::KernelSetName(DSPEngine().ActiveKernels()));
+        if (!m_ok) state.SkipWithError("kernel set not available on this processor");
+        else state.SetLabel(CDSPEngine::KernelSetName(DSPEngine().ActiveKernels()));
     }
     ~Pin() { DSPEngine().ReleaseKernels(); }
     bool Ok() const { return m_ok; }
@@ -66,8 +64,8 @@ template <typename Body> void Run(benchmark::State& state, Body body) {
         benchmark::DoNotOptimize(l.data());
         benchmark::DoNotOptimize(r.data());
     }
-    state.counters["xRealTime"] =
-        benchmark::Counter(static_cast<double>(kFrames) / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["xRealTime"] = benchmark::Counter(static_cast<double>(kFrames) / kRate,
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_Valve(benchmark::State& state) {
@@ -101,8 +99,19 @@ void BM_CompressMulti(benchmark::State& state) {
     float gain[3] = {1.0f, 1.0f, 1.0f}, scratch[3] = {1.0f, 1.0f, 1.0f}, mins[3];
     std::vector<float> ml(kFrames), mr(kFrames), hl(kFrames), hr(kFrames);
     Run(state, [&](float* l, float* r) {
-        DSPEngine().CompressSplit({l, r, ml.data(), mr.data(), hl.data(), hr.data(), kFrames, &first, &second, h1, h2,
-                                   {gain, scratch, mins}, {0.2f, 221.0f, 11026.0f, 3.0f, false}});
+        DSPEngine().CompressSplit({l,
+                                   r,
+                                   ml.data(),
+                                   mr.data(),
+                                   hl.data(),
+                                   hr.data(),
+                                   kFrames,
+                                   &first,
+                                   &second,
+                                   h1,
+                                   h2,
+                                   {gain, scratch, mins},
+                                   {0.2f, 221.0f, 11026.0f, 3.0f, false}});
     });
 }
 

@@ -55,8 +55,8 @@ void BM_StackDirect(benchmark::State& state) {
             if (got <= 0) break;
         }
     }
-    state.counters["xRealTime"] = benchmark::Counter(
-        static_cast<double>(kFrames) / 44100.0 * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["xRealTime"] = benchmark::Counter(static_cast<double>(kFrames) / 44100.0 * state.iterations(),
+                                                     benchmark::Counter::kIsRate);
 }
 
 void BM_RenderThroughEngine(benchmark::State& state) {
@@ -70,8 +70,8 @@ void BM_RenderThroughEngine(benchmark::State& state) {
         rig.transport.WaitUntilStopped();
         benchmark::DoNotOptimize(target.written);
     }
-    state.counters["xRealTime"] = benchmark::Counter(
-        static_cast<double>(kFrames) / 44100.0 * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["xRealTime"] = benchmark::Counter(static_cast<double>(kFrames) / 44100.0 * state.iterations(),
+                                                     benchmark::Counter::kIsRate);
 }
 
 // 1,000 playback blocks through the null device as fast as the engine goes: the work of each
@@ -86,8 +86,7 @@ void BM_PlaybackBlockWork(benchmark::State& state) {
         rig.WaitFor([&] { return rig.audio->BlocksDone() >= 1000; });
         rig.transport.Stop();
         std::vector<double> share;
-        for (int64_t i = 0; i < 1000; ++i)
-            share.push_back(rig.audio->BlockWorkNs(i) / (4096.0 / 44100.0 * 1e9));
+        for (int64_t i = 0; i < 1000; ++i) share.push_back(rig.audio->BlockWorkNs(i) / (4096.0 / 44100.0 * 1e9));
         std::sort(share.begin(), share.end());
         median = share[500];
         worst = share.back();
@@ -108,8 +107,7 @@ void BM_PlayToFirstBlock(benchmark::State& state) {
         const auto t0 = std::chrono::steady_clock::now();
         rig.Play(0, static_cast<int32_t>(kFrames));
         rig.WaitFor([&] { return rig.audio->FirstBlockTime() != before; });
-        const int64_t t0ns =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count();
+        const int64_t t0ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count();
         ms.push_back((rig.audio->FirstBlockTime() - t0ns) / 1e6);
         rig.transport.Stop();
     }

@@ -39,8 +39,7 @@ std::filesystem::path g_made;
 Material& Get() {
     static Material m = [] {
         Material mm;
-        mm.dir =
-            std::filesystem::temp_directory_path() / ("sonquil-bench-export-" + std::to_string(getpid()));
+        mm.dir = std::filesystem::temp_directory_path() / ("sonquil-bench-export-" + std::to_string(getpid()));
         std::filesystem::create_directories(mm.dir);
         g_made = mm.dir;
         mm.pcm.resize(static_cast<size_t>(kFrames) * 2);
@@ -64,8 +63,7 @@ Material& Get() {
             for (int c = 0; c < 2; ++c) {
                 const long q = std::lrint(x[c] * 32767);
                 // +0.5 LSB keeps the truncating writers on the same integers as the WAV.
-                mm.pcm[static_cast<size_t>(2 * i + c)] =
-                    static_cast<float>((q + (q < 0 ? -0.5 : 0.5)) / 32767.0);
+                mm.pcm[static_cast<size_t>(2 * i + c)] = static_cast<float>((q + (q < 0 ? -0.5 : 0.5)) / 32767.0);
             }
         }
         AudioFileWav w(mm.dir.string(), "in.wav");
@@ -108,13 +106,11 @@ template <typename Body> void Timed(benchmark::State& state, const char* key, Bo
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
     g_seconds[key] = total / static_cast<double>(state.iterations());
-    state.counters["xRealtime"] =
-        benchmark::Counter(180.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["xRealtime"] = benchmark::Counter(180.0 * static_cast<double>(state.iterations()),
+                                                     benchmark::Counter::kIsRate);
 }
 
-bool Run(const std::string& cmd) {
-    return std::system(cmd.c_str()) == 0;
-}
+bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
 
 void BM_Mp3Export128(benchmark::State& state) {
     Material& m = Get();
@@ -123,8 +119,7 @@ void BM_Mp3Export128(benchmark::State& state) {
 
 void BM_Lame128(benchmark::State& state) {
     Material& m = Get();
-    const std::string cmd =
-        "lame --quiet -b 128 " + (m.dir / "in.wav").string() + " " + (m.dir / "lame.mp3").string();
+    const std::string cmd = "lame --quiet -b 128 " + (m.dir / "in.wav").string() + " " + (m.dir / "lame.mp3").string();
     Timed(state, "lame", [&] { return Run(cmd); });
 }
 
@@ -135,8 +130,7 @@ void BM_FlacExport16(benchmark::State& state) {
 
 void BM_Flac5(benchmark::State& state) {
     Material& m = Get();
-    const std::string cmd =
-        "flac -5 -f -s -o " + (m.dir / "tool.flac").string() + " " + (m.dir / "in.wav").string();
+    const std::string cmd = "flac -5 -f -s -o " + (m.dir / "tool.flac").string() + " " + (m.dir / "in.wav").string();
     Timed(state, "flac-tool", [&] { return Run(cmd); });
 }
 

@@ -36,7 +36,9 @@ struct Setup {
     bool haveMp3 = false;
 };
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Tones with envelopes over a quiet noise floor, so that the lossless coder has real work.
 void WriteMusic(const fs::path& dir, const std::string& name, int64_t frames) {
@@ -70,9 +72,9 @@ Setup& Get() {
         WriteMusic(m.dir, m.wav, m.wavFrames);
         if (Have("lame") && Have("mpg123")) {
             WriteMusic(m.dir, "three.wav", int64_t{kRate} * 180);
-            m.haveMp3 = std::system(("lame --quiet -b 192 " + (m.dir / "three.wav").string() + " " +
-                                     (m.dir / m.mp3).string())
-                                        .c_str()) == 0;
+            m.haveMp3 = std::system(
+                            ("lame --quiet -b 192 " + (m.dir / "three.wav").string() + " " + (m.dir / m.mp3).string())
+                                .c_str()) == 0;
         }
         CVDisk::Table().Clear();
         CVDisk::Table().Add(1, m.dir.string());
@@ -113,7 +115,8 @@ void Run(benchmark::State& state, const std::string& cmd) {
     const double before = ChildCpuMs();
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError(("failed: " + cmd).c_str());
-    state.counters["childCpuMs"] = (ChildCpuMs() - before) / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["childCpuMs"] = (ChildCpuMs() - before) /
+                                   static_cast<double>(std::max<int64_t>(1, state.iterations()));
 }
 
 void BM_ImportWavToWavStorage(benchmark::State& state) {
@@ -150,8 +153,8 @@ void BM_ImportMp3ToWavStorage(benchmark::State& state) {
     }
     int64_t frames = 0;
     for (auto _ : state) frames = ImportOnce(s.mp3, kFormatWav);
-    state.counters["xRealtime"] =
-        benchmark::Counter(static_cast<double>(frames) / kRate * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["xRealtime"] = benchmark::Counter(static_cast<double>(frames) / kRate * state.iterations(),
+                                                     benchmark::Counter::kIsRate);
 }
 
 void BM_Mpg123Peer(benchmark::State& state) {

@@ -96,8 +96,8 @@ void EncodeKx64(const Material& m) {
 void Report(benchmark::State& state, const std::filesystem::path& file) {
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file));
     state.counters["ratio"] = static_cast<double>(std::filesystem::file_size(file)) / (kFrames * 4.0);
-    state.counters["xRealtime"] =
-        benchmark::Counter(600.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["xRealtime"] = benchmark::Counter(600.0 * static_cast<double>(state.iterations()),
+                                                     benchmark::Counter::kIsRate);
 }
 
 void BM_Kx64Encode(benchmark::State& state) {

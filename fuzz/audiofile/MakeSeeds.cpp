@@ -80,12 +80,16 @@ int main(int argc, char** argv) {
     if (WriteOne(src, 2, 16, 0, 5000)) {
         const std::string in = (root / "fuzz_flac" / "source.wav").string();
         const std::string mp3 = (root / "fuzz_mp3").string();
-        made += std::system(("flac -s -f -o " + (root / "fuzz_flac" / "seed.flac").string() + " " + in +
-                             " 2>/dev/null").c_str()) == 0;
-        made += std::system(("lame --quiet -b 32 --resample 22.05 --tt T " + in + " " + mp3 + "/seed-22k.mp3 2>/dev/null")
-                                .c_str()) == 0;
-        made += std::system(("lame --quiet -m m -b 64 --id3v2-only --ta A " + in + " " + mp3 + "/seed-mono.mp3 2>/dev/null")
-                                .c_str()) == 0;
+        made +=
+            std::system(
+                ("flac -s -f -o " + (root / "fuzz_flac" / "seed.flac").string() + " " + in + " 2>/dev/null").c_str()) ==
+            0;
+        made += std::system(
+                    ("lame --quiet -b 32 --resample 22.05 --tt T " + in + " " + mp3 + "/seed-22k.mp3 2>/dev/null")
+                        .c_str()) == 0;
+        made += std::system(
+                    ("lame --quiet -m m -b 64 --id3v2-only --ta A " + in + " " + mp3 + "/seed-mono.mp3 2>/dev/null")
+                        .c_str()) == 0;
         fs::remove(in);
     }
     {

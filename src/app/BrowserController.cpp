@@ -305,9 +305,8 @@ void BrowserController::VTapeChanged() {
 void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModifiers mods) {
     if (button == 3) return; // the compare hold comes with the DSP stack's hold switch
     int code = 0;
-    CRegion* hit =
-        m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton, mods & Qt::ControlModifier,
-                        mods & Qt::ShiftModifier, code);
+    CRegion* hit = m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton,
+                                   mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
     if (button == 1) {
         if (code == CTape::HitEmpty && m_browser.GetKind() != CTape::SelectionBars) m_browser.DeselectAll();
         if (hit && code != CTape::HitClose) m_dragPending = true;

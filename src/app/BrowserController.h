@@ -62,7 +62,7 @@ private:
     bool VTapeKey(int key, Qt::KeyboardModifiers mods);
     void ComposeBar(int width, int height);
     bool BarPress(int x, int y);
-    void VTapeChanged();  // the browser takes the VTape's selection; both repaint
+    void VTapeChanged();   // the browser takes the VTape's selection; both repaint
     void BrowserChanged(); // the VTape takes the browser's selection; both repaint
 
     CTape m_browser{CTape::Grid};

@@ -23,7 +23,12 @@ class QWidget;
 enum WindowMode : int { kModeBrowse = 0, kModeEdit = 1 };
 // kNeverShown: a row that exists for its state (read and written by its controller) but is
 // offered to nobody.
-enum ModeMask : unsigned { kNeverShown = 0, kInBrowse = 1u << kModeBrowse, kInEdit = 1u << kModeEdit, kInBothModes = 3u };
+enum ModeMask : unsigned {
+    kNeverShown = 0,
+    kInBrowse = 1u << kModeBrowse,
+    kInEdit = 1u << kModeEdit,
+    kInBothModes = 3u
+};
 // Transport states a command acts in, one bit per state of common/TransportState.h.
 enum StateMask : unsigned {
     kWhenStopped = 1u << 0,

@@ -108,8 +108,8 @@ void ImportController::ImportFiles(const std::vector<std::string>& paths, bool l
 void ImportController::ChooseAndRun(bool link) {
     std::string& folder = link ? m_linkFolder : m_copyFolder;
     std::vector<std::string> files;
-    if (!m_ui.ChooseFiles(link ? "Import Audio File (Link)" : "Import Audio File (Copy)", folder,
-                          "All Files (*.*)", true, files) ||
+    if (!m_ui.ChooseFiles(link ? "Import Audio File (Link)" : "Import Audio File (Copy)", folder, "All Files (*.*)",
+                          true, files) ||
         files.empty())
         return;
     const std::string chosen = FolderOf(files.front());
@@ -122,9 +122,18 @@ void ImportController::SetStorage(int choice) {
     switch (choice) {
     case 0: s.storageMode = kFormatWav; break;
     case 1: s.storageMode = kFormatKX64; break;
-    case 2: s.storageMode = kFormatVorbis; s.bitRate = 400; break;
-    case 3: s.storageMode = kFormatVorbis; s.bitRate = 256; break;
-    default: s.storageMode = kFormatVorbis; s.bitRate = 128; break;
+    case 2:
+        s.storageMode = kFormatVorbis;
+        s.bitRate = 400;
+        break;
+    case 3:
+        s.storageMode = kFormatVorbis;
+        s.bitRate = 256;
+        break;
+    default:
+        s.storageMode = kFormatVorbis;
+        s.bitRate = 128;
+        break;
     }
     m_settings = s;
     m_core.SetStorageMode(s.storageMode, s.bitRate);

@@ -14,11 +14,9 @@
 #include "core/EngineSnapshot.h"
 
 namespace {
-const char* const kScaleIds[5] = {"meters.scale0", "meters.scale1", "meters.scale2", "meters.scale3",
-                                  "meters.scale4"};
+const char* const kScaleIds[5] = {"meters.scale0", "meters.scale1", "meters.scale2", "meters.scale3", "meters.scale4"};
 const char* const kHoldIds[5] = {"meters.hold0", "meters.hold1", "meters.hold2", "meters.hold3", "meters.hold4"};
-const char* const kDecayIds[5] = {"meters.decay0", "meters.decay1", "meters.decay2", "meters.decay3",
-                                  "meters.decay4"};
+const char* const kDecayIds[5] = {"meters.decay0", "meters.decay1", "meters.decay2", "meters.decay3", "meters.decay4"};
 } // namespace
 
 MetersController::MetersController(CCore& core, const WindowAreas& areas) : AreaController(core) {

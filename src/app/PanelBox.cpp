@@ -20,10 +20,8 @@ void PanelBox::paintEvent(QPaintEvent*) {
         Recompose();
         img = &m_h.image();
     }
-    if (img && !img->isNull())
-        p.drawImage(0, 0, *img);
-    else
-        p.fillRect(rect(), Qt::black);
+    if (img && !img->isNull()) p.drawImage(0, 0, *img);
+    else p.fillRect(rect(), Qt::black);
 }
 
 void PanelBox::resizeEvent(QResizeEvent*) { Recompose(); }

@@ -7,5 +7,6 @@ QtMainThreadPort::QtMainThreadPort() = default;
 QtMainThreadPort::~QtMainThreadPort() { Close(); }
 
 void QtMainThreadPort::Wake() {
-    QMetaObject::invokeMethod(&m_context, [this] { Serve(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { Serve(); }, Qt::QueuedConnection);
 }

@@ -26,8 +26,7 @@ QGroupBox* DeviceGroup(const char* title, QListWidget*& list, QListWidget*& prob
 
 } // namespace
 
-TBoardSetupForm::TBoardSetupForm(DriverProbe& devices, QWidget* parent)
-    : QDialog(parent), m_devices(devices) {
+TBoardSetupForm::TBoardSetupForm(DriverProbe& devices, QWidget* parent) : QDialog(parent), m_devices(devices) {
     setWindowTitle("Audio Board Setup");
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -68,13 +67,10 @@ void TBoardSetupForm::Prepare(int32_t playbackDevice, int32_t recordDevice) {
     recordList->clear();
     recordProbe->clear();
     const int32_t outputs = m_devices.OutputDeviceCount();
-    for (int32_t i = 0; i < outputs; ++i)
-        playbackList->addItem(QString::fromStdString(m_devices.OutputDeviceName(i)));
+    for (int32_t i = 0; i < outputs; ++i) playbackList->addItem(QString::fromStdString(m_devices.OutputDeviceName(i)));
     const int32_t inputs = m_devices.InputDeviceCount();
-    for (int32_t i = 0; i < inputs; ++i)
-        recordList->addItem(QString::fromStdString(m_devices.InputDeviceName(i)));
-    if (playbackDevice + 1 >= 0 && playbackDevice + 1 < outputs)
-        playbackList->setCurrentRow(playbackDevice + 1);
+    for (int32_t i = 0; i < inputs; ++i) recordList->addItem(QString::fromStdString(m_devices.InputDeviceName(i)));
+    if (playbackDevice + 1 >= 0 && playbackDevice + 1 < outputs) playbackList->setCurrentRow(playbackDevice + 1);
     if (recordDevice + 1 >= 0 && recordDevice + 1 < inputs) recordList->setCurrentRow(recordDevice + 1);
     ProbePlayback();
     ProbeRecord();
@@ -96,15 +92,9 @@ void TBoardSetupForm::ProbeRecord() {
         recordProbe->addItem(QString::fromStdString(line));
 }
 
-int32_t TBoardSetupForm::PlaybackDevice() const {
-    return m_playback;
-}
-int32_t TBoardSetupForm::RecordDevice() const {
-    return m_record;
-}
-bool TBoardSetupForm::Force24() const {
-    return force24->isChecked();
-}
+int32_t TBoardSetupForm::PlaybackDevice() const { return m_playback; }
+int32_t TBoardSetupForm::RecordDevice() const { return m_record; }
+bool TBoardSetupForm::Force24() const { return force24->isChecked(); }
 
 bool TBoardSetupForm::Execute(int32_t& playbackDevice, int32_t& recordDevice, bool& force) {
     Prepare(playbackDevice, recordDevice);

@@ -18,8 +18,7 @@ QComboBox* Box(QWidget* parent, int maxLength) {
 
 void Fill(QComboBox* box, const std::string& text, const std::vector<std::string>& offers) {
     box->clear();
-    for (const std::string& o : offers)
-        box->addItem(QString::fromStdString(o));
+    for (const std::string& o : offers) box->addItem(QString::fromStdString(o));
     box->setEditText(QString::fromStdString(text));
 }
 
@@ -81,8 +80,7 @@ TagDialogAnswer TEditTagsForm::Ask(const TagDialogFill& f) {
     return a;
 }
 
-bool TEditTagsForm::EditSelection(TagEditSession& session, const std::vector<CRegion*>& selection,
-                                  QWidget* parent) {
+bool TEditTagsForm::EditSelection(TagEditSession& session, const std::vector<CRegion*>& selection, QWidget* parent) {
     TEditTagsForm form(parent);
     return session.Run(selection, [&](const TagDialogFill& fill, const CRegion&) { return form.Ask(fill); });
 }

@@ -29,8 +29,7 @@ TExtEncodersForm::TExtEncodersForm(ExtEncoderList& list, QWidget* parent) : QDia
     Button1 = new QPushButton("Add Profile", this);
     Button3 = new QPushButton("Delete Profile", this);
     Button4 = new QPushButton("Done", this);
-    for (QPushButton* b : {Button1, Button2, Button3, Button4})
-        b->setAutoDefault(false);
+    for (QPushButton* b : {Button1, Button2, Button3, Button4}) b->setAutoDefault(false);
 
     auto* form = new QGridLayout;
     int row = 0;
@@ -91,8 +90,7 @@ TExtEncodersForm::TExtEncodersForm(ExtEncoderList& list, QWidget* parent) : QDia
 
 void TExtEncodersForm::showEvent(QShowEvent* e) {
     ComboBox1->clear();
-    for (const EncoderPreset& p : kEncoderPresets)
-        ComboBox1->addItem(p.caption);
+    for (const EncoderPreset& p : kEncoderPresets) ComboBox1->addItem(p.caption);
     m_edit = ExtEncoderProfile{};
     m_edit.name = "Unnamed";
     Edit1->setText("Unnamed");
@@ -104,8 +102,7 @@ void TExtEncodersForm::showEvent(QShowEvent* e) {
 }
 
 bool TExtEncodersForm::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == ListBox1 && e->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete) {
+    if (watched == ListBox1 && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete) {
         Button3Click();
         return true;
     }
@@ -115,8 +112,7 @@ bool TExtEncodersForm::eventFilter(QObject* watched, QEvent* e) {
 void TExtEncodersForm::Redraw() {
     const QSignalBlocker quiet(ListBox1);
     ListBox1->clear();
-    for (int i = 0; i < m_list.Count(); ++i)
-        ListBox1->addItem(QString::fromStdString(m_list.At(i).name));
+    for (int i = 0; i < m_list.Count(); ++i) ListBox1->addItem(QString::fromStdString(m_list.At(i).name));
 }
 
 void TExtEncodersForm::Button2Click() {

@@ -269,10 +269,8 @@ bool TForm1::Form1OnCloseQuery() {
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
-    if (Form1OnCloseQuery())
-        e->accept();
-    else
-        e->ignore();
+    if (Form1OnCloseQuery()) e->accept();
+    else e->ignore();
 }
 
 void TForm1::Form1OnShow() { setFocus(Qt::OtherFocusReason); }

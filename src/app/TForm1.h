@@ -36,12 +36,12 @@ class TBoardSetupForm;
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
 struct StartupEnvironment {
-    std::filesystem::path exeFolder;  // empty: the folder of the running executable
-    std::string lockPath;             // empty: the session's lock
-    std::optional<QSize> screenSize;  // none: the primary screen
-    UiPort* ui = nullptr;             // none: the window's own dialogs
-    std::ostream* trace = nullptr;    // start-up trace; none is opened by default
-    QWidget* splash = nullptr;        // the splash window, shown while the library loads
+    std::filesystem::path exeFolder; // empty: the folder of the running executable
+    std::string lockPath;            // empty: the session's lock
+    std::optional<QSize> screenSize; // none: the primary screen
+    UiPort* ui = nullptr;            // none: the window's own dialogs
+    std::ostream* trace = nullptr;   // start-up trace; none is opened by default
+    QWidget* splash = nullptr;       // the splash window, shown while the library loads
 };
 
 class TForm1 : public QMainWindow {

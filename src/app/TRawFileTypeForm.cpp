@@ -11,14 +11,10 @@ struct FormatEntry {
     int32_t code;
 };
 const FormatEntry kFormats[] = {
-    {"16bit LSB-Intel", 16, kRawIntLE},
-    {"24bit LSB-Intel(3-byte packed)", 24, kRawIntLE},
-    {"32bit LSB-Intel(integer)", 32, kRawIntLE},
-    {"32bit LSB-Intel(float -1.0:+1.0)", 32, kRawFloatLE},
-    {"16bit MSB-Moto", 16, kRawIntBE},
-    {"24bit MSB-Moto(3-byte packed)", 24, kRawIntBE},
-    {"32bit MSB-Moto(integer)", 32, kRawIntBE},
-    {"32bit MSB-Moto(float -1.0:+1.0)", 32, kRawFloatBE},
+    {"16bit LSB-Intel", 16, kRawIntLE},          {"24bit LSB-Intel(3-byte packed)", 24, kRawIntLE},
+    {"32bit LSB-Intel(integer)", 32, kRawIntLE}, {"32bit LSB-Intel(float -1.0:+1.0)", 32, kRawFloatLE},
+    {"16bit MSB-Moto", 16, kRawIntBE},           {"24bit MSB-Moto(3-byte packed)", 24, kRawIntBE},
+    {"32bit MSB-Moto(integer)", 32, kRawIntBE},  {"32bit MSB-Moto(float -1.0:+1.0)", 32, kRawFloatBE},
 };
 const int32_t kRates[] = {32000, 44100, 48000, 88200, 96000, 176400, 192000};
 

@@ -27,8 +27,7 @@ public:
     // The batch over the selection (or one region); messages through notice. Returns how
     // many regions got a new name (the caller redraws the browser and the tape when any did).
     static int RenameSelection(CRegionList& list, const std::vector<CRegion*>& selection,
-                               const std::function<void(const std::string&)>& notice,
-                               QWidget* parent = nullptr);
+                               const std::function<void(const std::string&)>& notice, QWidget* parent = nullptr);
 
     QLineEdit* Edit1;
     QPushButton* renameButton;

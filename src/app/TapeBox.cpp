@@ -46,10 +46,8 @@ void TapeBox::paintEvent(QPaintEvent*) {
         Recompose();
         img = &m_h.image();
     }
-    if (img && !img->isNull())
-        p.drawImage(0, 0, *img);
-    else
-        p.fillRect(rect(), Qt::black);
+    if (img && !img->isNull()) p.drawImage(0, 0, *img);
+    else p.fillRect(rect(), Qt::black);
 }
 
 void TapeBox::resizeEvent(QResizeEvent*) { Recompose(); }

@@ -117,10 +117,8 @@ int32_t AudioFile::PcmRead(void* buffer, int32_t n, bool asFloat) {
     int64_t got = IsOpen() ? Read(buffer, ask) : 0;
     dataPos += got;
     int64_t whole = got / frameBytes;
-    if (asFloat)
-        DecodeToFloat(buffer, whole, static_cast<int>(channels), coding);
-    else
-        DecodeToInt(buffer, whole, static_cast<int>(channels), coding);
+    if (asFloat) DecodeToFloat(buffer, whole, static_cast<int>(channels), coding);
+    else DecodeToInt(buffer, whole, static_cast<int>(channels), coding);
     // Whatever the file could not supply reads as silence.
     std::memset(static_cast<uint8_t*>(buffer) + whole * 8, 0, static_cast<size_t>((n - whole) * 8));
     return static_cast<int32_t>(whole);

@@ -55,7 +55,7 @@ struct ExtensionEntry {
 
 // The writers an output file's extension names.
 const ExtensionEntry kWriterExtensions[] = {
-    {"wav", kFormatWav}, {"aif", kFormatAiff}, {"aiff", kFormatAiff}, {"snd", kFormatSun},
+    {"wav", kFormatWav}, {"aif", kFormatAiff},  {"aiff", kFormatAiff}, {"snd", kFormatSun},
     {"au", kFormatSun},  {"kx64", kFormatKX64}, {"raw", kFormatRaw},   {"pcm", kFormatRaw},
 };
 

@@ -19,7 +19,7 @@ struct AudioFileFlac::Decoder {
     uint64_t infoTotal = 0;
     TagSet tags;
     bool haveTags = false;
-    bool counting = false;     // frames only counted (length of a stream that does not state it)
+    bool counting = false; // frames only counted (length of a stream that does not state it)
     int64_t counted = 0;
     std::vector<int32_t> pending; // stereo frames at the stream's depth
     size_t pendingFrames = 0;
@@ -177,8 +177,8 @@ bool AudioFileFlac::OpenRead() {
         return false;
     }
     FLAC__stream_decoder_set_metadata_respond(d->dec, FLAC__METADATA_TYPE_VORBIS_COMMENT);
-    if (FLAC__stream_decoder_init_stream(d->dec, ReadCb, SeekCb, TellCb, LengthCb, EofCb, WriteCb, MetadataCb,
-                                         ErrorCb, d.get()) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+    if (FLAC__stream_decoder_init_stream(d->dec, ReadCb, SeekCb, TellCb, LengthCb, EofCb, WriteCb, MetadataCb, ErrorCb,
+                                         d.get()) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
         !FLAC__stream_decoder_process_until_end_of_metadata(d->dec) || !d->haveInfo) {
         SetError("Incomplete FLAC header found (malformed?).");
         AudioFile::Close();

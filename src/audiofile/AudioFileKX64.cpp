@@ -38,8 +38,8 @@ AudioFileKX64::ChannelCode AudioFileKX64::EncodeChannel(const int32_t* x, int n,
     return KX64Predictor::Encode(x, n, out);
 }
 
-bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k,
-                                  int32_t c, int32_t* x, int n) {
+bool AudioFileKX64::DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k, int32_t c,
+                                  int32_t* x, int n) {
     const int got = KX64BitReader::ReadResiduals(payload, payloadBytes, k, x, n);
     if (got < n) std::fill(x + got, x + n, 0);
     // The inverse predictor over what was decoded.
@@ -261,7 +261,8 @@ bool AudioFileKX64::OpenRead() {
                 SetError("Invalid KX64 block layout (malformed?).");
                 return false;
             }
-            pos = body + static_cast<int64_t>(std::min<uint64_t>(size, static_cast<uint64_t>(std::max<int64_t>(avail, 0))));
+            pos = body +
+                  static_cast<int64_t>(std::min<uint64_t>(size, static_cast<uint64_t>(std::max<int64_t>(avail, 0))));
             pos = std::max(pos, body + kRecordBytes);
             havePrms = true;
         } else if (std::memcmp(h, "SMPL", 4) == 0 && !haveSmpl) {

@@ -45,8 +45,8 @@ public:
     // bytes (kMaxPayload + 16 covers a block); returns the choices made.
     static ChannelCode EncodeChannel(const int32_t* x, int n, uint8_t* out);
     // Decodes n samples; false when the payload ran out (the rest of x is zeroed).
-    static bool DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k,
-                              int32_t coefficient, int32_t* x, int n);
+    static bool DecodeChannel(const uint8_t* payload, uint32_t payloadBytes, int predictor, int k, int32_t coefficient,
+                              int32_t* x, int n);
 
 private:
     // Writer.

@@ -184,8 +184,7 @@ bool AudioFileMp3::StartDecoder() {
     m_mh = NewHandle(MPG123_QUIET | MPG123_IGNORE_INFOFRAME);
     if (m_mh == nullptr) return false;
     mpg123_format_none(m_mh);
-    if (mpg123_format(m_mh, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) !=
-        MPG123_OK) {
+    if (mpg123_format(m_mh, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
         StopDecoder();
         return false;
     }
@@ -235,8 +234,8 @@ void AudioFileMp3::ReadId3v2Tags(int64_t tagEnd) {
         for (size_t i = 0; i < v2->texts; ++i)
             if (std::memcmp(v2->text[i].id, "TRCK", 4) == 0 || std::memcmp(v2->text[i].id, "TRK", 3) == 0)
                 t.track = LeadingNumber(MpgText(&v2->text[i].text));
-        if (!t.title.empty() || !t.artist.empty() || !t.album.empty() || !t.comment.empty() ||
-            !t.genre.empty() || t.year != 0 || t.track != 0)
+        if (!t.title.empty() || !t.artist.empty() || !t.album.empty() || !t.comment.empty() || !t.genre.empty() ||
+            t.year != 0 || t.track != 0)
             ApplyTags(*this, t);
     }
     mpg123_delete(mh);
@@ -254,8 +253,8 @@ int64_t AudioFileMp3::Decode(uint8_t* out, int64_t bytes) {
             long fr = 0;
             int ch = 0, enc = 0;
             // The output format was fixed at open; anything else is not this file's audio.
-            if (mpg123_getformat(m_mh, &fr, &ch, &enc) != MPG123_OK || fr != rate ||
-                ch != static_cast<int>(channels) || enc != MPG123_ENC_SIGNED_16)
+            if (mpg123_getformat(m_mh, &fr, &ch, &enc) != MPG123_OK || fr != rate || ch != static_cast<int>(channels) ||
+                enc != MPG123_ENC_SIGNED_16)
                 break;
             continue;
         }
@@ -306,10 +305,8 @@ int32_t AudioFileMp3::ReadFrames(void* buffer, int32_t n, bool asFloat) {
     } else {
         for (int64_t i = whole * 2 - 1; i >= 0; --i) {
             const int16_t x = s[i];
-            if (asFloat)
-                f[i] = static_cast<float>(x) / 32768.0f;
-            else
-                v[i] = x;
+            if (asFloat) f[i] = static_cast<float>(x) / 32768.0f;
+            else v[i] = x;
         }
     }
     std::memset(bytes + whole * 8, 0, static_cast<size_t>((n - whole) * 8));

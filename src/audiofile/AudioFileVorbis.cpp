@@ -259,8 +259,7 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     return FinishResult();
 }
 
-void AudioFileVorbis::WritePage(const unsigned char* header, long headerLen, const unsigned char* body,
-                                long bodyLen) {
+void AudioFileVorbis::WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen) {
     NoteWrite(headerLen, Write(header, headerLen));
     NoteWrite(bodyLen, Write(body, bodyLen));
     if (!writeFailed) dataBytes += headerLen + bodyLen;

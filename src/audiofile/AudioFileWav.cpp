@@ -49,7 +49,7 @@ bool AudioFileWav::ReadFmt(int64_t bodyPos, uint32_t size) {
         sampleType = kSampleFloat;
     } else {
         SetError(LooksLikeMpeg(storedTag) ? "May contain MPEG data. Rename to .mp3 and retry, please."
-                                    : "Unsupported sample datatype.");
+                                          : "Unsupported sample datatype.");
         return false;
     }
     // Containers are whole bytes: 20 bits are stored as 24, 12 as 16.

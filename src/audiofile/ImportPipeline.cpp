@@ -27,8 +27,8 @@
 
 namespace {
 
-const char* const kKnownExtensions[] = {".au", ".wav", ".aif", ".mp3", ".ogg", ".aac", ".raw", ".snd", ".wave",
-                                        ".aiff", ".flac"};
+const char* const kKnownExtensions[] = {".au",  ".wav", ".aif",  ".mp3",  ".ogg", ".aac",
+                                        ".raw", ".snd", ".wave", ".aiff", ".flac"};
 
 bool EndsWithNoCase(const std::string& s, const char* tail) {
     const size_t n = std::strlen(tail);
@@ -104,9 +104,18 @@ ImportSettings ImportSettingsFromPrefs(const CPrefs& prefs) {
     if (prefs.Has(101)) {
         switch (prefs.GetInt(101)) {
         case 1: s.storageMode = kFormatKX64; break;
-        case 2: s.storageMode = kFormatVorbis; s.bitRate = 400; break;
-        case 3: s.storageMode = kFormatVorbis; s.bitRate = 256; break;
-        case 4: s.storageMode = kFormatVorbis; s.bitRate = 128; break;
+        case 2:
+            s.storageMode = kFormatVorbis;
+            s.bitRate = 400;
+            break;
+        case 3:
+            s.storageMode = kFormatVorbis;
+            s.bitRate = 256;
+            break;
+        case 4:
+            s.storageMode = kFormatVorbis;
+            s.bitRate = 128;
+            break;
         default: break;
         }
     }
@@ -168,10 +177,8 @@ std::unique_ptr<AudioFile> CImporter::OpenSource(const std::string& folder, cons
 void CImporter::ShowProgress(int style, int percent) {
     if (m_ui == nullptr) return;
     percent = std::clamp(percent, 0, 100);
-    if (style == kProgressOwn || style == kProgressOwnCancel)
-        m_ui->ProgressBar(percent);
-    else
-        m_ui->DualBars(m_overall, percent);
+    if (style == kProgressOwn || style == kProgressOwnCancel) m_ui->ProgressBar(percent);
+    else m_ui->DualBars(m_overall, percent);
 }
 
 bool CImporter::Cancelled(int style) const {
@@ -245,8 +252,8 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
         message = "Can't open output file";
         return false;
     }
-    std::unique_ptr<AudioFile> target =
-        convert ? MakeStorageWriter(mode, vdiskFolder, name) : std::make_unique<AudioFileEmpty>(vdiskFolder, name);
+    std::unique_ptr<AudioFile> target = convert ? MakeStorageWriter(mode, vdiskFolder, name)
+                                                : std::make_unique<AudioFileEmpty>(vdiskFolder, name);
 
     // 3. The target's depth.
     const int32_t bits = convert ? StorageBits(mode, source->bits) : std::max(16, source->bits);
@@ -309,8 +316,8 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
     }
 
     // 8. The sample.
-    auto* sample = new CSample(name, "", 1, serial, source->rate, static_cast<int32_t>(source->channels), bits,
-                               frames, convert ? mode : code, storedBytes);
+    auto* sample = new CSample(name, "", 1, serial, source->rate, static_cast<int32_t>(source->channels), bits, frames,
+                               convert ? mode : code, storedBytes);
     m_samples.Add(sample);
 
     // 9. Its peak file. Peaks can always be rebuilt from the audio, so a failure here does not
@@ -349,8 +356,8 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
     // 1. The sample for the file where it lies; only a found file counts as stored.
     const int32_t serial = m_vdisk.CurrentSerial();
     auto sample = std::make_unique<CSample>(file, folder, found ? 1 : 0, serial, source->rate,
-                                            static_cast<int32_t>(source->channels), source->bits, source->frames,
-                                            code, source->dataBytes);
+                                            static_cast<int32_t>(source->channels), source->bits, source->frames, code,
+                                            source->dataBytes);
     PeakTarget peaks;
     if (!sample->PeakFileName(peaks.peakName) || sample->PeakFileFolder().empty()) {
         message = "Can't open output file";
@@ -425,8 +432,8 @@ CImporter::LoopResult CImporter::RunFileLoop(const std::vector<std::string>& pat
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         m_overall = (i * 100 + 100) / n;
         if (m_ui != nullptr) {
-            m_ui->DualText(StrFormat(link ? "Linking file %d of %d\n%s" : "Importing file %d of %d\n%s", i + 1, n,
-                                     name.c_str()));
+            m_ui->DualText(
+                StrFormat(link ? "Linking file %d of %d\n%s" : "Importing file %d of %d\n%s", i + 1, n, name.c_str()));
             m_ui->DualBars(m_overall, 0);
         }
         std::string message;

@@ -30,10 +30,10 @@ class UiPort;
 
 // Progress styles of one import or link.
 enum ImportProgress : int {
-    kProgressOwn = 1,           // own progress window, one bar, no cancel
-    kProgressOwnCancel = 2,     // own progress window with "Abort"
-    kProgressSecondBar = 3,     // second bar of the caller's two-bar window, no cancel
-    kProgressSecondCancel = 4,  // second bar of the caller's two-bar window, with cancel
+    kProgressOwn = 1,          // own progress window, one bar, no cancel
+    kProgressOwnCancel = 2,    // own progress window with "Abort"
+    kProgressSecondBar = 3,    // second bar of the caller's two-bar window, no cancel
+    kProgressSecondCancel = 4, // second bar of the caller's two-bar window, with cancel
 };
 
 // The format of a headerless file, as the "Raw File Type" dialog yields it.
@@ -69,11 +69,11 @@ void StoreImportSettings(CPrefs& prefs, const ImportSettings& s);
 
 // What the window does with the results; every hook may be empty.
 struct ImportHooks {
-    std::function<void()> clearViewer;                 // before an import streams
+    std::function<void()> clearViewer;                  // before an import streams
     std::function<void(int32_t folderId)> selectFolder; // the new region's folder in the tree
-    std::function<void(CRegion& region)> showOnTape;   // the new region becomes the tape's current one
-    std::function<void()> clearBrowserSelection;       // at the start of a file loop
-    std::function<void()> redrawTapes;                 // at the end of a file loop
+    std::function<void(CRegion& region)> showOnTape;    // the new region becomes the tape's current one
+    std::function<void()> clearBrowserSelection;        // at the start of a file loop
+    std::function<void()> redrawTapes;                  // at the end of a file loop
 };
 
 // The region name of a file: without its folder and one known extension (any case).
@@ -105,8 +105,7 @@ public:
 
     // Import by copy. On failure message holds the reason and cancelled tells whether the
     // user aborted; nothing of the attempt is left in the VDisk or the library.
-    bool Import(const std::string& folder, const std::string& file, std::string& message, int style,
-                bool& cancelled);
+    bool Import(const std::string& folder, const std::string& file, std::string& message, int style, bool& cancelled);
     // Link. found: the file is one the Found scan found in the VDisk without a sample.
     bool Link(const std::string& folder, const std::string& file, std::string& message, int style, bool& cancelled,
               bool found = false);

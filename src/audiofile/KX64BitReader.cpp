@@ -18,8 +18,7 @@ struct BitCache {
 // One residual the careful way, near the end of the payload and for long codes: refills only
 // from bytes the payload and its 16 bytes of zero padding really hold, and fails when the code
 // is malformed or runs past the payload. On success m is the residual's bit pattern.
-__attribute__((noinline)) bool SlowResidual(BitCache& b, const uint8_t* payload, size_t bytes, int k,
-                                            uint32_t& out) {
+__attribute__((noinline)) bool SlowResidual(BitCache& b, const uint8_t* payload, size_t bytes, int k, uint32_t& out) {
     auto refill = [&] {
         if (b.bits <= 56 && b.pos < bytes + 8) {
             uint64_t w;

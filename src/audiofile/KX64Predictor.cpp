@@ -8,11 +8,11 @@
 
 namespace {
 
-using kx64::Add;
-using kx64::Sub;
-using kx64::Mul;
 using kx64::Abs;
+using kx64::Add;
 using kx64::BitLength;
+using kx64::Mul;
+using kx64::Sub;
 
 // The integer quotient a / d truncated toward zero, as a float. Operands stay below 2^34, so
 // the correctly rounded double quotient never reaches the next integer and truncating it is

@@ -6,13 +6,13 @@
 #include <cstdint>
 
 struct MpegHeader {
-    int version = 1;         // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
-    int32_t kbps = 0;        // bit rate; free format counts as 128
-    int32_t rate = 0;        // Hz
-    uint32_t channels = 2;   // 1 for single channel mode
-    int32_t padding = 0;     // 0 or 1
-    int32_t frameBytes = 0;  // whole frame, header included
-    int32_t samples = 0;     // per channel: 1152 (MPEG-1) or 576
+    int version = 1;        // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
+    int32_t kbps = 0;       // bit rate; free format counts as 128
+    int32_t rate = 0;       // Hz
+    uint32_t channels = 2;  // 1 for single channel mode
+    int32_t padding = 0;    // 0 or 1
+    int32_t frameBytes = 0; // whole frame, header included
+    int32_t samples = 0;    // per channel: 1152 (MPEG-1) or 576
 };
 
 // The two bytes that may start a Layer III frame (with or without CRC).

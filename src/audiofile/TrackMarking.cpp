@@ -12,8 +12,8 @@ namespace {
 constexpr int32_t kExcluded = 65000;
 constexpr int64_t kTailSeconds = 30;
 constexpr int64_t kOnsetSeconds = 7;
-constexpr int64_t kWindow = 30;      // entries on either side of an onset candidate
-constexpr int64_t kQuietSpan = 29;   // seconds on either side of a marker without another
+constexpr int64_t kWindow = 30;    // entries on either side of an onset candidate
+constexpr int64_t kQuietSpan = 29; // seconds on either side of a marker without another
 constexpr int64_t kLeadFrames = 4000;
 
 } // namespace

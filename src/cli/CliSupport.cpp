@@ -49,9 +49,7 @@ bool IntOption(const Options& o, const std::string& name, int lo, int hi, int& v
     return true;
 }
 
-void SplitPath(const std::string& path, std::string& folder, std::string& name) {
-    SplitAudioPath(path, folder, name);
-}
+void SplitPath(const std::string& path, std::string& folder, std::string& name) { SplitAudioPath(path, folder, name); }
 
 std::unique_ptr<AudioFile> OpenInput(const std::string& path, const Options& o, int& formatCode, std::string& error) {
     std::string folder, name;

@@ -52,8 +52,7 @@ int ConvertCommand(const Args& args) {
     int32_t type = isFloat ? kSampleFloat : kSampleInt;
     if (outCode == kFormatRaw)
         type = isFloat ? (order == "be" ? kRawFloatBE : kRawFloatLE) : (order == "be" ? kRawIntBE : kRawIntLE);
-    if (!out->OpenWrite(in->channels, in->rate, bits, type))
-        return Fail(o.positional[1] + ": " + out->ErrorText());
+    if (!out->OpenWrite(in->channels, in->rate, bits, type)) return Fail(o.positional[1] + ": " + out->ErrorText());
 
     std::vector<float> block(static_cast<size_t>(kConvertBlock) * 2);
     int64_t done = 0;

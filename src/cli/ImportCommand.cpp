@@ -52,12 +52,9 @@ bool ParseRaw(const std::string& text, RawFileType& out, std::string& error) {
     if (out.bits != 16 && out.bits != 24 && out.bits != 32) return false;
     if (isFloat && out.bits != 32) return false;
     if (out.rate <= 0) return false;
-    if (parts[3] == "le")
-        out.sampleType = isFloat ? kRawFloatLE : kRawIntLE;
-    else if (parts[3] == "be")
-        out.sampleType = isFloat ? kRawFloatBE : kRawIntBE;
-    else
-        return false;
+    if (parts[3] == "le") out.sampleType = isFloat ? kRawFloatLE : kRawIntLE;
+    else if (parts[3] == "be") out.sampleType = isFloat ? kRawFloatBE : kRawIntBE;
+    else return false;
     error.clear();
     return true;
 }
@@ -115,8 +112,9 @@ int ImportCommand(const Args& args) {
     Options o;
     std::string error;
     if (!ParseOptions(args, {"storage", "on-import", "raw", "vdisk"}, {"link"}, o, error)) return Fail(error);
-    if (o.positional.empty()) return Fail("usage: import [--link] [--storage MODE] [--on-import transcode|clone] "
-                                          "[--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE...");
+    if (o.positional.empty())
+        return Fail("usage: import [--link] [--storage MODE] [--on-import transcode|clone] "
+                    "[--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE...");
     RawFileType raw;
     const bool haveRaw = o.Has("raw");
     if (haveRaw && !ParseRaw(o.values["raw"], raw, error)) return Fail(error);

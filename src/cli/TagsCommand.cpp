@@ -13,19 +13,16 @@
 #include "library/CRegion.h"
 
 int TagsCommand(const Args& args) {
-    const char* usage =
-        "usage: tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]";
+    const char* usage = "usage: tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]";
     Options o;
     std::string error;
-    if (!ParseOptions(args, {"title", "artist", "album", "year", "genre", "track"}, {}, o, error))
-        return Fail(error);
+    if (!ParseOptions(args, {"title", "artist", "album", "year", "genre", "track"}, {}, o, error)) return Fail(error);
     if (o.positional.size() != 1) return Fail(usage);
     char* end = nullptr;
     const long id = std::strtol(o.positional[0].c_str(), &end, 10);
     if (end == o.positional[0].c_str() || *end != '\0') return Fail("bad region id " + o.positional[0]);
     int year = 0, track = 0;
-    if (!IntOption(o, "year", 0, 9999, year, error) || !IntOption(o, "track", 0, 999, track, error))
-        return Fail(error);
+    if (!IntOption(o, "year", 0, 9999, year, error) || !IntOption(o, "track", 0, 999, track, error)) return Fail(error);
 
     LibrarySession session;
     if (!session.Open(error)) return Fail(error);

@@ -20,8 +20,8 @@ public:
     void Notice(const std::string& text, const std::string& caption = "") override;
     bool Question(const std::string& text, const std::string& caption = "", bool warning = false) override;
     bool ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) override;
-    bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter,
-                     bool multiple, std::vector<std::string>& files) override;
+    bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter, bool multiple,
+                     std::vector<std::string>& files) override;
     void LetEventsThrough() override {}
     void ReportClear() override { m_report.clear(); }
     void ReportAddLine(const std::string& file, const std::string& result) override;

@@ -29,8 +29,7 @@ const Command kCommands[] = {
     {"mark-tracks", MarkTracksCommand, "[--library DIR] mark-tracks REGION-ID"},
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},
-    {"encoders", EncodersCommand,
-     "[--library DIR] encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME"},
+    {"encoders", EncodersCommand, "[--library DIR] encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME"},
 };
 
 void Usage() {

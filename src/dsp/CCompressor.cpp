@@ -243,17 +243,15 @@ void CCompressor::Paint() {
     }
     for (int d : {0, 1, 3, 6, 10, 15}) {
         char text[16];
-        if (d == 0)
-            std::snprintf(text, sizeof text, "0dB");
-        else if (d < 10)
-            std::snprintf(text, sizeof text, "-%1.0f", static_cast<double>(d));
-        else
-            std::snprintf(text, sizeof text, "-%2.0f", static_cast<double>(d));
+        if (d == 0) std::snprintf(text, sizeof text, "0dB");
+        else if (d < 10) std::snprintf(text, sizeof text, "-%1.0f", static_cast<double>(d));
+        else std::snprintf(text, sizeof text, "-%2.0f", static_cast<double>(d));
         const int tx = m_mx + static_cast<int>(m_mw * std::pow(10.0, -d / 20.0));
         m_canvas->Text(tx - m_canvas->TextWidth(8, text) / 2, m_my + 23, 8, kLabelColour, text);
     }
     static const char* const kBandNames[BandCount] = {"Low", "Mid", "High"};
-    for (int b = 0; b < BandCount; ++b) m_canvas->Text(m_mx + m_mw + 4, m_my - 1 + 8 * b, 7, kLabelColour, kBandNames[b]);
+    for (int b = 0; b < BandCount; ++b)
+        m_canvas->Text(m_mx + m_mw + 4, m_my - 1 + 8 * b, 7, kLabelColour, kBandNames[b]);
     for (auto& m : m_meters) {
         m.SetCanvas(m_canvas);
         m.Paint();

@@ -67,8 +67,7 @@ public:
     static uint32_t CurveBright(int scheme);
 
 private:
-    void ProcessChunk(float* left, float* right, int n, const CompressorSettings& s, bool multi,
-                      float mins[BandCount]);
+    void ProcessChunk(float* left, float* right, int n, const CompressorSettings& s, bool multi, float mins[BandCount]);
     void SingleBand(float* left, float* right, int n, const CompressorSettings& s, float& minGain);
     void DrawCurve(float thresDb, float ratio, uint32_t colour);
     void DrawMeters();

@@ -58,16 +58,12 @@ bool CpuHasAvx() {
 
 const DSPKernels* Table(KernelSet set) {
     switch (set) {
-    case KernelSet::Plain:
-        return &kPlain;
+    case KernelSet::Plain: return &kPlain;
 #if defined(SONQUIL_X86_KERNELS)
-    case KernelSet::SSE2:
-        return &kSse2;
-    case KernelSet::AVX:
-        return &kAvx;
+    case KernelSet::SSE2: return &kSse2;
+    case KernelSet::AVX: return &kAvx;
 #else
-    default:
-        break;
+    default: break;
 #endif
     }
     return nullptr;
@@ -122,8 +118,7 @@ void CDSPEngine::FreeMem(void* p) const { std::free(p); }
 
 bool CDSPEngine::KernelsAvailable(KernelSet set) {
     switch (set) {
-    case KernelSet::Plain:
-        return true;
+    case KernelSet::Plain: return true;
 #if defined(SONQUIL_X86_KERNELS)
     case KernelSet::SSE2: {
         static const bool have = CpuHasSse2();
@@ -136,8 +131,7 @@ bool CDSPEngine::KernelsAvailable(KernelSet set) {
         return have;
     }
 #else
-    default:
-        break;
+    default: break;
 #endif
     }
     return false;
@@ -145,12 +139,9 @@ bool CDSPEngine::KernelsAvailable(KernelSet set) {
 
 const char* CDSPEngine::KernelSetName(KernelSet set) {
     switch (set) {
-    case KernelSet::Plain:
-        return "plain";
-    case KernelSet::SSE2:
-        return "SSE2";
-    case KernelSet::AVX:
-        return "AVX";
+    case KernelSet::Plain: return "plain";
+    case KernelSet::SSE2: return "SSE2";
+    case KernelSet::AVX: return "AVX";
     }
     return "?";
 }
@@ -226,8 +217,7 @@ void CDSPEngine::ValveStage(const ValveStageArgs& a, float peaks[4]) const {
     k.sum(a.right, a.highRight, n);
 }
 
-void CDSPEngine::Compress(float* left, float* right, int n, const GainState& state,
-                          const CompressorSettings& s) const {
+void CDSPEngine::Compress(float* left, float* right, int n, const GainState& state, const CompressorSettings& s) const {
     if (!state.gain || !left || !right || n <= 0) return;
     Kernels().compressBands(&left, &right, 1, n, state, s);
 }
@@ -271,8 +261,8 @@ bool CDSPEngine::ImagerPass(const ImagerPassArgs& a) const {
     if (!k.imagerPass) return false;
     if (a.n <= 0) return true;
     if (!a.left || !a.right || !a.split || !a.histLeft || !a.histRight || !a.write || !a.read) return false;
-    if (a.spatialize && (!a.delay || a.cells <= 0 || *a.write < 0 || *a.write >= a.cells || *a.read < 0 ||
-                         *a.read >= a.cells))
+    if (a.spatialize &&
+        (!a.delay || a.cells <= 0 || *a.write < 0 || *a.write >= a.cells || *a.read < 0 || *a.read >= a.cells))
         return false;
     k.imagerPass(a);
     return true;

@@ -28,8 +28,8 @@ struct DSPKernels;
 
 class CDSPEngine {
 public:
-    static constexpr int kWorkBuffers = 4;        // main left, main right, spare left, spare right
-    static constexpr size_t kWorkBytes = 65536;   // 16,384 floats each
+    static constexpr int kWorkBuffers = 4;      // main left, main right, spare left, spare right
+    static constexpr size_t kWorkBytes = 65536; // 16,384 floats each
     static constexpr int kWorkFloats = 16384;
     static constexpr size_t kAlignment = 64;
 

@@ -28,8 +28,7 @@ bool CDSPStack::ProcessBlock(float* interleaved, int frames, int sampleRate, boo
     return ran;
 }
 
-bool CDSPStack::ProcessChannels(float* left, float* right, int frames, int sampleRate, bool rendering,
-                                int renderBits) {
+bool CDSPStack::ProcessChannels(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits) {
     if (!left || !right || frames <= 0) return false;
     bool ran = false;
     for (int done = 0; done < frames; done += kMaxFrames) {
@@ -60,8 +59,7 @@ bool CDSPStack::ProcessPiece(float* block, int n, int sampleRate, bool rendering
     return true;
 }
 
-bool CDSPStack::ProcessChannelPiece(float* left, float* right, int n, int sampleRate, bool rendering,
-                                    int renderBits) {
+bool CDSPStack::ProcessChannelPiece(float* left, float* right, int n, int sampleRate, bool rendering, int renderBits) {
     if (SkipBlock(rendering)) return false;
     bool silent = true;
     for (int i = 0; i < n && silent; ++i) silent = left[i] == 0.0f && right[i] == 0.0f;

@@ -79,8 +79,7 @@ private:
     // Steps 3 to 9 on the main pair; returns the pair that holds the result.
     void RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight);
     bool ProcessPiece(float* interleaved, int frames, int sampleRate, bool rendering, int renderBits);
-    bool ProcessChannelPiece(float* left, float* right, int frames, int sampleRate, bool rendering,
-                             int renderBits);
+    bool ProcessChannelPiece(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits);
 
     CDSPEngine& m_engine;
     CDitherEngine& m_dither;

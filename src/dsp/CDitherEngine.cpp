@@ -23,8 +23,7 @@ private:
 } // namespace
 
 CDitherEngine::CDitherEngine(CDSPEngine& engine)
-    : m_engine(engine), m_white(kTableSize), m_tri(kTableSize), m_shapedWhite(kTableSize),
-      m_shapedTri(kTableSize) {
+    : m_engine(engine), m_white(kTableSize), m_tri(kTableSize), m_shapedWhite(kTableSize), m_shapedTri(kTableSize) {
     Rand15 rng;
     auto Draw = [&rng] { return static_cast<float>(rng.Next()) / 32767.0f; };
     for (int i = 0; i < kTableSize; ++i) {

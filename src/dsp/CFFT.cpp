@@ -19,8 +19,7 @@ unsigned Reverse(unsigned v, int bits) {
 
 } // namespace
 
-bool CFFT::Transform(int n, bool inverse, const float* realIn, const float* imagIn, float* realOut,
-                     float* imagOut) {
+bool CFFT::Transform(int n, bool inverse, const float* realIn, const float* imagIn, float* realOut, float* imagOut) {
     if (!IsPowerOfTwo(n) || !realIn || !realOut || !imagOut) return false;
     const int bits = Bits(n);
 

@@ -74,10 +74,8 @@ void CMeterBar::FillSpan(int a, int b, uint32_t rgb) {
     const bool fromFar = (m_orientation == Vertical) != (m_direction == Reversed);
     const int lo = fromFar ? len - b : a;
     const int span = b - a;
-    if (m_orientation == Horizontal)
-        m_canvas->FillRect(m_left + lo, m_top, span, m_height, rgb);
-    else
-        m_canvas->FillRect(m_left, m_top + lo, m_width, span, rgb);
+    if (m_orientation == Horizontal) m_canvas->FillRect(m_left + lo, m_top, span, m_height, rgb);
+    else m_canvas->FillRect(m_left, m_top + lo, m_width, span, rgb);
 }
 
 void CMeterBar::Draw() {

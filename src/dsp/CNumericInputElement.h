@@ -84,8 +84,7 @@ private:
 
 class CLargePotInputElement : public CNumericInputElement {
 public:
-    CLargePotInputElement(const std::string& label, float minimum, float maximum, float value,
-                          const std::string& unit);
+    CLargePotInputElement(const std::string& label, float minimum, float maximum, float value, const std::string& unit);
     void Place(CPanelCanvas* canvas, int x, int y) override;
     void Redraw() override;
     CNumDisplay& Display() { return m_display; }

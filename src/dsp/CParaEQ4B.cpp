@@ -123,8 +123,7 @@ inline float GeneralForm(const BiquadCoefs& k, float x, float x1, float x2, floa
 // it; the input has a ring of its own. Nothing is shifted or copied between steps, and in the
 // steady part of the block, unrolled four steps at a time, every ring cell is a fixed address.
 // The output gain is applied as the last stage writes, so the block is filtered in place.
-template <int S>
-class Cascade {
+template <int S> class Cascade {
 public:
     Cascade(const BiquadCoefs* k, BiquadHistory* const* hist, float* left, float* right, int n, float gain)
         : m_n(n), m_gain(gain) {
@@ -179,20 +178,17 @@ private:
     }
 
     // Step t with t ≡ U (mod 4), every stage inside the block and past its first two samples.
-    template <int U>
-    void SteadyStep(int t) {
+    template <int U> void SteadyStep(int t) {
         m_ring[0][0][U] = m_io[0][t];
         m_ring[1][0][U] = m_io[1][t];
         StagesDown<U>(t, std::make_integer_sequence<int, S>{});
     }
 
-    template <int U, int... Is>
-    void StagesDown(int t, std::integer_sequence<int, Is...>) {
+    template <int U, int... Is> void StagesDown(int t, std::integer_sequence<int, Is...>) {
         (SteadyStage<U, S - 1 - Is>(t), ...); // last stage first
     }
 
-    template <int U, int s>
-    void SteadyStage(int t) {
+    template <int U, int s> void SteadyStage(int t) {
         constexpr int i0 = (U - s) & 3, i1 = (U - s - 1) & 3, i2 = (U - s - 2) & 3;
         for (int c = 0; c < 2; ++c) {
             const float* in = m_ring[c][s];
@@ -348,7 +344,7 @@ void CParaEQ4B::Paint() {
         int at;
         const char* text;
     };
-    static const Caption kCaptions[] = {{115, "Cuts"}, {200, "Sub"}, {295, "Low"}, {390, "Mid 1"},
+    static const Caption kCaptions[] = {{115, "Cuts"},  {200, "Sub"},  {295, "Low"},  {390, "Mid 1"},
                                         {530, "Mid 2"}, {670, "High"}, {760, "Level"}};
     for (const Caption& c : kCaptions)
         m_canvas->Text(x + static_cast<int>(c.at * s), y + 60, 7, kCaptionColour, c.text);

@@ -28,8 +28,7 @@ void CProcessor::PlaceControls(int x, int y, int width, int height, const int* X
     m_rect[2] = width;
     m_rect[3] = height;
     const double s = ScaleX();
-    for (int i = 0; i < m_controlCount; ++i)
-        m_controls[i]->Place(m_canvas, x + static_cast<int>(X[i] * s), y + Y[i]);
+    for (int i = 0; i < m_controlCount; ++i) m_controls[i]->Place(m_canvas, x + static_cast<int>(X[i] * s), y + Y[i]);
 }
 
 CDataInputElement* CProcessor::FindControl(int id) const {
@@ -119,10 +118,8 @@ bool CProcessor::ApplyBlock(const CParamBlock& block, bool withRecall, const int
         for (int k = 0; k < skipCount; ++k) skip = skip || m_ids[i] == skipIds[k];
         float v;
         if (skip || !block.Lookup(m_kind, m_ids[i], v)) continue;
-        if (withRecall)
-            m_controls[i]->SetValueAndRecall(v);
-        else
-            m_controls[i]->SetValue(v);
+        if (withRecall) m_controls[i]->SetValueAndRecall(v);
+        else m_controls[i]->SetValue(v);
         changed = true;
         if (m_shown) m_controls[i]->Redraw();
     }

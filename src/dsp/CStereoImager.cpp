@@ -144,18 +144,10 @@ void CStereoImager::Reset() {
 
 void CStereoImager::ScopeColours(int scheme, uint32_t out[3]) {
     switch (scheme) {
-    case SchemeBlue:
-        out[0] = Rgb(9, 17, 50), out[1] = Rgb(60, 69, 106), out[2] = Rgb(44, 133, 192);
-        break;
-    case SchemeYellow:
-        out[0] = Rgb(51, 41, 9), out[1] = Rgb(108, 130, 32), out[2] = Rgb(230, 216, 0);
-        break;
-    case SchemeGreen:
-        out[0] = Rgb(20, 51, 9), out[1] = Rgb(44, 122, 94), out[2] = Rgb(0, 236, 83);
-        break;
-    default:
-        out[0] = Rgb(45, 15, 14), out[1] = Rgb(138, 82, 32), out[2] = Rgb(218, 98, 0);
-        break;
+    case SchemeBlue: out[0] = Rgb(9, 17, 50), out[1] = Rgb(60, 69, 106), out[2] = Rgb(44, 133, 192); break;
+    case SchemeYellow: out[0] = Rgb(51, 41, 9), out[1] = Rgb(108, 130, 32), out[2] = Rgb(230, 216, 0); break;
+    case SchemeGreen: out[0] = Rgb(20, 51, 9), out[1] = Rgb(44, 122, 94), out[2] = Rgb(0, 236, 83); break;
+    default: out[0] = Rgb(45, 15, 14), out[1] = Rgb(138, 82, 32), out[2] = Rgb(218, 98, 0); break;
     }
 }
 

@@ -83,10 +83,8 @@ void CMultiSwitchInputElement::Press(int x, int) {
     }
     const int n = Positions();
     int s = Selected();
-    if (x > m_x + m_width / 2)
-        s = (s + 1) % n;
-    else
-        s = (s + n - 1) % n;
+    if (x > m_x + m_width / 2) s = (s + 1) % n;
+    else s = (s + n - 1) % n;
     SetValue(static_cast<float>(s));
 }
 
@@ -104,6 +102,5 @@ void CMultiSwitchInputElement::Redraw() {
     int span = m_width - 12;
     int mx = m_x + 3 + (n > 1 ? Selected() * span / (n - 1) : span / 2);
     m_canvas->FillRect(mx, m_y + 4, 6, m_height - 8, m_greyed ? Rgb(90, 90, 90) : Rgb(230, 230, 230));
-    for (int i = 0; i < n; ++i)
-        m_canvas->Lamp(m_x + m_labelDx, m_y + m_labelDy + i * 10, i == LitPosition(), m_greyed);
+    for (int i = 0; i < n; ++i) m_canvas->Lamp(m_x + m_labelDx, m_y + m_labelDy + i * 10, i == LitPosition(), m_greyed);
 }

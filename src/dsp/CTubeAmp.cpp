@@ -14,8 +14,17 @@ namespace {
 constexpr int kX[11] = {45, 45, 200, 170, 690, 490, 490, 755, 810, 865, 925};
 constexpr int kY[11] = {15, 40, 40, 15, 5, 10, 35, 5, 5, 5, 30};
 enum PanelIndex : int {
-    PBypassAll, PBypassDsp, PValveGain, PValveMode, PCeiling, PThres, PRelease, PDitherAmount, PDitherType,
-    PNoiseShaping, PMonoCheck
+    PBypassAll,
+    PBypassDsp,
+    PValveGain,
+    PValveMode,
+    PCeiling,
+    PThres,
+    PRelease,
+    PDitherAmount,
+    PDitherType,
+    PNoiseShaping,
+    PMonoCheck
 };
 
 constexpr uint32_t kLabelColour = Rgb(238, 238, 238);
@@ -25,7 +34,8 @@ inline float DbToLinear(double db) { return static_cast<float>(std::pow(10.0, db
 
 } // namespace
 
-CTubeAmp::CTubeAmp(CDSPEngine& engine, CDitherEngine& dither) : CProcessor(KindValveAmp), m_engine(engine), m_dither(dither) {
+CTubeAmp::CTubeAmp(CDSPEngine& engine, CDitherEngine& dither)
+    : CProcessor(KindValveAmp), m_engine(engine), m_dither(dither) {
     for (auto& p : m_peaks) p.store(0.0f, std::memory_order_relaxed);
     AddControl(new CRoundButtonToggle("Bypass All", "", 1.0f, true, true), IdBypassAll);
     AddControl(new CRoundButtonToggle("Bypass Dsp", "", 1.0f, true, true), IdBypassDsp);

@@ -75,8 +75,8 @@ protected:
     void ControlPressed(int index) override;
 
 private:
-    void ProcessChunk(float* left, float* right, int n, int sampleRate, float drive, float threshold,
-                      float factor, float release, float peaks[4], bool& limited);
+    void ProcessChunk(float* left, float* right, int n, int sampleRate, float drive, float threshold, float factor,
+                      float release, float peaks[4], bool& limited);
     void RegreyDitherChoice();
     void DrawMeters();
 

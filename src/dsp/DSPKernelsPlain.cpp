@@ -31,10 +31,8 @@ inline float GainStep(float p, float g, float threshold, float attack, float rel
     int k = static_cast<int>(release);
     if (target > 0.5f) k = opto ? k * 4 : k / 4;
     if (k < 1) k = 1; // a release below four samples would divide by zero
-    if (target >= g)
-        g = g + (target - g) / static_cast<float>(k);
-    else
-        g = g - (g - target) / attack;
+    if (target >= g) g = g + (target - g) / static_cast<float>(k);
+    else g = g - (g - target) / attack;
     return g;
 }
 

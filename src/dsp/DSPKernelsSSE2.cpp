@@ -165,8 +165,8 @@ void CompressSplit(const CompressSplitArgs& a) {
     }
     for (int t = i + 1; t < n; ++t) SeriesStep(split, left, right, mhLeft, mhRight, highLeft, highRight, t);
     split.Store(hist);
-    RunBiquadSymmetricPair(*a.second, secondHist[0], secondHist[1], mhLeft + n - 1, mhRight + n - 1,
-                           highLeft + n - 1, highRight + n - 1, 1);
+    RunBiquadSymmetricPair(*a.second, secondHist[0], secondHist[1], mhLeft + n - 1, mhRight + n - 1, highLeft + n - 1,
+                           highRight + n - 1, 1);
     lanes.Store(a.state);
     // The rest step by step.
     for (int k = i; k < n; ++k) {
@@ -234,10 +234,8 @@ template <bool Spatialize> void Imager(const ImagerPassArgs& a) {
 } // namespace
 
 void ImagerPass(const ImagerPassArgs& a) {
-    if (a.spatialize)
-        Imager<true>(a);
-    else
-        Imager<false>(a);
+    if (a.spatialize) Imager<true>(a);
+    else Imager<false>(a);
 }
 
 } // namespace kernels::sse2

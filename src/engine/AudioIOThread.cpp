@@ -24,8 +24,7 @@ int32_t ProgressEvery(int64_t length) {
 }
 
 int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -42,14 +41,11 @@ AudioIOThread::AudioIOThread(CTransport& transport, CSwapper& swapper, CDSPStack
                              MainThreadPort& port, UiPort& ui)
     : m_transport(transport), m_swapper(swapper), m_stack(stack), m_devices(devices), m_port(port), m_ui(ui),
       m_block(new float[2 * kMaxEngineBlock]()), m_fetch(new float[4 * kMaxEngineBlock]()),
-      m_device0(new uint8_t[CDeviceWrapper::kBufferBytes]()),
-      m_device1(new uint8_t[CDeviceWrapper::kBufferBytes]()) {
+      m_device0(new uint8_t[CDeviceWrapper::kBufferBytes]()), m_device1(new uint8_t[CDeviceWrapper::kBufferBytes]()) {
     m_thread = std::thread([this] { Run(); });
 }
 
-AudioIOThread::~AudioIOThread() {
-    Terminate();
-}
+AudioIOThread::~AudioIOThread() { Terminate(); }
 
 void AudioIOThread::Terminate() {
     m_terminate.store(true, std::memory_order_release);
@@ -68,18 +64,11 @@ void AudioIOThread::Run() {
         }
         last = serial;
         switch (state) {
-        case kTransportPlaying:
-            RunPlayback(false, serial);
-            break;
-        case kTransportRendering:
-            RunPlayback(true, serial);
-            break;
+        case kTransportPlaying: RunPlayback(false, serial); break;
+        case kTransportRendering: RunPlayback(true, serial); break;
         case kTransportRecording:
-        case kTransportMonitoring:
-            RunInput(serial);
-            break;
-        default:
-            break;
+        case kTransportMonitoring: RunInput(serial); break;
+        default: break;
         }
         m_transport.EndRun();
     }
@@ -186,8 +175,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             m_swapper.Fetch(m_fetch.get(), n, render);
             if (!render && remaining < n && !looping()) {
                 // Past the end of a range that does not loop the buffers hold other audio.
-                std::memset(m_fetch.get() + 2 * remaining, 0,
-                            sizeof(float) * 2 * static_cast<size_t>(n - remaining));
+                std::memset(m_fetch.get() + 2 * remaining, 0, sizeof(float) * 2 * static_cast<size_t>(n - remaining));
             }
             Resample(n, block);
             if (!render) CBlockStats::Measure(buf, block, m_stats.pre);
@@ -205,9 +193,9 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 CBlockStats::Measure(buf, block, m_stats.post);
                 wrapper.WriteBlock(buf, block);
                 const int64_t done = m_blocks.load(std::memory_order_relaxed);
-                m_workNs[done % kWorkRing].store(
-                    static_cast<int32_t>(std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
-                    std::memory_order_relaxed);
+                m_workNs[done % kWorkRing].store(static_cast<int32_t>(
+                                                     std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
+                                                 std::memory_order_relaxed);
                 if (first) {
                     m_firstBlockNs.store(NowNs(), std::memory_order_relaxed);
                     first = false;
@@ -240,10 +228,8 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             // A shuttled pass lasts until the range's frames are used up, not a fixed number of
             // blocks; at speed 1.0 both are the same.
             remaining -= render ? block : n;
-            int64_t cursor =
-                static_cast<int64_t>(m_transport.PlayCursor() + static_cast<double>(block) * speed);
-            if (cursor >= end && end > start)
-                cursor = start + (cursor - start) % (static_cast<int64_t>(end) - start);
+            int64_t cursor = static_cast<int64_t>(m_transport.PlayCursor() + static_cast<double>(block) * speed);
+            if (cursor >= end && end > start) cursor = start + (cursor - start) % (static_cast<int64_t>(end) - start);
             m_transport.SetPlayCursor(static_cast<int32_t>(cursor));
             if (leaving) {
                 userStopped = true;
@@ -311,8 +297,8 @@ void AudioIOThread::RunInput(uint32_t serial) {
             CBlockStats::Measure(buf, block, m_stats.pre);
             if (state == kTransportRecording) {
                 bool keep = !autoStart || m_triggered.load(std::memory_order_relaxed);
-                if (!keep && (m_stats.pre.Get(StatPeakLeft) > threshold ||
-                              m_stats.pre.Get(StatPeakRight) > threshold)) {
+                if (!keep &&
+                    (m_stats.pre.Get(StatPeakLeft) > threshold || m_stats.pre.Get(StatPeakRight) > threshold)) {
                     m_triggered.store(true, std::memory_order_relaxed);
                     keep = true;
                 }

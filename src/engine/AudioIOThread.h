@@ -47,10 +47,8 @@ class AudioIOThread {
 public:
     static constexpr const char* kOutputFailed = "Failed to open audio output device.";
     static constexpr const char* kInputFailed = "Failed to open audio input device at current rate/depth.";
-    static constexpr const char* kOutputStalled =
-        "The audio output device stopped playing; playback was stopped.";
-    static constexpr const char* kInputStalled =
-        "The audio input device stopped delivering; recording was stopped.";
+    static constexpr const char* kOutputStalled = "The audio output device stopped playing; playback was stopped.";
+    static constexpr const char* kInputStalled = "The audio input device stopped delivering; recording was stopped.";
     static constexpr const char* kCanceled = "Canceled.";
     static constexpr const char* kCantWrite = "Can't write output file.";
 

@@ -9,21 +9,12 @@
 #include <atomic>
 #include <cstdint>
 
-enum StatItem {
-    StatPeakLeft = 0,
-    StatPeakRight,
-    StatPowerLeft,
-    StatPowerRight,
-    StatCentre,
-    StatSide,
-    kStatItems
-};
+enum StatItem { StatPeakLeft = 0, StatPeakRight, StatPowerLeft, StatPowerRight, StatCentre, StatSide, kStatItems };
 
 struct BlockStatSet {
     std::atomic<float> v[kStatItems];
     BlockStatSet() {
-        for (auto& x : v)
-            x.store(0.0f, std::memory_order_relaxed);
+        for (auto& x : v) x.store(0.0f, std::memory_order_relaxed);
     }
     float Get(int item) const { return v[item].load(std::memory_order_relaxed); }
 };

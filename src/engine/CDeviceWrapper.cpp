@@ -4,15 +4,12 @@
 
 #include "engine/DevicePcm.h"
 
-CDeviceWrapper::CDeviceWrapper(DriverProbe& devices, uint8_t* buffer0, uint8_t* buffer1)
-    : m_devices(devices) {
+CDeviceWrapper::CDeviceWrapper(DriverProbe& devices, uint8_t* buffer0, uint8_t* buffer1) : m_devices(devices) {
     m_headers[0].data = buffer0;
     m_headers[1].data = buffer1;
 }
 
-CDeviceWrapper::~CDeviceWrapper() {
-    Close();
-}
+CDeviceWrapper::~CDeviceWrapper() { Close(); }
 
 bool CDeviceWrapper::Open(int32_t device, bool output, int32_t channels, int32_t rate, int32_t bits) {
     Close();
@@ -41,12 +38,9 @@ bool CDeviceWrapper::OpenOutput(int32_t device, int32_t channels, int32_t rate, 
 bool CDeviceWrapper::OpenInput(int32_t device, int32_t channels, int32_t rate, int32_t bits) {
     for (;;) {
         if (Open(device, false, channels, rate, bits)) return true;
-        if (bits == 32)
-            bits = 24;
-        else if (bits == 24)
-            bits = 16;
-        else
-            return false;
+        if (bits == 32) bits = 24;
+        else if (bits == 24) bits = 16;
+        else return false;
     }
 }
 
@@ -54,8 +48,7 @@ void CDeviceWrapper::Pump() {
     for (int k = 0;; k ^= 1) {
         Header& h = m_headers[k];
         int32_t s;
-        while ((s = h.state.load(std::memory_order_acquire)) == Done)
-            h.state.wait(Done, std::memory_order_acquire);
+        while ((s = h.state.load(std::memory_order_acquire)) == Done) h.state.wait(Done, std::memory_order_acquire);
         if (s == Quit) return;
         if (!m_stream->Transfer(h.data, h.bytes)) m_failed.store(true, std::memory_order_release);
         // A failed header is still handed back, so that no wait depends on a broken device.

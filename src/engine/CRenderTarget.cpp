@@ -2,8 +2,8 @@
 
 #include "audiofile/AudioFile.h"
 
-CFileRenderTarget::CFileRenderTarget(std::unique_ptr<AudioFile> writer, uint32_t channels, int32_t rate,
-                                     int32_t bits, int32_t sampleType, int32_t kbps)
+CFileRenderTarget::CFileRenderTarget(std::unique_ptr<AudioFile> writer, uint32_t channels, int32_t rate, int32_t bits,
+                                     int32_t sampleType, int32_t kbps)
     : m_writer(std::move(writer)), m_channels(channels), m_rate(rate), m_bits(bits), m_sampleType(sampleType),
       m_kbps(kbps) {}
 

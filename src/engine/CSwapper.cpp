@@ -14,31 +14,22 @@ namespace {
 
 // The reader for a sample's format; none for a format whose reader this build lacks (the
 // entry then plays as silence).
-std::unique_ptr<AudioFile> MakeReader(int32_t formatCode, const std::string& folder,
-                                      const std::string& name) {
+std::unique_ptr<AudioFile> MakeReader(int32_t formatCode, const std::string& folder, const std::string& name) {
     switch (formatCode) {
-    case kFormatWav:
-        return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatAiff:
-        return std::make_unique<AudioFileAiff>(folder, name);
-    case kFormatKX64:
-        return std::make_unique<AudioFileKX64>(folder, name);
-    case kFormatSun:
-        return std::make_unique<AudioFileSUN>(folder, name);
-    default:
-        return nullptr;
+    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
+    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
+    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
+    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
+    default: return nullptr;
     }
 }
 
 std::unique_ptr<AudioFile> MakeRecordingTarget(int32_t storageMode, const std::string& folder,
                                                const std::string& name) {
     switch (storageMode) {
-    case kFormatWav:
-        return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatKX64:
-        return std::make_unique<AudioFileKX64>(folder, name);
-    default:
-        return nullptr;
+    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
+    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
+    default: return nullptr;
     }
 }
 
@@ -47,10 +38,8 @@ void Ramp(float* frames, int64_t t, double g0, double g1, int shape) {
     const double step = (g1 - g0) / static_cast<double>(t);
     for (int64_t i = 0; i < t; ++i) {
         double g = std::clamp(g0 + static_cast<double>(i) * step, 0.0, 1.0);
-        if (shape == FadeLog)
-            g = g * g;
-        else if (shape == FadeExp)
-            g = 1.0 - (1.0 - g) * (1.0 - g);
+        if (shape == FadeLog) g = g * g;
+        else if (shape == FadeExp) g = 1.0 - (1.0 - g) * (1.0 - g);
         const float gain = static_cast<float>(g);
         frames[2 * i] *= gain;
         frames[2 * i + 1] *= gain;
@@ -81,8 +70,7 @@ void ApplyRegionFades(float* frames, int32_t n, int64_t p, int64_t length, int32
 }
 
 CSwapper::CSwapper(CTransport& transport, CPlayList& playList)
-    : m_transport(transport), m_playList(playList),
-      m_buffers(new float[static_cast<size_t>(4) * kBufferFrames * 2]()),
+    : m_transport(transport), m_playList(playList), m_buffers(new float[static_cast<size_t>(4) * kBufferFrames * 2]()),
       m_items(new const PlayItem*[CPlayList::kMaxEntries]()),
       m_readers(new std::unique_ptr<AudioFile>[CPlayList::kMaxEntries]),
       m_readerFailed(new bool[CPlayList::kMaxEntries]()) {}
@@ -109,8 +97,7 @@ void CSwapper::RaiseFill() {
 }
 
 void CSwapper::WaitFill() {
-    while (m_fillRequest.load(std::memory_order_acquire))
-        m_fillRequest.wait(1, std::memory_order_acquire);
+    while (m_fillRequest.load(std::memory_order_acquire)) m_fillRequest.wait(1, std::memory_order_acquire);
 }
 
 void CSwapper::RaiseWrite() {
@@ -119,8 +106,7 @@ void CSwapper::RaiseWrite() {
 }
 
 void CSwapper::WaitWrite() {
-    while (m_writeRequest.load(std::memory_order_acquire))
-        m_writeRequest.wait(1, std::memory_order_acquire);
+    while (m_writeRequest.load(std::memory_order_acquire)) m_writeRequest.wait(1, std::memory_order_acquire);
 }
 
 void CSwapper::StartPlayback(int32_t start, int32_t end) {
@@ -171,8 +157,7 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
             m_readPos += n;
             return;
         }
-        if (available > 0)
-            std::memcpy(destination, source, sizeof(float) * 2 * static_cast<size_t>(available));
+        if (available > 0) std::memcpy(destination, source, sizeof(float) * 2 * static_cast<size_t>(available));
         destination += 2 * static_cast<size_t>(available);
         n -= available;
         m_readPos = 0;
@@ -205,8 +190,7 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
 
 void CSwapper::Release() {
     WaitFill();
-    for (int i = 0; i < m_count; ++i)
-        CloseReader(i);
+    for (int i = 0; i < m_count; ++i) CloseReader(i);
     m_index = 0;
     m_transport.MarkPlaybackEnded();
 }
@@ -258,10 +242,8 @@ void CSwapper::Fill(float* destination, int32_t n) {
         if (!m_readers[m_index] && !m_readerFailed[m_index]) OpenReader(m_index, p);
         if (m_readers[m_index]) got = std::max(0, m_readers[m_index]->ReadFloat(out, k));
         if (got < k)
-            std::memset(out + 2 * static_cast<size_t>(got), 0,
-                        sizeof(float) * 2 * static_cast<size_t>(k - got));
-        ApplyRegionFades(out, k, p, item.length, item.fadeIn, item.fadeInShape, item.fadeOut,
-                         item.fadeOutShape);
+            std::memset(out + 2 * static_cast<size_t>(got), 0, sizeof(float) * 2 * static_cast<size_t>(k - got));
+        ApplyRegionFades(out, k, p, item.length, item.fadeIn, item.fadeInShape, item.fadeOut, item.fadeOutShape);
         produced += k;
         if (at + k >= entryEnd) {
             CloseReader(m_index);

@@ -9,9 +9,7 @@
 #include "library/CRegion.h"
 #include "library/CSample.h"
 
-CTransport::CTransport(MainThreadPort& port, CPlayList& playList) : m_port(port), m_playList(playList) {
-    Clear();
-}
+CTransport::CTransport(MainThreadPort& port, CPlayList& playList) : m_port(port), m_playList(playList) { Clear(); }
 
 void CTransport::Clear() {
     m_state.store(kTransportStopped, std::memory_order_release);
@@ -27,8 +25,7 @@ void CTransport::Start(int32_t state) {
     if (!IsStopped()) Stop();
     if (state == kTransportRecording || state == kTransportMonitoring)
         m_recordingEnded.store(false, std::memory_order_relaxed);
-    else
-        m_playbackEnded.store(false, std::memory_order_relaxed);
+    else m_playbackEnded.store(false, std::memory_order_relaxed);
     m_serial.fetch_add(1, std::memory_order_relaxed);
     m_state.store(state, std::memory_order_seq_cst);
 }
@@ -42,18 +39,14 @@ void CTransport::Play(int32_t origin) {
 
 void CTransport::Monitor() {
     // Recording and monitoring share one input run: switching does not reopen the device.
-    if (IsRecording())
-        m_state.store(kTransportMonitoring, std::memory_order_seq_cst);
-    else
-        Start(kTransportMonitoring);
+    if (IsRecording()) m_state.store(kTransportMonitoring, std::memory_order_seq_cst);
+    else Start(kTransportMonitoring);
     m_view->RefreshTransport();
 }
 
 void CTransport::Record() {
-    if (IsMonitoring())
-        m_state.store(kTransportRecording, std::memory_order_seq_cst);
-    else
-        Start(kTransportRecording);
+    if (IsMonitoring()) m_state.store(kTransportRecording, std::memory_order_seq_cst);
+    else Start(kTransportRecording);
     m_view->RefreshTransport();
 }
 
@@ -95,8 +88,7 @@ void CTransport::Stop() {
         // deleted) before the next item may begin.
         if (engineBusy) WaitFor(m_playbackEnded, serial);
         break;
-    default:
-        break;
+    default: break;
     }
     m_view->RefreshTransport();
     m_shuttle.store(1.0f, std::memory_order_relaxed);
@@ -176,9 +168,7 @@ void CTransport::MicroDecreaseSpeed() {
     if (IsPlaying() && m_shuttleMode) SetShuttleSpeed(std::max(ShuttleSpeed() * 0.99f, kMinShuttle));
 }
 
-void CTransport::ResetSpeed() {
-    m_shuttle.store(1.0f, std::memory_order_relaxed);
-}
+void CTransport::ResetSpeed() { m_shuttle.store(1.0f, std::memory_order_relaxed); }
 
 bool CTransport::ClaimRun(uint32_t lastSerial, int32_t& state, uint32_t& serial) {
     const int32_t seen = m_state.load(std::memory_order_acquire);

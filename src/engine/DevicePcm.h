@@ -10,9 +10,7 @@
 #include <cstdint>
 
 // Bytes of one frame.
-inline int32_t DeviceFrameBytes(int32_t bits, int32_t channels) {
-    return bits / 8 * channels;
-}
+inline int32_t DeviceFrameBytes(int32_t bits, int32_t channels) { return bits / 8 * channels; }
 // frames of interleaved stereo into out; returns the bytes written.
 int32_t EncodeDevicePcm(const float* block, int32_t frames, int32_t bits, int32_t channels, uint8_t* out);
 // frames of device PCM into interleaved stereo (scaled by 1/32768, 1/8388608, 1/2147483648;

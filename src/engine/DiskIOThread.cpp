@@ -6,9 +6,7 @@ DiskIOThread::DiskIOThread(CSwapper& swapper) : m_swapper(swapper) {
     m_thread = std::thread([this] { Run(); });
 }
 
-DiskIOThread::~DiskIOThread() {
-    Terminate();
-}
+DiskIOThread::~DiskIOThread() { Terminate(); }
 
 void DiskIOThread::Terminate() {
     m_terminate.store(true, std::memory_order_release);

@@ -13,8 +13,7 @@ std::vector<std::string> ProbeLines(DriverProbe& probe, int32_t index, bool outp
     std::vector<std::string> lines;
     for (int32_t bits : {16, 24})
         for (int32_t rate : kProbeRates) {
-            const bool yes =
-                output ? probe.ProbeOutput(index, rate, bits, 2) : probe.ProbeInput(index, rate, bits, 2);
+            const bool yes = output ? probe.ProbeOutput(index, rate, bits, 2) : probe.ProbeInput(index, rate, bits, 2);
             lines.push_back(ProbeLine(rate, bits, yes));
         }
     return lines;

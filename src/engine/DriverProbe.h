@@ -40,12 +40,10 @@ public:
     virtual bool ProbeOutput(int32_t index, int32_t rate, int32_t bits, int32_t channels) { return false; }
 
     // Streams on a list index; null when the device refuses the format.
-    virtual std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate,
-                                                     int32_t bits) {
+    virtual std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate, int32_t bits) {
         return nullptr;
     }
-    virtual std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate,
-                                                    int32_t bits) {
+    virtual std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate, int32_t bits) {
         return nullptr;
     }
 };

@@ -41,14 +41,10 @@ private:
 
 PaSampleFormat FormatOf(int32_t bits) {
     switch (bits) {
-    case 16:
-        return paInt16;
-    case 24:
-        return paInt24; // packed three bytes, low first: the device format as it is
-    case 32:
-        return paInt32;
-    default:
-        return 0;
+    case 16: return paInt16;
+    case 24: return paInt24; // packed three bytes, low first: the device format as it is
+    case 32: return paInt32;
+    default: return 0;
     }
 }
 
@@ -57,16 +53,13 @@ public:
     PortAudioStream(PaStream* s, bool output, int32_t frameBytes)
         : m_stream(s), m_output(output), m_frameBytes(frameBytes) {}
     ~PortAudioStream() override {
-        if (m_aborted)
-            Pa_AbortStream(m_stream);
-        else
-            Pa_StopStream(m_stream);
+        if (m_aborted) Pa_AbortStream(m_stream);
+        else Pa_StopStream(m_stream);
         Pa_CloseStream(m_stream);
     }
     bool Transfer(uint8_t* data, int32_t bytes) override {
         const unsigned long frames = static_cast<unsigned long>(bytes / m_frameBytes);
-        const PaError e =
-            m_output ? Pa_WriteStream(m_stream, data, frames) : Pa_ReadStream(m_stream, data, frames);
+        const PaError e = m_output ? Pa_WriteStream(m_stream, data, frames) : Pa_ReadStream(m_stream, data, frames);
         // An underflow or overflow has lost data but the device goes on.
         return e == paNoError || e == paOutputUnderflowed || e == paInputOverflowed;
     }
@@ -127,8 +120,8 @@ std::string DriverProbePortAudio::OutputDeviceName(int32_t index) {
     return info && info->name ? info->name : "";
 }
 
-std::unique_ptr<CAudioStream> DriverProbePortAudio::Open(int32_t index, bool output, int32_t channels,
-                                                         int32_t rate, int32_t bits) {
+std::unique_ptr<CAudioStream> DriverProbePortAudio::Open(int32_t index, bool output, int32_t channels, int32_t rate,
+                                                         int32_t bits) {
     const int d = DeviceOf(index, output);
     const PaSampleFormat format = FormatOf(bits);
     if (d < 0 || format == 0 || channels < 1) return nullptr;

@@ -25,16 +25,13 @@ public:
     std::string OutputDeviceName(int32_t index) override;
     bool ProbeInput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
     bool ProbeOutput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
-    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate,
-                                             int32_t bits) override;
-    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate,
-                                            int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
 
 private:
     // The PortAudio device of a list index; -1 when there is none.
     int DeviceOf(int32_t index, bool output) const;
-    std::unique_ptr<CAudioStream> Open(int32_t index, bool output, int32_t channels, int32_t rate,
-                                       int32_t bits);
+    std::unique_ptr<CAudioStream> Open(int32_t index, bool output, int32_t channels, int32_t rate, int32_t bits);
 
     bool m_ok = false;
     std::vector<int> m_inputs, m_outputs;

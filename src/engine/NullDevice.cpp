@@ -20,8 +20,7 @@ bool FormatOk(int32_t rate, int32_t bits, int32_t channels, int32_t maxBits) {
 }
 
 void PutLE(uint8_t* p, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // The shared part of both directions: pacing and the stall of a device that stops.
@@ -50,9 +49,8 @@ protected:
         m_bytes += bytes;
         if (m_realTime) {
             const double seconds = static_cast<double>(m_bytes / m_frameBytes) / m_rate;
-            std::this_thread::sleep_until(m_start +
-                                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                              std::chrono::duration<double>(seconds)));
+            std::this_thread::sleep_until(m_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                        std::chrono::duration<double>(seconds)));
         }
         return true;
     }
@@ -107,11 +105,9 @@ private:
         PutLE(h + 34, static_cast<uint32_t>(m_bits), 2);
         std::memcpy(h + 36, "data", 4);
         PutLE(h + 40, static_cast<uint32_t>(m_captured), 4);
-        bool ok =
-            std::fseek(m_capture, 0, SEEK_SET) == 0 && std::fwrite(h, 1, sizeof h, m_capture) == sizeof h;
+        bool ok = std::fseek(m_capture, 0, SEEK_SET) == 0 && std::fwrite(h, 1, sizeof h, m_capture) == sizeof h;
         ok = std::fclose(m_capture) == 0 && ok;
-        if (!ok || m_captureFailed)
-            std::fprintf(stderr, "sonquil: the null device's capture file is incomplete\n");
+        if (!ok || m_captureFailed) std::fprintf(stderr, "sonquil: the null device's capture file is incomplete\n");
         m_capture = nullptr;
     }
 
@@ -124,16 +120,13 @@ private:
 class NullInput : public NullStream {
 public:
     NullInput(const NullDeviceSettings& s, int32_t channels, int32_t rate, int32_t bits)
-        : NullStream(s, rate, DeviceFrameBytes(bits, channels)), m_channels(channels), m_bits(bits),
-          m_toneHz(s.toneHz), m_toneLevel(s.toneLevel) {}
+        : NullStream(s, rate, DeviceFrameBytes(bits, channels)), m_channels(channels), m_bits(bits), m_toneHz(s.toneHz),
+          m_toneLevel(s.toneLevel) {}
 
     bool OpenFile(const std::string& path) {
         const size_t slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : path.substr(0, slash);
-        m_file = std::make_unique<AudioFileWav>(folder,
-                                                slash == std::string::npos ? path : path.substr(slash + 1));
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        m_file = std::make_unique<AudioFileWav>(folder, slash == std::string::npos ? path : path.substr(slash + 1));
         return m_file->OpenRead();
     }
 
@@ -147,8 +140,7 @@ public:
             const double w = 2.0 * M_PI * m_toneHz / m_rate;
             for (int32_t i = 0; i < frames; ++i, ++m_frame) {
                 m_block[2 * i] = static_cast<float>(m_toneLevel * std::sin(w * static_cast<double>(m_frame)));
-                m_block[2 * i + 1] =
-                    static_cast<float>(m_toneLevel * std::cos(w * static_cast<double>(m_frame)));
+                m_block[2 * i + 1] = static_cast<float>(m_toneLevel * std::cos(w * static_cast<double>(m_frame)));
             }
         }
         EncodeDevicePcm(m_block.data(), frames, m_bits, m_channels, data);
@@ -211,16 +203,14 @@ bool CDeviceList::ProbeOutput(int32_t index, int32_t rate, int32_t bits, int32_t
     return m_host->ProbeOutput(index, rate, bits, channels);
 }
 
-std::unique_ptr<CAudioStream> CDeviceList::OpenOutput(int32_t index, int32_t channels, int32_t rate,
-                                                      int32_t bits) {
+std::unique_ptr<CAudioStream> CDeviceList::OpenOutput(int32_t index, int32_t channels, int32_t rate, int32_t bits) {
     // A device number kept from a machine with more devices opens nothing.
     if (index < 0 || index > HostOutputs()) return nullptr;
     if (IsNull(index, HostOutputs())) return m_null.OpenOutput(0, channels, rate, bits);
     return m_host->OpenOutput(index, channels, rate, bits);
 }
 
-std::unique_ptr<CAudioStream> CDeviceList::OpenInput(int32_t index, int32_t channels, int32_t rate,
-                                                     int32_t bits) {
+std::unique_ptr<CAudioStream> CDeviceList::OpenInput(int32_t index, int32_t channels, int32_t rate, int32_t bits) {
     if (index < 0 || index > HostInputs()) return nullptr;
     if (IsNull(index, HostInputs())) return m_null.OpenInput(0, channels, rate, bits);
     return m_host->OpenInput(index, channels, rate, bits);

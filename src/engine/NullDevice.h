@@ -55,10 +55,8 @@ public:
     std::string OutputDeviceName(int32_t index) override;
     bool ProbeInput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
     bool ProbeOutput(int32_t index, int32_t rate, int32_t bits, int32_t channels) override;
-    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate,
-                                             int32_t bits) override;
-    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate,
-                                            int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenOutput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
+    std::unique_ptr<CAudioStream> OpenInput(int32_t index, int32_t channels, int32_t rate, int32_t bits) override;
 
     // The list index of the null device in either list.
     int32_t NullOutputIndex() { return HostOutputs(); }
@@ -70,9 +68,7 @@ private:
     int32_t HostInputs() { return m_host ? m_host->InputDeviceCount() : 0; }
     int32_t HostOutputs() { return m_host ? m_host->OutputDeviceCount() : 0; }
     // True when index names the null device (the last entry, or a default with no host device).
-    bool IsNull(int32_t index, int32_t hostCount) {
-        return index >= hostCount || (index == 0 && hostCount <= 1);
-    }
+    bool IsNull(int32_t index, int32_t hostCount) { return index >= hostCount || (index == 0 && hostCount <= 1); }
 
     DriverProbe* m_host;
     CNullDevice& m_null;

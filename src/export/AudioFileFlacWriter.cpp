@@ -9,8 +9,8 @@
 
 namespace {
 
-FLAC__StreamEncoderWriteStatus WriteCb(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes,
-                                       uint32_t, uint32_t, void* me) {
+FLAC__StreamEncoderWriteStatus WriteCb(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes, uint32_t,
+                                       uint32_t, void* me) {
     return static_cast<AudioFileFlacWriter*>(me)->SinkWrite(buffer, bytes)
                ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
                : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
@@ -31,8 +31,7 @@ FLAC__StreamEncoderTellStatus TellCb(const FLAC__StreamEncoder*, FLAC__uint64* o
 bool AddComment(FLAC__StreamMetadata* block, const char* field, const std::string& value) {
     if (value.empty()) return true;
     FLAC__StreamMetadata_VorbisComment_Entry entry;
-    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field, value.c_str()))
-        return false;
+    if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, field, value.c_str())) return false;
     // copy = false: the block takes the entry's memory.
     return FLAC__metadata_object_vorbiscomment_append_comment(block, entry, false);
 }
@@ -71,9 +70,7 @@ bool AudioFileFlacWriter::SinkWrite(const uint8_t* p, size_t n) {
     return written == static_cast<int64_t>(n);
 }
 
-bool AudioFileFlacWriter::SinkSeek(uint64_t offset) {
-    return Seek(static_cast<int64_t>(offset)) >= 0;
-}
+bool AudioFileFlacWriter::SinkSeek(uint64_t offset) { return Seek(static_cast<int64_t>(offset)) >= 0; }
 
 bool AudioFileFlacWriter::SinkTell(uint64_t& offset) {
     const int64_t at = Seek(0, FromCurrent);

@@ -21,8 +21,7 @@ public:
     ~AudioFileFlacWriter() override;
 
     bool OpenRead() override;
-    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType,
-                   int32_t kbps = 0) override;
+    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
     int32_t ReadFloat(float*, int32_t) override { return 0; }
     // Converts to int32 in place and encodes; returns the PCM bytes taken.

@@ -12,9 +12,7 @@ namespace {
 constexpr int32_t kChunkFrames = 1152;
 }
 
-AudioFileMp3Writer::~AudioFileMp3Writer() {
-    Release();
-}
+AudioFileMp3Writer::~AudioFileMp3Writer() { Release(); }
 
 void AudioFileMp3Writer::Release() {
     if (m_lame) lame_close(m_lame);
@@ -110,8 +108,7 @@ bool AudioFileMp3Writer::EncodeChunk(const int16_t* pcm, int32_t samples) {
 int32_t AudioFileMp3Writer::WriteFloat(float* buffer, int32_t n) {
     if (!m_lame || m_finished || n <= 0 || buffer == nullptr) return 0;
     // The input taken is what counts: the encoder holds some frames back before it yields bytes.
-    if (!m_stage.Push(buffer, n, channels,
-                      [this](const int16_t* p, int32_t count) { return EncodeChunk(p, count); }))
+    if (!m_stage.Push(buffer, n, channels, [this](const int16_t* p, int32_t count) { return EncodeChunk(p, count); }))
         return 0;
     return n * static_cast<int32_t>(channels) * 2;
 }

@@ -29,8 +29,7 @@ public:
     int32_t Kbps() const { return m_kbps; }
 
     bool OpenRead() override;
-    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType,
-                   int32_t kbps = 0) override;
+    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
     int32_t ReadFloat(float*, int32_t) override { return 0; }
     // Returns the 16-bit input bytes taken (0 after an encoder error or a failed write).

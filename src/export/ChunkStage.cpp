@@ -23,8 +23,7 @@ void ConvertToInt16(const float* in, int32_t frames, uint32_t channels, int16_t*
         for (int32_t i = 0; i < frames; ++i)
             out[i] = FloatToInt16((static_cast<double>(in[2 * i]) + in[2 * i + 1]) * 0.5);
     } else {
-        for (int32_t i = 0; i < 2 * frames; ++i)
-            out[i] = FloatToInt16(in[i]);
+        for (int32_t i = 0; i < 2 * frames; ++i) out[i] = FloatToInt16(in[i]);
     }
 }
 

@@ -39,8 +39,7 @@ public:
     // Converts and appends frames; whenever a whole chunk is there it calls
     // encode(const int16_t* samples, int32_t count) and empties the area. Stops and returns
     // false as soon as encode returns false.
-    template <typename Encode>
-    bool Push(const float* in, int32_t frames, uint32_t channels, Encode&& encode) {
+    template <typename Encode> bool Push(const float* in, int32_t frames, uint32_t channels, Encode&& encode) {
         for (int32_t i = 0; i < frames; ++i) {
             const float l = in[2 * i], r = in[2 * i + 1];
             if (channels == 1) {

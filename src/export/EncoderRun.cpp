@@ -66,13 +66,12 @@ std::vector<std::string> EncoderArguments(const std::string& argTemplate, const 
     const std::string values[4] = {wavPath, outPath, std::to_string(kbps), std::to_string(kbps * 1000)};
     bool used[4] = {false, false, false, false};
     std::vector<std::string> args;
-    for (const std::string& w : SplitArguments(argTemplate))
-        args.push_back(Substitute(w, values, used));
+    for (const std::string& w : SplitArguments(argTemplate)) args.push_back(Substitute(w, values, used));
     return args;
 }
 
-std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wavPath,
-                               const std::string& outPath, int32_t kbps) {
+std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wavPath, const std::string& outPath,
+                               int32_t kbps) {
     const std::string values[4] = {"\"" + wavPath + "\"", "\"" + outPath + "\"", std::to_string(kbps),
                                    std::to_string(kbps * 1000)};
     bool used[4] = {false, false, false, false};
@@ -82,8 +81,7 @@ std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wa
 int RunProgram(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;

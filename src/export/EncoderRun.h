@@ -26,8 +26,8 @@ std::vector<std::string> EncoderArguments(const std::string& argTemplate, const 
 
 // The command line as a person reads it: program path, a space, and the template with the
 // two paths in double quotes and the numbers in place.
-std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wavPath,
-                               const std::string& outPath, int32_t kbps);
+std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wavPath, const std::string& outPath,
+                               int32_t kbps);
 
 // Starts program with args (args[0] is not the program; it is added), stdin from /dev/null
 // and stdout onto stderr (the tool's report lines stay alone on stdout), and waits. Returns

@@ -47,9 +47,7 @@ bool FlacAvailable() {
 #endif
 }
 // The Ogg Vorbis writer belongs to the audio file library; it is offered once it is linked.
-bool VorbisAvailable() {
-    return false;
-}
+bool VorbisAvailable() { return false; }
 
 const std::vector<int32_t>& Mp3BitRates() {
     static const std::vector<int32_t> rates{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
@@ -68,26 +66,16 @@ bool IsMp3Kbps(int32_t kbps) {
 
 std::string WriterExtension(int32_t writerCode) {
     switch (writerCode) {
-    case kFormatWav:
-        return ".wav";
-    case kFormatAiff:
-        return ".aif";
-    case kFormatMp3:
-        return ".mp3";
-    case kFormatAac:
-        return ".aac";
-    case kFormatWma:
-        return ".wma";
-    case kFormatVorbis:
-        return ".ogg";
-    case kFormatFlac:
-        return ".flac";
-    case kFormatSun:
-        return ".snd";
-    case kFormatRaw:
-        return ".raw";
-    default:
-        return "";
+    case kFormatWav: return ".wav";
+    case kFormatAiff: return ".aif";
+    case kFormatMp3: return ".mp3";
+    case kFormatAac: return ".aac";
+    case kFormatWma: return ".wma";
+    case kFormatVorbis: return ".ogg";
+    case kFormatFlac: return ".flac";
+    case kFormatSun: return ".snd";
+    case kFormatRaw: return ".raw";
+    default: return "";
     }
 }
 
@@ -114,32 +102,22 @@ std::vector<ExportFormatEntry> BuildExportFormatList(const ExtEncoderList* encod
     return list;
 }
 
-std::unique_ptr<AudioFile> CreateExportWriter(int32_t writerCode, const std::string& folder,
-                                              const std::string& name) {
+std::unique_ptr<AudioFile> CreateExportWriter(int32_t writerCode, const std::string& folder, const std::string& name) {
     switch (writerCode) {
-    case kFormatWav:
-        return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatAiff:
-        return std::make_unique<AudioFileAiff>(folder, name);
-    case kFormatSun:
-        return std::make_unique<AudioFileSUN>(folder, name);
-    case kFormatRaw:
-        return std::make_unique<AudioFileRaw>(folder, name);
+    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
+    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
+    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
+    case kFormatRaw: return std::make_unique<AudioFileRaw>(folder, name);
 #if SONQUIL_HAVE_MP3
-    case kFormatMp3:
-        return std::make_unique<AudioFileMp3Writer>(folder, name);
+    case kFormatMp3: return std::make_unique<AudioFileMp3Writer>(folder, name);
 #endif
 #if SONQUIL_HAVE_FLAC
-    case kFormatFlac:
-        return std::make_unique<AudioFileFlacWriter>(folder, name);
+    case kFormatFlac: return std::make_unique<AudioFileFlacWriter>(folder, name);
 #endif
 #if SONQUIL_HAVE_AAC
-    case kFormatAac:
-        return std::make_unique<AudioFileAac>(folder, name);
-    case kFormatWma:
-        return std::make_unique<AudioFileWma>(folder, name);
+    case kFormatAac: return std::make_unique<AudioFileAac>(folder, name);
+    case kFormatWma: return std::make_unique<AudioFileWma>(folder, name);
 #endif
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }

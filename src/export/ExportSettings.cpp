@@ -39,14 +39,9 @@ FormatBoxes BoxesFor(const ExportFormatEntry& e, const ExtEncoderList* encoders)
         b.bitRates = Mp3BitRates();
         break;
     case kFormatVorbis:
-    case kFormatAac:
-        b.bitRates = Mp3BitRates();
-        break;
-    case kFormatWma:
-        b.bitRates = WmaBitRates();
-        break;
-    default:
-        break;
+    case kFormatAac: b.bitRates = Mp3BitRates(); break;
+    case kFormatWma: b.bitRates = WmaBitRates(); break;
+    default: break;
     }
     return b;
 }
@@ -58,21 +53,11 @@ bool DepthSetting(int32_t writerCode, int32_t index, int32_t& bits, int32_t& enc
     int32_t count = 0;
     switch (writerCode) {
     case kFormatWav:
-    case kFormatSun:
-        count = 4;
-        break;
-    case kFormatAiff:
-        count = 3;
-        break;
-    case kFormatRaw:
-        count = 8;
-        break;
-    case kFormatFlac:
-        count = 2;
-        break;
-    default:
-        count = 0;
-        break;
+    case kFormatSun: count = 4; break;
+    case kFormatAiff: count = 3; break;
+    case kFormatRaw: count = 8; break;
+    case kFormatFlac: count = 2; break;
+    default: count = 0; break;
     }
     if (index >= count) return false;
     static const int32_t kBits[4] = {16, 24, 32, 32};
@@ -99,11 +84,8 @@ std::string SafeFileName(const std::string& name) {
         case '/':
         case '|':
         case '*':
-        case '?':
-            c = '_';
-            break;
-        default:
-            break;
+        case '?': c = '_'; break;
+        default: break;
         }
     }
     return out;
@@ -137,8 +119,7 @@ bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder
         return true;
     }
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access(folder.c_str(), X_OK | W_OK) != 0) {
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(folder.c_str(), X_OK | W_OK) != 0) {
         message = "Can't access selected export path.";
         return false;
     }

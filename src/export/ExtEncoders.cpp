@@ -33,8 +33,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 
 size_t CountOf(const std::string& s, const char* what) {
     size_t n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 2))
-        ++n;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 2)) ++n;
     return n;
 }
 
@@ -51,26 +50,16 @@ bool ExtEncoderProfile::UsesBitRate() const {
 
 const char* ProfileCheckText(ProfileCheck c) {
     switch (c) {
-    case ProfileCheck::Ok:
-        return "OK";
-    case ProfileCheck::NoProgram:
-        return "No program file chosen.";
-    case ProfileCheck::ProgramUnreadable:
-        return "The program file can't be opened.";
-    case ProfileCheck::NoInput:
-        return "The arguments must contain %s.";
-    case ProfileCheck::TwoInputs:
-        return "The arguments contain %s twice.";
-    case ProfileCheck::TwoOutputs:
-        return "The arguments contain %d twice.";
-    case ProfileCheck::NoExtension:
-        return "No file name extension.";
-    case ProfileCheck::NoName:
-        return "No name.";
-    case ProfileCheck::TooLong:
-        return "A field is too long for the profile record.";
-    case ProfileCheck::ListFull:
-        return "The list holds 64 profiles already.";
+    case ProfileCheck::Ok: return "OK";
+    case ProfileCheck::NoProgram: return "No program file chosen.";
+    case ProfileCheck::ProgramUnreadable: return "The program file can't be opened.";
+    case ProfileCheck::NoInput: return "The arguments must contain %s.";
+    case ProfileCheck::TwoInputs: return "The arguments contain %s twice.";
+    case ProfileCheck::TwoOutputs: return "The arguments contain %d twice.";
+    case ProfileCheck::NoExtension: return "No file name extension.";
+    case ProfileCheck::NoName: return "No name.";
+    case ProfileCheck::TooLong: return "A field is too long for the profile record.";
+    case ProfileCheck::ListFull: return "The list holds 64 profiles already.";
     }
     return "";
 }

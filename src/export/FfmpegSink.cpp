@@ -19,12 +19,8 @@ namespace {
 
 constexpr int kIoBuffer = 65536;
 
-int WriteCb(void* me, uint8_t* buf, int size) {
-    return static_cast<FfmpegSink*>(me)->WritePacket(buf, size);
-}
-int64_t SeekCb(void* me, int64_t offset, int whence) {
-    return static_cast<FfmpegSink*>(me)->SeekTo(offset, whence);
-}
+int WriteCb(void* me, uint8_t* buf, int size) { return static_cast<FfmpegSink*>(me)->WritePacket(buf, size); }
+int64_t SeekCb(void* me, int64_t offset, int whence) { return static_cast<FfmpegSink*>(me)->SeekTo(offset, whence); }
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -34,9 +30,7 @@ std::string AvError(int code) {
 
 } // namespace
 
-FfmpegSink::~FfmpegSink() {
-    Free();
-}
+FfmpegSink::~FfmpegSink() { Free(); }
 
 void FfmpegSink::Free() {
     av_packet_free(&m_pkt);
@@ -126,8 +120,7 @@ bool FfmpegSink::Open(CFile& file, const char* muxer, const char* codecName, int
     m_fmt->pb = m_io;
     m_fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
     rc = avformat_write_header(m_fmt, nullptr);
-    if (rc < 0)
-        return fail(m_writeFailed ? "Can't write file (disk full?)." : "Container refused the stream.", rc);
+    if (rc < 0) return fail(m_writeFailed ? "Can't write file (disk full?)." : "Container refused the stream.", rc);
     m_headerWritten = true;
 
     m_frame = av_frame_alloc();
@@ -161,8 +154,7 @@ bool FfmpegSink::Encode(const int16_t* pcm, int32_t frames) {
     const int32_t n = (frames < m_frameSize && !m_smallLast) ? m_frameSize : frames;
     for (uint32_t c = 0; c < m_channels; ++c) {
         float* plane = reinterpret_cast<float*>(m_frame->extended_data[c]);
-        for (int32_t i = 0; i < frames; ++i)
-            plane[i] = static_cast<float>(pcm[i * m_channels + c]) / 32768.0f;
+        for (int32_t i = 0; i < frames; ++i) plane[i] = static_cast<float>(pcm[i * m_channels + c]) / 32768.0f;
         std::fill(plane + frames, plane + n, 0.0f);
     }
     m_frame->nb_samples = n;

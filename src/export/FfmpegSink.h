@@ -33,9 +33,8 @@ public:
 
     // muxer: "adts" or "asf"; codec: "aac" or "wmav2"; bitRate in bit/s for all channels.
     // metadata: container tags (key, value), empty values left out. False with error set.
-    bool Open(CFile& file, const char* muxer, const char* codec, int32_t rate, uint32_t channels,
-              int64_t bitRate, const std::vector<std::pair<std::string, std::string>>& metadata,
-              std::string& error);
+    bool Open(CFile& file, const char* muxer, const char* codec, int32_t rate, uint32_t channels, int64_t bitRate,
+              const std::vector<std::pair<std::string, std::string>>& metadata, std::string& error);
     // Frames per encoder frame (the chunk the caller stages).
     int32_t FrameSize() const { return m_frameSize; }
     // frames ≤ FrameSize(); a shorter frame is only allowed last (it is padded when the codec
@@ -77,8 +76,7 @@ public:
     using AudioFile::AudioFile;
 
     bool OpenRead() override;
-    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType,
-                   int32_t kbps = 0) override;
+    bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
     int32_t ReadFloat(float*, int32_t) override { return 0; }
     int32_t WriteFloat(float* buffer, int32_t n) override;

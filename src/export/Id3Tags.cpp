@@ -33,11 +33,9 @@ std::vector<uint32_t> CodePoints(const std::string& s) {
 }
 
 // Frame body of a text: encoding byte, then Latin-1 or UTF-16 (BOM, little-endian).
-void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps, bool utf16,
-                    bool terminate) {
+void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps, bool utf16, bool terminate) {
     if (!utf16) {
-        for (uint32_t cp : cps)
-            body.push_back(static_cast<uint8_t>(cp));
+        for (uint32_t cp : cps) body.push_back(static_cast<uint8_t>(cp));
         if (terminate) body.push_back(0);
         return;
     }
@@ -62,8 +60,7 @@ void PutEncodedText(std::vector<uint8_t>& body, const std::vector<uint32_t>& cps
 void AddFrame(std::vector<uint8_t>& tag, const char* id, const std::vector<uint8_t>& body) {
     tag.insert(tag.end(), id, id + 4);
     const uint32_t n = static_cast<uint32_t>(body.size());
-    for (int s = 24; s >= 0; s -= 8)
-        tag.push_back(static_cast<uint8_t>(n >> s));
+    for (int s = 24; s >= 0; s -= 8) tag.push_back(static_cast<uint8_t>(n >> s));
     tag.push_back(0);
     tag.push_back(0);
     tag.insert(tag.end(), body.begin(), body.end());
@@ -104,8 +101,7 @@ std::vector<uint8_t> MakeId3v2Tag(const TagSet& tags) {
     std::vector<uint8_t> tag{'I', 'D', '3', 3, 0, 0};
     const uint32_t n = static_cast<uint32_t>(frames.size());
     // The tag size is synchsafe: seven bits per byte.
-    for (int s = 21; s >= 0; s -= 7)
-        tag.push_back(static_cast<uint8_t>((n >> s) & 0x7F));
+    for (int s = 21; s >= 0; s -= 7) tag.push_back(static_cast<uint8_t>((n >> s) & 0x7F));
     tag.insert(tag.end(), frames.begin(), frames.end());
     return tag;
 }

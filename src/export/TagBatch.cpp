@@ -22,8 +22,7 @@ TagValues TakeTagBoxes(const TagDialogAnswer& a) {
     v.album = CutUtf8(a.album, 63);
     v.genre = CutUtf8(a.genre, 31);
     size_t i = 0;
-    while (i < a.year.size() && a.year[i] == ' ')
-        ++i;
+    while (i < a.year.size() && a.year[i] == ' ') ++i;
     int32_t y = 0;
     size_t digits = 0;
     while (i < a.year.size() && std::isdigit(static_cast<unsigned char>(a.year[i])) && digits < 4) {
@@ -64,8 +63,7 @@ TagDialogFill TagEditSession::Fill(const CRegion& region) const {
     const std::string lastYear = YearBoxText(m_last.year);
     if (!lastYear.empty()) f.yearOffers.push_back(lastYear);
     if (!m_last.genre.empty()) f.genreOffers.push_back(m_last.genre);
-    for (const std::string& g : GenresSorted())
-        f.genreOffers.push_back(g);
+    for (const std::string& g : GenresSorted()) f.genreOffers.push_back(g);
     return f;
 }
 

@@ -11,9 +11,8 @@ using Entries = std::vector<std::pair<int, float>>;
 // The "Flat" setting of each processor kind, in its stored order.
 const Entries& FlatEntries(int kind) {
     static const Entries valve = {{0, 1}, {1, 0}, {2, 1}, {3, 0}, {4, 0}, {9, 0}, {10, 50}, {11, 0}, {12, 0}, {13, 0}};
-    static const Entries eq = {{0, 1},  {1, 10},    {2, 20000},  {13, 50}, {14, 0}, {3, 100},
-                               {4, 1000}, {5, 4000}, {6, 5000},  {7, 0.1f},    {8, 0.1f}, {9, 0},
-                               {10, 0},   {11, 0},   {12, 0},    {15, 0}};
+    static const Entries eq = {{0, 1},    {1, 10},   {2, 20000}, {13, 50}, {14, 0}, {3, 100}, {4, 1000}, {5, 4000},
+                               {6, 5000}, {7, 0.1f}, {8, 0.1f},  {9, 0},   {10, 0}, {11, 0},  {12, 0},   {15, 0}};
     static const Entries comp = {{0, 1},  {1, -60}, {2, 1},  {4, 100}, {5, -20},  {6, 1},    {7, 10},
                                  {8, 50}, {11, 0},  {12, 1}, {13, 0},  {14, 300}, {15, 3000}};
     static const Entries imager = {{0, 1}, {1, 1}, {2, 1}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {9, 0}, {8, 900}};

@@ -46,10 +46,8 @@ bool CDSPSnapList::Rename(int n, const std::string& name) {
 }
 
 void CDSPSnapList::ToggleFavourite() {
-    if (m_favourite == m_current)
-        m_favourite = -1;
-    else
-        m_favourite = m_current;
+    if (m_favourite == m_current) m_favourite = -1;
+    else m_favourite = m_current;
 }
 
 CDSPSnap* CDSPSnapList::SnapToApply(bool editMode) const {

@@ -282,7 +282,7 @@ bool CDatabase::Decode(const uint8_t* data, size_t size, DbContents& out, std::s
             error = "sample record cut short";
             return false;
         }
-        if (!filled) continue; // a record of an unknown version carries nothing usable
+        if (!filled) continue;             // a record of an unknown version carries nothing usable
         byId.emplace(s->GetId(), s.get()); // first sample of an id wins, as a linear search would
         // Ids are never handed out twice: a counter behind an id already in the file (a damaged
         // or hand-made file) would give a new sample the id of an old one, and after the next

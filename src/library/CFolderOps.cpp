@@ -26,8 +26,7 @@ std::string LowerCase(const std::string& s) {
 
 } // namespace
 
-std::vector<CRegion*> CFolderOps::Content(const CRegionList& list, int32_t folderId, int32_t today,
-                                          int32_t yesterday,
+std::vector<CRegion*> CFolderOps::Content(const CRegionList& list, int32_t folderId, int32_t today, int32_t yesterday,
                                           const std::function<bool(const CRegion&)>& present) {
     std::vector<CRegion*> out;
     auto take = [&](auto&& pick) {
@@ -56,8 +55,7 @@ CRegion* CFolderOps::NewFolder(CRegionList& list, int32_t selectedId) {
     return folder;
 }
 
-bool CFolderOps::DeleteFolder(CRegionList& list, int32_t id, bool transportStopped, UiPort& ui,
-                              int32_t& parentOut) {
+bool CFolderOps::DeleteFolder(CRegionList& list, int32_t id, bool transportStopped, UiPort& ui, int32_t& parentOut) {
     if (!transportStopped || !IsUserFolderId(id)) return false;
     CRegion* folder = list.FolderById(id);
     if (!folder) return false;

@@ -22,8 +22,7 @@ public:
     // The regions a folder node shows, in region-list order (Found: before its scan).
     // present tells whether a region's sample file is there (for "Lost"); today and yesterday
     // are date stamps.
-    static std::vector<CRegion*> Content(const CRegionList& list, int32_t folderId, int32_t today,
-                                         int32_t yesterday,
+    static std::vector<CRegion*> Content(const CRegionList& list, int32_t folderId, int32_t today, int32_t yesterday,
                                          const std::function<bool(const CRegion&)>& present);
 
     // "New": a folder "NewFolder" under the selected folder, only when that is "User" or a user

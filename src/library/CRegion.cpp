@@ -39,10 +39,8 @@ CRegion::CRegion(const std::string& name, int64_t start, int64_t end, CSample* s
                  int32_t parentId)
     : m_start(start), m_end(end), m_sample(sample), m_flags(flags), m_parentId(parentId) {
     SetName(name);
-    if (id == -1)
-        m_id = (flags & RegionFolder) ? ++g_folderCounter : ++g_regionCounter;
-    else
-        m_id = id;
+    if (id == -1) m_id = (flags & RegionFolder) ? ++g_folderCounter : ++g_regionCounter;
+    else m_id = id;
     if (!(flags & RegionFolder) && sample) m_sampleId = sample->GetId();
     m_date = TodayStamp();
     ResetViewWindow();
@@ -117,9 +115,7 @@ std::string CRegion::PeakDisplay(int32_t value) {
 int CRegion::GetFadeInShape() const { return ShapeFromBits(m_flags, RegionFadeInLog, RegionFadeInExp); }
 void CRegion::SetFadeInShape(int shape) { m_flags = ShapeToBits(m_flags, shape, RegionFadeInLog, RegionFadeInExp); }
 int CRegion::GetFadeOutShape() const { return ShapeFromBits(m_flags, RegionFadeOutLog, RegionFadeOutExp); }
-void CRegion::SetFadeOutShape(int shape) {
-    m_flags = ShapeToBits(m_flags, shape, RegionFadeOutLog, RegionFadeOutExp);
-}
+void CRegion::SetFadeOutShape(int shape) { m_flags = ShapeToBits(m_flags, shape, RegionFadeOutLog, RegionFadeOutExp); }
 
 std::string CRegion::ChildName() {
     std::string name = StrFormat("%s.%03d", m_name.c_str(), m_nextChild);

@@ -115,13 +115,13 @@ public:
 
     // Tags.
     const std::string& GetTitle() const { return m_title; }
-    void SetTitle(const std::string& v);  // cut to 63 bytes
+    void SetTitle(const std::string& v); // cut to 63 bytes
     const std::string& GetArtist() const { return m_artist; }
     void SetArtist(const std::string& v); // cut to 63 bytes
     const std::string& GetAlbum() const { return m_album; }
-    void SetAlbum(const std::string& v);  // cut to 63 bytes
+    void SetAlbum(const std::string& v); // cut to 63 bytes
     const std::string& GetGenre() const { return m_genre; }
-    void SetGenre(const std::string& v);  // cut to 31 bytes
+    void SetGenre(const std::string& v); // cut to 31 bytes
     int32_t GetYear() const { return m_year; }
     void SetYear(int32_t v) { m_year = v; }
     int32_t GetTrack() const { return m_track; }

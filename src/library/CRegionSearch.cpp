@@ -91,7 +91,7 @@ const std::vector<std::string>& CRegionSearch::ScopeNames() {
 
 const std::vector<std::string>& CRegionSearch::OperationNames() {
     static const std::vector<std::string> names = {"Show matching",     "Add matching",     "Remove matching",
-                                                    "Show non matching", "Add non matching", "Remove non matching"};
+                                                   "Show non matching", "Add non matching", "Remove non matching"};
     return names;
 }
 

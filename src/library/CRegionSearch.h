@@ -29,11 +29,11 @@ struct SearchSettings {
     std::string text;
     int field = AllFields;
     bool afterOn = false;
-    int32_t afterStamp = 0;  // date stamp, year × 65536 + month × 256 + day
+    int32_t afterStamp = 0; // date stamp, year × 65536 + month × 256 + day
     bool beforeOn = false;
     int32_t beforeStamp = 0;
     bool longerOn = false;
-    int longerSeconds = 0;   // minutes × 60 + seconds
+    int longerSeconds = 0; // minutes × 60 + seconds
     bool shorterOn = false;
     int shorterSeconds = 0;
 };

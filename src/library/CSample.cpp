@@ -21,14 +21,12 @@ CSample::CSample() = default;
 CSample::CSample(const std::string& fileName, const std::string& folder, int32_t stored, int32_t vdiskSerial,
                  int32_t sampleRate, int32_t channels, int32_t bits, int64_t frameCount, int32_t formatCode,
                  int64_t fileSize, int32_t id)
-    : m_vdiskSerial(vdiskSerial), m_stored(stored), m_formatCode(formatCode), m_sampleRate(sampleRate),
-      m_bits(bits), m_channels(channels), m_frameCount(frameCount), m_fileSize(fileSize) {
+    : m_vdiskSerial(vdiskSerial), m_stored(stored), m_formatCode(formatCode), m_sampleRate(sampleRate), m_bits(bits),
+      m_channels(channels), m_frameCount(frameCount), m_fileSize(fileSize) {
     SetFileName(fileName);
     SetFolder(folder);
-    if (id == -1)
-        m_id = ++g_sampleCounter;
-    else
-        m_id = id;
+    if (id == -1) m_id = ++g_sampleCounter;
+    else m_id = id;
 }
 
 void CSample::SetFileName(const std::string& name) { m_fileName = CutUtf8(name, kNameSize - 1); }

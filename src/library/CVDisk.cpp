@@ -128,8 +128,7 @@ bool CVDisk::ParseSerialWord(std::string_view text, int32_t& serial) {
 
 bool CVDisk::Check(const std::string& location, int32_t serial) {
     fs::path base(location);
-    if (location.empty() || !IsDir(base) || !IsDir(base / "VDisk") || !IsDir(base / "VDisk" / "System"))
-        return false;
+    if (location.empty() || !IsDir(base) || !IsDir(base / "VDisk") || !IsDir(base / "VDisk" / "System")) return false;
     std::string text;
     if (!ReadSerialFile((base / "VDisk" / "System" / "Serial").string(), text)) return false;
     int32_t found = 0;
@@ -151,8 +150,8 @@ bool CVDisk::Create(UiPort& ui) {
         fs::path vdisk = base / "VDisk";
         fs::path system = vdisk / "System";
         fs::path serialPath = system / "Serial";
-        bool ok = IsDir(base) && chosen.size() <= static_cast<size_t>(kLocationSize - 1) &&
-                  m_count < kMaxEntries && fs::create_directory(vdisk, ec) && !ec;
+        bool ok = IsDir(base) && chosen.size() <= static_cast<size_t>(kLocationSize - 1) && m_count < kMaxEntries &&
+                  fs::create_directory(vdisk, ec) && !ec;
         bool madeVDisk = ok;
         ok = ok && fs::create_directory(system, ec) && !ec;
 
@@ -176,8 +175,7 @@ bool CVDisk::Create(UiPort& ui) {
             ui.Notice("Can't create VDisk at selected location.", kCaption);
             continue;
         }
-        fs::permissions(serialPath,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+        fs::permissions(serialPath, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove, ec);
         Add(serial, chosen);
         return true;

@@ -24,15 +24,12 @@ bool CVSTStatus::SetName(int i, const std::string& name) {
     Slot* s = MutableSlot(i);
     if (!s) return false;
     // A cut plug-in file name would name another file, so a name that does not fit is dropped.
-    if (name.size() > static_cast<size_t>(kNameSize - 1))
-        s->name.clear();
-    else
-        s->name = name;
+    if (name.size() > static_cast<size_t>(kNameSize - 1)) s->name.clear();
+    else s->name = name;
     return true;
 }
 
-bool CVSTStatus::AddEffect(const std::string& name, int16_t program, int16_t flags,
-                           const std::vector<float>& params) {
+bool CVSTStatus::AddEffect(const std::string& name, int16_t program, int16_t flags, const std::vector<float>& params) {
     if (m_effectCount >= kMaxEffects) return false;
     int i = m_effectCount < 0 ? 0 : m_effectCount;
     SetName(i, name);

@@ -47,7 +47,9 @@ const std::vector<std::string>& CAudioDisplay::ScaleNames() {
 }
 
 int CAudioDisplay::HoldTimeFor(int setting) { return 5 * std::clamp(setting, 0, 4); }
-float CAudioDisplay::HoldDecayFor(int setting) { return 0.005f + 0.001f * static_cast<float>(std::clamp(setting, 0, 4)); }
+float CAudioDisplay::HoldDecayFor(int setting) {
+    return 0.005f + 0.001f * static_cast<float>(std::clamp(setting, 0, 4));
+}
 
 float CAudioDisplay::Reading(int scale, float rangeDb, float x, bool sideOrCentre) {
     if (!(x > 0.0f)) return 0.0f; // silence, and a NaN from a damaged block, read 0
@@ -202,8 +204,7 @@ void CAudioDisplay::Layout() {
 
 void CAudioDisplay::RedrawAll(int width, int height) {
     if (width <= 0 || height <= 0) return;
-    if (m_image.width() != width || m_image.height() != height)
-        m_image = QImage(width, height, QImage::Format_RGB32);
+    if (m_image.width() != width || m_image.height() != height) m_image = QImage(width, height, QImage::Format_RGB32);
     m_image.fill(Rgb(kBackground));
     Layout();
     DrawScale();
@@ -346,7 +347,8 @@ void CAudioDisplay::DrawStatusIcon() {
     const QColor c = Rgb(kSchemes[m_scheme].label);
     switch (m_icon) {
     case 0: { // playing: a triangle
-        const QPointF tri[3] = {QPointF(x + 2, y + 1), QPointF(x + 2, y + size - 1), QPointF(x + size - 1, y + size / 2.0)};
+        const QPointF tri[3] = {QPointF(x + 2, y + 1), QPointF(x + 2, y + size - 1),
+                                QPointF(x + size - 1, y + size / 2.0)};
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0x40, 0xE0, 0x40));
         p.drawPolygon(tri, 3);

@@ -45,8 +45,8 @@ public:
     static const std::vector<std::string>& HoldNames();
     static const std::vector<std::string>& DecayNames();
     static const std::vector<std::string>& ScaleNames();
-    static int HoldTimeFor(int setting);     // 0, 5, 10, 15, 20 updates
-    static float HoldDecayFor(int setting);  // 0.005 … 0.009 per update
+    static int HoldTimeFor(int setting);    // 0, 5, 10, 15, 20 updates
+    static float HoldDecayFor(int setting); // 0.005 … 0.009 per update
 
     // A statistic as a bar reading on a scale; range 0 counts as 140 dB. sideOrCentre selects
     // the Special scale's other offset.

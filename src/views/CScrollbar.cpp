@@ -75,8 +75,7 @@ bool CScrollbar::Drag(int x, int y) {
     const int innerStart = m_orientation == Horizontal ? m_inner.left : m_inner.top;
     const int v = m_orientation == Horizontal ? x : y;
     const int thumb = std::clamp(m_pressThumb + (v - m_pressPointer), innerStart, innerStart + track);
-    const int position =
-        static_cast<int>(static_cast<double>(thumb - innerStart) * m_max / track + 0.5);
+    const int position = static_cast<int>(static_cast<double>(thumb - innerStart) * m_max / track + 0.5);
     return SetPosition(position);
 }
 
@@ -88,10 +87,12 @@ void CScrollbar::Paint(QPainter& p) const {
     // The track on both sides of the thumb, where there is more than a pixel of it.
     if (m_orientation == Horizontal) {
         if (t.left - m_inner.left > 1) p.drawRect(m_inner.left, m_inner.top, t.left - m_inner.left, m_inner.height);
-        if (m_inner.Right() - t.Right() > 1) p.drawRect(t.Right(), m_inner.top, m_inner.Right() - t.Right(), m_inner.height);
+        if (m_inner.Right() - t.Right() > 1)
+            p.drawRect(t.Right(), m_inner.top, m_inner.Right() - t.Right(), m_inner.height);
     } else {
         if (t.top - m_inner.top > 1) p.drawRect(m_inner.left, m_inner.top, m_inner.width, t.top - m_inner.top);
-        if (m_inner.Bottom() - t.Bottom() > 1) p.drawRect(m_inner.left, t.Bottom(), m_inner.width, m_inner.Bottom() - t.Bottom());
+        if (m_inner.Bottom() - t.Bottom() > 1)
+            p.drawRect(m_inner.left, t.Bottom(), m_inner.width, m_inner.Bottom() - t.Bottom());
     }
     if (!t.Empty()) {
         p.setBrush(QColor(0xAA, 0xAA, 0xAA));

@@ -11,10 +11,12 @@ class QPainter;
 
 struct TapeRect {
     int left = 0, top = 0, width = 0, height = 0;
-    int Right() const { return left + width; }   // one past the last column
-    int Bottom() const { return top + height; }  // one past the last row
+    int Right() const { return left + width; }  // one past the last column
+    int Bottom() const { return top + height; } // one past the last row
     // Strictly inside: the edge columns and rows do not count.
-    bool StrictlyContains(int x, int y) const { return x > left && x < left + width - 1 && y > top && y < top + height - 1; }
+    bool StrictlyContains(int x, int y) const {
+        return x > left && x < left + width - 1 && y > top && y < top + height - 1;
+    }
     bool Contains(int x, int y) const { return x >= left && x < left + width && y >= top && y < top + height; }
     bool Empty() const { return width <= 0 || height <= 0; }
 };

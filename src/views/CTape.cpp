@@ -207,7 +207,8 @@ void CTape::MoveBy(int step) {
         for (size_t k = 0; k < sel.size(); ++k)
             if (sel[k] == cur) at = static_cast<int>(k);
         const int step1 = step > 0 ? 1 : -1;
-        const int to = cur >= 0 && IsSelected(m_current) ? std::clamp(at + step1, 0, static_cast<int>(sel.size()) - 1) : 0;
+        const int to = cur >= 0 && IsSelected(m_current) ? std::clamp(at + step1, 0, static_cast<int>(sel.size()) - 1)
+                                                         : 0;
         m_current = m_anchor = RegionAt(sel[static_cast<size_t>(to)]);
     }
     Layout();

@@ -88,9 +88,12 @@ void QtPanelCanvas::Digit(int x, int y, int glyph, bool greyed) {
     const int segs = SegmentsOf(glyph);
     const int mid = y + h / 2;
     const QRect seg[7] = {
-        QRect(x + 1, y, w - 3, 1),           QRect(x + w - 2, y + 1, 1, h / 2 - 1),
-        QRect(x + w - 2, mid + 1, 1, h / 2 - 2), QRect(x + 1, y + h - 1, w - 3, 1),
-        QRect(x, mid + 1, 1, h / 2 - 2),     QRect(x, y + 1, 1, h / 2 - 1),
+        QRect(x + 1, y, w - 3, 1),
+        QRect(x + w - 2, y + 1, 1, h / 2 - 1),
+        QRect(x + w - 2, mid + 1, 1, h / 2 - 2),
+        QRect(x + 1, y + h - 1, w - 3, 1),
+        QRect(x, mid + 1, 1, h / 2 - 2),
+        QRect(x, y + 1, 1, h / 2 - 1),
         QRect(x + 1, mid, w - 3, 1),
     };
     for (int i = 0; i < 7; ++i) p.fillRect(seg[i], (segs >> i) & 1 ? on : off);

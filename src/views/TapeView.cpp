@@ -72,8 +72,7 @@ QString TapeView::Shorten(const QString& text, int width, const QFontMetrics& me
 
 void TapeView::Paint(const CTape& tape, int width, int height, int32_t today) {
     if (width <= 0 || height <= 0) return;
-    if (m_image.width() != width || m_image.height() != height)
-        m_image = QImage(width, height, QImage::Format_RGB32);
+    if (m_image.width() != width || m_image.height() != height) m_image = QImage(width, height, QImage::Format_RGB32);
     const bool audition = tape.GetAudition();
     const CRegion* heard = tape.GetAuditioned();
     const int kind = tape.GetKind();
@@ -140,7 +139,8 @@ void TapeView::Paint(const CTape& tape, int width, int height, int32_t today) {
             p.setPen(colour(0x7F7F7F));
             if (const CSample* s = r.GetSample()) {
                 char buf[64];
-                std::snprintf(buf, sizeof buf, "%.1f/%d/%d", s->GetSampleRate() / 1000.0, s->GetBits(), s->GetChannels());
+                std::snprintf(buf, sizeof buf, "%.1f/%d/%d", s->GetSampleRate() / 1000.0, s->GetBits(),
+                              s->GetChannels());
                 p.drawText(QRect(34, y2, 100, t + 2), Qt::AlignRight | Qt::AlignTop, QString::fromLatin1(buf));
                 std::snprintf(buf, sizeof buf, "%4d Kbps", s->DataRate());
                 p.drawText(QRect(134, y2, 80, t + 2), Qt::AlignRight | Qt::AlignTop, QString::fromLatin1(buf));

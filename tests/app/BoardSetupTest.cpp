@@ -15,9 +15,7 @@ class TwoInputs : public DriverProbe {
 public:
     int32_t InputDeviceCount() override { return 3; }
     int32_t OutputDeviceCount() override { return 2; }
-    std::string InputDeviceName(int32_t i) override {
-        return i == 0 ? "Mapper" : "Input " + std::to_string(i);
-    }
+    std::string InputDeviceName(int32_t i) override { return i == 0 ? "Mapper" : "Input " + std::to_string(i); }
     std::string OutputDeviceName(int32_t i) override { return i == 0 ? "Mapper" : "Speakers"; }
     bool ProbeInput(int32_t i, int32_t rate, int32_t bits, int32_t ch) override {
         ++probes;
@@ -53,8 +51,7 @@ private slots:
         QCOMPARE(form.playbackProbe->count(), 12);
         QCOMPARE(form.playbackProbe->item(0)->text(), QString("[ 32000 Hz / 16]: no"));
         QCOMPARE(form.playbackProbe->item(1)->text(), QString("[ 44100 Hz / 16]: yes"));
-        for (int i = 6; i < 12; ++i)
-            QVERIFY(form.playbackProbe->item(i)->text().endsWith(": no"));
+        for (int i = 6; i < 12; ++i) QVERIFY(form.playbackProbe->item(i)->text().endsWith(": no"));
         QCOMPARE(form.playbackProbe->item(11)->text(), QString("[192000 Hz / 24]: no"));
 
         // Clicking another record entry probes that one.

@@ -142,8 +142,8 @@ private slots:
         QStringList compression;
         for (QAction* a : storage->menu()->actions()[0]->menu()->actions())
             if (a->isVisible()) compression << a->text();
-        QCOMPARE(compression,
-                 QStringList({"No Compression", "Lossy Compression HQ", "Lossy Compression SP", "Lossy Compression LP"}));
+        QCOMPARE(compression, QStringList({"No Compression", "Lossy Compression HQ", "Lossy Compression SP",
+                                           "Lossy Compression LP"}));
         // "Quit" runs through the table and closes the window.
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

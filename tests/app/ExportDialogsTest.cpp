@@ -62,8 +62,7 @@ private slots:
 
         // Without a program the profile is refused and nothing is shown.
         form.ComboBox1->setFocus();
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(form.ComboBox1, Qt::Key_Down); // "LAME arguments"
+        for (int i = 0; i < 3; ++i) QTest::keyClick(form.ComboBox1, Qt::Key_Down); // "LAME arguments"
         QCOMPARE(form.Edit2->text(), QString("%s %d -b %k"));
         QCOMPARE(form.Edit3->text(), QString("mp3"));
         QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -98,8 +97,7 @@ private slots:
 
         // A click loads the profile; Delete removes the selected one.
         QListWidgetItem* first = form.ListBox1->item(0);
-        QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {},
-                          form.ListBox1->visualItemRect(first).center());
+        QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {}, form.ListBox1->visualItemRect(first).center());
         QCOMPARE(form.Edit1->text(), QString("lame"));
         QCOMPARE(form.Edit2->text(), QString("%s %d"));
         QCOMPARE(form.Edit3->text(), QString("mp3"));
@@ -173,27 +171,25 @@ private slots:
             sel.push_back(r);
         }
         std::vector<std::string> notices;
-        OnShow script({[](QDialog* d) {
-                           auto* f = qobject_cast<TRenameForm*>(d);
-                           QVERIFY(f);
-                           QCOMPARE(f->windowTitle(), QString("Rename"));
-                           QCOMPARE(f->Edit1->text(), QString("b"));
-                           Type(f->Edit1, "z");
-                           QTest::keyClick(f->Edit1, Qt::Key_Return); // moves the focus, takes nothing
-                           QVERIFY(f->isVisible());
-                           QTRY_VERIFY(f->focusWidget() != f->Edit1);
-                           QTest::mouseClick(f->renameButton, Qt::LeftButton);
-                       },
-                       [](QDialog* d) {
-                           auto* f = qobject_cast<TRenameForm*>(d);
-                           f->Edit1->setText(QString(256, 'x'));
-                           QTest::mouseClick(f->renameButton, Qt::LeftButton);
-                       },
-                       [](QDialog* d) {
-                           QTest::mouseClick(qobject_cast<TRenameForm*>(d)->cancelButton, Qt::LeftButton);
-                       }});
-        const int n =
-            TRenameForm::RenameSelection(list, sel, [&](const std::string& m) { notices.push_back(m); });
+        OnShow script(
+            {[](QDialog* d) {
+                 auto* f = qobject_cast<TRenameForm*>(d);
+                 QVERIFY(f);
+                 QCOMPARE(f->windowTitle(), QString("Rename"));
+                 QCOMPARE(f->Edit1->text(), QString("b"));
+                 Type(f->Edit1, "z");
+                 QTest::keyClick(f->Edit1, Qt::Key_Return); // moves the focus, takes nothing
+                 QVERIFY(f->isVisible());
+                 QTRY_VERIFY(f->focusWidget() != f->Edit1);
+                 QTest::mouseClick(f->renameButton, Qt::LeftButton);
+             },
+             [](QDialog* d) {
+                 auto* f = qobject_cast<TRenameForm*>(d);
+                 f->Edit1->setText(QString(256, 'x'));
+                 QTest::mouseClick(f->renameButton, Qt::LeftButton);
+             },
+             [](QDialog* d) { QTest::mouseClick(qobject_cast<TRenameForm*>(d)->cancelButton, Qt::LeftButton); }});
+        const int n = TRenameForm::RenameSelection(list, sel, [&](const std::string& m) { notices.push_back(m); });
         QCOMPARE(n, 1);
         QCOMPARE(script.next, size_t{3});
         QCOMPARE(notices.size(), size_t{1});

@@ -85,9 +85,7 @@ void ImportControllerTest::DropsCommandsSwitchesAndStorage() {
     const std::string in = (dir / "in").string();
     MakeWav(in, "Dropped.wav", 5000);
     std::filesystem::copy_file(dir / "in" / "Dropped.wav", dir / "in" / "Second.WAV");
-    {
-        std::ofstream(dir / "in" / "readme.txt") << "not audio";
-    }
+    { std::ofstream(dir / "in" / "readme.txt") << "not audio"; }
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(in + "/Dropped.wav")),
                   QUrl::fromLocalFile(QString::fromStdString(in + "/readme.txt"))});

@@ -39,7 +39,7 @@ static bool WaitsForEvents(qint64 pid) {
 #ifdef SYS_epoll_wait
         SYS_epoll_wait,
 #endif
-        SYS_ppoll, SYS_pselect6, SYS_epoll_pwait};
+        SYS_ppoll,      SYS_pselect6, SYS_epoll_pwait};
     for (long p : polls)
         if (nr == p) return true;
     return false;

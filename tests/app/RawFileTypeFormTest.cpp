@@ -36,7 +36,8 @@ void RawFileTypeFormTest::ListsDefaultsYieldsAndRemembers() {
 
     // Each entry's depth and byte-order code.
     const int32_t bits[] = {16, 24, 32, 32, 16, 24, 32, 32};
-    const int32_t codes[] = {kRawIntLE, kRawIntLE, kRawIntLE, kRawFloatLE, kRawIntBE, kRawIntBE, kRawIntBE, kRawFloatBE};
+    const int32_t codes[] = {kRawIntLE, kRawIntLE, kRawIntLE, kRawFloatLE,
+                             kRawIntBE, kRawIntBE, kRawIntBE, kRawFloatBE};
     for (int i = 0; i < 8; ++i) {
         form.sampleFormat->setCurrentIndex(i);
         QCOMPARE(form.Selected().bits, bits[i]);

@@ -27,8 +27,9 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t from, size_t n)
 }
 
 // Writes two stereo frames (0.5, −0.5), (0.25, −0.25) and finishes.
-template <typename F> std::vector<uint8_t> WriteTwoFrames(const TempDir& dir, const std::string& name, uint32_t ch,
-                                                          int32_t rate, int32_t bits, int32_t type) {
+template <typename F>
+std::vector<uint8_t> WriteTwoFrames(const TempDir& dir, const std::string& name, uint32_t ch, int32_t rate,
+                                    int32_t bits, int32_t type) {
     F f(dir.Str(), name);
     EXPECT_TRUE(f.OpenWrite(ch, rate, bits, type)) << f.ErrorText();
     float in[4] = {0.5f, -0.5f, 0.25f, -0.25f};
@@ -79,7 +80,7 @@ TEST(AudioFileBase, FileBaseChecksFolderAndFile) {
     std::filesystem::create_directories(dir / "sub");
     EXPECT_TRUE(CFile(dir.Str(), "a.bin").Exists());
     EXPECT_FALSE(CFile("/nonexistent", (dir / "a.bin").string()).Exists()); // the folder is checked first
-    EXPECT_TRUE(CFile(dir.Str(), (dir / "a.bin").string()).Exists());               // a full path stands as it is
+    EXPECT_TRUE(CFile(dir.Str(), (dir / "a.bin").string()).Exists());       // a full path stands as it is
     EXPECT_FALSE(CFile(dir.Str(), "b.bin").Exists());
     EXPECT_FALSE(CFile(dir.Str(), "sub").Exists()); // a folder is not a file
     EXPECT_FALSE(CFile((dir / "none").string(), "a.bin").Delete());
@@ -104,9 +105,9 @@ TEST(PcmHeaders, WritersLayDownTheirHeadersByteForByte) {
     // WAV, 16-bit stereo: 44-byte header, then the samples; sizes patched by FinishWrite.
     std::vector<uint8_t> w = WriteTwoFrames<AudioFileWav>(dir, "a.wav", 2, 44100, 16, 0);
     ASSERT_EQ(w.size(), 52u);
-    EXPECT_EQ(Slice(w, 0, 44),
-              Bytes({'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                     0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 8, 0, 0, 0}));
+    EXPECT_EQ(Slice(w, 0, 44), Bytes({'R', 'I', 'F', 'F', 44, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+                                      ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
+                                      2,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  8,    0,   0,   0}));
     EXPECT_EQ(Slice(w, 44, 4), Bytes({0xFF, 0x3F, 0x01, 0xC0})); // 16383, −16383
 
     // WAV, float mono at 8000 Hz: tag 3, byte rate 32000, block align 4.
@@ -121,9 +122,9 @@ TEST(PcmHeaders, WritersLayDownTheirHeadersByteForByte) {
     w = WriteTwoFrames<AudioFileAiff>(dir, "a.aiff", 2, 22050, 24, 0);
     ASSERT_EQ(w.size(), 54u + 12);
     EXPECT_EQ(Slice(w, 0, 54),
-              Bytes({'F', 'O', 'R', 'M', 0, 0, 0, 58, 'A', 'I', 'F', 'F', 'C', 'O', 'M', 'M', 0, 0, 0, 18, 0, 2,
-                     0, 0, 0, 2, 0, 24, 0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0, 'S', 'S', 'N', 'D', 0, 0, 0, 20,
-                     0, 0, 0, 0, 0, 0, 0, 0}));
+              Bytes({'F', 'O', 'R', 'M', 0,   0,   0, 58, 'A', 'I', 'F',  'F',  'C',  'O',  'M', 'M', 0, 0,
+                     0,   18,  0,   2,   0,   0,   0, 2,  0,   24,  0x40, 0x0D, 0xAC, 0x44, 0,   0,   0, 0,
+                     0,   0,   'S', 'S', 'N', 'D', 0, 0,  0,   20,  0,    0,    0,    0,    0,   0,   0, 0}));
     EXPECT_EQ(Slice(w, 54, 6), Bytes({0x3F, 0xFF, 0xFF, 0xC0, 0x00, 0x01})); // 4194303, −4194303 big-endian
 
     // SUN: offset 24, unknown size, encoding by depth (6 for float), rate, channels.
@@ -133,8 +134,8 @@ TEST(PcmHeaders, WritersLayDownTheirHeadersByteForByte) {
     for (const SunCase& c : suns) {
         w = WriteTwoFrames<AudioFileSUN>(dir, "a.au", 1, 11025, c.bits, c.type);
         ASSERT_EQ(w.size(), 24u + 2 * c.bits / 8) << c.bits;
-        EXPECT_EQ(Slice(w, 0, 24), Bytes({'.', 's', 'n', 'd', 0, 0, 0, 24, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0,
-                                          c.encoding, 0, 0, 0x2B, 0x11, 0, 0, 0, 1}))
+        EXPECT_EQ(Slice(w, 0, 24), Bytes({'.', 's', 'n', 'd',        0, 0, 0,    24,   0xFF, 0xFF, 0xFF, 0xFF,
+                                          0,   0,   0,   c.encoding, 0, 0, 0x2B, 0x11, 0,    0,    0,    1}))
             << c.bits;
         AudioFileSUN r(dir.Str(), "a.au");
         ASSERT_TRUE(r.OpenRead()) << r.ErrorText();

@@ -140,8 +140,8 @@ TEST(AudioFileFactory, WritersByExtensionInAnyCase) {
         int32_t code;
         int32_t sampleType;
     } cases[] = {
-        {"a.wav", kFormatWav, kSampleInt},   {"a.WAV", kFormatWav, kSampleInt},    {"a.aif", kFormatAiff, kSampleInt},
-        {"a.AIFF", kFormatAiff, kSampleInt}, {"a.snd", kFormatSun, kSampleInt},    {"a.au", kFormatSun, kSampleInt},
+        {"a.wav", kFormatWav, kSampleInt},   {"a.WAV", kFormatWav, kSampleInt},     {"a.aif", kFormatAiff, kSampleInt},
+        {"a.AIFF", kFormatAiff, kSampleInt}, {"a.snd", kFormatSun, kSampleInt},     {"a.au", kFormatSun, kSampleInt},
         {"a.kx64", kFormatKX64, kSampleInt}, {"a.b.KX64", kFormatKX64, kSampleInt}, {"a.raw", kFormatRaw, kRawIntLE},
         {"a.Pcm", kFormatRaw, kRawIntLE},
     };
@@ -160,8 +160,8 @@ TEST(AudioFileFactory, WritersByExtensionInAnyCase) {
         int32_t type = -1;
         std::string error;
         EXPECT_FALSE(MakeWriterForExtension("out", name, type, error));
-        EXPECT_EQ(error, std::string("no writer for the extension of ") + name +
-                             " (wav, aif, aiff, snd, au, kx64, raw, pcm)");
+        EXPECT_EQ(error,
+                  std::string("no writer for the extension of ") + name + " (wav, aif, aiff, snd, au, kx64, raw, pcm)");
     }
 
     // What each writer makes, its probe finds and reads back.

@@ -13,13 +13,13 @@
 #include "support/TempDir.h"
 
 // A tool that a test needs: missing under CI is a failure, elsewhere the test is skipped.
-#define REQUIRE_TOOL(name)                                                                                   \
-    do {                                                                                                     \
-        if (!HaveProgram(name)) {                                                                            \
-            const char* ci = std::getenv("CI");                                                              \
-            if (ci != nullptr && std::string(ci) == "true") FAIL() << name << " is needed under CI";         \
-            GTEST_SKIP() << name << " not installed";                                                        \
-        }                                                                                                    \
+#define REQUIRE_TOOL(name)                                                                                             \
+    do {                                                                                                               \
+        if (!HaveProgram(name)) {                                                                                      \
+            const char* ci = std::getenv("CI");                                                                        \
+            if (ci != nullptr && std::string(ci) == "true") FAIL() << name << " is needed under CI";                   \
+            GTEST_SKIP() << name << " not installed";                                                                  \
+        }                                                                                                              \
     } while (0)
 
 // Raw little-endian 16-bit samples as floats (x / 32768).
@@ -61,7 +61,7 @@ inline void MakeWav(const TempDir& dir, const std::string& name, int64_t frames,
     for (int32_t x : v)
         for (int k = 0; k < bits / 8; ++k) raw.push_back(static_cast<uint8_t>(static_cast<uint32_t>(x) >> (8 * k)));
     SaveBytes(dir / (name + ".raw"), raw);
-    ASSERT_EQ(0, RunCommand("sox -D -t raw -r " + std::to_string(rate) + " -e signed -b " + std::to_string(bits) +
-                            " -c " + std::to_string(ch) + " -L " + (dir / (name + ".raw")).string() + " " +
-                            (dir / name).string()));
+    ASSERT_EQ(0,
+              RunCommand("sox -D -t raw -r " + std::to_string(rate) + " -e signed -b " + std::to_string(bits) + " -c " +
+                         std::to_string(ch) + " -L " + (dir / (name + ".raw")).string() + " " + (dir / name).string()));
 }

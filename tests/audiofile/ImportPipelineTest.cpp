@@ -100,7 +100,7 @@ TEST(Import, WavIntoEachStorageModeMakesSamplePeaksAndRootRegion) {
         int srcBits, srcType;
         int storedBits;
     };
-    const Case cases[] = {{kFormatWav, 16, 0, 16}, {kFormatWav, 8, 0, 16},    {kFormatWav, 32, 1, 32},
+    const Case cases[] = {{kFormatWav, 16, 0, 16},  {kFormatWav, 8, 0, 16},   {kFormatWav, 32, 1, 32},
                           {kFormatKX64, 32, 1, 24}, {kFormatKX64, 16, 0, 16}, {kFormatVorbis, 16, 0, 16}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.mode) + " from " + std::to_string(c.srcBits));
@@ -178,8 +178,7 @@ TEST(Import, NewRegionGoesToTheSelectedUserFolderAndHooksSeeIt) {
     lib.regions.SetSelectedFolder(1005);
     int cleared = 0, shown = 0;
     int32_t selected = 0;
-    lib.importer.SetHooks({[&] { ++cleared; }, [&](int32_t id) { selected = id; }, [&](CRegion&) { ++shown; }, {},
-                           {}});
+    lib.importer.SetHooks({[&] { ++cleared; }, [&](int32_t id) { selected = id; }, [&](CRegion&) { ++shown; }, {}, {}});
     lib.Wav("a.wav", 5000, 1, 16);
     std::string msg;
     bool cancelled;

@@ -109,7 +109,8 @@ RefCode ReferenceEncode(const int32_t* x, int n, bool exactSums = false) {
         const int from = p == 0 ? 0 : p == 3 ? 3 : p == 1 ? 1 : 2;
         for (int i = from; i < n; ++i) sum += std::fabs(static_cast<float>(static_cast<int64_t>(r[p][i])));
         for (int i = from; i < n; ++i) exact += std::fabs(static_cast<double>(static_cast<float>(r[p][i])));
-        const int64_t mean = exactSums ? static_cast<int64_t>(exact / n) : static_cast<int64_t>(sum / static_cast<float>(n));
+        const int64_t mean = exactSums ? static_cast<int64_t>(exact / n)
+                                       : static_cast<int64_t>(sum / static_cast<float>(n));
         if (p == 0 || mean < best) {
             best = mean;
             out.predictor = p;
@@ -188,7 +189,8 @@ Hashes EncodeAndDecode(const TempDir& dir, const std::vector<float>& f, int chan
             // Mono keeps the mean: in float for float files, exact (in double) for integer files.
             const float fv = channels == 2 ? f[i + static_cast<size_t>(c)] : (f[i] + f[i + 1]) / 2.0f;
             const double dv = channels == 2 ? fv : (static_cast<double>(f[i]) + f[i + 1]) * 0.5;
-            const int32_t x = isFloat ? std::bit_cast<int32_t>(fv) : static_cast<int32_t>(std::clamp(dv * scale, lo, hi));
+            const int32_t x = isFloat ? std::bit_cast<int32_t>(fv)
+                                      : static_cast<int32_t>(std::clamp(dv * scale, lo, hi));
             want.push_back(x);
             if (channels == 1) want.push_back(x);
         }
@@ -251,8 +253,8 @@ TEST(Kx64Golden, FilesAndSamplesStayTheSame) {
         SCOPED_TRACE("case " + std::to_string(index++));
         const std::vector<int32_t> ints = Material(c.kind, c.frames, c.isFloat ? 32 : c.bits, 7u + index);
         const Hashes h = EncodeAndDecode(dir, Floats(ints, c.bits, c.isFloat), c.channels, c.bits, c.isFloat);
-        EXPECT_EQ(h.file, c.want.file) << std::hex << "{0x" << h.file << "ull, 0x" << h.ints << "ull, 0x"
-                                       << h.floats << "ull}";
+        EXPECT_EQ(h.file, c.want.file) << std::hex << "{0x" << h.file << "ull, 0x" << h.ints << "ull, 0x" << h.floats
+                                       << "ull}";
         EXPECT_EQ(h.ints, c.want.ints);
         EXPECT_EQ(h.floats, c.want.floats);
     }
@@ -306,11 +308,12 @@ TEST(Kx64Golden, ChannelCodesStayTheSame) {
             std::vector<uint8_t> bad(out.begin(), out.begin() + c.payloadBytes + 16);
             uint32_t bytes = c.payloadBytes;
             if (damage == 0) bytes = bytes / 2;
-            for (int f = 0; damage > 0 && f < 4 * damage; ++f) bad[g.Next() % c.payloadBytes] ^= static_cast<uint8_t>(1u << (g.Next() % 8));
+            for (int f = 0; damage > 0 && f < 4 * damage; ++f)
+                bad[g.Next() % c.payloadBytes] ^= static_cast<uint8_t>(1u << (g.Next() % 8));
             std::memset(bad.data() + bytes, 0, 16);
             std::fill(back.begin(), back.end(), 12345);
-            const bool ok =
-                AudioFileKX64::DecodeChannel(bad.data(), bytes, c.predictor, c.k, c.coefficient, back.data(), kBlock);
+            const bool ok = AudioFileKX64::DecodeChannel(bad.data(), bytes, c.predictor, c.k, c.coefficient,
+                                                         back.data(), kBlock);
             if (damage == 0) {
                 EXPECT_FALSE(ok) << "pattern " << pattern;
             }

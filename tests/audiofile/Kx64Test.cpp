@@ -60,8 +60,8 @@ std::vector<int32_t> Expected(const std::vector<float>& f, int channels, int bit
     return out;
 }
 
-bool WriteKx64(const TempDir& dir, const std::string& name, std::vector<float> f, int channels, int bits,
-               bool isFloat, int32_t chunk = 3000) {
+bool WriteKx64(const TempDir& dir, const std::string& name, std::vector<float> f, int channels, int bits, bool isFloat,
+               int32_t chunk = 3000) {
     AudioFileKX64 w(dir.Str(), name);
     if (!w.OpenWrite(static_cast<uint32_t>(channels), 44100, bits, isFloat ? 1 : 0)) return false;
     const int32_t frames = static_cast<int32_t>(f.size() / 2);
@@ -86,8 +86,8 @@ TEST(Kx64Coder, SilenceRampAndNoiseChooseTheExpectedPredictors) {
     c = AudioFileKX64::EncodeChannel(x.data(), kBlock, out.data());
     EXPECT_EQ(c.predictor, 2);
     std::vector<int32_t> back(kBlock, -1);
-    ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
-                                             back.data(), kBlock));
+    ASSERT_TRUE(
+        AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient, back.data(), kBlock));
     EXPECT_EQ(back, x);
 
     // A constant: predictors 1 to 4 all have mean 0, and the tie goes to the lowest.
@@ -99,8 +99,8 @@ TEST(Kx64Coder, SilenceRampAndNoiseChooseTheExpectedPredictors) {
     for (int i = 0; i < kBlock; ++i) x[i] = (i % 3 == 0) ? INT32_MIN : (i % 3 == 1 ? INT32_MAX : -1);
     c = AudioFileKX64::EncodeChannel(x.data(), kBlock, out.data());
     ASSERT_LE(c.payloadBytes, static_cast<uint32_t>(AudioFileKX64::kMaxPayload));
-    ASSERT_TRUE(AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient,
-                                             back.data(), kBlock));
+    ASSERT_TRUE(
+        AudioFileKX64::DecodeChannel(out.data(), c.payloadBytes, c.predictor, c.k, c.coefficient, back.data(), kBlock));
     EXPECT_EQ(back, x);
 }
 
@@ -121,7 +121,9 @@ TEST(Kx64Coder, ResidualBitCodeMatchesTheLayout) {
     std::string bits;
     for (uint32_t i = 0; i < 4; ++i)
         for (int b = 7; b >= 0; --b) bits += ((out[i] >> b) & 1) ? '1' : '0';
-    EXPECT_EQ(bits.substr(0, 7 + 9 + 6), "0001101" "000010010" "101010");
+    EXPECT_EQ(bits.substr(0, 7 + 9 + 6), "0001101"
+                                         "000010010"
+                                         "101010");
     EXPECT_EQ(c.payloadBytes, (7u + 9u + 2u * 1022u + 7u) / 8u);
 }
 

@@ -79,9 +79,9 @@ TEST(Mp3Reader, DecodesLameFilesLikeFfmpegAcrossVersionsAndModes) {
         int version;
     };
     const Case cases[] = {
-        {44100, 2, "-t -b 128", 1},       {48000, 2, "-t -m j -b 192", 1}, {32000, 1, "-t -m m -b 64", 1},
-        {22050, 1, "-t -m m -b 64", 2},   {24000, 2, "-t -b 96", 2},       {16000, 2, "-t -b 32", 2},
-        {11025, 2, "-t -b 32", 3},        {8000, 1, "-t -m m -b 16", 3},   {44100, 2, "-t -V 2", 1},
+        {44100, 2, "-t -b 128", 1},     {48000, 2, "-t -m j -b 192", 1}, {32000, 1, "-t -m m -b 64", 1},
+        {22050, 1, "-t -m m -b 64", 2}, {24000, 2, "-t -b 96", 2},       {16000, 2, "-t -b 32", 2},
+        {11025, 2, "-t -b 32", 3},      {8000, 1, "-t -m m -b 16", 3},   {44100, 2, "-t -V 2", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.rate) + " " + c.opts);
@@ -157,8 +157,8 @@ TEST(Mp3Reader, SeekFrameGivesTheSamplesOfAStraightRead) {
         ASSERT_TRUE(f.OpenRead()) << f.ErrorText();
         std::vector<int32_t> all = ReadAllInt(f, 4096);
         const int64_t total = static_cast<int64_t>(all.size() / 2);
-        for (int64_t at : {int64_t(0), int64_t(1), int64_t(575), int64_t(1153), int64_t(20000), total / 2,
-                           total - 700}) {
+        for (int64_t at :
+             {int64_t(0), int64_t(1), int64_t(575), int64_t(1153), int64_t(20000), total / 2, total - 700}) {
             SCOPED_TRACE(at);
             ASSERT_TRUE(f.SeekFrame(at));
             std::vector<int32_t> got(2 * 600);

@@ -12,9 +12,21 @@
 
 TEST(PcmFastPath, SixteenBitStereoMatchesTheRuleAtEveryValue) {
     std::vector<float> src;
-    const float special[] = {0.0f, -0.0f, 1.0f, -1.0f, 1.5f, -1.5f, 0.99999994f, -0.99999994f,
-                             std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(), 1e-30f, -1e-30f, 3.0518e-05f, -3.0518e-05f};
+    const float special[] = {0.0f,
+                             -0.0f,
+                             1.0f,
+                             -1.0f,
+                             1.5f,
+                             -1.5f,
+                             0.99999994f,
+                             -0.99999994f,
+                             std::numeric_limits<float>::quiet_NaN(),
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             1e-30f,
+                             -1e-30f,
+                             3.0518e-05f,
+                             -3.0518e-05f};
     for (float f : special) src.push_back(f);
     uint32_t s = 99;
     while (src.size() < 2 * 1003) { // odd frame count: the blocks and the tail
@@ -35,5 +47,6 @@ TEST(PcmFastPath, SixteenBitStereoMatchesTheRuleAtEveryValue) {
     std::vector<float> wide(65536);
     std::memcpy(wide.data(), all.data(), all.size() * 2);
     DecodeToFloat(wide.data(), 32768, 2, SampleCoding::S16LE);
-    for (int v = -32768; v < 32768; ++v) ASSERT_EQ(wide[static_cast<size_t>(v + 32768)], static_cast<float>(v) / 32768.0f);
+    for (int v = -32768; v < 32768; ++v)
+        ASSERT_EQ(wide[static_cast<size_t>(v + 32768)], static_cast<float>(v) / 32768.0f);
 }

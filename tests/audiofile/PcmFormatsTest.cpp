@@ -131,8 +131,8 @@ TEST(PcmPeers, ReadsExtensibleWavFromFfmpegAndLibsndfile) {
     }
     if (HaveOracleTool("sndfile-convert") && HaveOracleTool("sox")) {
         // libsndfile writes the extensible header for this layout on request via the .wavex name.
-        ASSERT_EQ(0, RunCommand("sox -D -t raw -r 48000 -e signed-integer -b 24 -c 2 -L " +
-                                (dir / "src.raw").string() + " " + (dir / "s.wav").string()));
+        ASSERT_EQ(0, RunCommand("sox -D -t raw -r 48000 -e signed-integer -b 24 -c 2 -L " + (dir / "src.raw").string() +
+                                " " + (dir / "s.wav").string()));
         ASSERT_EQ(0, RunCommand("sndfile-convert -pcm24 " + (dir / "s.wav").string() + " " +
                                 (dir / "sf.wavex").string() + " >/dev/null"));
         std::filesystem::rename(dir / "sf.wavex", dir / "sf.wav");
@@ -184,7 +184,7 @@ TEST(PcmPeers, SoxReadsWhatWeWrite) {
                     for (int c = 0; c < ch; ++c) {
                         const float l = input[static_cast<size_t>(2 * i)], r = input[static_cast<size_t>(2 * i + 1)];
                         // Mono: the float mean for float output, the exact mean for integers.
-                        const double v = ch == 2   ? (c == 0 ? l : r)
+                        const double v = ch == 2     ? (c == 0 ? l : r)
                                          : d.isFloat ? (l + r) / 2.0f
                                                      : (static_cast<double>(l) + r) * 0.5;
                         const uint32_t got = LoadLE32(&raw[static_cast<size_t>((i * ch + c) * 4)]);
@@ -477,8 +477,8 @@ TEST(PcmConversions, RawByteOrderCodes) {
         int32_t code;
         uint32_t ch;
         int32_t first;
-    } cases[] = {{16, kRawIntLE, 1, 0x3412}, {16, kRawIntBE, 1, 0x1234}, {24, kRawIntBE, 2, 0x123456},
-                 {24, kRawIntLE, 2, 0x563412}, {8, kRawIntLE, 2, 0x12}, {8, kRawFloatLE, 2, 0x12 - 128}};
+    } cases[] = {{16, kRawIntLE, 1, 0x3412},   {16, kRawIntBE, 1, 0x1234}, {24, kRawIntBE, 2, 0x123456},
+                 {24, kRawIntLE, 2, 0x563412}, {8, kRawIntLE, 2, 0x12},    {8, kRawFloatLE, 2, 0x12 - 128}};
     for (const Case& c : cases) {
         AudioFileRaw f(dir.Str(), "s.raw");
         f.bits = c.bits;

@@ -132,7 +132,7 @@ TEST(PeakRebuild, EqualsThePeaksOfAStreamAndShowsProgress) {
     ASSERT_TRUE(RebuildPeaks(file, t, &ui, true, cancelled, pb));
     EXPECT_FALSE(cancelled);
     EXPECT_EQ(LoadBytes(dir / "_mono"), LoadBytes(dir / "_streamed"));
-    EXPECT_EQ(pb.peaks.size() / 2, static_cast<size_t>(3 * 4096 / 128 + 1000 / 128)); // no entry past the end
+    EXPECT_EQ(pb.peaks.size() / 2, static_cast<size_t>(3 * 4096 / 128 + 1000 / 128));        // no entry past the end
     for (size_t i = 0; i < pb.peaks.size(); i += 2) ASSERT_EQ(pb.peaks[i], pb.peaks[i + 1]); // mono
     ASSERT_EQ(ui.progressTexts.size(), 1u);
     EXPECT_EQ(ui.progressTexts[0], "Building mono.wav");

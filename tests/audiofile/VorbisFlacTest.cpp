@@ -146,8 +146,8 @@ TEST(VorbisWriter, StorageBitRatesGiveTheirQualityAndFilesOtherDecodersRead) {
                 EXPECT_LT(size, lastBytes); // lower bit rate, smaller file
                 lastBytes = size;
             }
-            ASSERT_EQ(0, RunCommand("ffmpeg -loglevel error -y -i " + (dir / "out.ogg").string() +
-                                    " -f f32le " + (dir / "ff.raw").string()));
+            ASSERT_EQ(0, RunCommand("ffmpeg -loglevel error -y -i " + (dir / "out.ogg").string() + " -f f32le " +
+                                    (dir / "ff.raw").string()));
             std::vector<float> ff = LoadF32(dir / "ff.raw");
             ASSERT_EQ(ff.size(), static_cast<size_t>(frames * ch));
             AudioFileVorbis r(dir.Str(), "out.ogg");

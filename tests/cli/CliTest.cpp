@@ -83,15 +83,15 @@ TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
                             (dir / "be.raw").string()));
     for (const std::string fmt : {"wav", "snd", "raw", "kx64"}) {
         SCOPED_TRACE(fmt);
-        r = Cli(dir, "convert be.raw o." + fmt + " --format " + fmt +
-                         " --rate 44100 --channels 2 --bits 16 --order be");
+        r = Cli(dir,
+                "convert be.raw o." + fmt + " --format " + fmt + " --rate 44100 --channels 2 --bits 16 --order be");
         ASSERT_EQ(r.status, 0) << r.err;
     }
     r = Cli(dir, "probe o.snd");
     EXPECT_NE(r.out.find("frames 70001"), std::string::npos);
     // 16-bit to 16-bit through floats: x / 32768 × 32767, truncated.
-    ASSERT_EQ(0, RunCommand("sox -D " + (dir / "o.wav").string() + " -t raw -e signed -b 16 " +
-                            (dir / "c.raw").string()));
+    ASSERT_EQ(0,
+              RunCommand("sox -D " + (dir / "o.wav").string() + " -t raw -e signed -b 16 " + (dir / "c.raw").string()));
     std::vector<char> a = Bytes(dir / "a.raw"), c = Bytes(dir / "c.raw");
     ASSERT_EQ(a.size(), c.size());
     for (size_t i = 0; i + 1 < a.size(); i += 2) {

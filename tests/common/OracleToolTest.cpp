@@ -77,7 +77,7 @@ TEST(OracleTool, PresentToolRunsTheTestEvenUnderCI) {
     CiScope ci("true");
     // The shell is there wherever the tests can run at all.
     testing::TestPartResultArray r;
-        Record(r, NeedsTool, "sh");
+    Record(r, NeedsTool, "sh");
     EXPECT_EQ(r.size(), 0);
     EXPECT_TRUE(g_ranOn);
     EXPECT_TRUE(HaveOracleTool("sh"));
@@ -87,12 +87,14 @@ TEST(OracleTool, OptionalToolGoesOnLocallyButFailsUnderCI) {
     {
         CiScope local(nullptr);
         testing::TestPartResultArray r;
-        Record(r, [](const char* t) { EXPECT_FALSE(HaveOracleTool(t)); }, kMissing);
+        Record(
+            r, [](const char* t) { EXPECT_FALSE(HaveOracleTool(t)); }, kMissing);
         EXPECT_EQ(r.size(), 0);
     }
     CiScope ci("true");
     testing::TestPartResultArray r;
-        Record(r, [](const char* t) { EXPECT_FALSE(HaveOracleTool(t)); }, kMissing);
+    Record(
+        r, [](const char* t) { EXPECT_FALSE(HaveOracleTool(t)); }, kMissing);
     ASSERT_EQ(r.size(), 1);
     EXPECT_TRUE(r.GetTestPartResult(0).nonfatally_failed());
 }

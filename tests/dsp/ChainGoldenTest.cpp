@@ -133,13 +133,17 @@ struct Golden {
 };
 
 const Golden kGolden[] = {
-    {"multi_electro_44k", {44100, true, false, false, true, 16, 2.0f, -3.0f, 1.0f, 1.0f, 1.0f, 18000.0f},
+    {"multi_electro_44k",
+     {44100, true, false, false, true, 16, 2.0f, -3.0f, 1.0f, 1.0f, 1.0f, 18000.0f},
      0x0743541a3a381cecull},
-    {"single_opto_48k_mono_24bit", {48000, false, true, true, true, 24, 4.0f, -6.0f, 2.0f, 0.0f, 0.0f, 20000.0f},
+    {"single_opto_48k_mono_24bit",
+     {48000, false, true, true, true, 24, 4.0f, -6.0f, 2.0f, 0.0f, 0.0f, 20000.0f},
      0x0f32c8673d4a1330ull},
-    {"multi_opto_96k_playing", {96000, true, true, false, false, 16, 6.0f, -12.0f, 1.0f, 0.0f, 1.0f, 21000.0f},
+    {"multi_opto_96k_playing",
+     {96000, true, true, false, false, 16, 6.0f, -12.0f, 1.0f, 0.0f, 1.0f, 21000.0f},
      0x9526324dd0adb635ull},
-    {"single_electro_32k_32bit", {32000, false, false, false, true, 32, 1.0f, 0.0f, 2.0f, 1.0f, 0.0f, 15000.0f},
+    {"single_electro_32k_32bit",
+     {32000, false, false, false, true, 32, 1.0f, 0.0f, 2.0f, 1.0f, 0.0f, 15000.0f},
      0xa1b9ca84c9ac8883ull},
 };
 
@@ -243,8 +247,9 @@ TEST(ChainGolden, ValveStageInOnePassMatchesItsStepsOneByOne) {
         DSPEngine().ValveStage({l.data(), r.data(), hl.data(), hr.data(), n, 48000, &split, &fused[0], &fused[1], 2.5f},
                                pf);
         DSPEngine().UseSSE(0);
-        DSPEngine().ValveStage(
-            {sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, &split, &steps[0], &steps[1], 2.5f}, ps);
+        DSPEngine().ValveStage({sl.data(), sr.data(), shl.data(), shr.data(), n, 48000, &split, &steps[0], &steps[1],
+                                2.5f},
+                               ps);
         EXPECT_TRUE(SameBits(l, sl) && SameBits(r, sr)) << n;
         for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(fused[c], steps[c])) << n;
         for (int b = 0; b < 4; ++b) EXPECT_TRUE(SameBits(pf[b], ps[b])) << n << " band " << b;
@@ -271,9 +276,17 @@ TEST(ChainGolden, MultiBandSplitInOnePassMatchesItsStepsOneByOne) {
                 out[path][1] = r;
                 for (auto& b : band[path]) b.assign(n, 0.0f);
                 for (float& m : mins[path]) m = 1.0f;
-                DSPEngine().CompressSplit({out[path][0].data(), out[path][1].data(), band[path][0].data(),
-                                           band[path][1].data(), band[path][2].data(), band[path][3].data(), n,
-                                           &first, &second, h[path][0], h[path][1],
+                DSPEngine().CompressSplit({out[path][0].data(),
+                                           out[path][1].data(),
+                                           band[path][0].data(),
+                                           band[path][1].data(),
+                                           band[path][2].data(),
+                                           band[path][3].data(),
+                                           n,
+                                           &first,
+                                           &second,
+                                           h[path][0],
+                                           h[path][1],
                                            {gain[path], scratch[path], mins[path]},
                                            {0.1f, 30.0f, 700.0f, 4.0f, opto}});
             }

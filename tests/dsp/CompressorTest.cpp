@@ -110,8 +110,7 @@ TEST(Compressor, BandsAddBackToTheInputWithoutReduction) {
             auto l = l0, r = r0;
             c.Process(l.data(), r.data(), 12000, 44100);
             float worst = 0;
-            for (int i = 0; i < 12000; ++i)
-                worst = std::max({worst, std::fabs(l[i] - l0[i]), std::fabs(r[i] - r0[i])});
+            for (int i = 0; i < 12000; ++i) worst = std::max({worst, std::fabs(l[i] - l0[i]), std::fabs(r[i] - r0[i])});
             EXPECT_LT(worst, 1e-6f) << s1 << " / " << s2;
         }
 }

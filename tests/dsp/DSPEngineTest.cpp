@@ -42,11 +42,30 @@ TEST(DSPEngine, PlainAndSimdPathsAgreeOnOddLengthsAndMisalignedStarts) {
     for (int n : lengths) {
         for (int offset = 0; offset < 4; ++offset) {
             ++seed;
-            ExpectPathsAgree([&](float* a, float* b, int k) { e.Sum(a, b, k); return 0.0f; }, n, offset, seed, 1.0f);
-            ExpectPathsAgree([&](float* a, float* b, int k) { e.Sub(a, b, k); return 0.0f; }, n, offset, seed, 1.0f);
-            ExpectPathsAgree([&](float* a, float*, int k) { e.Scale(a, k, 0.3f); return 0.0f; }, n, offset, seed, 1.0f);
-            ExpectPathsAgree([&](float* a, float*, int k) { e.ClipAtDb(a, k, 0.0f); return 0.0f; }, n, offset, seed,
-                             3.0f);
+            ExpectPathsAgree(
+                [&](float* a, float* b, int k) {
+                    e.Sum(a, b, k);
+                    return 0.0f;
+                },
+                n, offset, seed, 1.0f);
+            ExpectPathsAgree(
+                [&](float* a, float* b, int k) {
+                    e.Sub(a, b, k);
+                    return 0.0f;
+                },
+                n, offset, seed, 1.0f);
+            ExpectPathsAgree(
+                [&](float* a, float*, int k) {
+                    e.Scale(a, k, 0.3f);
+                    return 0.0f;
+                },
+                n, offset, seed, 1.0f);
+            ExpectPathsAgree(
+                [&](float* a, float*, int k) {
+                    e.ClipAtDb(a, k, 0.0f);
+                    return 0.0f;
+                },
+                n, offset, seed, 3.0f);
             ExpectPathsAgree(
                 [&](float* a, float*, int k) {
                     float peak = -1.0f;

@@ -159,8 +159,8 @@ TEST_F(StackFixture, BypassDspKeepsValveDitherAndClip) {
 TEST_F(StackFixture, SwitchedOffProcessorsAndNoDitherLeaveOnlyGuardNoise) {
     // Processors switched off, valve "Digital" at unity, no dither chosen: the output differs
     // from the input only by the guard noise and the quarter-LSB of "NoDither".
-    for (CProcessor* p : {static_cast<CProcessor*>(&eq), static_cast<CProcessor*>(&imager),
-                          static_cast<CProcessor*>(&comp)})
+    for (CProcessor* p :
+         {static_cast<CProcessor*>(&eq), static_cast<CProcessor*>(&imager), static_cast<CProcessor*>(&comp)})
         p->SetParam(0, 0.0f);
     auto b = Block(1000, 0.25f, -0.5f);
     stack.ProcessBlock(b.data(), 1000, 44100, false, 16);

@@ -67,7 +67,8 @@ TEST(FFT, InPlaceGivesTheSameAsOutOfPlace) {
 
 TEST(FFT, RefusesSizesThatAreNotPowersOfTwoAndLeavesOutputsAlone) {
     std::vector<float> in(12, 1.0f), re(12, 5.0f), im(12, 5.0f);
-    for (int n : {0, -4, 3, 12, 1000}) EXPECT_FALSE(CFFT::Transform(n, false, in.data(), nullptr, re.data(), im.data()));
+    for (int n : {0, -4, 3, 12, 1000})
+        EXPECT_FALSE(CFFT::Transform(n, false, in.data(), nullptr, re.data(), im.data()));
     EXPECT_FALSE(CFFT::Transform(8, false, nullptr, nullptr, re.data(), im.data()));
     EXPECT_EQ(re, std::vector<float>(12, 5.0f));
 }

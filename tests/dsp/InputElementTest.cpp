@@ -162,8 +162,8 @@ TEST(ToggleInputElement, BlinkingChangesPhaseEveryFifthTickAndRestartsLitOnPress
     b.Tick();
     EXPECT_FALSE(b.LampLit());
     for (int i = 0; i < 3; ++i) b.Tick();
-    b.MouseDown(0, 1, 1);  // release the bypass (lamp off)
-    b.MouseDown(0, 1, 1);  // engage again in the dark phase: lit again at once
+    b.MouseDown(0, 1, 1); // release the bypass (lamp off)
+    b.MouseDown(0, 1, 1); // engage again in the dark phase: lit again at once
     EXPECT_TRUE(b.LampLit());
 
     CToggleInputElement steady("Opto", "Electro", 1.0f);

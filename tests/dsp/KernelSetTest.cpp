@@ -125,10 +125,22 @@ TEST(KernelSets, ElementKernelsMatchThePlainSetOnOddLengthsOffsetsAndNonFiniteIn
                     return x;
                 });
             };
-            element("Sum", [&](float* x, float* y, int k) { e.Sum(x, y, k); return 0.0f; });
-            element("Sub", [&](float* x, float* y, int k) { e.Sub(x, y, k); return 0.0f; });
-            element("Scale", [&](float* x, float*, int k) { e.Scale(x, k, -0.37f); return 0.0f; });
-            element("ClipAtDb", [&](float* x, float*, int k) { e.ClipAtDb(x, k, -1.5f); return 0.0f; });
+            element("Sum", [&](float* x, float* y, int k) {
+                e.Sum(x, y, k);
+                return 0.0f;
+            });
+            element("Sub", [&](float* x, float* y, int k) {
+                e.Sub(x, y, k);
+                return 0.0f;
+            });
+            element("Scale", [&](float* x, float*, int k) {
+                e.Scale(x, k, -0.37f);
+                return 0.0f;
+            });
+            element("ClipAtDb", [&](float* x, float*, int k) {
+                e.ClipAtDb(x, k, -1.5f);
+                return 0.0f;
+            });
             element("Valve", [&](float* x, float*, int k) {
                 float peak = -1.0f;
                 e.Valve(x, k, 44100, 3.3f, &peak);
@@ -206,8 +218,19 @@ TEST(KernelSets, WholeStagesMatchThePlainSetWithStateCarriedAcrossBlocks) {
             for (int n : kLengths) {
                 std::vector<float> l = Noise(n, ++seed, 1.5f), r = Awkward(n, ++seed, 0.9f);
                 std::vector<float> ml(n), mr(n), hl(n), hr(n);
-                DSPEngine().CompressSplit({l.data(), r.data(), ml.data(), mr.data(), hl.data(), hr.data(), n, &first,
-                                           &second, h1, h2, {gain, scratch, mins}, {0.1f, 20.0f, 900.0f, 6.0f, opto}});
+                DSPEngine().CompressSplit({l.data(),
+                                           r.data(),
+                                           ml.data(),
+                                           mr.data(),
+                                           hl.data(),
+                                           hr.data(),
+                                           n,
+                                           &first,
+                                           &second,
+                                           h1,
+                                           h2,
+                                           {gain, scratch, mins},
+                                           {0.1f, 20.0f, 900.0f, 6.0f, opto}});
                 Append(out, l.data(), n);
                 Append(out, r.data(), n);
                 Append(out, gain, 3);

@@ -12,8 +12,7 @@ namespace {
 
 int32_t Le(const uint8_t* p, int bytes) {
     uint32_t u = 0;
-    for (int i = 0; i < bytes; ++i)
-        u |= static_cast<uint32_t>(p[i]) << (8 * i);
+    for (int i = 0; i < bytes; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
     if (bytes < 4 && (u & (1u << (8 * bytes - 1)))) u |= ~0u << (8 * bytes);
     return static_cast<int32_t>(u);
 }
@@ -77,12 +76,8 @@ public:
     int32_t OutputDeviceCount() override { return 2; }
     std::string InputDeviceName(int32_t i) override { return i == 0 ? "Default" : "In " + std::to_string(i); }
     std::string OutputDeviceName(int32_t i) override { return i == 0 ? "Default" : "Card"; }
-    bool ProbeInput(int32_t, int32_t rate, int32_t bits, int32_t) override {
-        return rate == 44100 && bits == 16;
-    }
-    bool ProbeOutput(int32_t, int32_t rate, int32_t bits, int32_t) override {
-        return rate == 44100 && bits == 16;
-    }
+    bool ProbeInput(int32_t, int32_t rate, int32_t bits, int32_t) override { return rate == 44100 && bits == 16; }
+    bool ProbeOutput(int32_t, int32_t rate, int32_t bits, int32_t) override { return rate == 44100 && bits == 16; }
 };
 
 TEST(DeviceList, HostEntriesFirstThenTheNullDeviceAndTheProbeLines) {
@@ -126,8 +121,7 @@ namespace {
 
 TEST(BlockStats, PeakPowerCentreAndSideOfABlock) {
     std::vector<float> square(2 * 4096);
-    for (int i = 0; i < 4096; ++i)
-        square[2 * i] = square[2 * i + 1] = (i / 50) % 2 ? 1.0f : -1.0f;
+    for (int i = 0; i < 4096; ++i) square[2 * i] = square[2 * i + 1] = (i / 50) % 2 ? 1.0f : -1.0f;
     BlockStatSet set;
     CBlockStats::Measure(square.data(), 4096, set);
     EXPECT_EQ(set.Get(StatPeakLeft), 1.0f);
@@ -135,8 +129,7 @@ TEST(BlockStats, PeakPowerCentreAndSideOfABlock) {
     EXPECT_EQ(set.Get(StatSide), 0.0f); // mono: no side, centre equal to the power
     EXPECT_EQ(set.Get(StatCentre), 1.0f);
     std::vector<float> wide(2 * 1000);
-    for (int i = 0; i < 1000; ++i)
-        wide[2 * i] = 0.5f, wide[2 * i + 1] = -0.25f;
+    for (int i = 0; i < 1000; ++i) wide[2 * i] = 0.5f, wide[2 * i + 1] = -0.25f;
     CBlockStats::Measure(wide.data(), 1000, set);
     EXPECT_EQ(set.Get(StatPeakRight), 0.25f);
     EXPECT_FLOAT_EQ(set.Get(StatCentre), 0.375f);

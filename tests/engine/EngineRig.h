@@ -99,5 +99,5 @@ Capture ReadCapture(const std::string& path);
 // What the stack makes of the input blocks, encoded as the device receives it; input(t, lr)
 // gives the fetched frame of timeline offset t. tail(b) says how many frames of block b are
 // real (the rest is silence).
-std::vector<uint8_t> ReferencePlayback(TestChain& chain, int32_t blocks, int32_t block, int32_t rate,
-                                       int32_t bits, const std::vector<float>& input);
+std::vector<uint8_t> ReferencePlayback(TestChain& chain, int32_t blocks, int32_t block, int32_t rate, int32_t bits,
+                                       const std::vector<float>& input);

@@ -9,16 +9,11 @@
 #include "engine/CPlayList.h"
 
 // Frame i of the test signal: values on a 1/32768 grid, exact in float and 16-bit files.
-inline float SignalLeft(int64_t i) {
-    return static_cast<float>((i * 7919) % 65536 - 32768) / 32768.0f;
-}
-inline float SignalRight(int64_t i) {
-    return static_cast<float>((i * 104729 + 12345) % 65536 - 32768) / 32768.0f;
-}
+inline float SignalLeft(int64_t i) { return static_cast<float>((i * 7919) % 65536 - 32768) / 32768.0f; }
+inline float SignalRight(int64_t i) { return static_cast<float>((i * 104729 + 12345) % 65536 - 32768) / 32768.0f; }
 
 // A 32-bit float stereo WAV of the test signal. False on a write failure.
-inline bool WriteSignalWav(const std::string& folder, const std::string& name, int64_t frames,
-                           int32_t rate = 44100) {
+inline bool WriteSignalWav(const std::string& folder, const std::string& name, int64_t frames, int32_t rate = 44100) {
     AudioFileWav f(folder, name);
     if (!f.OpenWrite(2, rate, 32, kSampleFloat)) return false;
     std::vector<float> buf(2 * 65536);
@@ -37,8 +32,7 @@ inline bool WriteSignalWav(const std::string& folder, const std::string& name, i
 }
 
 inline PlayItem SignalItem(const std::string& folder, const std::string& name, int64_t sampleFrames,
-                           int64_t regionStart, int64_t length, int32_t timelineStart = 0,
-                           int32_t rate = 44100) {
+                           int64_t regionStart, int64_t length, int32_t timelineStart = 0, int32_t rate = 44100) {
     PlayItem item;
     item.folder = folder;
     item.fileName = name;

@@ -101,11 +101,9 @@ TEST(Input, MonitoringThenRecordingKeepsOneContiguousFile) {
     ASSERT_GT(frames, 0);
     int64_t first = -1;
     for (int64_t b = 0; b < 400000 / 4096 && first < 0; ++b)
-        if (got[0] == Recorded16(SignalLeft(b * 4096)) && got[1] == Recorded16(SignalRight(b * 4096)))
-            first = b * 4096;
+        if (got[0] == Recorded16(SignalLeft(b * 4096)) && got[1] == Recorded16(SignalRight(b * 4096))) first = b * 4096;
     ASSERT_GE(first, 4096 * 3);
-    for (int64_t t = 0; t < frames; ++t)
-        ASSERT_EQ(got[2 * t], Recorded16(SignalLeft(first + t))) << t;
+    for (int64_t t = 0; t < frames; ++t) ASSERT_EQ(got[2 * t], Recorded16(SignalLeft(first + t))) << t;
 }
 
 TEST(Input, ThirtyTwoBitsFallBackTo24AndAFailedOpenIsReported) {

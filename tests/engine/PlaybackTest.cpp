@@ -48,8 +48,7 @@ TEST(Playback, FullPlaybackThroughTheNullDeviceMatchesTheStackSampleBySample) {
     TestChain reference;
     const std::vector<uint8_t> want = ReferencePlayback(reference, blocks, block, 44100, 16,
                                                         PlaybackInput(7000, 100000, blocks, block, frames));
-    for (size_t i = 0; i < want.size(); ++i)
-        ASSERT_EQ(cap.data[i], want[i]) << "byte " << i;
+    for (size_t i = 0; i < want.size(); ++i) ASSERT_EQ(cap.data[i], want[i]) << "byte " << i;
     EXPECT_EQ(rig.transport.PlayCursor(), static_cast<int32_t>(blocks * block) % 100000);
 }
 
@@ -69,8 +68,8 @@ TEST(Playback, Force24OutputAndA96kSampleInBlocksOf8192) {
     const int32_t blocks = 50000 / block + 1;
     ASSERT_EQ(cap.data.size(), static_cast<size_t>(blocks) * block * 6);
     TestChain reference;
-    const std::vector<uint8_t> want =
-        ReferencePlayback(reference, blocks, block, 96000, 24, PlaybackInput(0, 50000, blocks, block, 50000));
+    const std::vector<uint8_t> want = ReferencePlayback(reference, blocks, block, 96000, 24,
+                                                        PlaybackInput(0, 50000, blocks, block, 50000));
     EXPECT_TRUE(cap.data == want);
 }
 
@@ -112,12 +111,10 @@ TEST(Playback, StopFadesTheLastBlockToSilence) {
             }
         EncodeDevicePcm(buf.data(), block, 16, 2, pcm.data());
         for (int32_t k = 0; k < block * 4; ++k)
-            ASSERT_EQ(cap.data[static_cast<size_t>(b) * block * 4 + k], pcm[k])
-                << "block " << b << " byte " << k;
+            ASSERT_EQ(cap.data[static_cast<size_t>(b) * block * 4 + k], pcm[k]) << "block " << b << " byte " << k;
     }
     // The very last frame is silent.
-    for (int k = 1; k <= 4; ++k)
-        EXPECT_EQ(cap.data[cap.data.size() - k], 0);
+    for (int k = 1; k <= 4; ++k) EXPECT_EQ(cap.data[cap.data.size() - k], 0);
 }
 
 TEST(Playback, LoopedRangeOfTenBlocksRepeatsSeamlesslyAndTheCursorWraps) {
@@ -143,8 +140,7 @@ TEST(Playback, LoopedRangeOfTenBlocksRepeatsSeamlesslyAndTheCursorWraps) {
         EncodeDevicePcm(frame.data(), 1, 16, 2, pcm);
         ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "frame " << t;
     }
-    EXPECT_EQ(rig.transport.PlayCursor(),
-              500 + static_cast<int32_t>(static_cast<int64_t>(blocks) * block % range));
+    EXPECT_EQ(rig.transport.PlayCursor(), 500 + static_cast<int32_t>(static_cast<int64_t>(blocks) * block % range));
 }
 
 TEST(Playback, TurningLoopOffEndsThePlaybackAtTheEndOfThePass) {
@@ -192,12 +188,10 @@ TEST(Playback, ShuttleSpeedGlidesAndEachBlockConsumesTheSpeedsFrames) {
     // The glide: up by s × 0.035 per block, down by s × 0.07, snapping within 0.01.
     float v = 0.0f;
     int steps = 0;
-    while (v != 2.0f && steps < 100)
-        v = GlideSpeed(v, 2.0f), ++steps;
+    while (v != 2.0f && steps < 100) v = GlideSpeed(v, 2.0f), ++steps;
     EXPECT_EQ(steps, 29);
     steps = 0;
-    while (v != 1.0f && steps < 100)
-        v = GlideSpeed(v, 1.0f), ++steps;
+    while (v != 1.0f && steps < 100) v = GlideSpeed(v, 1.0f), ++steps;
     EXPECT_EQ(steps, 15);
     EXPECT_EQ(GlideSpeed(0.0f, 1.0f), 1.0f); // normal speed starts at once
     EXPECT_FLOAT_EQ(GlideSpeed(0.0f, 0.0625f), 0.0625f * 0.035f);
@@ -286,8 +280,7 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
     ASSERT_EQ(out.frames, range);
     std::vector<float> got(2 * range);
     ASSERT_EQ(out.ReadFloat(got.data(), range), range);
-    for (size_t i = 0; i < got.size(); ++i)
-        ASSERT_EQ(got[i], want[i]) << i;
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << i;
 }
 
 // A render target that keeps nothing but the progress steps, and can abort.
@@ -452,15 +445,13 @@ TEST(Transport, ShuttleCommandsAndStopWhileStopped) {
     EXPECT_TRUE(rig.transport.ShuttleMode());
     EXPECT_EQ(view.plays, 1);
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 0.0625f);
-    for (int i = 0; i < 4; ++i)
-        rig.transport.IncreaseShuttleSpeed();
+    for (int i = 0; i < 4; ++i) rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 1.0f);
     rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 2.0f);
     rig.transport.IncreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 2.0f);
-    for (int i = 0; i < 10; ++i)
-        rig.transport.DecreaseShuttleSpeed();
+    for (int i = 0; i < 10; ++i) rig.transport.DecreaseShuttleSpeed();
     EXPECT_EQ(rig.transport.ShuttleSpeed(), 0.0625f);
     rig.transport.MicroIncreaseSpeed();
     EXPECT_FLOAT_EQ(rig.transport.ShuttleSpeed(), 0.0625f * 1.01f);

@@ -28,8 +28,7 @@ struct SwapperFixture : ::testing::Test {
     std::unique_ptr<CSwapper> swapper = std::make_unique<CSwapper>(transport, playList);
     std::unique_ptr<DiskIOThread> disk = std::make_unique<DiskIOThread>(*swapper);
 
-    void AddSignal(int64_t frames, int64_t regionStart, int64_t length, int32_t at = 0,
-                   const char* name = "s.wav") {
+    void AddSignal(int64_t frames, int64_t regionStart, int64_t length, int32_t at = 0, const char* name = "s.wav") {
         if (!std::filesystem::exists(dir / name)) {
             ASSERT_TRUE(WriteSignalWav(dir.Str(), name, frames));
         }
@@ -53,8 +52,7 @@ TEST_F(SwapperFixture, ChunksDivideTheRangeAndFetchReproducesTheRegion) {
     AddSignal(700000, 50000, 600000);
     swapper->StartPlayback(0, 600000);
     EXPECT_EQ(swapper->Chunks(), 3);
-    for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(swapper->ChunkLength(c), 200000);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(swapper->ChunkLength(c), 200000);
     const std::vector<float> got = FetchAll(600000, 4096);
     for (int64_t q = 0; q < 600000; ++q) {
         ASSERT_EQ(got[2 * q], SignalLeft(50000 + q)) << q;
@@ -75,8 +73,7 @@ TEST_F(SwapperFixture, RangesThatDoNotDivideEvenlyStillCoverEveryFrame) {
     EXPECT_EQ(swapper->ChunkLength(0), 200001);
     EXPECT_EQ(swapper->ChunkLength(2), 200000);
     const std::vector<float> got = FetchAll(600001, 4096);
-    for (int64_t q = 0; q < 600000; ++q)
-        ASSERT_EQ(got[2 * q], SignalLeft(q)) << q;
+    for (int64_t q = 0; q < 600000; ++q) ASSERT_EQ(got[2 * q], SignalLeft(q)) << q;
     // The frame past the region end is the sample's next frame.
     EXPECT_EQ(got[2 * 600000], SignalLeft(600000));
     swapper->Release();
@@ -88,8 +85,7 @@ TEST_F(SwapperFixture, ShortRangePlaysFromBufferAAndRepeatsFromMemory) {
     swapper->StartPlayback(100, 50100);
     EXPECT_EQ(swapper->Chunks(), 1);
     const std::vector<float> got = FetchAll(125000, 4096);
-    for (int64_t i = 0; i < 125000; ++i)
-        ASSERT_EQ(got[2 * i], SignalLeft(1000 + 100 + i % 50000)) << i;
+    for (int64_t i = 0; i < 125000; ++i) ASSERT_EQ(got[2 * i], SignalLeft(1000 + 100 + i % 50000)) << i;
     swapper->Release();
     EXPECT_EQ(swapper->FillsServed(), 1); // no refill: the one buffer is played again
 }
@@ -117,8 +113,7 @@ TEST_F(SwapperFixture, TwoChunksAlternateWithoutRefills) {
     swapper->StartPlayback(0, 400000);
     EXPECT_EQ(swapper->Chunks(), 2);
     const std::vector<float> got = FetchAll(1000000, 4096);
-    for (int64_t i = 0; i < 1000000; ++i)
-        ASSERT_EQ(got[2 * i], SignalLeft(i % 400000)) << i;
+    for (int64_t i = 0; i < 1000000; ++i) ASSERT_EQ(got[2 * i], SignalLeft(i % 400000)) << i;
     swapper->Release();
     EXPECT_EQ(swapper->FillsServed(), 2);
 }
@@ -130,10 +125,8 @@ TEST_F(SwapperFixture, PlayListEntriesAtTheirTimelineFramesWithSilenceBetween) {
     const std::vector<float> got = FetchAll(264001, 4096);
     for (int64_t t = 0; t < 264001; ++t) {
         float want = 0.0f;
-        if (t <= 1000)
-            want = SignalLeft(t); // the first entry supplies L + 1 frames
-        else if (t >= 4000)
-            want = SignalLeft(5000 + t - 4000);
+        if (t <= 1000) want = SignalLeft(t); // the first entry supplies L + 1 frames
+        else if (t >= 4000) want = SignalLeft(5000 + t - 4000);
         ASSERT_EQ(got[2 * t], want) << t;
     }
     swapper->Release();
@@ -143,8 +136,7 @@ TEST_F(SwapperFixture, MissingFilePlaysAsSilence) {
     ASSERT_TRUE(playList.AddItem(SignalItem(dir.Str(), "missing.wav", 100000, 0, 100000)));
     swapper->StartPlayback(0, 100000);
     const std::vector<float> got = FetchAll(100000, 4096);
-    for (float v : got)
-        ASSERT_EQ(v, 0.0f);
+    for (float v : got) ASSERT_EQ(v, 0.0f);
     swapper->Release();
 }
 
@@ -176,8 +168,7 @@ TEST_F(SwapperFixture, FadesAcrossChunkBoundariesWithEveryShape) {
         ASSERT_EQ(swapper->Chunks(), 3);
         const std::vector<float> got = FetchAll(700001, 4096);
         for (int64_t q = 0; q <= 700000; ++q) {
-            const double g =
-                ExpectedGain(q, 700000, item.fadeIn, item.fadeInShape, item.fadeOut, item.fadeOutShape);
+            const double g = ExpectedGain(q, 700000, item.fadeIn, item.fadeInShape, item.fadeOut, item.fadeOutShape);
             ASSERT_NEAR(got[2 * q], SignalLeft(q) * g, 2e-6) << "shape " << shape << " frame " << q;
         }
         EXPECT_EQ(got[2 * 700000], 0.0f); // the fade-out ends at gain 0
@@ -250,8 +241,7 @@ TEST_F(SwapperFixture, RecordingWritesFullChunksFromFeedAndTheRestAtFinish) {
         const int32_t n = in.ReadInt(ints.data(), 4096);
         ASSERT_GT(n, 0);
         for (int32_t i = 0; i < n; ++i)
-            ASSERT_EQ(ints[2 * i], static_cast<int32_t>(static_cast<double>(SignalLeft(at + i)) * 32767.0))
-                << at + i;
+            ASSERT_EQ(ints[2 * i], static_cast<int32_t>(static_cast<double>(SignalLeft(at + i)) * 32767.0)) << at + i;
         at += n;
     }
 }

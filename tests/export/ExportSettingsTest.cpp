@@ -39,8 +39,7 @@ TEST(ExportSettings, BoxesShownPerFormat) {
     FormatBoxes aac = BoxesFor(Entry(kFormatAac), nullptr);
     EXPECT_FALSE(aac.channelBox);
     EXPECT_EQ(aac.bitRates.size(), 14u);
-    EXPECT_EQ(BoxesFor(Entry(kFormatWma), nullptr).bitRates,
-              (std::vector<int32_t>{48, 64, 80, 96, 128, 160}));
+    EXPECT_EQ(BoxesFor(Entry(kFormatWma), nullptr).bitRates, (std::vector<int32_t>{48, 64, 80, 96, 128, 160}));
 
     // External encoders: only a template with %k or %b shows the bit-rate box.
     ExtEncoderList list;

@@ -17,12 +17,12 @@
 #include "support/TempDir.h"
 
 // A tool the test needs: skipped on a developer's machine without it, failed under CI.
-#define NEED_TOOL(name)                                                                                      \
-    do {                                                                                                     \
-        if (!HaveProgram(name)) {                                                                            \
-            if (std::getenv("CI")) FAIL() << name << " is missing";                                          \
-            GTEST_SKIP() << name << " not installed";                                                        \
-        }                                                                                                    \
+#define NEED_TOOL(name)                                                                                                \
+    do {                                                                                                               \
+        if (!HaveProgram(name)) {                                                                                      \
+            if (std::getenv("CI")) FAIL() << name << " is missing";                                                    \
+            GTEST_SKIP() << name << " not installed";                                                                  \
+        }                                                                                                              \
     } while (0)
 
 inline std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
@@ -33,10 +33,8 @@ inline std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
 inline std::string Quote(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
+        if (c == '\'') out += "'\\''";
+        else out += c;
     }
     return out + "'";
 }
@@ -71,11 +69,10 @@ inline bool WriteThrough(AudioFile& f, const std::vector<float>& pcm, int32_t bl
 inline std::map<std::string, std::string> Probe(const std::filesystem::path& file, const TempDir& dir) {
     const auto out = dir / "probe.txt";
     std::map<std::string, std::string> m;
-    if (RunCommand(
-            "ffprobe -v error -select_streams a:0 -show_entries "
-            "stream=codec_name,sample_rate,channels,bit_rate,profile:format=format_name,bit_rate,duration:"
-            "format_tags -of default=nw=1 " +
-            Quote(file.string()) + " > " + Quote(out.string())) != 0)
+    if (RunCommand("ffprobe -v error -select_streams a:0 -show_entries "
+                   "stream=codec_name,sample_rate,channels,bit_rate,profile:format=format_name,bit_rate,duration:"
+                   "format_tags -of default=nw=1 " +
+                   Quote(file.string()) + " > " + Quote(out.string())) != 0)
         return m;
     std::ifstream in(out);
     std::string line;
@@ -83,8 +80,7 @@ inline std::map<std::string, std::string> Probe(const std::filesystem::path& fil
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string key = line.substr(0, eq);
-        for (auto& c : key)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (auto& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         m[key] = line.substr(eq + 1);
     }
     return m;
@@ -94,8 +90,8 @@ inline std::map<std::string, std::string> Probe(const std::filesystem::path& fil
 inline int64_t DecodedFrames(const std::filesystem::path& file, int channels, const TempDir& dir,
                              std::vector<int16_t>* pcm = nullptr) {
     const auto raw = dir / "decoded.raw";
-    if (RunCommand("ffmpeg -v error -y -i " + Quote(file.string()) + " -f s16le -ac " +
-                   std::to_string(channels) + " " + Quote(raw.string())) != 0)
+    if (RunCommand("ffmpeg -v error -y -i " + Quote(file.string()) + " -f s16le -ac " + std::to_string(channels) + " " +
+                   Quote(raw.string())) != 0)
         return -1;
     const std::vector<uint8_t> b = FileBytes(raw);
     if (pcm) {

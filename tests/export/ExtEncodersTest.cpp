@@ -51,10 +51,8 @@ TEST(EncodersFile, RecordLayoutIsByteExact) {
     EXPECT_EQ(Field(b, r + 832, 8), "mp3");
     EXPECT_EQ(Field(b, r + 840, 256), "LAME");
     // Every byte after a text is zero.
-    for (size_t i = r + 840 + 4; i < r + 1096; ++i)
-        ASSERT_EQ(b[i], 0) << i;
-    for (size_t i = r + 768 + 11; i < r + 832; ++i)
-        ASSERT_EQ(b[i], 0) << i;
+    for (size_t i = r + 840 + 4; i < r + 1096; ++i) ASSERT_EQ(b[i], 0) << i;
+    for (size_t i = r + 768 + 11; i < r + 832; ++i) ASSERT_EQ(b[i], 0) << i;
 
     ExtEncoderList back;
     std::string error;
@@ -96,8 +94,7 @@ TEST(EncodersFile, DamagedFilesAreBoundedByTheBytesThere) {
 
     // More than 64 records: the first 64 are kept.
     ExtEncoderList big;
-    for (int i = 0; i < 64; ++i)
-        ASSERT_EQ(big.Add(Profile("p" + std::to_string(i), "%s")), ProfileCheck::Ok);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(big.Add(Profile("p" + std::to_string(i), "%s")), ProfileCheck::Ok);
     auto bytes = big.Serialize();
     bytes.insert(bytes.end(), bytes.begin() + 8, bytes.begin() + 8 + 1096);
     bytes[4] = 65;
@@ -167,8 +164,7 @@ TEST(EncoderProfiles, SameNameReplacesBitRateUseAndCapacity) {
     EXPECT_TRUE(list.UsesBitRate(0));
     EXPECT_FALSE(list.UsesBitRate(1));
     EXPECT_FALSE(list.UsesBitRate(5));
-    for (int i = 2; i < 64; ++i)
-        ASSERT_EQ(list.Add(Profile("p" + std::to_string(i), "%s")), ProfileCheck::Ok);
+    for (int i = 2; i < 64; ++i) ASSERT_EQ(list.Add(Profile("p" + std::to_string(i), "%s")), ProfileCheck::Ok);
     EXPECT_EQ(list.Add(Profile("one too many", "%s")), ProfileCheck::ListFull);
     EXPECT_EQ(list.Add(Profile("P2", "%s %d")), ProfileCheck::Ok); // replacing still works when full
     EXPECT_EQ(list.Count(), 64);
@@ -186,8 +182,7 @@ TEST(EncoderPresets, TheSevenPresets) {
 }
 
 TEST(EncoderArguments, SplitsWordsAndReplacesEachPlaceholderOnce) {
-    EXPECT_EQ(SplitArguments("  a  \"b c\" d\"e f\"g \"\" "),
-              (std::vector<std::string>{"a", "b c", "de fg", ""}));
+    EXPECT_EQ(SplitArguments("  a  \"b c\" d\"e f\"g \"\" "), (std::vector<std::string>{"a", "b c", "de fg", ""}));
     EXPECT_EQ(SplitArguments("\"unclosed x"), (std::vector<std::string>{"unclosed x"}));
     EXPECT_EQ(EncoderArguments("%s %d -b %k", "/a b/in.wav", "/a b/out.mp3", 128),
               (std::vector<std::string>{"/a b/in.wav", "/a b/out.mp3", "-b", "128"}));
@@ -215,8 +210,7 @@ TEST(EncoderRun, ShellCharactersInPathsReachTheProgramAsTheyAre) {
     EXPECT_TRUE(report.empty());
     std::ifstream in(dir / "args.txt");
     std::vector<std::string> args;
-    for (std::string line; std::getline(in, line);)
-        args.push_back(line);
+    for (std::string line; std::getline(in, line);) args.push_back(line);
     EXPECT_EQ(args, (std::vector<std::string>{wav, "-o", out, "-b", "128"}));
     for (const char* f : {"PWNED1", "PWNED2", "PWNED3"}) {
         EXPECT_FALSE(std::filesystem::exists(dir / f)) << f;
@@ -256,10 +250,8 @@ TEST(EncoderRun, RealFlacAndLameThroughARealEncodersFile) {
         return std::string();
     };
     ExtEncoderList list;
-    ASSERT_EQ(list.Add({where("flac"), "flac", kEncoderPresets[2].arguments, "flac", "FLAC"}),
-              ProfileCheck::Ok);
-    ASSERT_EQ(list.Add({where("lame"), "lame", kEncoderPresets[3].arguments, "mp3", "LAME"}),
-              ProfileCheck::Ok);
+    ASSERT_EQ(list.Add({where("flac"), "flac", kEncoderPresets[2].arguments, "flac", "FLAC"}), ProfileCheck::Ok);
+    ASSERT_EQ(list.Add({where("lame"), "lame", kEncoderPresets[3].arguments, "mp3", "LAME"}), ProfileCheck::Ok);
     std::string error;
     ASSERT_TRUE(list.Save((dir / "Encoders.dat").string(), error));
     ExtEncoderList loaded;

@@ -74,8 +74,7 @@ struct Regions {
 };
 
 TagDialogAnswer Answer(TagChoice c, const std::string& title = "", const std::string& artist = "",
-                       const std::string& album = "", const std::string& year = "",
-                       const std::string& genre = "") {
+                       const std::string& album = "", const std::string& year = "", const std::string& genre = "") {
     return {c, title, artist, album, year, genre};
 }
 
@@ -130,8 +129,7 @@ TEST(EditTags, CancelStopsAtOnceAndWriteToAllWritesOnlyNonEmpty) {
 
     asked = 0;
     EXPECT_TRUE(session.Run(rs.sel, [&](const TagDialogFill&, const CRegion&) {
-        return ++asked == 1 ? Answer(TagChoice::Skip)
-                            : Answer(TagChoice::WriteToAll, "", "", "Best Of", "", "");
+        return ++asked == 1 ? Answer(TagChoice::Skip) : Answer(TagChoice::WriteToAll, "", "", "Best Of", "", "");
     }));
     EXPECT_EQ(asked, 2); // no more dialogs after "Write Non-Empty Tags To Whole Selection"
     EXPECT_EQ(rs.sel[0]->GetAlbum(), "album0");

@@ -73,8 +73,7 @@ TEST(Conversions, StageHandsOnWholeChunksWhateverTheBlockSize) {
         });
     // 20480 frames = 40960 samples: 17 whole chunks, 1792 samples waiting.
     EXPECT_EQ(sizes.size(), 17u);
-    for (int32_t n : sizes)
-        EXPECT_EQ(n, 2304);
+    for (int32_t n : sizes) EXPECT_EQ(n, 2304);
     EXPECT_EQ(stage.Fill(), 40960 - 17 * 2304);
     // An encoder error stops the push at once.
     int calls = 0;
@@ -93,8 +92,7 @@ TEST(ExportFormats, ListOrderCodesAndExtensions) {
     EXPECT_EQ(list[3].caption, "SUN");
     EXPECT_EQ(list[3].extension, ".snd");
     std::vector<std::string> rest;
-    for (size_t i = 4; i < list.size(); ++i)
-        rest.push_back(list[i].caption);
+    for (size_t i = 4; i < list.size(); ++i) rest.push_back(list[i].caption);
     std::vector<std::string> want;
     if (WmaAvailable()) want.push_back("WMA");
     if (VorbisAvailable()) want.push_back("OGG");
@@ -155,8 +153,7 @@ TEST(Mp3Writer, StereoAndMonoAtTheThreeRatesReadBack) {
             const auto b = FileBytes(dir / "t.mp3");
             const size_t start = Id3v2Size(b); // 0: no tags, no ID3v2 tag
             // Info frame first ("Info" for constant bit rate), then frames of the asked mode.
-            const std::string head(b.begin() + static_cast<long>(start),
-                                   b.begin() + static_cast<long>(start) + 64);
+            const std::string head(b.begin() + static_cast<long>(start), b.begin() + static_cast<long>(start) + 64);
             EXPECT_NE(head.find("Info"), std::string::npos);
             const uint32_t h = SecondFrameHeader(b, start);
             EXPECT_EQ(h >> 21, 0x7FFu);
@@ -237,8 +234,8 @@ TEST(FlacWriter, LosslessAtSixteenAndTwentyFourBitsStereoAndMono) {
             EXPECT_EQ(p["tag:comment"], "mastered");
             // Decoded samples are exactly our conversion of the input.
             const auto raw = dir / "d.raw";
-            ASSERT_EQ(0, RunCommand("ffmpeg -v error -y -i " + Quote((dir / "t.flac").string()) +
-                                    " -f s32le " + Quote(raw.string())));
+            ASSERT_EQ(0, RunCommand("ffmpeg -v error -y -i " + Quote((dir / "t.flac").string()) + " -f s32le " +
+                                    Quote(raw.string())));
             const auto b = FileBytes(raw);
             ASSERT_EQ(b.size(), static_cast<size_t>(frames) * ch * 4);
             const int shift = 32 - bits;
@@ -294,8 +291,7 @@ TEST(AacWriter, AdtsStreamReadsBackWithRateChannelsLengthAndBitRate) {
         EXPECT_LE(got, frames + 3 * 1024);
         // The stream's rate is the per-channel rate times the channels: 128 kbit/s in all.
         const double seconds = static_cast<double>(frames) / 44100;
-        const double kbps =
-            static_cast<double>(std::filesystem::file_size(dir / "t.aac")) * 8 / seconds / 1000;
+        const double kbps = static_cast<double>(std::filesystem::file_size(dir / "t.aac")) * 8 / seconds / 1000;
         EXPECT_NEAR(kbps, 128.0, 20.0);
     }
 }

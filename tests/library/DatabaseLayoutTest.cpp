@@ -72,8 +72,8 @@ TEST(DatabaseLayoutTest, OneSampleLibraryBlocksAndOffsets) {
     EXPECT_EQ(I32At(b, sr + 548), 1);
     EXPECT_EQ(I64At(b, sr + 556), 176400);
 
-    EXPECT_EQ(I32At(b, regionsAt + 4), 1);    // region counter
-    EXPECT_EQ(I32At(b, regionsAt + 8), 1);    // records
+    EXPECT_EQ(I32At(b, regionsAt + 4), 1);     // region counter
+    EXPECT_EQ(I32At(b, regionsAt + 8), 1);     // records
     EXPECT_EQ(I32At(b, regionsAt + 12), 1000); // folder counter
     EXPECT_EQ(I32At(b, recordAt), 3);
     EXPECT_EQ(std::memcmp(&b[recordAt + 4], "RGN\0\0\0\0\0", 8), 0);

@@ -62,8 +62,8 @@ inline CDSPSnap* MakeSnap(const std::string& name, int effects) {
     s->Params().Append(0, 10, 50.0f);
     s->Params().reserved[3] = 1234;
     for (int e = 0; e < effects; ++e)
-        s->Vst().AddEffect("fx" + std::to_string(e) + ".so", static_cast<int16_t>(e + 1),
-                           static_cast<int16_t>(e & 3), std::vector<float>(static_cast<size_t>(e + 2), 0.25f * e));
+        s->Vst().AddEffect("fx" + std::to_string(e) + ".so", static_cast<int16_t>(e + 1), static_cast<int16_t>(e & 3),
+                           std::vector<float>(static_cast<size_t>(e + 2), 0.25f * e));
     if (effects > 0) {
         s->Vst().MutableSlot(0)->chunk = {1, 2, 3, 250};
         s->Vst().MutableSlot(0)->flags |= CVSTStatus::FlagChunk;

@@ -24,8 +24,9 @@ std::vector<std::string> Names(const std::vector<CRegion*>& regions) {
 
 std::vector<std::string> Order(const CRegionList& list) {
     std::vector<std::string> out;
-    list.ForEach([&](CRegion* r) { out.push_back((r->IsFolder() ? "F:" : "R:") + r->GetName() + "#" +
-                                                 std::to_string(r->GetId())); });
+    list.ForEach([&](CRegion* r) {
+        out.push_back((r->IsFolder() ? "F:" : "R:") + r->GetName() + "#" + std::to_string(r->GetId()));
+    });
     return out;
 }
 
@@ -342,9 +343,9 @@ TEST(FolderOpsTest, AbortedRecoveryKeepsTheFailedFileAndStops) {
 
 TEST(RegionSearchTest, WordsFoundAnywhereInAnyLetterCase) {
     Library lib;
-    lib.Add("PpIaNo");        // first candidate fails, the next (other case) matches
-    lib.Add("xxpiano");       // at the very end
-    lib.Add("pian");          // shorter than the word
+    lib.Add("PpIaNo");  // first candidate fails, the next (other case) matches
+    lib.Add("xxpiano"); // at the very end
+    lib.Add("pian");    // shorter than the word
     lib.Add("p i a n o");
     lib.Add("PIANOS galore"); // at the start
     EXPECT_EQ(Names(CRegionSearch::Run(lib.list, Text("piano"), 1)),

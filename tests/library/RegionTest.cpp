@@ -181,10 +181,11 @@ TEST(RegionTest, InfoListOfOneSecondRoot) {
     std::vector<std::pair<std::string, std::string>> rows = r.InfoList();
     std::vector<std::string> labels;
     for (const auto& row : rows) labels.push_back(row.first);
-    EXPECT_EQ(labels, (std::vector<std::string>{"Title", "Artist", "Album", "Year", "Genre", "Format", "Data Rate",
-                                                "Data Density", "Whole File Size", "Size as PCM16", "Length",
-                                                "Start Offset", "End Offset", "Fade In", "Fade Out", "DSP Snaps",
-                                                "File Name", "File Path", "Left Peak", "Right Peak"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"Title",           "Artist",        "Album",     "Year",
+                                                "Genre",           "Format",        "Data Rate", "Data Density",
+                                                "Whole File Size", "Size as PCM16", "Length",    "Start Offset",
+                                                "End Offset",      "Fade In",       "Fade Out",  "DSP Snaps",
+                                                "File Name",       "File Path",     "Left Peak", "Right Peak"}));
     EXPECT_EQ(Info(r, "Title"), "T");
     EXPECT_EQ(Info(r, "Year"), "");
     EXPECT_EQ(Info(r, "Format"), "44.1/16/2");

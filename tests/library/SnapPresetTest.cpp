@@ -30,10 +30,10 @@ TEST(SnapListTest, NewListHoldsOneFlatSnap) {
     EXPECT_EQ(list.GetFavourite(), -1);
     const CParamBlock& p = list.At(0)->Params();
     EXPECT_EQ(p.kindCount, 4);
-    EXPECT_EQ(Value(p, 0, 0), 1.0f);  // valve amplifier "Digital"
-    EXPECT_EQ(Value(p, 0, 10), 50.0f); // release
+    EXPECT_EQ(Value(p, 0, 0), 1.0f);       // valve amplifier "Digital"
+    EXPECT_EQ(Value(p, 0, 10), 50.0f);     // release
     EXPECT_EQ(Value(p, 0, 14), -12345.0f); // no Mono Check entry
-    EXPECT_EQ(Value(p, 2, 6), 1.0f);  // compressor ratio 1
+    EXPECT_EQ(Value(p, 2, 6), 1.0f);       // compressor ratio 1
     EXPECT_EQ(Value(p, 1, 2), 20000.0f);
     EXPECT_EQ(Value(p, 3, 8), 900.0f);
     EXPECT_EQ(IdsOfKind(p, 1), (std::vector<int>{0, 1, 2, 13, 14, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}));

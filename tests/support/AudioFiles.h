@@ -24,8 +24,8 @@ inline bool WriteFloats(AudioFile& f, uint32_t channels, int32_t rate, int32_t b
 }
 
 // A WAV file of interleaved stereo floats at the given depth (integer samples).
-inline bool MakeWavFile(const std::string& folder, const std::string& name, std::vector<float> stereo,
-                        int32_t rate, uint32_t channels = 2, int32_t bits = 16) {
+inline bool MakeWavFile(const std::string& folder, const std::string& name, std::vector<float> stereo, int32_t rate,
+                        uint32_t channels = 2, int32_t bits = 16) {
     AudioFileWav w(folder, name);
     return WriteFloats(w, channels, rate, bits, 0, std::move(stereo));
 }
@@ -40,7 +40,8 @@ inline bool WritePcm16(AudioFile& f, int32_t rate, const std::vector<int16_t>& s
     std::vector<float> buf(static_cast<size_t>(block) * 2);
     for (int64_t at = 0; at < frames; at += block) {
         const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, frames - at));
-        for (int32_t i = 0; i < 2 * n; ++i) buf[static_cast<size_t>(i)] = FloatFor16(stereo[static_cast<size_t>(2 * at + i)]);
+        for (int32_t i = 0; i < 2 * n; ++i)
+            buf[static_cast<size_t>(i)] = FloatFor16(stereo[static_cast<size_t>(2 * at + i)]);
         f.WriteFloat(buf.data(), n);
     }
     const bool ok = f.FinishWrite();

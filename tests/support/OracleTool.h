@@ -17,18 +17,18 @@ bool UnderCI();
 bool HaveOracleTool(const std::string& name);
 
 // Ends the test when the tool is missing: skipped locally, failed under CI.
-#define REQUIRE_TOOL(name)                                                                                   \
-    do {                                                                                                     \
-        const std::string sonquilTool_ = (name);                                                             \
-        if (!HaveProgram(sonquilTool_)) {                                                                    \
-            if (UnderCI()) FAIL() << sonquilTool_ << " is not installed; CI needs every oracle tool";         \
-            GTEST_SKIP() << sonquilTool_ << " not installed";                                                \
-        }                                                                                                    \
+#define REQUIRE_TOOL(name)                                                                                             \
+    do {                                                                                                               \
+        const std::string sonquilTool_ = (name);                                                                       \
+        if (!HaveProgram(sonquilTool_)) {                                                                              \
+            if (UnderCI()) FAIL() << sonquilTool_ << " is not installed; CI needs every oracle tool";                  \
+            GTEST_SKIP() << sonquilTool_ << " not installed";                                                          \
+        }                                                                                                              \
     } while (0)
 
 // Skips or fails (under CI) with a reason, for a test whose tools are all missing.
-#define SKIP_FOR_MISSING_TOOLS(what)                                                                         \
-    do {                                                                                                     \
-        if (UnderCI()) FAIL() << what << " not installed; CI needs every oracle tool";                      \
-        GTEST_SKIP() << what << " not installed";                                                            \
+#define SKIP_FOR_MISSING_TOOLS(what)                                                                                   \
+    do {                                                                                                               \
+        if (UnderCI()) FAIL() << what << " not installed; CI needs every oracle tool";                                 \
+        GTEST_SKIP() << what << " not installed";                                                                      \
     } while (0)

@@ -19,7 +19,7 @@ public:
 
     // Answers, consumed in order.
     std::deque<bool> questionAnswers;
-    std::deque<std::string> folderAnswers; // "" = cancel
+    std::deque<std::string> folderAnswers;            // "" = cancel
     std::deque<std::vector<std::string>> fileAnswers; // empty = cancel
     // Called at each LetEventsThrough (e.g. to press "Abort" after n steps).
     std::function<void(ScriptedUiPort&)> onEvents;
@@ -42,8 +42,8 @@ public:
     void Notice(const std::string& text, const std::string& caption = "") override;
     bool Question(const std::string& text, const std::string& caption = "", bool warning = false) override;
     bool ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) override;
-    bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter,
-                     bool multiple, std::vector<std::string>& files) override;
+    bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter, bool multiple,
+                     std::vector<std::string>& files) override;
     void LetEventsThrough() override;
     void ReportClear() override { reportLines.clear(); }
     void ReportAddLine(const std::string& file, const std::string& result) override {

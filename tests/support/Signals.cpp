@@ -20,8 +20,8 @@ std::vector<int32_t> MakeSignal(int64_t frames, int channels, int bits, uint32_t
             s = s * 1664525u + 1013904223u;
             double noise = (static_cast<double>(s >> 8) / 16777216.0 - 0.5) * 0.02;
             double t = static_cast<double>(i);
-            double x = 0.45 * __builtin_sin(t * (0.031 + 0.007 * c)) + 0.3 * __builtin_sin(t * 0.0023) *
-                       __builtin_sin(t * 0.17) + noise;
+            double x = 0.45 * __builtin_sin(t * (0.031 + 0.007 * c)) +
+                       0.3 * __builtin_sin(t * 0.0023) * __builtin_sin(t * 0.17) + noise;
             v[static_cast<size_t>(i * channels + c)] = static_cast<int32_t>(x * full);
         }
     }

@@ -15,8 +15,7 @@ void TempDir::Make(const std::filesystem::path& parent) {
     std::string tmpl = (parent / "sonquil-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
         // Falling back to a shared folder would let the destructor remove what others own.
-        throw std::runtime_error("TempDir: cannot make a folder in " + parent.string() + ": " +
-                                 std::strerror(errno));
+        throw std::runtime_error("TempDir: cannot make a folder in " + parent.string() + ": " + std::strerror(errno));
     }
     m_path = tmpl;
 }
@@ -33,6 +32,4 @@ int RunCommand(const std::string& cmd) {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
-bool HaveProgram(const std::string& name) {
-    return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
-}
+bool HaveProgram(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }

@@ -63,8 +63,8 @@ TEST(TapeViewTest, ColoursOfSelectionAuditionAndTotal) {
     ASSERT_EQ(img.width(), 414);
     const CTapeItem& ia = grid.ItemAt(0);
     const CTapeItem& ib = grid.ItemAt(1);
-    EXPECT_EQ(Pixel(img, ib.box.left + 2, ib.box.top + 2), 0xE0E0E0u);      // selected box
-    EXPECT_EQ(Pixel(img, ia.box.left + 2, ia.box.top + 2), 0xFFFFFFu);      // background
+    EXPECT_EQ(Pixel(img, ib.box.left + 2, ib.box.top + 2), 0xE0E0E0u);           // selected box
+    EXPECT_EQ(Pixel(img, ia.box.left + 2, ia.box.top + 2), 0xFFFFFFu);           // background
     EXPECT_EQ(Pixel(img, ia.thumb.left + 40, ia.thumb.Bottom() - 3), 0x7F7F9Fu); // overview bar pen
     EXPECT_EQ(Pixel(img, ib.thumb.left + 40, ib.thumb.Bottom() - 3), 0x32327Fu); // empty overview, selected fill
     EXPECT_EQ(Pixel(img, 300, 250), 0xFFFFFFu);
@@ -97,8 +97,8 @@ TEST(TapeViewTest, EveryKindPaintsWithNoneOneAndManyItems) {
     CSample sample("a.wav", "/x", 0, 1, 44100, 2, 16, 441000, 0, 0, 3);
     std::vector<std::unique_ptr<CRegion>> regions;
     for (int i = 0; i < 50; ++i)
-        regions.push_back(std::make_unique<CRegion>("region " + std::to_string(i), 0, 44100 * (i + 1), &sample, 0,
-                                                    i + 1, 1));
+        regions.push_back(
+            std::make_unique<CRegion>("region " + std::to_string(i), 0, 44100 * (i + 1), &sample, 0, i + 1, 1));
     for (int kind = 1; kind <= 4; ++kind) {
         for (int n : {0, 1, 50}) {
             CTape tape(kind);

@@ -81,8 +81,9 @@ TEST(ImportCommand, ImportsReportsAndKeepsTheLibraryAcrossARestart) {
     EXPECT_NE(err.find("no library in"), std::string::npos) << err;
     // --vdisk makes it; the text file's line carries the probe's message and the exit says so.
     SaveBytes(dir / "notes.txt", std::vector<uint8_t>(50, 'n'));
-    EXPECT_EQ(Tool(dir, "import --vdisk '" + (dir / "store").string() + "' '" + (dir / "Song.WAV").string() + "' '" +
-                            (dir / "notes.txt").string() + "'",
+    EXPECT_EQ(Tool(dir,
+                   "import --vdisk '" + (dir / "store").string() + "' '" + (dir / "Song.WAV").string() + "' '" +
+                       (dir / "notes.txt").string() + "'",
                    out, err),
               1)
         << err;
@@ -122,8 +123,9 @@ TEST(ImportCommand, StorageAndCloneChoicesAreStoredLinkAndRawWork) {
     MakeWav(dir, "src.wav", 44100, 2, 44100);
     ASSERT_EQ(0, RunCommand("lame --quiet -b 128 " + (dir / "src.wav").string() + " " + (dir / "m.mp3").string()));
     std::string out, err;
-    ASSERT_EQ(Tool(dir, "import --vdisk '" + (dir / "store").string() + "' --storage kx64 --on-import clone '" +
-                            (dir / "m.mp3").string() + "' '" + (dir / "src.wav").string() + "'",
+    ASSERT_EQ(Tool(dir,
+                   "import --vdisk '" + (dir / "store").string() + "' --storage kx64 --on-import clone '" +
+                       (dir / "m.mp3").string() + "' '" + (dir / "src.wav").string() + "'",
                    out, err),
               0)
         << err;
@@ -164,8 +166,8 @@ TEST(MarkTracksCommand, PrintsAndKeepsTheMarkersItAdded) {
     std::filesystem::create_directories(dir / "lib");
     RecordSide(dir.Str(), "side.wav");
     std::string out, err;
-    ASSERT_EQ(Tool(dir, "import --vdisk '" + (dir / "store").string() + "' '" + (dir / "side.wav").string() + "'",
-                   out, err),
+    ASSERT_EQ(Tool(dir, "import --vdisk '" + (dir / "store").string() + "' '" + (dir / "side.wav").string() + "'", out,
+                   err),
               0)
         << err;
     int id = 0;
