@@ -10,12 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "audiofile/AudioFileAiff.h"
-#include "audiofile/AudioFileKX64.h"
-#include "audiofile/AudioFileRaw.h"
-#include "audiofile/AudioFileSUN.h"
-#include "audiofile/AudioFileWav.h"
-#include "audiofile/FormatProbe.h"
+#include "audiofile/AudioFileFactory.h"
 #include "cli/Commands.h"
 #include "cli/TerminalUiPort.h"
 #include "common/MainThreadPort.h"
@@ -25,13 +20,6 @@
 namespace {
 
 const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]";
-
-std::string Extension(const std::string& name) {
-    const size_t dot = name.find_last_of('.');
-    std::string e = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
 
 bool ParseWhole(const std::string& s, long lo, long hi, long& out) {
     if (s.empty()) return false;
@@ -65,42 +53,18 @@ bool ParseSetting(const std::string& s, Setting& out) {
     return true;
 }
 
+// The input by its contents (KX64 by its mark), through the one factory of the audio files.
 std::unique_ptr<AudioFile> OpenReader(const std::string& path, std::string& error) {
     std::string folder, name;
-    SplitPath(path, folder, name);
-    int code = Extension(name) == "kx64" ? kFormatKX64 : ProbeFormat(folder, name, error);
-    std::unique_ptr<AudioFile> file;
-    switch (code) {
-    case kFormatWav: file = std::make_unique<AudioFileWav>(folder, name); break;
-    case kFormatAiff: file = std::make_unique<AudioFileAiff>(folder, name); break;
-    case kFormatSun: file = std::make_unique<AudioFileSUN>(folder, name); break;
-    case kFormatKX64: file = std::make_unique<AudioFileKX64>(folder, name); break;
-    default:
-        if (error.empty()) error = "this file format is not read by the render command";
-        return nullptr;
-    }
-    if (!file->OpenRead()) {
-        error = file->ErrorText();
-        return nullptr;
-    }
-    return file;
+    SplitAudioPath(path, folder, name);
+    int32_t code = -1;
+    return OpenAudioFileByProbe(folder, name, nullptr, code, error);
 }
 
 std::unique_ptr<AudioFile> MakeWriter(const std::string& path, int32_t& sampleType, std::string& error) {
     std::string folder, name;
-    SplitPath(path, folder, name);
-    const std::string e = Extension(name);
-    sampleType = kSampleInt;
-    if (e == "wav") return std::make_unique<AudioFileWav>(folder, name);
-    if (e == "aif" || e == "aiff") return std::make_unique<AudioFileAiff>(folder, name);
-    if (e == "snd" || e == "au") return std::make_unique<AudioFileSUN>(folder, name);
-    if (e == "kx64") return std::make_unique<AudioFileKX64>(folder, name);
-    if (e == "raw" || e == "pcm") {
-        sampleType = kRawIntLE;
-        return std::make_unique<AudioFileRaw>(folder, name);
-    }
-    error = "no writer for the extension of " + name + " (wav, aif, aiff, snd, au, kx64, raw, pcm)";
-    return nullptr;
+    SplitAudioPath(path, folder, name);
+    return MakeWriterForExtension(folder, name, sampleType, error);
 }
 
 } // namespace
