@@ -16,7 +16,7 @@ fs::path ProgramDataFolder(const fs::path& exeFolder) {
     if (access(exeFolder.c_str(), W_OK | X_OK) == 0) return exeFolder;
     fs::path base;
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    // The base directory specification says a relative value is to be ignored.
+    // The XDG base directory rules say a relative value is to be ignored.
     if (xdg && xdg[0] == '/') {
         base = xdg;
     } else {
