@@ -24,35 +24,17 @@
 #include "library/CFolderOps.h"
 #include "library/CRegionSearch.h"
 
+#include "support/NullUiPort.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class QuietUi : public UiPort {
+// Keeps the last notice, for the message of a failed load.
+class QuietUi : public NullUiPort {
 public:
     std::string last;
     void Notice(const std::string& text, const std::string&) override { last = text; }
-    bool Question(const std::string&, const std::string&, bool) override { return false; }
-    bool ChooseFolder(const std::string&, const std::string&, std::string&) override { return false; }
-    bool ChooseFiles(const std::string&, const std::string&, const std::string&, bool,
-                     std::vector<std::string>&) override {
-        return false;
-    }
-    void LetEventsThrough() override {}
-    void ReportClear() override {}
-    void ReportAddLine(const std::string&, const std::string&) override {}
-    void ReportPrepare(const std::string&, bool*) override {}
-    void ReportShow() override {}
-
-protected:
-    void ShowProgress(bool) override {}
-    void SetProgressTextShown(const std::string&) override {}
-    void DrawProgressBar(int) override {}
-    void HideProgress() override {}
-    void ShowDual() override {}
-    void SetDualTextShown(const std::string&) override {}
-    void DrawDualBars(int, int) override {}
-    void HideDual() override {}
 };
 
 struct Library {
