@@ -360,12 +360,7 @@ void BrowserController::CompareHold(bool on) {
 void BrowserController::StartAudition(CTape& tape, int x, int y, int origin) {
     CTransport* t = m_core.Transport();
     if (!t) return;
-    // A right press while playing only stops; while recording, monitoring or rendering the
-    // engine is not free for an audition.
-    if (t->IsPlaying()) {
-        t->Stop();
-        return;
-    }
+    // While recording, monitoring or rendering the engine is not free for an audition.
     if (!t->IsStopped()) return;
     m_auditionTape = &tape;
     m_auditionOrigin = origin;
@@ -374,6 +369,14 @@ void BrowserController::StartAudition(CTape& tape, int x, int y, int origin) {
     m_browser.SetAuditioned(nullptr);
     m_vtape.SetAuditioned(nullptr);
     AuditionAt(x, y);
+}
+
+bool BrowserController::StopPlaying() {
+    // A right press while playing only stops the playback: no audition, no menu, no selection.
+    CTransport* t = m_core.Transport();
+    if (!t || !t->IsPlaying()) return false;
+    t->Stop();
+    return true;
 }
 
 void BrowserController::AuditionAt(int x, int y) {
@@ -410,6 +413,7 @@ void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModif
         CompareHold(true);
         return;
     }
+    if (button == 2 && StopPlaying()) return;
     int code = 0;
     CRegion* hit = m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton,
                                    mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
@@ -429,6 +433,7 @@ void BrowserController::VTapePress(int x, int y, int button, Qt::KeyboardModifie
         CompareHold(true);
         return;
     }
+    if (button == 2 && StopPlaying()) return;
     int code = 0;
     // An audition running over the browser counts as Ctrl here: it never clears the selection.
     const bool ctrl = (mods & Qt::ControlModifier) || m_auditionTape == &m_browser;

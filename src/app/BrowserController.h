@@ -86,6 +86,7 @@ private:
     void BrowserChanged(); // the VTape takes the browser's selection; both repaint
     // A left click made a region current: its snap goes into the stack.
     void ClickedRegion(CRegion* hit);
+    bool StopPlaying();
     void StartAudition(CTape& tape, int x, int y, int origin);
     void AuditionAt(int x, int y);
     void EndAudition();
