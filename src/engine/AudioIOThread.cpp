@@ -173,13 +173,19 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             const int64_t workStart = render ? 0 : NowNs();
             const int32_t n = render ? block : std::clamp(static_cast<int32_t>(block * speed), 0, 2 * block);
             m_swapper.Fetch(m_fetch.get(), n, render);
+            int64_t played = n;
             if (!render && remaining < n && !looping()) {
                 // Past the end of a range that does not loop the buffers hold other audio.
                 std::memset(m_fetch.get() + 2 * remaining, 0, sizeof(float) * 2 * static_cast<size_t>(n - remaining));
+                played = remaining;
             }
             Resample(n, block);
             if (!render) CBlockStats::Measure(buf, block, m_stats.pre);
-            m_stack.ProcessBlock(buf, block, rate, render, bits);
+            // A render's last block runs through the stack with only the frames it writes: the
+            // rest of the block holds audio from elsewhere in the range, and the processors'
+            // per-block steps would let it change the frames that end the file.
+            const int32_t k = render ? static_cast<int32_t>(std::min<int64_t>(block, remaining)) : block;
+            if (k > 0) m_stack.ProcessBlock(buf, k, rate, render, bits);
             if (!render) {
                 leaving = m_transport.State() != kTransportPlaying;
                 if (leaving) {
@@ -192,6 +198,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 }
                 CBlockStats::Measure(buf, block, m_stats.post);
                 wrapper.WriteBlock(buf, block);
+                m_framesPlayed.fetch_add(played, std::memory_order_relaxed);
                 const int64_t done = m_blocks.load(std::memory_order_relaxed);
                 m_workNs[done % kWorkRing].store(static_cast<int32_t>(
                                                      std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
@@ -201,7 +208,6 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                     first = false;
                 }
             } else {
-                const int32_t k = static_cast<int32_t>(std::min<int64_t>(block, remaining));
                 if (k > 0 && !target->Write(buf, k)) {
                     target->SetMessage(kCantWrite);
                     ended = true;

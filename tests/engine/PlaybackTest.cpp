@@ -258,8 +258,8 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
     rig.transport.WaitUntilStopped();
     ASSERT_EQ(target.Message(), "");
 
-    // Reference: the same blocks through a fresh chain; a render's last block past the range
-    // holds the range's start again (the one buffer is played again), only its head is written.
+    // Reference: the same blocks through a fresh chain; a render's last block goes through the
+    // chain with only the frames it writes, so nothing past the range's end reaches the file.
     TestChain reference;
     EnableFlushToZero();
     reference.stack.ResetAll();
@@ -271,8 +271,8 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
             buf[2 * i] = SignalLeft(q);
             buf[2 * i + 1] = SignalRight(q);
         }
-        reference.stack.ProcessBlock(buf.data(), block, 44100, true, 32);
         const int64_t k = std::min<int64_t>(block, range - done);
+        reference.stack.ProcessBlock(buf.data(), static_cast<int>(k), 44100, true, 32);
         want.insert(want.end(), buf.begin(), buf.begin() + 2 * k);
     }
     AudioFileWav out(rig.dir.Str(), "out.wav");
