@@ -4,9 +4,9 @@
 // Plays IN as a transient sample and region (no library changes) through the play request, the
 // transport, the swapper, the disk thread and the audio thread to a device. Frames count from
 // the region's start as in the play request; --to defaults to the region's end, and --to 0 is
-// the play request's "whole region". The null device with --capture runs as fast as the engine
-// produces and writes exactly what it received. Ctrl+C stops the playback as the stop button
-// does. Prints the frames played.
+// the play request's "whole region". Without --device the system's default device plays; the
+// null device with --capture runs as fast as the engine produces and writes exactly what it
+// received. Ctrl+C stops the playback as the stop button does. Prints the frames played.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "audiofile/AudioFileFactory.h"
-#include "audiofile/AudioFileKX64.h"
-#include "audiofile/AudioFileWav.h"
 #include "common/FadeShape.h"
 #include "engine/CTransport.h"
 
@@ -26,13 +24,12 @@ std::unique_ptr<AudioFile> MakeReader(const PlayItem& item) {
     return reader;
 }
 
+// The recording target of a storage mode: WAV, KX64 or Ogg Vorbis.
 std::unique_ptr<AudioFile> MakeRecordingTarget(int32_t storageMode, const std::string& folder,
                                                const std::string& name) {
-    switch (storageMode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
-    default: return nullptr;
-    }
+    if (storageMode != kFormatWav && storageMode != kFormatKX64 && storageMode != kFormatVorbis) return nullptr;
+    std::string ignored;
+    return MakeAudioFile(storageMode, folder, name, ignored);
 }
 
 // One gain ramp from g0 to g1 over t frames, shaped.
