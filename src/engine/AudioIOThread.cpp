@@ -158,8 +158,13 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     // The loop flag as this pass sees it: a pass limit ends the last allowed pass as if the
     // flag were clear.
     auto looping = [&] { return m_transport.GetLoop() && (passLimit <= 0 || passes + 1 < passLimit); };
+    int64_t fetched = 0; // frames the swapper delivered this run; it cycles over the range
     for (;;) {
         int64_t remaining = length;
+        // The passes before ran past the range's end into its start again (a pass lasts whole
+        // blocks); the last pass a limit allows ends where the range does, so a limit of N
+        // plays the range exactly N times.
+        if (passLimit > 0 && passes > 0 && !looping() && length > 0) remaining = length - fetched % length;
         while (remaining >= 0) {
             bool leaving = false;
             if (!render) {
@@ -173,6 +178,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             const int64_t workStart = render ? 0 : NowNs();
             const int32_t n = render ? block : std::clamp(static_cast<int32_t>(block * speed), 0, 2 * block);
             m_swapper.Fetch(m_fetch.get(), n, render);
+            fetched += n;
             int64_t played = n;
             if (!render && remaining < n && !looping()) {
                 // Past the end of a range that does not loop the buffers hold other audio.
