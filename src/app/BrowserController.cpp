@@ -222,6 +222,21 @@ void BrowserController::ShowFolder(int32_t id) {
     Redraw();
 }
 
+void BrowserController::ShowNewRegion(CRegion* region) {
+    CRegionList* list = m_core.RegionList();
+    if (!list || !region) return;
+    ShowFolder(list->GetSelectedFolder());
+    if (!m_browser.Contains(region)) return;
+    m_browser.Select(region);
+    m_browser.EnsureVisible(region);
+    BrowserChanged();
+}
+
+void BrowserController::ClearSelection() {
+    m_browser.DeselectAll();
+    BrowserChanged();
+}
+
 void BrowserController::SetBrowserKind(int kind) {
     if (kind < CTape::Grid || kind > CTape::SelectionBars) return;
     m_browser.SetKind(kind);

@@ -43,6 +43,12 @@ public:
     // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
     void SetBrowserKind(int kind);
     void Redraw();
+    // A region new to the library (an import's root region): the browser shows the selected
+    // folder again and, when the region is in it, makes it the current, selected item in view;
+    // the VTape takes the browser's selection.
+    void ShowNewRegion(CRegion* region);
+    // Deselects everything in the browser, and so on the VTape (the start of an import loop).
+    void ClearSelection();
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }

@@ -222,10 +222,10 @@ void TForm1::BuildLayout() {
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
     hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
-    hooks.redrawTapes = [this, browserView] {
-        browserView->ShowFolder(m_core->RegionList()->GetSelectedFolder());
-        browserView->Redraw();
-    };
+    hooks.showOnTape = [browserView](CRegion& region) { browserView->ShowNewRegion(&region); };
+    hooks.clearBrowserSelection = [browserView] { browserView->ClearSelection(); };
+    // The browser already shows each new region as it comes; the end of the loop repaints.
+    hooks.redrawTapes = [browserView] { browserView->Redraw(); };
     import->SetHooks(std::move(hooks));
     m_areas.push_back(std::move(import));
 }
