@@ -9,7 +9,9 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/AreaController.h"
@@ -49,6 +51,9 @@ public:
     void ShowNewRegion(CRegion* region);
     // Deselects everything in the browser, and so on the VTape (the start of an import loop).
     void ClearSelection();
+    // How a stray audio file of the VDisk comes back when "Found" is shown: the import's link
+    // in place with the Found flag (full path -> success). Without it strays stay on disk.
+    void SetFoundRecovery(std::function<bool(const std::string& path)> recover) { m_recoverFound = std::move(recover); }
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
@@ -88,4 +93,6 @@ private:
     int m_mode = 0;
     int m_transportState = 0;
     bool m_dragPending = false;
+    std::function<bool(const std::string&)> m_recoverFound;
+    bool m_recovering = false; // the recovered regions are listed once, at its end
 };

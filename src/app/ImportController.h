@@ -39,6 +39,9 @@ public:
     // The runs of the file loop: by copy or by link, full paths. A running playback is stopped
     // first; while the transport records, monitors or renders nothing happens (false).
     bool ImportFiles(const std::vector<std::string>& paths, bool link);
+    // A stray audio file of the VDisk (the Found scan) linked in place as a stored sample whose
+    // root region carries the Found flag; false when it cannot be read.
+    bool RecoverFoundFile(const std::string& path);
     CImporter* Importer() const { return m_importer.get(); }
     TRawFileTypeForm* RawDialog() const { return m_raw.get(); }
     // The shared peak buffers the imports fill (the wave viewer draws them).

@@ -227,6 +227,8 @@ void TForm1::BuildLayout() {
     // The browser already shows each new region as it comes; the end of the loop repaints.
     hooks.redrawTapes = [browserView] { browserView->Redraw(); };
     import->SetHooks(std::move(hooks));
+    ImportController* importer = import.get();
+    browserView->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
     m_areas.push_back(std::move(import));
 }
 
