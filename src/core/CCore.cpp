@@ -156,7 +156,7 @@ DbLibrary CCore::Library() const {
 bool CCore::OpenLibrary() {
     m_database = std::make_unique<CDatabase>(m_baseFolder);
     // Regions stored without statistics take them from their sample's peak file.
-    m_database->SetPeakSource(ReadSamplePeakPairs);
+    m_database->SetPeakSource(ReadSamplePeakPairsIn);
     return OpenLibraryAtStartup(*m_database, m_ui, Library());
 }
 

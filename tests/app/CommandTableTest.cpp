@@ -48,6 +48,7 @@ private slots:
         QCOMPARE(file[0]->text(), QString("Open..."));
         QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
         QVERIFY(file[1]->isSeparator());
+        QVERIFY(file[1]->text().isEmpty()); // drawn as a plain line, not a titled section
         // A row with no handler is never offered.
         QVERIFY(!table.Action("view.unbound")->isVisible());
         QVERIFY(table.Action("edit.mono")->isCheckable());
