@@ -15,13 +15,18 @@
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
 #include "core/CCore.h"
+#include "dsp/CCompressor.h"
 #include "dsp/CDSPStack.h"
+#include "dsp/CParaEQ4B.h"
+#include "dsp/CStereoImager.h"
+#include "dsp/CTubeAmp.h"
 #include "engine/AudioIOThread.h"
 #include "engine/CPlayList.h"
 #include "engine/CRenderTarget.h"
 #include "engine/CTransport.h"
 #include "export/EncoderRun.h"
 #include "export/ExtEncoders.h"
+#include "library/CParamBlock.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
 
@@ -95,6 +100,13 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
         return false;
     }
 
+    // Each item recalls its region's snap into the stack; afterwards the stack goes back to
+    // what the person was working with, so the region in the editor keeps its sound.
+    CParamBlock before;
+    CProcessor* const processors[4] = {m_core.Equaliser(), m_core.Compressor(), m_core.StereoImager(),
+                                       m_core.ValveAmp()};
+    for (CProcessor* p : processors) p->StoreParameters(before);
+
     ui.DualOpen();
     if (m_mainTimer) m_mainTimer(false);
     ui.ReportClear();
@@ -112,6 +124,7 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
         m_lines.push_back(line);
         if (aborted) break;
     }
+    for (CProcessor* p : processors) p->ApplySnap(before);
     if (m_mainTimer) m_mainTimer(true);
     playList->Clear();
     ui.DualClose();

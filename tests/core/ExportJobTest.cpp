@@ -165,11 +165,19 @@ TEST(ExportJob, ThreeRegionsEachWithItsOwnSnapMatchTheChainRunDirectlyAsMaster1T
     c.baseNameIndex = true;
     c.baseName = "Master";
     c.startIndex = 1;
+    // What the person was working with before the export.
+    rig.core->Equaliser()->SetParam(CParaEQ4B::IdOutput, -7.5f);
+    rig.core->Compressor()->SetParam(CCompressor::IdOn, 1.0f);
+    const float crossMix = rig.core->StereoImager()->Param(CStereoImager::IdCrossMix);
     ExportJob job(*rig.core);
     bool showReport = true;
     ASSERT_TRUE(job.Export(c, rig.All(), showReport));
     EXPECT_TRUE(showReport);
     EXPECT_TRUE(rig.ui.messages.empty());
+    // ... is what the stack holds again afterwards, not the last item's snap.
+    EXPECT_EQ(rig.core->Equaliser()->Param(CParaEQ4B::IdOutput), -7.5f);
+    EXPECT_EQ(rig.core->Compressor()->Param(CCompressor::IdOn), 1.0f);
+    EXPECT_EQ(rig.core->StereoImager()->Param(CStereoImager::IdCrossMix), crossMix);
 
     for (int i = 0; i < 3; ++i) {
         const CRegion& r = *rig.regions[i];
