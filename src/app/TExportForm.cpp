@@ -48,7 +48,7 @@ TExportForm::TExportForm(UiPort& ui, CWorkList& workList, QWidget* parent)
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(Button2);
     folderRow->addWidget(Edit4, 1);
-    auto* boxes = new QFormLayout;
+    auto* boxes = m_boxes = new QFormLayout;
     boxes->addRow("SubFolder", Edit5);
     boxes->addRow("Format", ComboBox8);
     boxes->addRow(bitRateLabel, ComboBox12);
@@ -63,6 +63,8 @@ TExportForm::TExportForm(UiPort& ui, CWorkList& workList, QWidget* parent)
     all->addLayout(boxes);
     all->addWidget(RadioGroup2);
     all->addLayout(buttons);
+    // The form takes the height of the rows its format shows.
+    all->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button2, &QPushButton::clicked, this, &TExportForm::ChooseFolder);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
@@ -108,12 +110,10 @@ void TExportForm::FormatChanged(int index) {
     }
     ComboBox12->setCurrentIndex(start);
     ComboBox10->setCurrentIndex(0);
-    ComboBox9->setVisible(!b.depths.empty());
-    depthLabel->setVisible(!b.depths.empty());
-    ComboBox10->setVisible(b.channelBox);
-    channelLabel->setVisible(b.channelBox);
-    ComboBox12->setVisible(!b.bitRates.empty());
-    bitRateLabel->setVisible(!b.bitRates.empty());
+    // Whole rows go, so a hidden box leaves no gap.
+    m_boxes->setRowVisible(ComboBox9, !b.depths.empty());
+    m_boxes->setRowVisible(ComboBox10, b.channelBox);
+    m_boxes->setRowVisible(ComboBox12, !b.bitRates.empty());
 }
 
 void TExportForm::ChooseFolder() {

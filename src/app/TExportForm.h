@@ -20,6 +20,7 @@
 #include "export/ExportSettings.h"
 
 class CWorkList;
+class QFormLayout;
 class ExtEncoderList;
 class UiPort;
 
@@ -64,6 +65,7 @@ private slots:
 private:
     UiPort& m_ui;
     CWorkList& m_workList;
+    QFormLayout* m_boxes = nullptr;
     const ExtEncoderList* m_encoders = nullptr;
     std::vector<ExportFormatEntry> m_formats;
     std::vector<int32_t> m_bitRates;

@@ -4,6 +4,7 @@
 // writing the tags that the next export carries.
 #include <QAction>
 #include <QApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -187,6 +188,11 @@ private slots:
             QCOMPARE(Items(f->ComboBox9), QStringList({"16bit", "24bit"}));
             QVERIFY(f->ComboBox10->isVisible() && !f->ComboBox12->isVisible());
             Pick(f->ComboBox9, "24bit");
+            // A look at the form for people: SONQUIL_EXPORT_SCREENSHOT=/path/to.png
+            if (qEnvironmentVariableIsSet("SONQUIL_EXPORT_SCREENSHOT")) {
+                f->layout()->activate();
+                f->grab().toImage().save(qEnvironmentVariable("SONQUIL_EXPORT_SCREENSHOT"));
+            }
             // The naming goes into the work list at once.
             QTest::mouseClick(f->baseNameIndex, Qt::LeftButton);
             QCOMPARE(c->WorkList().GetNamingMode(), int(CWorkList::BaseNameIndex));
