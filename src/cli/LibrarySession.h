@@ -25,8 +25,8 @@ public:
     LibrarySession();
     ~LibrarySession();
 
-    // False with a message when the library is missing, in use or cannot be loaded. Commands
-    // that never play leave the sound cards alone (the null device is always there).
+    // False with a message when the library is missing, in use or cannot be loaded. Without
+    // sound cards the engine lists only the null device.
     bool Open(std::string& error, bool withSoundCards = true);
     CCore& Core() { return *m_core; }
     TerminalUiPort& Ui() { return m_ui; }

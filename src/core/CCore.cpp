@@ -25,6 +25,7 @@
 #include "engine/DriverProbePortAudio.h"
 #include "engine/NullDevice.h"
 #include "export/ExtEncoders.h"
+#include "library/CDSPPreset.h"
 #include "library/CDSPSnap.h"
 #include "library/CRegion.h"
 #include "library/CPrefs.h"
@@ -193,6 +194,14 @@ CProcessor* CCore::Processor(int kind) const {
     case KindStereoImager: return m_imager.get();
     default: return nullptr;
     }
+}
+
+void CCore::ApplyPreset(const CDSPPreset& preset) {
+    if (!m_stack) return;
+    m_eq->ApplyPreset(preset.Params());
+    m_compressor->ApplyPreset(preset.Params());
+    m_imager->ApplyPreset(preset.Params());
+    m_valveAmp->ApplyPreset(preset.Params());
 }
 
 bool CCore::SetParameter(int kind, int id, float value, std::string& error) {

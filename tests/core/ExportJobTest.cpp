@@ -115,7 +115,7 @@ struct ExportRig {
 };
 
 // The region rendered by a fresh chain holding its snap: blocks of 4096 over L + 1 frames; the
-// last block past the range holds the range's start again and only its head is kept.
+// last block goes through the chain with only the frames it writes.
 std::vector<float> Reference(const CRegion& region, int bits) {
     WiredChain chain;
     const CDSPSnap* snap = region.Snaps().SnapToApply(false);
@@ -134,8 +134,8 @@ std::vector<float> Reference(const CRegion& region, int bits) {
             buf[2 * i] = f < kSampleFrames ? Left(f) : 0.0f;
             buf[2 * i + 1] = f < kSampleFrames ? Right(f) : 0.0f;
         }
-        chain.stack.ProcessBlock(buf.data(), block, 44100, true, bits);
         const int64_t k = std::min<int64_t>(block, range - done);
+        chain.stack.ProcessBlock(buf.data(), static_cast<int>(k), 44100, true, bits);
         want.insert(want.end(), buf.begin(), buf.begin() + 2 * k);
     }
     return want;
