@@ -15,6 +15,7 @@
 #include "app/CommandTable.h"
 #include "app/BrowserController.h"
 #include "app/DSPController.h"
+#include "app/ExportController.h"
 #include "app/ImportController.h"
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
@@ -250,6 +251,13 @@ void TForm1::BuildLayout() {
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
     browserView->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
     m_areas.push_back(std::move(import));
+    auto exportArea = std::make_unique<ExportController>(*m_core, *m_ui, *browserView, this);
+    exportArea->SetMainTimerHook([this](bool on) {
+        if (!m_timer1) return;
+        if (on) m_timer1->start();
+        else m_timer1->stop();
+    });
+    m_areas.push_back(std::move(exportArea));
 }
 
 void TForm1::ApplyColourScheme() {

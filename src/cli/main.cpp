@@ -36,6 +36,11 @@ const Command kCommands[] = {
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},
     {"encoders", EncodersCommand, "[--library DIR] encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME"},
+    // Export of regions to files.
+    {"export", ExportCommand,
+     "[--library DIR] export [REGION-ID...] [--folder ID] --format wav|aiff|raw|snd|mp3|ogg|flac|aac|wma|ENCODER\n"
+     "        --to FOLDER [--subfolder S] [--naming region|base:NAME:START] [--bits 16|24|32|32f] [--order le|be]\n"
+     "        [--mono] [--kbps N]"},
 };
 
 void Usage() {

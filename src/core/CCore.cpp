@@ -24,7 +24,10 @@
 #include "engine/DiskIOThread.h"
 #include "engine/DriverProbePortAudio.h"
 #include "engine/NullDevice.h"
+#include "export/ExtEncoders.h"
 #include "library/CDSPPreset.h"
+#include "library/CDSPSnap.h"
+#include "library/CRegion.h"
 #include "library/CPrefs.h"
 #include "library/CPresetList.h"
 #include "library/CRegionList.h"
@@ -37,7 +40,8 @@ namespace {
 const char* kAppTitle = "Sonquil";
 }
 
-CCore::CCore(UiPort& ui, MainThreadPort& mainThread) : m_ui(ui), m_mainThread(mainThread) {}
+CCore::CCore(UiPort& ui, MainThreadPort& mainThread)
+    : m_ui(ui), m_mainThread(mainThread), m_encoders(std::make_unique<ExtEncoderList>()) {}
 
 CCore::~CCore() { Stop(); }
 
@@ -67,6 +71,7 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
     if (options.withLibrary) {
         Trace("Opening DB");
         if (!OpenLibrary()) return StartResult::LibraryFailed;
+        LoadEncoders();
     }
     StartEngine(options.withSoundCards);
     return StartResult::Running;
@@ -111,6 +116,27 @@ void CCore::CreateObjects() {
     m_vstFolders = std::make_unique<CVSTFolders>();
     m_storageMode = 0;
     m_lossyBitRate = 400;
+}
+
+void CCore::LoadEncoders() {
+    std::string error;
+    // A missing file is an empty list; a damaged one keeps the whole profiles it holds, and the
+    // user hears of it before the shutdown writes the shorter list back.
+    if (!m_encoders->Load(EncodersPath().string(), error))
+        m_ui.Notice("The external encoder list could not be read completely: " + error, kAppTitle);
+    m_encodersLoaded = true;
+}
+
+bool CCore::ApplyRegionSnap(const CRegion& region, bool editMode) {
+    const CDSPSnap* snap = region.Snaps().SnapToApply(editMode);
+    if (!snap || !m_stack) return false;
+    // The order of the stack: equaliser, compressor, stereo imager, then the valve amplifier,
+    // which keeps its three switches itself.
+    m_eq->ApplySnap(snap->Params());
+    m_compressor->ApplySnap(snap->Params());
+    m_imager->ApplySnap(snap->Params());
+    m_valveAmp->ApplySnap(snap->Params());
+    return true;
 }
 
 void CCore::StartEngine(bool withSoundCards) {
@@ -217,9 +243,16 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
     bool saved = true;
     // Only a complete start-up saves: a run that ended early never overwrites a library it did
     // not load.
+    if (m_startupComplete && m_encodersLoaded) {
+        std::string error;
+        if (!m_encoders->Save(EncodersPath().string(), error)) {
+            m_ui.Notice("The external encoder list could not be saved: " + error, kAppTitle);
+            saved = false;
+        }
+    }
     if (m_startupComplete && m_database) {
         if (beforeSave) beforeSave();
-        saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete);
+        saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete) && saved;
     }
     // The processors go before the dither engine that the valve amplifier uses.
     m_stack.reset();
