@@ -19,7 +19,6 @@
 #include "common/UiPort.h"
 #include "core/CCore.h"
 #include "core/EngineSnapshot.h"
-#include "core/SnapRecall.h"
 #include "dsp/CDSPStack.h"
 #include "engine/CTransport.h"
 #include "library/CDatabase.h"
@@ -130,9 +129,6 @@ BrowserController::~BrowserController() = default;
 
 void BrowserController::RegisterCommands(CommandTable& commands) {
     m_commands = &commands;
-    // Exporting the VTape comes with the export; until then the item is there but greyed.
-    commands.Bind("vtape.exportAll", [](bool) {});
-    commands.SetAvailable("vtape.exportAll", false);
     commands.Bind("vtape.remove", [this](bool) {
         std::vector<CRegion*> selected;
         for (int k = 0; CRegion* r = m_vtape.SelectedAt(k); ++k) selected.push_back(r);
@@ -374,7 +370,7 @@ void BrowserController::VTapeChanged() {
 
 void BrowserController::ClickedRegion(CRegion* hit) {
     CRegion* current = m_browser.GetCurrent();
-    if (hit && current == hit) ApplyRegionSnap(m_core, *hit, m_mode == kModeEdit);
+    if (hit && current == hit) m_core.ApplyRegionSnap(*hit, m_mode == kModeEdit);
 }
 
 void BrowserController::CompareHold(bool on) {
@@ -415,7 +411,7 @@ void BrowserController::AuditionAt(int x, int y) {
         if (t && t->IsPlaying()) t->Stop();
     } else if (t) {
         // The region plays whole with its own mastering settings.
-        ApplyRegionSnap(m_core, *r, m_mode == kModeEdit);
+        m_core.ApplyRegionSnap(*r, m_mode == kModeEdit);
         t->PlayRequest(*r, 0, 0, m_auditionOrigin);
     }
     Redraw();
@@ -483,7 +479,7 @@ void BrowserController::VTapePress(int x, int y, int button, Qt::KeyboardModifie
         }
     } else if (hit) {
         m_dragPending = true;
-        if (m_vtape.GetCurrent() == hit) ApplyRegionSnap(m_core, *hit, m_mode == kModeEdit);
+        if (m_vtape.GetCurrent() == hit) m_core.ApplyRegionSnap(*hit, m_mode == kModeEdit);
     }
     VTapeChanged();
 }

@@ -28,10 +28,7 @@ ExportController::~ExportController() = default;
 void ExportController::RegisterCommands(CommandTable& commands) {
     m_commands = &commands;
     commands.Bind("edit.export", [this](bool) { Export(kExportFromBrowser); });
-    // The tape's row was bound by the browser area before the export existed; this binding
-    // replaces it and offers the item.
     commands.Bind("vtape.exportAll", [this](bool) { Export(kExportFromVTape); });
-    commands.SetAvailable("vtape.exportAll", true);
     commands.Bind("edit.rename", [this](bool) {
         if (!m_core.RegionList()) return;
         const int renamed = TRenameForm::RenameSelection(

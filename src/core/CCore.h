@@ -124,9 +124,12 @@ public:
     ExtEncoderList& Encoders() const { return *m_encoders; }
     std::filesystem::path EncodersPath() const { return m_baseFolder / "Encoders.dat"; }
 
-    // Recalls a region's DSP snap into the processors: the current snap in edit mode or when
-    // the region has no favourite, else the favourite. "Bypass All", "Bypass Dsp" and "Mono
-    // Check" stay as they are. False when that index names no snap.
+    // Recalls a region's DSP snap into the processors whenever a region becomes the one being
+    // worked on (a click in the region list or on a tape, an audition, an export item): the
+    // current snap in edit mode or when the region has no favourite, else the favourite.
+    // Applying while playing changes the sound from the next block on (the controls are atomics
+    // the audio thread reads once per block). The plug-in chain's part comes with the chain. "Bypass All", "Bypass Dsp"
+    // and "Mono Check" stay as they are. False when that index names no snap.
     bool ApplyRegionSnap(const CRegion& region, bool editMode);
 
     // What the engine has published, read once per main-timer tick. The previous snapshot tells
