@@ -206,20 +206,24 @@ void BrowserController::ShowFolder(int32_t id) {
     if (!list) return;
     list->SetSelectedFolder(id);
     auto present = [](const CRegion& r) { return r.GetSample() && r.GetSample()->FilePresent(); };
-    const std::vector<CRegion*> regions = CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present);
+    // The Found folder's scan of the VDisk belongs to the region tree (LibraryBrowserController).
+    ShowRegions(CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present));
+}
+
+void BrowserController::ShowRegions(const std::vector<CRegion*>& regions) {
     m_browser.Clear();
     for (CRegion* r : regions) m_browser.Add(r);
-    if (id == FolderId::Found) {
-        // Strays too small to be audio are removed now; the larger ones are brought back by
-        // the import once it is part of the program.
-        const DbLibrary lib = m_core.Library();
-        std::string folder;
-        if (lib.vdisk && lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder))
-            CFolderOps::ScanUnclaimed(*list, folder);
-    }
     m_browser.TakeSelectionFrom(m_vtape);
     m_browser.ScrollToStart();
     Redraw();
+}
+
+void BrowserController::MakeCurrent(CRegion* region) {
+    if (!region) return;
+    if (m_browser.Contains(region)) m_browser.Select(region);
+    else m_browser.SetCurrent(region);
+    m_browser.EnsureVisible(region);
+    BrowserChanged();
 }
 
 void BrowserController::SetBrowserKind(int kind) {
@@ -233,6 +237,7 @@ void BrowserController::Redraw() {
     if (m_browserBox) m_browserBox->Recompose();
     if (m_vtapeBox) m_vtapeBox->Recompose();
     if (m_barBox) m_barBox->Recompose();
+    if (m_redrawHook) m_redrawHook();
 }
 
 void BrowserController::LayoutBrowser(int width, int height) {

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,13 @@ public:
 
     // Fills the browser with what the folder node shows, in region-list order.
     void ShowFolder(int32_t id);
+    // Fills the browser with these regions (a search result), in the order given.
+    void ShowRegions(const std::vector<CRegion*>& regions);
+    // Makes the region the browser's current one (selected when the browser shows it) and brings
+    // the VTape's selection in line.
+    void MakeCurrent(CRegion* region);
+    // Called after every redraw, so the region's details can follow the current region.
+    void SetRedrawHook(std::function<void()> hook) { m_redrawHook = std::move(hook); }
     // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
     void SetBrowserKind(int kind);
     void Redraw();
@@ -82,4 +90,5 @@ private:
     int m_mode = 0;
     int m_transportState = 0;
     bool m_dragPending = false;
+    std::function<void()> m_redrawHook;
 };

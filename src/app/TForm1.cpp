@@ -19,6 +19,8 @@
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
+#include "app/RegionDetailsController.h"
+#include "app/SearchController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -212,12 +214,21 @@ void TForm1::BuildLayout() {
     auto browser = std::make_unique<LibraryBrowserController>(*m_core, areas);
     m_browser = browser.get();
     m_areas.push_back(std::move(browser));
+    auto search = std::make_unique<SearchController>(*m_core, areas);
+    SearchController* searchArea = search.get();
+    m_areas.push_back(std::move(search));
+    auto details = std::make_unique<RegionDetailsController>(*m_core, areas);
+    RegionDetailsController* detailsArea = details.get();
+    m_areas.push_back(std::move(details));
     auto dsp = std::make_unique<DSPController>(*m_core, areas);
     m_dsp = dsp.get();
     m_areas.push_back(std::move(dsp));
     auto browserArea = std::make_unique<BrowserController>(*m_core, areas, m_browser->RegionTree());
     BrowserController* browserView = browserArea.get();
     m_areas.push_back(std::move(browserArea));
+    m_browser->SetBrowser(browserView);
+    searchArea->SetBrowser(browserView);
+    detailsArea->SetBrowser(browserView);
     m_areas.push_back(std::make_unique<MetersController>(*m_core, areas));
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
@@ -227,6 +238,8 @@ void TForm1::BuildLayout() {
         browserView->Redraw();
     };
     import->SetHooks(std::move(hooks));
+    ImportController* importArea = import.get();
+    m_browser->SetImporter([importArea] { return importArea->Importer(); });
     m_areas.push_back(std::move(import));
 }
 
