@@ -3,18 +3,26 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/FixedText.h"
 #include "common/TimeFormat.h"
+#include "library/CRegionStamps.h"
 #include "library/CSample.h"
 
 namespace {
 int32_t g_regionCounter = 0;
 int32_t g_folderCounter = 1000;
 // Stamps of text changes, unique over all regions, so that a search index entry made for one
-// region never passes for another that later lives at the same address.
+// region never passes for another that later lives at the same address. The log keeps which
+// region took each of the latest stamps: g_stamped[k] took stamp g_stampedBase + 1 + k.
 std::atomic<uint64_t> g_textStamps{0};
+std::mutex g_stampLock;
+std::vector<const CRegion*> g_stamped;
+uint64_t g_stampedBase = 0;
+constexpr size_t kStampsKept = size_t{1} << 16;
 CRegion::MarkerViewHook g_markerView;
 
 int ShapeFromBits(uint32_t flags, uint32_t logBit, uint32_t expBit) {
@@ -70,7 +78,27 @@ void CRegion::SetFlags(uint32_t flags) {
     if (folderChanged) TextChanged();
 }
 
-void CRegion::TextChanged() { m_textStamp = g_textStamps.fetch_add(1, std::memory_order_relaxed) + 1; }
+void CRegion::TextChanged() {
+    std::lock_guard<std::mutex> lock(g_stampLock);
+    m_textStamp = g_textStamps.fetch_add(1, std::memory_order_relaxed) + 1;
+    // The log forgets its older half now and then; a search that has been away longer looks at
+    // every region once.
+    if (g_stamped.size() >= 2 * kStampsKept) {
+        g_stamped.erase(g_stamped.begin(), g_stamped.begin() + static_cast<std::ptrdiff_t>(kStampsKept));
+        g_stampedBase += kStampsKept;
+    }
+    g_stamped.push_back(this);
+}
+
+bool RegionsStampedSince(uint64_t stamp, std::vector<const CRegion*>& out) {
+    std::lock_guard<std::mutex> lock(g_stampLock);
+    out.clear();
+    if (stamp < g_stampedBase) return false;
+    const size_t from = static_cast<size_t>(stamp - g_stampedBase);
+    if (from > g_stamped.size()) return false;
+    out.assign(g_stamped.begin() + static_cast<std::ptrdiff_t>(from), g_stamped.end());
+    return true;
+}
 
 void CRegion::SetName(const std::string& name) {
     m_name = CutUtf8(name, kNameSize - 1);

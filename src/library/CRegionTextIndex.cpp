@@ -1,8 +1,11 @@
 #include "library/CRegionTextIndex.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "library/CRegion.h"
+#include "library/CRegionStamps.h"
 
 void CRegionTextIndex::Begin(int count) {
     const size_t n = count > 0 ? static_cast<size_t>(count) : 0;
@@ -13,7 +16,17 @@ void CRegionTextIndex::Begin(int count) {
         }
     }
     m_entries.resize(n);
-    m_checked = m_checked && CRegion::StampsIssued() == m_checkedAt;
+    m_suspects.clear();
+    if (m_checked && CRegion::StampsIssued() != m_checkedAt) {
+        // A few edits since the last walk: only the regions that took the stamps are looked at.
+        // Many (a load, a long session away): every region is, once.
+        if (!RegionsStampedSince(m_checkedAt, m_suspects) || m_suspects.size() > n / 8 + 64) {
+            m_checked = false;
+            m_suspects.clear();
+        } else {
+            std::sort(m_suspects.begin(), m_suspects.end(), std::less<const CRegion*>());
+        }
+    }
     // Stale bytes are dropped once they outweigh the live ones, so a library that is edited for
     // hours does not grow the buffer without end.
     if (m_text.size() > 2 * m_live + (1u << 20)) Compact();
@@ -21,7 +34,9 @@ void CRegionTextIndex::Begin(int count) {
 
 const CRegionTextIndex::Entry& CRegionTextIndex::At(int i, const CRegion& region) {
     Entry& e = m_entries[static_cast<size_t>(i)];
-    if (e.region != &region || (!m_checked && e.stamp != region.TextStamp())) Make(e, region);
+    const bool look = !m_checked || (!m_suspects.empty() && std::binary_search(m_suspects.begin(), m_suspects.end(),
+                                                                               &region, std::less<const CRegion*>()));
+    if (e.region != &region || (look && e.stamp != region.TextStamp())) Make(e, region);
     return e;
 }
 

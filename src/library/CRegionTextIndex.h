@@ -8,7 +8,8 @@
 // An entry is made again when its place in the list holds another region or its region's stamp
 // has changed. Reading a region's stamp means touching the region; that is skipped while no
 // stamp has been issued since the last complete walk (CRegion::StampsIssued), because then no
-// region has changed or been made since every entry was checked.
+// region has changed or been made since every entry was checked; and after a few changes only
+// the regions that took the new stamps are looked at (CRegionStamps.h).
 //
 // Threading: main thread only, like the region list that owns it.
 
@@ -54,7 +55,8 @@ private:
 
     std::vector<Entry> m_entries;
     std::vector<char> m_text;
-    size_t m_live = 0;        // bytes of m_text that entries still use
-    uint64_t m_checkedAt = 0; // CRegion::StampsIssued() when the last walk ended
-    bool m_checked = false;   // there was such a walk, and no stamp since
+    size_t m_live = 0;                      // bytes of m_text that entries still use
+    uint64_t m_checkedAt = 0;               // CRegion::StampsIssued() when the last walk ended
+    bool m_checked = false;                 // there was such a walk; entries need a look only if suspect
+    std::vector<const CRegion*> m_suspects; // sorted: regions stamped since that walk
 };

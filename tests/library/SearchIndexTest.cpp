@@ -188,6 +188,26 @@ TEST(SearchIndexTest, MarksAndFolderFlagsSetFromOutsideAreSeen) {
         EXPECT_EQ(Names(CRegionSearch::Run(list, Words("a"), 1)), (std::vector<std::string>{"Alpha", "Beta"}));
 }
 
+// Between two searches more changes than the log of stamps keeps: every region is looked at
+// again, and a change among them is not missed.
+TEST(SearchIndexTest, MoreChangesThanTheLogKeeps) {
+    CSample sample("a.wav", "/x", 0, 1, 1000, 2, 16, 1000000, 0, 0, 5);
+    CRegionList list;
+    CRegion* a = new CRegion("Alpha", 0, 10, &sample, 0, 1, 1);
+    CRegion* b = new CRegion("Beta", 0, 10, &sample, 0, 2, 1);
+    list.Insert(a);
+    list.Insert(b);
+    EXPECT_EQ(CRegionSearch::Run(list, Words("gamma", SearchSettings::Notes), 1).size(), 0u);
+    a->SetNotes("gamma");
+    for (int i = 0; i < 140000; ++i) b->SetTitle(i % 2 ? "x" : "y");
+    EXPECT_EQ(Names(CRegionSearch::Run(list, Words("gamma", SearchSettings::Notes), 1)),
+              std::vector<std::string>{"Alpha"});
+    // And a few changes after that are found through the log.
+    b->SetNotes("gamma too");
+    EXPECT_EQ(Names(CRegionSearch::Run(list, Words("gamma", SearchSettings::Notes), 1)),
+              (std::vector<std::string>{"Alpha", "Beta"}));
+}
+
 TEST(SearchIndexTest, LongTextsAreCopiedWhole) {
     CSample sample("a.wav", "/x", 0, 1, 1000, 2, 16, 1000000, 0, 0, 5);
     CRegionList list;
