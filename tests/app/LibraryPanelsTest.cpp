@@ -442,6 +442,11 @@ void LibraryPanelsTest::searchPanel() {
     Choose(field, 0);
     Press(form, "SearchButton");
     QCOMPARE(Shown(c), (std::vector<std::string>{"Live Piano Take", "Piano solo"}));
+    // A look at the panels for people: SONQUIL_SCREENSHOT=/path/to.png
+    if (qEnvironmentVariableIsSet("SONQUIL_SCREENSHOT")) {
+        QTest::mouseClick(form.findChild<TapeBox*>("RegionBrowser"), Qt::LeftButton, {}, QPoint(20, 20));
+        form.grab().toImage().save(qEnvironmentVariable("SONQUIL_SCREENSHOT"));
+    }
 
     // "Longer then" 01m 30s: 89.9 s is out, exactly 90 s is in.
     text->clear();
