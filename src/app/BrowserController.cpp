@@ -16,8 +16,12 @@
 #include "common/Clock.h"
 #include "common/FolderId.h"
 #include "common/TransportState.h"
+#include "common/UiPort.h"
 #include "core/CCore.h"
 #include "core/EngineSnapshot.h"
+#include "core/SnapRecall.h"
+#include "dsp/CDSPStack.h"
+#include "engine/CTransport.h"
 #include "library/CDatabase.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
@@ -42,14 +46,18 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
     b.image = [this]() -> const QImage& { return m_browserView.Image(); };
     b.press = [this](int x, int y, int button, Qt::KeyboardModifiers mods) { BrowserPress(x, y, button, mods); };
     b.move = [this](int x, int y, Qt::MouseButtons buttons) {
-        if (m_browser.ScrollbarDragging()) {
+        if (m_auditionTape == &m_browser && (buttons & Qt::RightButton)) {
+            AuditionAt(x, y);
+        } else if (m_browser.ScrollbarDragging()) {
             if (m_browser.DragScrollbar(x, y)) Redraw();
         } else if (m_dragPending && (buttons & Qt::LeftButton)) {
             m_dragPending = false;
             m_browserBox->StartDrag("browser");
         }
     };
-    b.release = [this](int, int, int) {
+    b.release = [this](int, int, int button) {
+        if (button == 2) EndAudition();
+        if (button == 3) CompareHold(false);
         m_dragPending = false;
         m_browser.Release();
     };
@@ -62,13 +70,8 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
         m_vtape.Add(r);
         BrowserChanged();
     };
-    b.wheel = [this](int notches) {
-        if (m_mode != kModeBrowse || m_transportState != kTransportStopped) return;
-        // Turning forward (away from the user) scrolls back.
-        for (int i = 0; i < std::abs(notches); ++i) notches > 0 ? m_browser.ScrollBack() : m_browser.ScrollForward();
-        Redraw();
-    };
-    b.key = [this](int key, Qt::KeyboardModifiers mods) { return BrowserKey(key, mods); };
+    // Keys and the wheel reach the browser through the window (WindowKeys), which sees them
+    // before any paint box does.
     b.drop = [this](int x, int y, const QString& source) { BrowserDrop(x, y, source); };
     m_browserBox = new TapeBox(b);
     m_browserBox->setObjectName("RegionBrowser");
@@ -94,18 +97,21 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
     v.image = [this]() -> const QImage& { return m_vtapeView.Image(); };
     v.press = [this](int x, int y, int button, Qt::KeyboardModifiers mods) { VTapePress(x, y, button, mods); };
     v.move = [this](int x, int y, Qt::MouseButtons buttons) {
-        if (m_vtape.ScrollbarDragging()) {
+        if (m_auditionTape == &m_vtape && (buttons & Qt::RightButton)) {
+            AuditionAt(x, y);
+        } else if (m_vtape.ScrollbarDragging()) {
             if (m_vtape.DragScrollbar(x, y)) Redraw();
         } else if (m_dragPending && (buttons & Qt::LeftButton)) {
             m_dragPending = false;
             m_vtapeBox->StartDrag("vtape");
         }
     };
-    v.release = [this](int, int, int) {
+    v.release = [this](int, int, int button) {
+        if (button == 2) EndAudition();
+        if (button == 3) CompareHold(false);
         m_dragPending = false;
         m_vtape.Release();
     };
-    v.key = [this](int key, Qt::KeyboardModifiers mods) { return VTapeKey(key, mods); };
     v.drop = [this](int x, int y, const QString& source) { VTapeDrop(x, y, source); };
     m_vtapeBox = new TapeBox(v);
     m_vtapeBox->setObjectName("VTape");
@@ -141,37 +147,77 @@ void BrowserController::RegisterCommands(CommandTable& commands) {
         m_vtape.DeselectAll();
         VTapeChanged();
     });
-    // Importing from the VTape's menu runs the import's file loop, which comes with the import.
-    commands.Bind("vtape.importClone", [](bool) {});
-    commands.SetAvailable("vtape.importClone", false);
-    commands.Bind("vtape.linkOpen", [](bool) {});
-    commands.SetAvailable("vtape.linkOpen", false);
+    commands.Bind("vtape.importClone", [this](bool) { ImportToVTape(false); });
+    commands.Bind("vtape.linkOpen", [this](bool) { ImportToVTape(true); });
     commands.Bind("vtape.removeItem", [this](bool) {
         if (CRegion* r = m_vtape.GetAnchor() ? m_vtape.GetAnchor() : m_vtape.GetCurrent()) m_vtape.RemoveFirst(r);
         VTapeChanged();
     });
-    commands.Bind("vtape.locateItem", [this](bool) {
-        CRegion* r = m_vtape.GetCurrent() ? m_vtape.GetCurrent() : m_vtape.GetAnchor();
-        if (!r || !m_regionTree) return;
-        // Bring the region into view: its parent folder's node is selected, which shows it.
-        const int32_t parent = r->GetParentId();
-        for (QTreeWidgetItemIterator it(m_regionTree); *it; ++it) {
-            if ((*it)->data(0, Qt::UserRole).toInt() == parent) {
-                m_regionTree->setCurrentItem(*it);
-                break;
-            }
-        }
-        m_core.RegionList()->SetLastShown(r->GetId());
-        ShowFolder(parent);
-        m_browser.Select(r);
-        m_browser.EnsureVisible(r);
-        BrowserChanged();
-    });
-    // While playing this opens the work list's item in the wave viewer; stopped it does nothing,
-    // and nothing plays until the transport joins the core.
+    commands.Bind("vtape.locateItem",
+                  [this](bool) { LocateInBrowser(m_vtape.GetCurrent() ? m_vtape.GetCurrent() : m_vtape.GetAnchor()); });
+    // While playing: playback stops and the work list's item at its current index is the one to
+    // view. The region graph that shows it comes with the wave viewer; until then the item is
+    // found and selected in the browser. Stopped, recording, monitoring or rendering: nothing.
     commands.Bind("vtape.viewItem", [this](bool) {
-        if (m_transportState != kTransportPlaying) return;
+        CTransport* t = m_core.Transport();
+        if (!t || !t->IsPlaying()) return;
+        t->Stop();
+        if (CRegion* r = m_workList.RegionAt(m_workList.GetCurrentIndex())) LocateInBrowser(r);
     });
+}
+
+void BrowserController::LocateInBrowser(CRegion* r) {
+    if (!r || !m_regionTree) return;
+    // Bring the region into view: its parent folder's node is selected, which shows it.
+    const int32_t parent = r->GetParentId();
+    for (QTreeWidgetItemIterator it(m_regionTree); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toInt() == parent) {
+            m_regionTree->setCurrentItem(*it);
+            break;
+        }
+    }
+    m_core.RegionList()->SetLastShown(r->GetId());
+    ShowFolder(parent);
+    m_browser.Select(r);
+    m_browser.Layout();
+    m_browser.EnsureVisible(r);
+    BrowserChanged();
+}
+
+void BrowserController::ImportToVTape(bool link) {
+    if (!m_importRunner) return;
+    std::string& folder = link ? m_openFolder : m_cloneFolder;
+    // Each of the two dialogs starts in the home folder and then keeps the folder it last used.
+    if (folder.empty())
+        if (const char* home = std::getenv("HOME")) folder = home;
+    std::vector<std::string> files;
+    if (!m_core.Ui().ChooseFiles(link ? "Link Audio File (Open)" : "Import Audio File (Clone)", folder,
+                                 "All Files (*.*)", true, files) ||
+        files.empty())
+        return;
+    const std::string& first = files.front();
+    const size_t slash = first.find_last_of('/');
+    if (slash != std::string::npos) folder = first.substr(0, slash);
+    // The new regions are the VTape's selection afterwards, appended in the loop's order.
+    m_vtape.DeselectAll();
+    m_importingToVTape = true;
+    m_importRunner(files, link);
+    m_importingToVTape = false;
+    VTapeChanged();
+}
+
+void BrowserController::ImportedRegion(CRegion& region) {
+    if (!m_importingToVTape) return;
+    m_vtape.Add(&region);
+    m_vtape.Select(&region);
+    m_vtape.SetAnchor(&region);
+    m_vtape.Layout();
+    m_vtape.EnsureVisible(&region);
+}
+
+int BrowserController::TransportState() const {
+    const CTransport* t = m_core.Transport();
+    return t ? t->State() : kTransportStopped;
 }
 
 void BrowserController::CoreStarted() {
@@ -189,11 +235,11 @@ void BrowserController::CoreStarted() {
 }
 
 void BrowserController::CoreStopping() {
+    EndAudition();
     m_browser.Clear();
     m_vtape.Clear();
 }
 
-void BrowserController::Tick(const EngineSnapshot& snapshot) { m_transportState = snapshot.transportState; }
 
 void BrowserController::ModeChanged(int mode) {
     m_mode = mode;
@@ -307,27 +353,104 @@ void BrowserController::VTapeChanged() {
     Redraw();
 }
 
+void BrowserController::ClickedRegion(CRegion* hit) {
+    CRegion* current = m_browser.GetCurrent();
+    if (hit && current == hit) ApplyRegionSnap(m_core, *hit, m_mode == kModeEdit);
+}
+
+void BrowserController::CompareHold(bool on) {
+    if (CDSPStack* stack = m_core.Stack()) stack->SetCompareHold(on);
+}
+
+void BrowserController::StartAudition(CTape& tape, int x, int y, int origin) {
+    CTransport* t = m_core.Transport();
+    if (!t) return;
+    // While recording, monitoring or rendering the engine is not free for an audition.
+    if (!t->IsStopped()) return;
+    m_auditionTape = &tape;
+    m_auditionOrigin = origin;
+    m_browser.SetAudition(true);
+    m_vtape.SetAudition(true);
+    m_browser.SetAuditioned(nullptr);
+    m_vtape.SetAuditioned(nullptr);
+    AuditionAt(x, y);
+}
+
+bool BrowserController::StopPlaying() {
+    // A right press while playing only stops the playback: no audition, no menu, no selection.
+    CTransport* t = m_core.Transport();
+    if (!t || !t->IsPlaying()) return false;
+    t->Stop();
+    return true;
+}
+
+void BrowserController::AuditionAt(int x, int y) {
+    if (!m_auditionTape) return;
+    CRegion* r = m_auditionTape->RegionAtPoint(x, y);
+    if (r == m_auditionTape->GetAuditioned()) return;
+    m_browser.SetAuditioned(r);
+    m_vtape.SetAuditioned(r);
+    CTransport* t = m_core.Transport();
+    if (!r) {
+        // Off every item: silence until the pointer enters the next one.
+        if (t && t->IsPlaying()) t->Stop();
+    } else if (t) {
+        // The region plays whole with its own mastering settings.
+        ApplyRegionSnap(m_core, *r, m_mode == kModeEdit);
+        t->PlayRequest(*r, 0, 0, m_auditionOrigin);
+    }
+    Redraw();
+}
+
+void BrowserController::EndAudition() {
+    if (!m_auditionTape) return;
+    m_auditionTape = nullptr;
+    if (CTransport* t = m_core.Transport(); t && t->IsPlaying()) t->Stop();
+    m_browser.SetAudition(false);
+    m_vtape.SetAudition(false);
+    m_browser.SetAuditioned(nullptr);
+    m_vtape.SetAuditioned(nullptr);
+    Redraw();
+}
+
 void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModifiers mods) {
-    if (button == 3) return; // the compare hold comes with the DSP stack's hold switch
+    if (button == 3) {
+        CompareHold(true);
+        return;
+    }
+    if (button == 2 && StopPlaying()) return;
     int code = 0;
     CRegion* hit = m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton,
                                    mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
-    if (button == 1) {
-        if (code == CTape::HitEmpty && m_browser.GetKind() != CTape::SelectionBars) m_browser.DeselectAll();
-        if (hit && code != CTape::HitClose) m_dragPending = true;
+    if (button == 2) {
+        if (code == CTape::HitThumbnail) StartAudition(m_browser, x, y, 0);
+        BrowserChanged();
+        return;
     }
+    if (code == CTape::HitEmpty && m_browser.GetKind() != CTape::SelectionBars) m_browser.DeselectAll();
+    if (hit && code != CTape::HitClose) m_dragPending = true;
+    ClickedRegion(hit);
     BrowserChanged();
 }
 
 void BrowserController::VTapePress(int x, int y, int button, Qt::KeyboardModifiers mods) {
-    if (button == 3) return;
+    if (button == 3) {
+        CompareHold(true);
+        return;
+    }
+    if (button == 2 && StopPlaying()) return;
     int code = 0;
-    const bool ctrl = mods & Qt::ControlModifier;
+    // An audition running over the browser counts as Ctrl here: it never clears the selection.
+    const bool ctrl = (mods & Qt::ControlModifier) || m_auditionTape == &m_browser;
     CRegion* hit = m_vtape.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton, ctrl,
                                  mods & Qt::ShiftModifier, code);
     if (button == 2) {
-        // The VTape's context menu (auditions come with the transport).
-        if (m_vtapeMenu && code != CTape::HitThumbnail) m_vtapeMenu->popup(m_vtapeBox->mapToGlobal(QPoint(x, y)));
+        if (code == CTape::HitThumbnail) {
+            StartAudition(m_vtape, x, y, 1);
+        } else if (m_vtapeMenu && code != CTape::HitThumb && code != CTape::HitTrackBefore &&
+                   code != CTape::HitTrackAfter) {
+            m_vtapeMenu->popup(m_vtapeBox->mapToGlobal(QPoint(x, y)));
+        }
         VTapeChanged();
         return;
     }
@@ -341,6 +464,7 @@ void BrowserController::VTapePress(int x, int y, int button, Qt::KeyboardModifie
         }
     } else if (hit) {
         m_dragPending = true;
+        if (m_vtape.GetCurrent() == hit) ApplyRegionSnap(m_core, *hit, m_mode == kModeEdit);
     }
     VTapeChanged();
 }
@@ -357,8 +481,21 @@ void BrowserController::VTapeDrop(int x, int y, const QString& source) {
 
 void BrowserController::BrowserDrop(int, int, const QString&) {}
 
+bool BrowserController::WindowKey(int key, Qt::KeyboardModifiers mods, bool tapeKeys) {
+    const bool tapeKey = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+                         key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+    if (tapeKeys && tapeKey) return VTapeKey(key, mods);
+    return BrowserKey(key, mods);
+}
+
+void BrowserController::Wheel(int notches) {
+    if (m_mode != kModeBrowse || TransportState() != kTransportStopped || notches == 0) return;
+    // Turning forward (away from the user) scrolls back.
+    for (int i = 0; i < std::abs(notches); ++i) notches > 0 ? m_browser.ScrollBack() : m_browser.ScrollForward();
+    Redraw();
+}
+
 bool BrowserController::BrowserKey(int key, Qt::KeyboardModifiers mods) {
-    if (mods & Qt::AltModifier) return VTapeKey(key, mods);
     if (m_mode != kModeBrowse) return false;
     switch (key) {
     case Qt::Key_Left: m_browser.Previous(); break;

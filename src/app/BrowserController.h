@@ -2,8 +2,11 @@
 // BrowserController: the region browser (grid, list or length bars of the shown folder or
 // search result, with the bar below it that chooses the kind and the grid's columns) and the
 // VTape strip at the bottom. It fills the browser when the region tree's selection changes,
-// keeps the two tapes' selections in step, moves regions between them by dragging, and binds
-// the "VTape" menu and the VTape's context menu.
+// keeps the two tapes' selections in step, moves regions between them by dragging, plays
+// auditions (the right button held over thumbnails: the region under the pointer plays whole,
+// the browser's with play origin 0, the VTape's with 1), applies a clicked region's DSP snap,
+// takes the window's browse-mode keys and wheel, and binds the "VTape" menu and the VTape's
+// context menu.
 //
 // Threading: main thread only.
 
@@ -11,6 +14,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/AreaController.h"
@@ -35,7 +39,6 @@ public:
 
     void RegisterCommands(CommandTable& commands) override;
     void CoreStarted() override;
-    void Tick(const EngineSnapshot& snapshot) override;
     void ModeChanged(int mode) override;
     void CoreStopping() override;
 
@@ -51,6 +54,22 @@ public:
     // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
     void SetBrowserKind(int kind);
     void Redraw();
+
+    // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
+    // the key was one of them.
+    bool WindowKey(int key, Qt::KeyboardModifiers mods, bool tapeKeys);
+    // Wheel notches (positive: turned away from the user): the browser scrolls one step per
+    // notch in browse mode while the transport is stopped; forward scrolls back.
+    void Wheel(int notches);
+
+    // The file loop of the import (ImportController::ImportFiles), which the VTape's menu runs
+    // with its own file choice; the regions it makes land on the VTape.
+    using ImportRunner = std::function<void(const std::vector<std::string>& paths, bool link)>;
+    void SetImportRunner(ImportRunner run) { m_importRunner = std::move(run); }
+    // The import made a region (the import's "put it on the tape" hook).
+    void ImportedRegion(CRegion& region);
+    // The region being auditioned (null when none).
+    CRegion* Auditioned() const { return m_browser.GetAuditioned(); }
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
@@ -72,6 +91,16 @@ private:
     bool BarPress(int x, int y);
     void VTapeChanged();   // the browser takes the VTape's selection; both repaint
     void BrowserChanged(); // the VTape takes the browser's selection; both repaint
+    // A left click made a region current: its snap goes into the stack.
+    void ClickedRegion(CRegion* hit);
+    bool StopPlaying();
+    void StartAudition(CTape& tape, int x, int y, int origin);
+    void AuditionAt(int x, int y);
+    void EndAudition();
+    void CompareHold(bool on);
+    void ImportToVTape(bool link);
+    void LocateInBrowser(CRegion* r);
+    int TransportState() const;
 
     CTape m_browser{CTape::Grid};
     CTape m_vtape{CTape::Strip};
@@ -88,7 +117,12 @@ private:
     CommandTable* m_commands = nullptr;
     CFolderIconCycle m_iconCycle;
     int m_mode = 0;
-    int m_transportState = 0;
     bool m_dragPending = false;
     std::function<void()> m_redrawHook;
+    // The tape an audition runs on (null when none) and its play origin.
+    CTape* m_auditionTape = nullptr;
+    int m_auditionOrigin = 0;
+    ImportRunner m_importRunner;
+    bool m_importingToVTape = false;
+    std::string m_cloneFolder, m_openFolder;
 };

@@ -4,14 +4,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QString>
+#include <QVariant>
 
+#include <algorithm>
 #include <string>
 
 #include "app/CommandTable.h"
 #include "app/PanelBox.h"
 #include "app/WindowAreas.h"
 #include "common/TransportState.h"
+#include "core/CCore.h"
 #include "core/EngineSnapshot.h"
+#include "engine/AudioIOThread.h"
+#include "engine/CTransport.h"
 
 namespace {
 const char* const kScaleIds[5] = {"meters.scale0", "meters.scale1", "meters.scale2", "meters.scale3", "meters.scale4"};
@@ -31,6 +36,8 @@ MetersController::MetersController(CCore& core, const WindowAreas& areas) : Area
         if (m_menu) m_menu->popup(m_box->mapToGlobal(at));
     });
     areas.above->addWidget(m_box, 1);
+    // Tests reach the display through the widget they look at.
+    m_box->setProperty("metersController", QVariant::fromValue(static_cast<void*>(this)));
 }
 
 MetersController::~MetersController() = default;
@@ -93,18 +100,85 @@ void MetersController::CoreStarted() {
     }
 }
 
-void MetersController::Tick(const EngineSnapshot& snapshot) {
-    const int state = snapshot.transportState;
-    if (state != m_lastState) {
-        m_display.UpdateStatusIcon(state);
-        if (state == kTransportStopped) {
-            m_display.StartFalloff();
-            m_display.UpdateCounter(0, 0, 44100);
-        }
-        m_lastState = state;
-        m_box->update();
+void MetersController::DrawStateLamp() {
+    m_display.DrawStateLamp();
+    m_box->update();
+}
+
+void MetersController::RedrawStateDisplay() {
+    m_display.UpdateStatusIcon(TransportState());
+    m_box->update();
+}
+
+void MetersController::RedrawCounter() {
+    ShowCounter(TransportState());
+    m_box->update();
+}
+
+void MetersController::FallStep() {
+    m_display.Fall();
+    m_box->update();
+}
+
+void MetersController::ClearMeters() {
+    m_display.Reset();
+    ShowCounter(kTransportStopped);
+    m_display.UpdateStatusIcon(TransportState());
+    m_box->update();
+}
+
+void MetersController::ShowPlaying(const EngineSnapshot& snapshot) {
+    FeedLevels();
+    ShowCounter(snapshot.transportState);
+    m_box->update();
+}
+
+void MetersController::ShowRecording(const EngineSnapshot& snapshot) {
+    FeedLevels();
+    ShowCounter(snapshot.transportState);
+    m_box->update();
+    if (snapshot.transportState == kTransportRecording && m_autoStop) {
+        const MeterStats pre = m_core.AudioThread() ? MeterStats::From(m_core.AudioThread()->Stats().pre)
+                                                    : MeterStats{};
+        m_autoStop(std::max(pre.v[MeterStats::PeakLeft], pre.v[MeterStats::PeakRight]));
     }
-    // The bars fall away after a stop; the levels of a playback reach the display once the
-    // engine publishes them in the snapshot.
-    if (state == kTransportStopped && m_display.Settle()) m_box->update();
+}
+
+void MetersController::RefreshTransport() {
+    const int32_t state = TransportState();
+    m_display.UpdateStatusIcon(state);
+    ShowCounter(state);
+    m_box->update();
+}
+
+int32_t MetersController::TransportState() const {
+    const CTransport* t = m_core.Transport();
+    return t ? t->State() : kTransportStopped;
+}
+
+void MetersController::FeedLevels() {
+    AudioIOThread* audio = m_core.AudioThread();
+    if (!audio) return;
+    m_display.UpdateLevels(MeterStats::From(audio->Stats().pre), MeterStats::From(audio->Stats().post));
+}
+
+void MetersController::ShowCounter(int32_t state) {
+    const CTransport* t = m_core.Transport();
+    if (!t) return;
+    switch (state) {
+    case kTransportPlaying: {
+        const int32_t at = t->PlayCursor();
+        m_display.UpdateCounter(at, std::max<int64_t>(0, int64_t{t->PlayEnd()} - at), t->PlaybackRate());
+        break;
+    }
+    case kTransportRecording:
+    case kTransportMonitoring: {
+        int64_t frames = 0, limit = 0;
+        int32_t rate = 44100;
+        if (m_recordingCounter) m_recordingCounter(frames, limit, rate);
+        m_display.UpdateCounter(frames, std::max<int64_t>(0, limit - frames), rate);
+        break;
+    }
+    default: m_display.UpdateCounter(0, 0, 44100); break;
+    }
 }

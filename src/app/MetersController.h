@@ -6,6 +6,8 @@
 //
 // Threading: main thread only.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/AreaController.h"
@@ -23,7 +25,26 @@ public:
 
     void RegisterCommands(CommandTable& commands) override;
     void CoreStarted() override;
-    void Tick(const EngineSnapshot& snapshot) override;
+
+    // The main timer's steps (MainTimer).
+    void DrawStateLamp();
+    void RedrawStateDisplay();
+    void RedrawCounter();
+    void FallStep();
+    void ClearMeters();
+    void ShowPlaying(const EngineSnapshot& snapshot);
+    void ShowRecording(const EngineSnapshot& snapshot);
+    // The transport changed state: status icon and counter.
+    void RefreshTransport();
+
+    // What the recording shows on the counter: frames recorded, the record limit and the rate.
+    // The recording sets it; without it the counter stands at zero while recording.
+    using RecordingCounter = std::function<void(int64_t& frames, int64_t& limit, int32_t& rate)>;
+    void SetRecordingCounter(RecordingCounter counter) { m_recordingCounter = std::move(counter); }
+    // The automatic stop of a recording, fed at every recording tick with the recording's length
+    // and the larger peak (the recording stops itself from there).
+    using AutoStopFeed = std::function<void(float peak)>;
+    void SetAutoStopFeed(AutoStopFeed feed) { m_autoStop = std::move(feed); }
 
     CAudioDisplay& Display() { return m_display; }
     PanelBox* Box() const { return m_box; }
@@ -32,10 +53,16 @@ public:
 private:
     void CheckOnly(const char* prefix, int count, int chosen);
     void Repaint();
+    // The engine's latest statistics onto the bars.
+    void FeedLevels();
+    // The counter for the transport's state (stopped: zero at 44.1 kHz).
+    void ShowCounter(int32_t state);
+    int32_t TransportState() const;
 
     CAudioDisplay m_display;
     PanelBox* m_box = nullptr;
     QMenu* m_menu = nullptr;
     CommandTable* m_commands = nullptr;
-    int m_lastState = 0;
+    RecordingCounter m_recordingCounter;
+    AutoStopFeed m_autoStop;
 };

@@ -24,6 +24,9 @@
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
+#include "app/WindowKeys.h"
+#include "app/WindowTick.h"
+#include "app/WindowTransportView.h"
 #include "core/CCore.h"
 #include "engine/CTransport.h"
 #include "engine/NullDevice.h"
@@ -110,6 +113,12 @@ void TForm1::Startup() {
     // The region tree with the user's folders ("User" selected), the preset tree, the panels.
     Trace("Preparing RL folders");
     for (auto& area : m_areas) area->CoreStarted();
+    // The transport tells the window of its changes; the window's keys see every key first.
+    m_transportView = std::make_unique<WindowTransportView>();
+    m_transportView->refresh.push_back([this] { m_meters->RefreshTransport(); });
+    if (CTransport* transport = m_core->Transport()) transport->SetView(m_transportView.get());
+    m_keys = new WindowKeys(this, *m_core, *m_browserView, [this] { return m_mode; });
+    qApp->installEventFilter(m_keys);
 
     // The main timer. The splash stays a second longer, without holding up the window.
     m_timer1 = new QTimer(this);
@@ -225,21 +234,28 @@ void TForm1::BuildLayout() {
     m_areas.push_back(std::move(dsp));
     auto browserArea = std::make_unique<BrowserController>(*m_core, areas, m_browser->RegionTree());
     BrowserController* browserView = browserArea.get();
+    m_browserView = browserView;
     m_areas.push_back(std::move(browserArea));
     m_browser->SetBrowser(browserView);
     searchArea->SetBrowser(browserView);
     detailsArea->SetBrowser(browserView);
-    m_areas.push_back(std::make_unique<MetersController>(*m_core, areas));
+    auto meters = std::make_unique<MetersController>(*m_core, areas);
+    m_meters = meters.get();
+    m_areas.push_back(std::move(meters));
+    m_tick = std::make_unique<WindowTick>(m_areas, *m_meters);
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
     hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
+    hooks.showOnTape = [browserView](CRegion& region) { browserView->ImportedRegion(region); };
     hooks.redrawTapes = [this, browserView] {
         browserView->ShowFolder(m_core->RegionList()->GetSelectedFolder());
         browserView->Redraw();
     };
     import->SetHooks(std::move(hooks));
-    ImportController* importArea = import.get();
-    m_browser->SetImporter([importArea] { return importArea->Importer(); });
+    ImportController* importer = import.get();
+    browserView->SetImportRunner(
+        [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
+    m_browser->SetImporter([importer] { return importer->Importer(); });
     m_areas.push_back(std::move(import));
 }
 
@@ -256,7 +272,9 @@ void TForm1::ApplyColourScheme() {
 void TForm1::Timer1Timer() {
     const EngineSnapshot snapshot = m_core->Snapshot();
     m_commands->ApplyTransportState(snapshot.transportState);
-    for (auto& area : m_areas) area->Tick(snapshot);
+    CTransport* transport = m_core->Transport();
+    if (!transport) return;
+    m_mainTimer.Tick(snapshot, transport->lastShown, *m_tick);
 }
 
 void TForm1::SetMode(int mode) {
@@ -297,7 +315,9 @@ void TForm1::Form1OnDestroy() {
     if (m_destroyed) return;
     m_destroyed = true;
     if (m_timer1) m_timer1->stop();
+    if (m_keys) qApp->removeEventFilter(m_keys);
     for (auto& area : m_areas) area->CoreStopping();
+    if (CTransport* transport = m_core->Transport()) transport->SetView(nullptr);
     // The core ends the engine, saves the library after a complete start-up, and ends the
     // objects in the shutdown order.
     m_core->Stop();

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainTimer.h"
 #include "common/SingleInstance.h"
 
 class QtUiPort;
@@ -31,7 +32,12 @@ class CommandTable;
 class AreaController;
 class LibraryBrowserController;
 class DSPController;
+class BrowserController;
+class MetersController;
 class TBoardSetupForm;
+class WindowKeys;
+class WindowTick;
+class WindowTransportView;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -73,6 +79,8 @@ public:
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
+    const MainTimer& Timer() const { return m_mainTimer; }
+    WindowKeys* Keys() const { return m_keys; }
     // Browse (0) or edit (1) mode: the areas show their parts of the mode, the command table its
     // rows.
     void SetMode(int mode);
@@ -115,6 +123,12 @@ private:
     std::vector<std::unique_ptr<AreaController>> m_areas;
     LibraryBrowserController* m_browser = nullptr;
     DSPController* m_dsp = nullptr;
+    BrowserController* m_browserView = nullptr;
+    MetersController* m_meters = nullptr;
     QTimer* m_timer1 = nullptr;
+    MainTimer m_mainTimer;
+    std::unique_ptr<WindowTick> m_tick;
+    std::unique_ptr<WindowTransportView> m_transportView;
+    WindowKeys* m_keys = nullptr;
     std::unique_ptr<TBoardSetupForm> m_boardSetup;
 };

@@ -24,6 +24,7 @@
 #include "engine/DiskIOThread.h"
 #include "engine/DriverProbePortAudio.h"
 #include "engine/NullDevice.h"
+#include "library/CDSPPreset.h"
 #include "library/CPrefs.h"
 #include "library/CPresetList.h"
 #include "library/CRegionList.h"
@@ -167,6 +168,14 @@ CProcessor* CCore::Processor(int kind) const {
     case KindStereoImager: return m_imager.get();
     default: return nullptr;
     }
+}
+
+void CCore::ApplyPreset(const CDSPPreset& preset) {
+    if (!m_stack) return;
+    m_eq->ApplyPreset(preset.Params());
+    m_compressor->ApplyPreset(preset.Params());
+    m_imager->ApplyPreset(preset.Params());
+    m_valveAmp->ApplyPreset(preset.Params());
 }
 
 bool CCore::SetParameter(int kind, int id, float value, std::string& error) {

@@ -47,6 +47,7 @@ class DriverProbe;
 class DriverProbePortAudio;
 class CNullDevice;
 class CDeviceList;
+class CDSPPreset;
 
 struct CoreOptions {
     // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
@@ -119,6 +120,10 @@ public:
     // whether the play position moved.
     EngineSnapshot Snapshot() const;
 
+    // Applies a preset as clicking it in the preset list does: the equaliser, the compressor,
+    // the stereo imager and the valve amplifier take the values its block holds for them (a
+    // one-processor preset leaves the others as they are).
+    void ApplyPreset(const CDSPPreset& preset);
     // Sets one DSP parameter by (kind, id); false with a message when there is no such one.
     bool SetParameter(int kind, int id, float value, std::string& error);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "common/TransportState.h"
+#include "engine/BlockStats.h"
 
 namespace {
 
@@ -262,14 +263,25 @@ void CAudioDisplay::UpdateLevels(const MeterStats& pre, const MeterStats& post) 
     }
 }
 
+MeterStats MeterStats::From(const BlockStatSet& set) {
+    MeterStats m;
+    // The engine's order is the same as ours.
+    for (int i = 0; i < Count; ++i) m.v[static_cast<size_t>(i)] = set.Get(i);
+    return m;
+}
+
 bool CAudioDisplay::Settle() {
     if (m_falloff <= 0) return false;
     --m_falloff;
+    Fall();
+    return true;
+}
+
+void CAudioDisplay::Fall() {
     MeterStats pre = m_pre, post = m_post;
     for (float& v : pre.v) v *= 0.5f;
     for (float& v : post.v) v *= 0.5f;
     UpdateLevels(pre, post);
-    return true;
 }
 
 void CAudioDisplay::Reset() {
@@ -337,7 +349,25 @@ void CAudioDisplay::UpdateStatusIcon(int32_t transportState) {
     if (!m_image.isNull()) DrawStatusIcon();
 }
 
+void CAudioDisplay::DrawStateLamp() {
+    m_lampShown = true;
+    if (m_image.isNull()) return;
+    QPainter p(&m_image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int size = 14;
+    const int x = m_image.width() - size - 2, y = 4;
+    p.fillRect(x, y, size, size, Rgb(kBackground));
+    // A lit lamp: a disc in the scheme's label colour with a bright centre.
+    const QColor c = Rgb(kSchemes[m_scheme].label);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c.darker(160));
+    p.drawEllipse(x + 1, y + 1, size - 2, size - 2);
+    p.setBrush(c);
+    p.drawEllipse(x + 4, y + 4, size - 8, size - 8);
+}
+
 void CAudioDisplay::DrawStatusIcon() {
+    m_lampShown = false;
     if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.setRenderHint(QPainter::Antialiasing);

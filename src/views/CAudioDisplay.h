@@ -16,10 +16,14 @@
 #include "dsp/CMeterBar.h"
 #include "views/QtPanelCanvas.h"
 
+struct BlockStatSet;
+
 // One set of block statistics in the engine's order.
 struct MeterStats {
     enum { PeakLeft, PeakRight, PowerLeft, PowerRight, Centre, Side, Count };
     std::array<float, Count> v{};
+    // A copy of what the audio thread last published (one relaxed read per value).
+    static MeterStats From(const BlockStatSet& set);
 };
 
 struct ScaleTick {
@@ -84,11 +88,18 @@ public:
     // nothing done) once the 199 ticks are used up; StartFalloff arms it again.
     bool Settle();
     void StartFalloff() { m_falloff = kFalloffTicks; }
+    // One step of the fall: the last statistics halved and shown again (the main timer counts
+    // the steps).
+    void Fall();
     int FalloffLeft() const { return m_falloff; }
     // Every bar's value and hold to 0.
     void Reset();
     void UpdateCounter(int64_t position, int64_t remaining, int32_t rate);
     void UpdateStatusIcon(int32_t transportState);
+    // The state lamp's lit picture in the status icon's place; the main timer alternates it
+    // with the status icon every eight ticks.
+    void DrawStateLamp();
+    bool LampShown() const { return m_lampShown; }
 
     const QImage& Image() const { return m_image; }
     const CMeterBar& BarAt(int i) const { return m_bars[static_cast<size_t>(i)]; }
@@ -125,6 +136,7 @@ private:
     int m_falloff = 0;
     std::string m_upper = "00:00:00:00", m_lower = "00:00:00:00";
     int m_icon = 3;
+    bool m_lampShown = false;
     QImage m_image;
     QtPanelCanvas m_canvas;
 };

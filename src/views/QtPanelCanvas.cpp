@@ -37,17 +37,21 @@ uint32_t QtPanelCanvas::SchemeColour(int scheme) {
 }
 
 void QtPanelCanvas::FillRect(int x, int y, int w, int h, uint32_t rgb) {
+    // A panel that has not been composed yet has no surface; its ticks draw nothing.
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.fillRect(x, y, w, h, ToQColor(rgb));
 }
 
 void QtPanelCanvas::Line(int x0, int y0, int x1, int y1, uint32_t rgb) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.setPen(ToQColor(rgb));
     p.drawLine(x0, y0, x1, y1);
 }
 
 void QtPanelCanvas::Text(int x, int y, int fontHeight, uint32_t rgb, const std::string& text) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     QFont f = PanelFont(fontHeight);
     p.setFont(f);
@@ -62,6 +66,7 @@ int QtPanelCanvas::TextWidth(int fontHeight, const std::string& text) {
 }
 
 void QtPanelCanvas::Knob(int x, int y, int size, int index, bool greyed) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(x, y, size, size, QColor(24, 24, 24));
@@ -80,6 +85,7 @@ void QtPanelCanvas::Knob(int x, int y, int size, int index, bool greyed) {
 }
 
 void QtPanelCanvas::Digit(int x, int y, int glyph, bool greyed) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     const int w = kDigitWidth, h = kDigitHeight;
     p.fillRect(x, y, w, h, Qt::black);
@@ -104,11 +110,13 @@ void QtPanelCanvas::Digit(int x, int y, int glyph, bool greyed) {
 }
 
 void QtPanelCanvas::DecimalPoint(int x, int y, bool greyed) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.fillRect(x - 1, y + kDigitHeight - 2, 2, 2, greyed ? QColor(90, 60, 40) : QColor(255, 70, 40));
 }
 
 void QtPanelCanvas::DigitFrame(int x, int y, int w, int h) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.setPen(QColor(90, 90, 90));
     p.setBrush(Qt::black);
@@ -116,6 +124,7 @@ void QtPanelCanvas::DigitFrame(int x, int y, int w, int h) {
 }
 
 void QtPanelCanvas::Lamp(int x, int y, bool lit, bool greyed) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     p.setRenderHint(QPainter::Antialiasing);
     QColor c = greyed ? QColor(60, 60, 60) : (lit ? QColor(255, 60, 30) : QColor(70, 20, 15));
@@ -130,6 +139,7 @@ void QtPanelCanvas::Lamp(int x, int y, bool lit, bool greyed) {
 }
 
 void QtPanelCanvas::Button(int x, int y, int w, int h, bool down, bool greyed) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     QColor face = greyed ? QColor(55, 55, 55) : (down ? QColor(95, 95, 95) : QColor(120, 120, 120));
     p.fillRect(x, y, w, h, face);
@@ -142,6 +152,7 @@ void QtPanelCanvas::Button(int x, int y, int w, int h, bool down, bool greyed) {
 }
 
 void QtPanelCanvas::MeterColumn(int x, int y, int index, int scheme) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     const QColor bright = [&] {
         uint32_t c = SchemeColour(scheme);
@@ -153,6 +164,7 @@ void QtPanelCanvas::MeterColumn(int x, int y, int index, int scheme) {
 }
 
 void QtPanelCanvas::BackgroundStrip(int x, int y) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     QLinearGradient g(x, y, x, y + 69);
     g.setColorAt(0, QColor(58, 58, 60));
@@ -164,6 +176,7 @@ void QtPanelCanvas::BackgroundStrip(int x, int y) {
 }
 
 void QtPanelCanvas::Title(int x, int y, const std::string& title, int scheme) {
+    if (m_image.isNull()) return;
     QPainter p(&m_image);
     QFont f = PanelFont(11);
     f.setBold(true);

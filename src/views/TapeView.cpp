@@ -70,6 +70,26 @@ QString TapeView::Shorten(const QString& text, int width, const QFontMetrics& me
     return t;
 }
 
+void TapeView::DrawOverviewBars(const uint8_t* overview, const TapeRect& t, uint32_t rgb) {
+    // Column j shows overview byte trunc(j * 1023 / w) as a bar of trunc(byte * h / 256) px from
+    // the bottom up. Written straight into the image row by row: thousands of one-pixel lines
+    // through the painter cost most of a repaint.
+    if (t.width <= 0 || t.height <= 0) return;
+    m_bars.resize(static_cast<size_t>(t.width));
+    for (int j = 0; j < t.width; ++j)
+        m_bars[static_cast<size_t>(j)] = overview[static_cast<int64_t>(j) * 1023 / t.width] * t.height / 256;
+    const QRgb colour = qRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    const int x0 = std::max(0, t.left), x1 = std::min(m_image.width(), t.left + t.width);
+    const int y0 = std::max(0, t.top), y1 = std::min(m_image.height(), t.top + t.height);
+    for (int y = y0; y < y1; ++y) {
+        // Pixels of this row belong to bars higher than its distance from the bottom row.
+        const int above = t.top + t.height - 1 - y;
+        auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        for (int x = x0; x < x1; ++x)
+            if (m_bars[static_cast<size_t>(x - t.left)] > above) line[x] = colour;
+    }
+}
+
 void TapeView::Paint(const CTape& tape, int width, int height, int32_t today) {
     if (width <= 0 || height <= 0) return;
     if (m_image.width() != width || m_image.height() != height) m_image = QImage(width, height, QImage::Format_RGB32);
@@ -104,13 +124,7 @@ void TapeView::Paint(const CTape& tape, int width, int height, int32_t today) {
             uint32_t pen = selected ? 0x9FAFDF : 0x7F7F9F;
             if (item.region == tape.GetCurrent()) pen = 0x9FFFFF;
             p.fillRect(th_.left, th_.top, th_.width, th_.height, colour(fill));
-            p.setPen(colour(pen));
-            const uint8_t* ov = r.GetOverview();
-            for (int j = 0; j < th_.width; ++j) {
-                const int byte = ov[static_cast<int64_t>(j) * 1023 / th_.width];
-                const int h = byte * th_.height / 256;
-                if (h > 0) p.drawLine(th_.left + j, th_.Bottom() - 1, th_.left + j, th_.Bottom() - h);
-            }
+            DrawOverviewBars(r.GetOverview(), th_, dim ? Darken(pen) : pen);
         }
         const double seconds = tape.Duration(i);
         // Item number, 1-based.

@@ -9,6 +9,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
+
+#include "views/CScrollbar.h"
 
 class CTape;
 class QFontMetrics;
@@ -33,6 +36,9 @@ public:
     static QString TotalText(double seconds);
 
 private:
+    void DrawOverviewBars(const uint8_t* overview, const TapeRect& thumb, uint32_t rgb);
+
     bool m_vtape;
     QImage m_image;
+    std::vector<int> m_bars;
 };

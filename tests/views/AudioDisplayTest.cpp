@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/TransportState.h"
+#include "engine/BlockStats.h"
 #include "views/CAudioDisplay.h"
 
 namespace {
@@ -148,4 +149,32 @@ TEST(AudioDisplayTest, CounterAndStatusIcon) {
     EXPECT_EQ(d.ShownIcon(), 0);
     // Background stays #0D0D0D where nothing is drawn.
     EXPECT_EQ(d.Image().pixel(20, 100) & 0xFFFFFF, 0x0D0D0Du);
+}
+
+TEST(AudioDisplayTest, EngineStatisticsLampAndFall) {
+    Gui();
+    // The engine's statistics arrive in the display's own order.
+    BlockStatSet set;
+    const float block[8] = {0.5f, -0.25f, -0.5f, 0.25f, 0.5f, -0.25f, -0.5f, 0.25f};
+    CBlockStats::Measure(block, 4, set);
+    const MeterStats m = MeterStats::From(set);
+    EXPECT_FLOAT_EQ(m.v[MeterStats::PeakLeft], 0.5f);
+    EXPECT_FLOAT_EQ(m.v[MeterStats::PeakRight], 0.25f);
+    EXPECT_FLOAT_EQ(m.v[MeterStats::Side], set.Get(StatSide));
+    EXPECT_FLOAT_EQ(m.v[MeterStats::Centre], set.Get(StatCentre));
+
+    CAudioDisplay d;
+    d.RedrawAll(900, 83);
+    d.UpdateLevels(Stats(1, 1, 1, 0), Stats(1, 1, 1, 0));
+    // Each fall halves the last statistics: five steps of at most 0.2 bring a full bar to 1/32.
+    for (int i = 0; i < 5; ++i) d.Fall();
+    EXPECT_NEAR(d.BarAt(0).Value(), 1.0f / 32, 1e-6);
+    // The lamp takes the status icon's place until the icon is drawn again.
+    const QColor before = d.Image().pixelColor(900 - 14, 11);
+    d.DrawStateLamp();
+    EXPECT_TRUE(d.LampShown());
+    EXPECT_NE(d.Image().pixelColor(900 - 14, 11), before);
+    d.UpdateStatusIcon(kTransportStopped);
+    EXPECT_FALSE(d.LampShown());
+    EXPECT_EQ(d.Image().pixelColor(900 - 14, 11), before);
 }

@@ -112,3 +112,38 @@ TEST(TapeViewTest, EveryKindPaintsWithNoneOneAndManyItems) {
         }
     }
 }
+
+TEST(TapeViewTest, ThumbnailBarsFollowTheOverviewAndStayInsideTheSurface) {
+    Gui();
+    CSample sample("a.wav", "/x", 0, 1, 1000, 2, 16, 100000, 0, 0, 3);
+    CRegion a("a", 0, 60000, &sample, 0, 1, 1);
+    // A ramp: column j of a w-wide thumbnail shows byte trunc(j × 1023 ÷ w).
+    for (int i = 0; i < CRegion::kOverviewSize; ++i) a.MutableOverview()[i] = static_cast<uint8_t>(i / 4);
+    CTape grid(CTape::Grid);
+    grid.SetColumns(1);
+    grid.Add(&a);
+    grid.SetArea(0, 0, 399, 299);
+    grid.Layout();
+    TapeView view(false);
+    view.Paint(grid, 400, 300, 0);
+    const TapeRect t = grid.ItemAt(0).thumb;
+    ASSERT_GT(t.width, 100);
+    const QImage& img = view.Image();
+    for (int j : {0, 1, t.width / 3, t.width / 2, t.width - 1}) {
+        const int byte = a.GetOverview()[static_cast<int64_t>(j) * 1023 / t.width];
+        const int h = byte * t.height / 256;
+        int lit = 0;
+        for (int y = t.top; y < t.Bottom(); ++y) lit += Pixel(img, t.left + j, y) == 0x7F7F9Fu;
+        EXPECT_EQ(lit, h) << "column " << j;
+        if (h > 0) {
+            EXPECT_EQ(Pixel(img, t.left + j, t.Bottom() - 1), 0x7F7F9Fu);
+            EXPECT_EQ(Pixel(img, t.left + j, t.Bottom() - h), 0x7F7F9Fu);
+        }
+        if (h < t.height) {
+            EXPECT_EQ(Pixel(img, t.left + j, t.Bottom() - h - 1), 0x1F1F4Fu);
+        }
+    }
+    // A surface smaller than the laid-out thumbnail: the bars are cut at its edges.
+    view.Paint(grid, 120, 80, 0);
+    EXPECT_EQ(view.Image().width(), 120);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// WindowKeys: the window-wide key handler and the wheel. The window sees every key before its
+// controls do; while a control of the window (an edit box, a tree, a list, a button) has the
+// input focus it does nothing, so typing there works. Otherwise it carries out the key's row of
+// the window's key table and swallows the key. Alt alone holds the tape keys: Left, Right,
+// Page Up, Page Down, Home and End then act on the VTape instead of the browser. The wheel is
+// the window's wherever the pointer is: in browse mode and while the transport is stopped it
+// scrolls the browser. This is the browse-mode half of the table; the edit-mode rows (cursor,
+// zoom, ranges) join with the wave viewer.
+//
+// Threading: main thread only.
+
+#include <QObject>
+#include <functional>
+
+class BrowserController;
+class CCore;
+class QWidget;
+
+class WindowKeys : public QObject {
+    Q_OBJECT
+public:
+    // mode: the window's current mode.
+    WindowKeys(QWidget* window, CCore& core, BrowserController& browser, std::function<int()> mode);
+
+    // Form1OnKeyDown: true when the key was the window's (and is swallowed).
+    bool KeyDown(int key, Qt::KeyboardModifiers mods);
+    // Form1OnKeyUp: releasing Alt ends the tape keys.
+    void KeyUp(int key);
+    // The wheel turned by delta (120 a notch). True: the window took it.
+    bool Wheel(int delta);
+    void MiddleButton(bool down);
+
+    bool TapeKeys() const { return m_tapeKeys; }
+    bool MiddleDrag() const { return m_middleDrag; }
+    int WheelTotal() const { return m_wheelTotal; }
+    // A control of the window has the input focus.
+    bool ControlHasFocus() const;
+
+    // What the recording does with a recording that the user stops (finish it as a region when
+    // it has frames). Without it the stop is all.
+    std::function<void()> finishRecording;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool InWindow(QObject* watched) const;
+    void StopTransport(bool finishRecording);
+    void TogglePanel(const char* name, bool width, int open);
+
+    QWidget* m_window;
+    CCore& m_core;
+    BrowserController& m_browser;
+    std::function<int()> m_mode;
+    bool m_tapeKeys = false;
+    bool m_middleDrag = false;
+    int m_wheelTotal = 0;
+    int m_wheelRest = 0; // turns not yet a whole notch
+};

@@ -1,0 +1,34 @@
+#pragma once
+// WindowTick: the main timer's steps as the window carries them out: the areas' own tick for
+// the plug-in and panel steps, the meter bridge for the lamp, the meters and the counter. The
+// wave viewer's share (following the play position) joins with the region graph.
+//
+// Threading: main thread only.
+
+#include <memory>
+#include <vector>
+
+#include "app/MainTimer.h"
+
+class AreaController;
+class MetersController;
+
+class WindowTick : public MainTimer::Steps {
+public:
+    WindowTick(const std::vector<std::unique_ptr<AreaController>>& areas, MetersController& meters)
+        : m_areas(areas), m_meters(meters) {}
+
+    void DrawStateLamp() override;
+    void RedrawStateDisplay() override;
+    void Panels(const EngineSnapshot& snapshot) override;
+    void RedrawCounter() override;
+    void FallStep() override;
+    void ClearMeters() override;
+    void FollowPlayPosition(const EngineSnapshot&) override {}
+    void ShowPlaying(const EngineSnapshot& snapshot) override;
+    void ShowRecording(const EngineSnapshot& snapshot) override;
+
+private:
+    const std::vector<std::unique_ptr<AreaController>>& m_areas;
+    MetersController& m_meters;
+};
