@@ -91,8 +91,19 @@ class LibraryPanelsTest : public QObject {
         return mime;
     }
 
+    // The window's keys go to a control only while it has the focus, as a click gives it.
+    static void Focus(QWidget* w) {
+        w->setFocus();
+        QTRY_VERIFY(w->hasFocus());
+    }
+    static void Type(QWidget* w, const QString& text) {
+        Focus(w);
+        QTest::keyClicks(w, text);
+    }
+
     // Picks the n-th choice of a combo box with the keys.
     static void Choose(QComboBox* box, int n) {
+        Focus(box);
         for (int i = 0; i < box->count(); ++i) QTest::keyClick(box, Qt::Key_Up);
         for (int i = 0; i < n; ++i) QTest::keyClick(box, Qt::Key_Down);
         QCOMPARE(box->currentIndex(), n);
@@ -416,26 +427,27 @@ void LibraryPanelsTest::searchPanel() {
     QCOMPARE(form.findChild<QCheckBox*>("SearchShorterOn")->text(), QString("Shorter then"));
 
     // piano live in "All Fields": only the region whose one field holds both words.
-    QTest::keyClicks(text, "piano LIVE");
+    Type(text, "piano LIVE");
     Press(form, "SearchButton");
     QCOMPARE(Shown(c), std::vector<std::string>{"Live Piano Take"});
     // "Add matching" keeps what is shown and adds the new matches.
     text->clear();
-    QTest::keyClicks(text, "solo");
+    Type(text, "solo");
     Choose(operation, 1);
     Press(form, "SearchButton");
     QCOMPARE(Shown(c), (std::vector<std::string>{"Live Piano Take", "Piano solo"}));
     // "Remove matching" of "take", by Enter in the words.
     text->clear();
-    QTest::keyClicks(text, "take");
+    Type(text, "take");
     Choose(operation, 2);
+    Focus(text);
     QTest::keyClick(text, Qt::Key_Return);
     QCOMPARE(Shown(c), std::vector<std::string>{"Piano solo"});
 
     // "Genre" finds the word in the genre; "All Fields" does not look there.
     Choose(operation, 0);
     text->clear();
-    QTest::keyClicks(text, "piano");
+    Type(text, "piano");
     Choose(field, 6);
     Press(form, "SearchButton");
     QCOMPARE(Shown(c), std::vector<std::string>{"Blues"});
@@ -452,7 +464,7 @@ void LibraryPanelsTest::searchPanel() {
     text->clear();
     QTest::mouseClick(form.findChild<QCheckBox*>("SearchLongerOn"), Qt::LeftButton);
     auto* longer = form.findChild<QLineEdit*>("SearchLonger");
-    longer->setFocus();
+    Focus(longer);
     longer->home(false);
     QTest::keyClicks(longer, "0130");
     QCOMPARE(longer->displayText(), QString("01m 30s"));
@@ -461,7 +473,7 @@ void LibraryPanelsTest::searchPanel() {
     // "Shorter then" 01m 30s as well: only the region of exactly 90 s passes both.
     QTest::mouseClick(form.findChild<QCheckBox*>("SearchShorterOn"), Qt::LeftButton);
     auto* shorter = form.findChild<QLineEdit*>("SearchShorter");
-    shorter->setFocus();
+    Focus(shorter);
     shorter->home(false);
     QTest::keyClicks(shorter, "0130");
     Press(form, "SearchButton");
@@ -524,7 +536,7 @@ void LibraryPanelsTest::currentRegionDetails() {
 
     // "Save" keeps the box as the region's notes, cut to 255 bytes.
     notes->clear();
-    QTest::keyClicks(notes, "new words");
+    Type(notes, "new words");
     Press(form, "NotesSave");
     QCOMPARE(root->GetNotes(), std::string("new words"));
     notes->setPlainText(QString(300, 'n'));
