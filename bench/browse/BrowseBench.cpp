@@ -4,7 +4,11 @@
 // - opening: a plain fread of the same file (the part "beyond reading the file" is the
 //   difference), and the old way of ordered insertion one by one on a smaller shuffled list;
 // - showing a folder: a plain loop over the list comparing parent ids;
-// - search: a plain loop with std::string::find over lower-case copies of the same fields.
+// - showing a folder on the browser (the folder's regions put on the browser's tape and laid
+//   out): the same plain loop;
+// - search: a plain loop with std::string::find over lower-case copies of the same fields; the
+//   search also once right after loading (its lower-case copies made first) and after a
+//   hundred regions' notes changed.
 // Run: bench_browse [folder] (default: the system's temporary folder).
 
 #include <benchmark/benchmark.h>
@@ -23,6 +27,7 @@
 #include "library/CDatabase.h"
 #include "library/CFolderOps.h"
 #include "library/CRegionSearch.h"
+#include "views/CTape.h"
 
 #include "support/NullUiPort.h"
 
@@ -233,6 +238,60 @@ void BM_SearchTwoWordsAllFields(benchmark::State& state) {
     state.counters["found"] = static_cast<double>(found);
 }
 
+// What the window does when a folder node is selected: the folder's regions, onto the browser's
+// tape, laid out in a grid of 1,600 × 900 pixels.
+void BM_ShowFolderOnBrowser(benchmark::State& state) {
+    Library& l = Browsing();
+    CTape browser(CTape::Grid);
+    const CTape vtape(CTape::Strip);
+    for (auto _ : state) {
+        auto regions = CFolderOps::Content(l.regions, 1001, 0, 0, [](const CRegion&) { return true; });
+        browser.Clear();
+        for (CRegion* r : regions) browser.Add(r);
+        browser.TakeSelectionFrom(vtape);
+        browser.ScrollToStart();
+        browser.SetArea(0, 0, 1599, 899);
+        browser.Layout();
+        benchmark::DoNotOptimize(browser.Count());
+    }
+    state.counters["shown"] = static_cast<double>(browser.Count());
+}
+
+// The first search of a session: every region's lower-case copy is made on the way.
+void BM_SearchFirstAfterLoad(benchmark::State& state) {
+    SearchSettings s;
+    s.text = "Piano LIVE";
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto l = std::make_unique<Library>();
+        const fs::path exe = Dir("first");
+        fs::create_directories(exe);
+        Build(*l, false, exe);
+        state.ResumeTiming();
+        auto regions = CRegionSearch::Run(l->regions, s, 1);
+        benchmark::DoNotOptimize(regions.data());
+        state.PauseTiming();
+        l.reset();
+        state.ResumeTiming();
+    }
+}
+
+// A search after a hundred regions' notes changed: only their copies are made again.
+void BM_SearchAfterEdits(benchmark::State& state) {
+    Library& l = Browsing();
+    SearchSettings s;
+    s.text = "Piano LIVE";
+    std::mt19937 rng(3);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int k = 0; k < 100; ++k)
+            l.regions.At(static_cast<int>(rng() % 100000) + kFolders)->SetNotes(Phrase(rng, 6));
+        state.ResumeTiming();
+        auto regions = CRegionSearch::Run(l.regions, s, 1);
+        benchmark::DoNotOptimize(regions.data());
+    }
+}
+
 void BM_PeerSearchFindLoop(benchmark::State& state) {
     Library& l = Browsing();
     auto lower = [](std::string v) {
@@ -271,8 +330,12 @@ BENCHMARK(BM_PeerOneByOneInsertion)->Arg(10000)->Unit(benchmark::kMillisecond)->
 BENCHMARK(BM_InsertAll)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShowFolder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeerFolderLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShowFolderOnBrowser)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchTwoWordsAllFields)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchFirstAfterLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PeerSearchFindLoop)->Unit(benchmark::kMillisecond);
+// Last: it changes the notes that the searches above look at.
+BENCHMARK(BM_SearchAfterEdits)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     g_base = fs::temp_directory_path();
@@ -283,6 +346,7 @@ int main(int argc, char** argv) {
     fs::remove_all(Dir("random"), ec);
     fs::remove_all(Dir("sorted"), ec);
     fs::remove_all(Dir("browse"), ec);
+    fs::remove_all(Dir("first"), ec);
     benchmark::Shutdown();
     return 0;
 }

@@ -248,26 +248,13 @@ void BrowserController::ShowFolder(int32_t id) {
     if (!list) return;
     list->SetSelectedFolder(id);
     auto present = [](const CRegion& r) { return r.GetSample() && r.GetSample()->FilePresent(); };
-    auto fill = [&] {
-        m_browser.Clear();
-        for (CRegion* r : CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present)) m_browser.Add(r);
-    };
-    fill();
-    if (id == FolderId::Found && !m_recovering) {
-        // Strays too small to be audio are removed; the larger ones come back through the
-        // import's link in place, and the folder is listed again with them.
-        const DbLibrary lib = m_core.Library();
-        std::string folder;
-        if (lib.vdisk && lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder)) {
-            const std::vector<std::string> strays = CFolderOps::ScanUnclaimed(*list, folder);
-            if (m_recoverFound && !strays.empty()) {
-                m_recovering = true;
-                const int back = CFolderOps::RecoverFound(strays, folder, m_core.Ui(), m_recoverFound);
-                m_recovering = false;
-                if (back > 0) fill();
-            }
-        }
-    }
+    // The Found folder's scan of the VDisk belongs to the region tree (LibraryBrowserController).
+    ShowRegions(CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present));
+}
+
+void BrowserController::ShowRegions(const std::vector<CRegion*>& regions) {
+    m_browser.Clear();
+    for (CRegion* r : regions) m_browser.Add(r);
     m_browser.TakeSelectionFrom(m_vtape);
     m_browser.ScrollToStart();
     Redraw();
@@ -275,10 +262,15 @@ void BrowserController::ShowFolder(int32_t id) {
 
 void BrowserController::ShowNewRegion(CRegion* region) {
     CRegionList* list = m_core.RegionList();
-    if (!list || !region || m_recovering) return;
+    if (!list || !region) return;
     ShowFolder(list->GetSelectedFolder());
-    if (!m_browser.Contains(region)) return;
-    m_browser.Select(region);
+    if (m_browser.Contains(region)) MakeCurrent(region);
+}
+
+void BrowserController::MakeCurrent(CRegion* region) {
+    if (!region) return;
+    if (m_browser.Contains(region)) m_browser.Select(region);
+    else m_browser.SetCurrent(region);
     m_browser.EnsureVisible(region);
     BrowserChanged();
 }
@@ -299,6 +291,7 @@ void BrowserController::Redraw() {
     if (m_browserBox) m_browserBox->Recompose();
     if (m_vtapeBox) m_vtapeBox->Recompose();
     if (m_barBox) m_barBox->Recompose();
+    if (m_redrawHook) m_redrawHook();
 }
 
 void BrowserController::LayoutBrowser(int width, int height) {

@@ -44,6 +44,13 @@ public:
 
     // Fills the browser with what the folder node shows, in region-list order.
     void ShowFolder(int32_t id);
+    // Fills the browser with these regions (a search result), in the order given.
+    void ShowRegions(const std::vector<CRegion*>& regions);
+    // Makes the region the browser's current one (selected when the browser shows it) and brings
+    // the VTape's selection in line.
+    void MakeCurrent(CRegion* region);
+    // Called after every redraw, so the region's details can follow the current region.
+    void SetRedrawHook(std::function<void()> hook) { m_redrawHook = std::move(hook); }
     // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
     void SetBrowserKind(int kind);
     void Redraw();
@@ -53,9 +60,6 @@ public:
     void ShowNewRegion(CRegion* region);
     // Deselects everything in the browser, and so on the VTape (the start of an import loop).
     void ClearSelection();
-    // How a stray audio file of the VDisk comes back when "Found" is shown: the import's link
-    // in place with the Found flag (full path -> success). Without it strays stay on disk.
-    void SetFoundRecovery(std::function<bool(const std::string& path)> recover) { m_recoverFound = std::move(recover); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -120,12 +124,11 @@ private:
     CFolderIconCycle m_iconCycle;
     int m_mode = 0;
     bool m_dragPending = false;
+    std::function<void()> m_redrawHook;
     // The tape an audition runs on (null when none) and its play origin.
     CTape* m_auditionTape = nullptr;
     int m_auditionOrigin = 0;
     ImportRunner m_importRunner;
     bool m_importingToVTape = false;
     std::string m_cloneFolder, m_openFolder;
-    std::function<bool(const std::string&)> m_recoverFound;
-    bool m_recovering = false; // the recovered regions are listed once, at its end
 };

@@ -20,6 +20,8 @@
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
+#include "app/RegionDetailsController.h"
+#include "app/SearchController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -222,6 +224,12 @@ void TForm1::BuildLayout() {
     auto browser = std::make_unique<LibraryBrowserController>(*m_core, areas);
     m_browser = browser.get();
     m_areas.push_back(std::move(browser));
+    auto search = std::make_unique<SearchController>(*m_core, areas);
+    SearchController* searchArea = search.get();
+    m_areas.push_back(std::move(search));
+    auto details = std::make_unique<RegionDetailsController>(*m_core, areas);
+    RegionDetailsController* detailsArea = details.get();
+    m_areas.push_back(std::move(details));
     auto dsp = std::make_unique<DSPController>(*m_core, areas);
     m_dsp = dsp.get();
     m_areas.push_back(std::move(dsp));
@@ -229,6 +237,9 @@ void TForm1::BuildLayout() {
     BrowserController* browserView = browserArea.get();
     m_browserView = browserView;
     m_areas.push_back(std::move(browserArea));
+    m_browser->SetBrowser(browserView);
+    searchArea->SetBrowser(browserView);
+    detailsArea->SetBrowser(browserView);
     auto meters = std::make_unique<MetersController>(*m_core, areas);
     m_meters = meters.get();
     m_areas.push_back(std::move(meters));
@@ -249,7 +260,7 @@ void TForm1::BuildLayout() {
     ImportController* importer = import.get();
     browserView->SetImportRunner(
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
-    browserView->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
+    m_browser->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
     m_areas.push_back(std::move(import));
     auto exportArea = std::make_unique<ExportController>(*m_core, *m_ui, *browserView, this);
     exportArea->SetMainTimerHook([this](bool on) {

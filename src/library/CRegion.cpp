@@ -1,16 +1,28 @@
 #include "library/CRegion.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/FixedText.h"
 #include "common/TimeFormat.h"
+#include "library/CRegionStamps.h"
 #include "library/CSample.h"
 
 namespace {
 int32_t g_regionCounter = 0;
 int32_t g_folderCounter = 1000;
+// Stamps of text changes, unique over all regions, so that a search index entry made for one
+// region never passes for another that later lives at the same address. The log keeps which
+// region took each of the latest stamps: g_stamped[k] took stamp g_stampedBase + 1 + k.
+std::atomic<uint64_t> g_textStamps{0};
+std::mutex g_stampLock;
+std::vector<const CRegion*> g_stamped;
+uint64_t g_stampedBase = 0;
+constexpr size_t kStampsKept = size_t{1} << 16;
 CRegion::MarkerViewHook g_markerView;
 
 int ShapeFromBits(uint32_t flags, uint32_t logBit, uint32_t expBit) {
@@ -46,16 +58,72 @@ CRegion::CRegion(const std::string& name, int64_t start, int64_t end, CSample* s
     ResetViewWindow();
 }
 
-CRegion::CRegion() { m_date = TodayStamp(); }
+CRegion::CRegion() {
+    m_date = TodayStamp();
+    TextChanged();
+}
 
 CRegion::~CRegion() = default;
 
-void CRegion::SetName(const std::string& name) { m_name = CutUtf8(name, kNameSize - 1); }
-void CRegion::SetNotes(const std::string& notes) { m_notes = CutUtf8(notes, kNotesSize - 1); }
-void CRegion::SetTitle(const std::string& v) { m_title = CutUtf8(v, kTagSize - 1); }
-void CRegion::SetArtist(const std::string& v) { m_artist = CutUtf8(v, kTagSize - 1); }
-void CRegion::SetAlbum(const std::string& v) { m_album = CutUtf8(v, kTagSize - 1); }
-void CRegion::SetGenre(const std::string& v) { m_genre = CutUtf8(v, kGenreSize - 1); }
+uint64_t CRegion::StampsIssued() { return g_textStamps.load(std::memory_order_relaxed); }
+
+void CRegion::SetSearchMark(uint32_t mark) {
+    m_searchMark = mark;
+    TextChanged();
+}
+
+void CRegion::SetFlags(uint32_t flags) {
+    const bool folderChanged = ((flags ^ m_flags) & RegionFolder) != 0;
+    m_flags = flags;
+    if (folderChanged) TextChanged();
+}
+
+void CRegion::TextChanged() {
+    std::lock_guard<std::mutex> lock(g_stampLock);
+    m_textStamp = g_textStamps.fetch_add(1, std::memory_order_relaxed) + 1;
+    // The log forgets its older half now and then; a search that has been away longer looks at
+    // every region once.
+    if (g_stamped.size() >= 2 * kStampsKept) {
+        g_stamped.erase(g_stamped.begin(), g_stamped.begin() + static_cast<std::ptrdiff_t>(kStampsKept));
+        g_stampedBase += kStampsKept;
+    }
+    g_stamped.push_back(this);
+}
+
+bool RegionsStampedSince(uint64_t stamp, std::vector<const CRegion*>& out) {
+    std::lock_guard<std::mutex> lock(g_stampLock);
+    out.clear();
+    if (stamp < g_stampedBase) return false;
+    const size_t from = static_cast<size_t>(stamp - g_stampedBase);
+    if (from > g_stamped.size()) return false;
+    out.assign(g_stamped.begin() + static_cast<std::ptrdiff_t>(from), g_stamped.end());
+    return true;
+}
+
+void CRegion::SetName(const std::string& name) {
+    m_name = CutUtf8(name, kNameSize - 1);
+    TextChanged();
+}
+void CRegion::SetNotes(const std::string& notes) {
+    m_notes = CutUtf8(notes, kNotesSize - 1);
+    TextChanged();
+}
+void CRegion::SetTitle(const std::string& v) {
+    m_title = CutUtf8(v, kTagSize - 1);
+    TextChanged();
+}
+void CRegion::SetArtist(const std::string& v) {
+    m_artist = CutUtf8(v, kTagSize - 1);
+    TextChanged();
+}
+void CRegion::SetAlbum(const std::string& v) {
+    m_album = CutUtf8(v, kTagSize - 1);
+    TextChanged();
+}
+void CRegion::SetGenre(const std::string& v) {
+    m_genre = CutUtf8(v, kGenreSize - 1);
+    TextChanged();
+}
 
 void CRegion::SetPeakStats(int32_t leftPeak, int32_t rightPeak, int32_t leftLevel, int32_t rightLevel) {
     m_leftPeak = leftPeak;
@@ -196,6 +264,7 @@ void CRegion::CopyFrom(const CRegion& other) {
     m_genre = other.m_genre;
     m_year = other.m_year;
     m_track = other.m_track;
+    TextChanged();
     m_markers.CopyFrom(other.m_markers);
     m_rangeOn = other.m_rangeOn;
     m_rangeStart = other.m_rangeStart;

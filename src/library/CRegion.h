@@ -74,15 +74,22 @@ public:
     int32_t GetSampleId() const { return m_sampleId; }
     void SetSampleId(int32_t id) { m_sampleId = id; }
     uint32_t GetFlags() const { return m_flags; }
-    void SetFlags(uint32_t flags) { m_flags = flags; }
+    void SetFlags(uint32_t flags);
     bool IsFolder() const { return (m_flags & RegionFolder) != 0; }
     bool IsRoot() const { return (m_flags & RegionRoot) != 0; }
     int32_t GetParentId() const { return m_parentId; }
     void SetParentId(int32_t id) { m_parentId = id; }
     const std::string& GetNotes() const { return m_notes; }
     void SetNotes(const std::string& notes); // cut to 255 bytes
+    // Changes with every change of what the search keeps copies of (name, notes, title, artist,
+    // album, genre, the Folder flag, the search mark set from outside the search); unique over
+    // all regions, so the copies know when they are stale.
+    uint64_t TextStamp() const { return m_textStamp; }
+    // How many stamps have been handed out: while it stands still, no region has changed what
+    // the search copied, and no region has been made.
+    static uint64_t StampsIssued();
     uint32_t GetSearchMark() const { return m_searchMark; }
-    void SetSearchMark(uint32_t mark) { m_searchMark = mark; }
+    void SetSearchMark(uint32_t mark);
     int32_t GetDate() const { return m_date; }
     void SetDate(int32_t stamp) { m_date = stamp; }
     int32_t GetFolderIcon() const { return m_folderIcon; }
@@ -193,6 +200,7 @@ private:
     int32_t m_parentId = 0;
     std::string m_notes;
     uint32_t m_searchMark = 0;
+    uint64_t m_textStamp = 0;
     int32_t m_date = 0;
     int32_t m_leftPeak = 0, m_rightPeak = 0, m_leftLevel = 0, m_rightLevel = 0;
     int32_t m_folderIcon = 0;
@@ -210,4 +218,8 @@ private:
     int32_t m_year = 0, m_track = 0;
 
     void RefreshMarkerView() const;
+    void TextChanged();
+
+    // The search writes marks through its copies, which then stay valid.
+    friend class CRegionTextIndex;
 };

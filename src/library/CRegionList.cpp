@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <strings.h>
 
+#include "library/CRegionTextIndex.h"
+
 namespace {
 // Name order of the region tree and browser: letter case does not count.
 int CompareNames(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()); }
 } // namespace
 
+CRegionList::CRegionList() = default;
 CRegionList::~CRegionList() { Clear(); }
+
+CRegionTextIndex& CRegionList::TextIndex() const {
+    if (!m_textIndex) m_textIndex = std::make_unique<CRegionTextIndex>();
+    return *m_textIndex;
+}
 
 void CRegionList::Insert(CRegion* region) {
     if (!region) return;

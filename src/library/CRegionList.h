@@ -6,16 +6,18 @@
 // Threading: main thread only.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/OList.h"
 #include "library/CRegion.h"
 
 class CSample;
+class CRegionTextIndex;
 
 class CRegionList {
 public:
-    CRegionList() = default;
+    CRegionList();
     ~CRegionList();
     CRegionList(const CRegionList&) = delete;
     CRegionList& operator=(const CRegionList&) = delete;
@@ -65,8 +67,12 @@ public:
     const TypedList<CRegion>& List() const { return m_list; }
     template <typename F> void ForEach(F&& f) const { m_list.ForEach(f); }
 
+    // The lower-case copies of the searched texts, kept with the list for the search.
+    CRegionTextIndex& TextIndex() const;
+
 private:
     TypedList<CRegion> m_list;
     int32_t m_selectedFolder = FolderId::User;
     int32_t m_lastShown = -1;
+    mutable std::unique_ptr<CRegionTextIndex> m_textIndex;
 };

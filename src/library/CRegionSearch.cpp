@@ -1,68 +1,49 @@
 #include "library/CRegionSearch.h"
 
-#include <cctype>
-#include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
+#include "library/CRegionTextIndex.h"
 #include "library/CSample.h"
 
 namespace {
 
-unsigned char Lower(unsigned char c) { return static_cast<unsigned char>(std::tolower(c)); }
-
-// Whether the lower-case word occurs in field without regard to case. Compares in place: a
-// search over a large library must not copy every field it looks at. Candidates for the first
-// letter are found with memchr for each of its two cases, which scans many bytes per step.
-bool ContainsLower(const std::string& field, const std::string& word) {
-    const size_t n = field.size(), m = word.size();
-    if (m == 0) return true;
-    if (m > n) return false;
-    const unsigned char first = static_cast<unsigned char>(word[0]);
-    const unsigned char firstUpper = static_cast<unsigned char>(std::toupper(first));
-    const char* f = field.data();
-    const char* last = f + (n - m); // the last place a match can start
-    auto next = [&](const char* from, unsigned char c) -> const char* {
-        if (from > last) return nullptr;
-        return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(last - from) + 1));
-    };
-    const char* lo = next(f, first);
-    const char* up = firstUpper != first ? next(f, firstUpper) : nullptr;
-    while (lo || up) {
-        const char* at = !up || (lo && lo < up) ? lo : up;
-        size_t k = 1;
-        while (k < m && Lower(static_cast<unsigned char>(at[k])) == static_cast<unsigned char>(word[k])) ++k;
-        if (k == m) return true;
-        if (at == lo) {
-            lo = next(at + 1, first);
-        } else {
-            up = next(at + 1, firstUpper);
-        }
-    }
-    return false;
-}
-
-bool FieldHasAll(const std::string& field, const std::vector<std::string>& words) {
+bool HasAll(std::string_view text, const std::vector<std::string>& words) {
     for (const std::string& w : words)
-        if (!ContainsLower(field, w)) return false;
+        if (text.find(w) == std::string_view::npos) return false;
     return true;
 }
 
-bool TextMatches(const CRegion& r, int field, const std::vector<std::string>& words) {
+// Whether the region's lower-case texts hold every word in one of the chosen fields.
+bool TextMatches(const CRegionTextIndex& index, const CRegionTextIndex::Entry& e, int field,
+                 const std::vector<std::string>& words) {
     switch (field) {
-    case SearchSettings::RegionName: return FieldHasAll(r.GetName(), words);
-    case SearchSettings::Title: return FieldHasAll(r.GetTitle(), words);
-    case SearchSettings::Artist: return FieldHasAll(r.GetArtist(), words);
-    case SearchSettings::Album: return FieldHasAll(r.GetAlbum(), words);
-    case SearchSettings::Notes: return FieldHasAll(r.GetNotes(), words);
-    case SearchSettings::Genre: return FieldHasAll(r.GetGenre(), words);
-    default:
-        // Every word must stand in one field; the genre is left out of "All Fields".
-        return FieldHasAll(r.GetName(), words) || FieldHasAll(r.GetNotes(), words) ||
-               FieldHasAll(r.GetTitle(), words) || FieldHasAll(r.GetArtist(), words) ||
-               FieldHasAll(r.GetAlbum(), words);
+    case SearchSettings::RegionName: return HasAll(index.TextOf(e, CRegionTextIndex::Name), words);
+    case SearchSettings::Title: return HasAll(index.TextOf(e, CRegionTextIndex::Title), words);
+    case SearchSettings::Artist: return HasAll(index.TextOf(e, CRegionTextIndex::Artist), words);
+    case SearchSettings::Album: return HasAll(index.TextOf(e, CRegionTextIndex::Album), words);
+    case SearchSettings::Notes: return HasAll(index.TextOf(e, CRegionTextIndex::Notes), words);
+    case SearchSettings::Genre: return HasAll(index.TextOf(e, CRegionTextIndex::Genre), words);
+    default: {
+        // Most regions lack a word altogether: one look over the five texts in a row settles
+        // them before any single text is tried. The genre is left out of "All Fields".
+        if (!HasAll(index.AllFieldsOf(e), words)) return false;
+        for (int t = CRegionTextIndex::Name; t < CRegionTextIndex::Genre; ++t)
+            if (HasAll(index.TextOf(e, t), words)) return true;
+        return false;
     }
+    }
+}
+
+// The filters after the text, in their order: dates, then lengths.
+bool PassesDatesAndLengths(const CRegion& r, const SearchSettings& s) {
+    if (s.afterOn && r.GetDate() < s.afterStamp) return false;
+    if (s.beforeOn && r.GetDate() > s.beforeStamp) return false;
+    if (s.longerOn && CRegionSearch::LengthSeconds(r) < static_cast<double>(s.longerSeconds)) return false;
+    if (s.shorterOn && CRegionSearch::LengthSeconds(r) > static_cast<double>(s.shorterSeconds)) return false;
+    return true;
 }
 
 // The new mark for a region in scope (matching or not) under an operation; -1 keeps it.
@@ -128,7 +109,7 @@ std::vector<std::string> CRegionSearch::Words(const std::string& text) {
             if (!w.empty()) words.push_back(w);
             w.clear();
         } else {
-            w.push_back(static_cast<char>(Lower(static_cast<unsigned char>(c))));
+            w.push_back(CRegionTextIndex::Lower(c));
         }
     }
     if (!w.empty()) words.push_back(w);
@@ -142,12 +123,13 @@ double CRegionSearch::LengthSeconds(const CRegion& region) {
 }
 
 bool CRegionSearch::Matches(const CRegion& r, const SearchSettings& s, const std::vector<std::string>& words) {
-    if (!s.text.empty() && !words.empty() && !TextMatches(r, s.field, words)) return false;
-    if (s.afterOn && r.GetDate() < s.afterStamp) return false;
-    if (s.beforeOn && r.GetDate() > s.beforeStamp) return false;
-    if (s.longerOn && LengthSeconds(r) < static_cast<double>(s.longerSeconds)) return false;
-    if (s.shorterOn && LengthSeconds(r) > static_cast<double>(s.shorterSeconds)) return false;
-    return true;
+    if (!s.text.empty() && !words.empty()) {
+        // A one-region index: the same comparison as the search over the list.
+        CRegionTextIndex one;
+        one.Begin(1);
+        if (!TextMatches(one, one.At(0, r), s.field, words)) return false;
+    }
+    return PassesDatesAndLengths(r, s);
 }
 
 std::vector<CRegion*> CRegionSearch::Run(CRegionList& list, const SearchSettings& s, int32_t selectedFolder) {
@@ -178,17 +160,40 @@ std::vector<CRegion*> CRegionSearch::Run(CRegionList& list, const SearchSettings
         }
     };
 
+    const bool byText = !s.text.empty() && !words.empty();
+    // Whether a region must be looked at itself, beyond its copies: for its folder, its date or
+    // its length.
+    const bool needsRegion = s.scope != SearchSettings::AllFolders || s.afterOn || s.beforeOn || s.longerOn ||
+                             s.shorterOn;
+    CRegionTextIndex& index = list.TextIndex();
+    // The records in list order first: the list is linked, and with the order at hand a region
+    // that has to be looked at can be asked for from memory a few steps ahead.
+    std::vector<CRegion*> order;
+    order.reserve(static_cast<size_t>(list.Count()));
+    list.ForEach([&](CRegion* r) { order.push_back(r); });
+    index.Begin(static_cast<int>(order.size()));
+    constexpr size_t kAhead = 12;
     std::vector<CRegion*> shown;
-    list.ForEach([&](CRegion* r) {
-        if (r->IsFolder()) return;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (needsRegion && i + kAhead < order.size()) {
+            const char* ahead = reinterpret_cast<const char*>(order[i + kAhead]);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + 64);
+        }
+        CRegion* r = order[i];
+        const int at = static_cast<int>(i);
+        const CRegionTextIndex::Entry& e = index.At(at, *r);
+        if (e.folder) continue;
         int mark;
         if (inScope(r)) {
-            mark = MarkInScope(s.operation, Matches(*r, s, words));
+            const bool matching = (!byText || TextMatches(index, e, s.field, words)) && PassesDatesAndLengths(*r, s);
+            mark = MarkInScope(s.operation, matching);
         } else {
             mark = ShowOperation(s.operation) ? 0 : -1;
         }
-        if (mark >= 0) r->SetSearchMark(static_cast<uint32_t>(mark));
-        if (r->GetSearchMark() != 0) shown.push_back(r);
-    });
+        if (mark >= 0) index.SetMark(at, *r, static_cast<uint32_t>(mark));
+        if (e.mark != 0) shown.push_back(r);
+    }
+    index.End();
     return shown;
 }

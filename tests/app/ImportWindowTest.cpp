@@ -92,8 +92,9 @@ private slots:
         const QList<QTreeWidgetItem*> found = form.RegionTree()->findItems("Found", Qt::MatchRecursive);
         QCOMPARE(found.size(), 1);
         form.RegionTree()->setCurrentItem(found[0]);
-        CRegion* back = Named(*form.RegionList(), "261201120000");
-        QVERIFY(back);
+        // The scan runs once the event loop has shown the folder.
+        CRegion* back = nullptr;
+        QTRY_VERIFY((back = Named(*form.RegionList(), "261201120000")) != nullptr);
         QVERIFY(back->GetFlags() & RegionFound);
         QVERIFY(back->GetFlags() & RegionRoot);
         QCOMPARE(back->GetEnd(), int64_t{3000});

@@ -1,0 +1,131 @@
+#include "app/RegionDetailsController.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/BrowserController.h"
+#include "app/CommandTable.h"
+#include "app/RegionIcons.h"
+#include "app/WindowAreas.h"
+#include "core/CCore.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
+
+namespace {
+QLabel* Title(const char* text) {
+    auto* l = new QLabel(text);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+} // namespace
+
+RegionDetailsController::RegionDetailsController(CCore& core, const WindowAreas& areas) : AreaController(core) {
+    m_info = new QTreeWidget;
+    m_info->setObjectName("RegionInfo");
+    m_info->setColumnCount(2);
+    m_info->setHeaderHidden(true);
+    m_info->setRootIsDecorated(false);
+    m_info->setSelectionMode(QAbstractItemView::NoSelection);
+    m_info->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+
+    m_sameSample = new QListWidget;
+    m_sameSample->setObjectName("SameSampleRegions");
+
+    m_notesPanel = new QWidget;
+    auto* notesLayout = new QVBoxLayout(m_notesPanel);
+    notesLayout->setContentsMargins(0, 0, 0, 0);
+    m_notes = new QPlainTextEdit;
+    m_notes->setObjectName("RegionNotes");
+    m_notes->setToolTip(kNotesHint);
+    m_notes->setMaximumHeight(110);
+    m_save = new QPushButton("Save");
+    m_save->setObjectName("NotesSave");
+    notesLayout->addWidget(Title("Edit Region Notes"));
+    notesLayout->addWidget(m_notes);
+    notesLayout->addWidget(m_save);
+
+    areas.right->addWidget(m_notesPanel);
+    areas.right->addWidget(Title("View Region Info"));
+    areas.right->addWidget(m_info, 3);
+    areas.right->addWidget(Title("View Region and Subregions"));
+    areas.right->addWidget(m_sameSample, 1);
+
+    QObject::connect(m_save, &QPushButton::clicked, &m_context, [this] { SaveNotes(); });
+    // The list is filled again when the current region changes, so the click is served once
+    // the list has finished with it.
+    QObject::connect(m_sameSample, &QListWidget::itemClicked, &m_context, [this](QListWidgetItem* item) {
+        const int row = m_sameSample->row(item);
+        QTimer::singleShot(0, &m_context, [this, row] { SameSampleClicked(row); });
+    });
+}
+
+RegionDetailsController::~RegionDetailsController() = default;
+
+void RegionDetailsController::SetBrowser(BrowserController* browser) {
+    m_browser = browser;
+    if (m_browser) m_browser->SetRedrawHook([this] { FollowBrowser(); });
+}
+
+void RegionDetailsController::ModeChanged(int mode) { m_notesPanel->setVisible(mode == kModeBrowse); }
+
+void RegionDetailsController::CoreStopping() {
+    if (m_browser) m_browser->SetRedrawHook({});
+    m_shown = nullptr;
+    m_shownId = 0;
+}
+
+void RegionDetailsController::FollowBrowser() {
+    CRegion* current = m_browser ? m_browser->Browser().GetCurrent() : nullptr;
+    // The id as well as the address: a region made where a deleted one lay is a new region.
+    if (current == m_shown && (!current || current->GetId() == m_shownId)) return;
+    Show(current);
+}
+
+void RegionDetailsController::Show(CRegion* region) {
+    m_shown = region;
+    m_shownId = region ? region->GetId() : 0;
+    m_info->clear();
+    m_sameSample->clear();
+    m_notes->setPlainText(region ? QString::fromStdString(region->GetNotes()) : QString());
+    CRegionList* list = m_core.RegionList();
+    if (!region || !list) return;
+    for (const auto& [label, value] : region->InfoList())
+        m_info->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(label), QString::fromStdString(value)}));
+    QListWidgetItem* currentRow = nullptr;
+    list->ForEach([&](CRegion* r) {
+        if (r->IsFolder() || r->GetSample() != region->GetSample()) return;
+        const int icon = RegionIcons::IndexFor(*r);
+        auto* row = new QListWidgetItem(RegionIcons::Icon(icon), QString::fromStdString(r->GetName()));
+        row->setData(Qt::UserRole, icon);
+        m_sameSample->addItem(row);
+        if (r == region) currentRow = row;
+    });
+    if (currentRow) {
+        m_sameSample->setCurrentItem(currentRow);
+        m_sameSample->scrollToItem(currentRow);
+    }
+}
+
+void RegionDetailsController::SaveNotes() {
+    if (!m_shown) return;
+    m_shown->SetNotes(m_notes->toPlainText().toStdString());
+    // The box shows what was kept, which is at most 255 bytes.
+    const QString kept = QString::fromStdString(m_shown->GetNotes());
+    if (m_notes->toPlainText() != kept) m_notes->setPlainText(kept);
+}
+
+void RegionDetailsController::SameSampleClicked(int row) {
+    CRegionList* list = m_core.RegionList();
+    if (!list || !m_shown || !m_browser) return;
+    CRegion* r = list->NthOfSameSample(m_shown, row);
+    if (!r || r == m_shown) return;
+    m_browser->MakeCurrent(r);
+}
