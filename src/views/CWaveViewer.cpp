@@ -459,20 +459,21 @@ void CWaveViewer::DrawPeakGraph() {
         if (rs <= m_viewEnd && re >= m_viewStart) {
             left = rs <= m_viewStart ? X(m_viewStart) : X(rs);
             right = re >= m_viewEnd ? X(m_viewEnd) : X(re);
-            for (int x = std::max(left, 0); x <= std::min(right, w - 1); ++x)
-                FillColumn(m_graph, x, t, bottom, c.rangeBackground);
         }
     }
-    // Lane tops: a darker row marks where each lane begins.
-    const uint32_t laneTop = Darken(c.body);
-    FillRows(m_graph, t, t, laneTop);
-    if (!m_mono) FillRows(m_graph, t + h / 2, t + h / 2, laneTop);
+    // Every column's background, pen and bar tops first; the image is then written row by row,
+    // which on a wide graph is several times faster than walking each column down the rows.
+    const int lane = m_mono ? h : h / 2;
+    const int secondTop = t + lane; // first row of the second lane (stereo)
+    std::vector<uint32_t> back(static_cast<size_t>(w)), pens(static_cast<size_t>(w));
+    std::vector<int> top1(static_cast<size_t>(w)), top2(static_cast<size_t>(w));
     const Lookup k = LookupFor(m_viewStart, m_viewEnd, w);
     for (int j = 0; j < w; ++j) {
         const int64_t p = Pos(j);
         const bool inRange = j >= left && j <= right;
         const bool fade = InFade(p);
-        const uint32_t pen = fade ? (inRange ? c.rangeFade : c.fade) : (inRange ? c.rangeBody : c.body);
+        back[j] = 0xFF000000u | (inRange ? c.rangeBackground : c.background);
+        pens[j] = 0xFF000000u | (fade ? (inRange ? c.rangeFade : c.fade) : (inRange ? c.rangeBody : c.body));
         double l = 0.0, r = 0.0;
         if (k.ok)
             MaxOver(static_cast<int64_t>(std::trunc(j * k.m + k.base)),
@@ -481,14 +482,22 @@ void CWaveViewer::DrawPeakGraph() {
         l *= gain;
         r *= gain;
         if (m_mono) {
-            const int bar = BarHeight(std::max(l, r), h, m_log);
-            if (bar > 0) FillColumn(m_graph, j, t + h - bar, t + h - 1, pen);
+            top1[j] = t + h - BarHeight(std::max(l, r), lane, m_log);
         } else {
-            const int lane = h / 2;
-            const int bl = BarHeight(l, lane, m_log), br = BarHeight(r, lane, m_log);
-            if (bl > 0) FillColumn(m_graph, j, t + lane - bl, t + lane - 1, pen);
-            if (br > 0) FillColumn(m_graph, j, t + h - br, t + h - 1, pen);
+            top1[j] = t + lane - BarHeight(l, lane, m_log);
+            top2[j] = t + h - BarHeight(r, lane, m_log);
         }
+    }
+    // Lane tops: a darker row marks where each lane begins.
+    const uint32_t laneTop = 0xFF000000u | Darken(c.body);
+    for (int y = t; y <= bottom; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(m_graph.scanLine(y));
+        if (y == t || (!m_mono && y == secondTop)) {
+            std::fill_n(row, w, laneTop);
+            continue;
+        }
+        const std::vector<int>& tops = !m_mono && y >= secondTop ? top2 : top1;
+        for (int j = 0; j < w; ++j) row[j] = y >= tops[j] ? pens[j] : back[j];
     }
     if (m_current == nullptr) return;
     const CMarkersList& list = m_current->Markers();
