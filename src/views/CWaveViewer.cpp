@@ -6,8 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
+#include "audiofile/AudioFileFactory.h"
 #include "audiofile/PeakFile.h"
+#include "audiofile/PeakRebuild.h"
+#include "audiofile/TrackMarking.h"
+#include "common/FormatCode.h"
 #include "common/TimeFormat.h"
 #include "library/CMarker.h"
 #include "library/CRegion.h"
@@ -160,6 +165,39 @@ bool CWaveViewer::LoadPeaks() {
     const int32_t got = file.ReadEntries(pairs.data(), file.EntryCount());
     pairs.resize(static_cast<size_t>(std::max(got, 0)) * 2);
     return SetPeaks(pairs, file.FramesPerEntry(), 2);
+}
+
+bool CWaveViewer::RebuildGraph(UiPort* ui, PeakBuffers& buffers, bool& cancelled, std::string& error) {
+    cancelled = false;
+    error.clear();
+    CSample* sample = m_current != nullptr ? m_current->GetSample() : nullptr;
+    if (sample == nullptr) return false;
+    const int32_t code = sample->GetFormatCode();
+    if (code != kFormatWav && code != kFormatAiff && code != kFormatMp3 && code != kFormatVorbis && code != kFormatKX64)
+        return false;
+    std::unique_ptr<AudioFile> file = OpenAudioFileRead(code, sample->FolderPath(), sample->GetFileName(), nullptr,
+                                                        error);
+    if (file == nullptr) return false;
+    const bool ok = RebuildPeakFile(*file, *sample, ui, true, cancelled, buffers);
+    // Whatever happened, the peaks in hand may no longer match the file: read them again.
+    m_loaded = nullptr;
+    return ok;
+}
+
+bool CWaveViewer::MarkTracks(std::vector<int64_t>& added) {
+    added.clear();
+    if (m_loaded == nullptr || m_loaded != m_current || m_framesPerPeak <= 0) return false;
+    const CSample* sample = m_current->GetSample();
+    const int64_t start = m_current->GetStart(), end = m_current->GetEnd();
+    // The entries the region's frames fall into, bounded by the entries there are.
+    const int64_t first = start / m_framesPerPeak;
+    const int64_t last = end > start ? (end - 1) / m_framesPerPeak : first - 1;
+    const int64_t count = std::min<int64_t>(last, m_peakCount - 1) - first + 1;
+    if (count > 0)
+        added = FindTrackMarks(m_peaks.data(), m_peakCount, first, count, m_framesPerPeak,
+                               sample != nullptr ? sample->GetSampleRate() : m_rate);
+    for (int64_t pos : added) m_current->NewMarker(pos);
+    return true;
 }
 
 void CWaveViewer::SetViewWindow(int32_t start, int32_t end) {

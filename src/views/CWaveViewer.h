@@ -19,6 +19,8 @@
 
 class CMarker;
 class CRegion;
+class UiPort;
+struct PeakBuffers;
 
 class CWaveViewer {
 public:
@@ -68,6 +70,16 @@ public:
     // Reads the current region's peak file when it is not the loaded one. False when there is
     // no peak file to read (the graph then stays empty).
     bool LoadPeaks();
+
+    // "Rebuild Graph": the sample's peak file made afresh from its audio through the shared
+    // buffers, with progress through ui. Only WAV, AIFF, MP3, Ogg Vorbis and KX64 samples are
+    // rebuilt; for the others nothing happens and the result is false with error empty. The
+    // next Redraw reads the new peaks.
+    bool RebuildGraph(UiPort* ui, PeakBuffers& buffers, bool& cancelled, std::string& error);
+    // "Mark Individual Tracks ": the track marking over the loaded peak pairs of the region,
+    // adding its markers to the region; added receives their positions. False without loaded
+    // peaks. The caller redraws.
+    bool MarkTracks(std::vector<int64_t>& added);
 
     void SetEditMode(bool on) { m_editMode = on; }
     void SetMono(bool on) { m_mono = on; }

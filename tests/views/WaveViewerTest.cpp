@@ -3,13 +3,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "audiofile/PeakFile.h"
+#include "audiofile/TrackMarking.h"
+#include "common/FormatCode.h"
 #include "library/CMarker.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
+#include "library/CVDisk.h"
+#include "support/AudioFiles.h"
+#include "support/TempDir.h"
 #include "views/CWaveViewer.h"
 
 namespace {
@@ -384,4 +391,73 @@ TEST(WaveViewerTest, RegionWithoutPeakFileDrawsBackgroundRulerScaleAndStatusOnly
     f.viewer.Redraw(300, 131, 300);
     EXPECT_EQ(f.viewer.CurrentRegion(), nullptr);
     EXPECT_EQ(Pixel(f.viewer.GraphImage(), 10, 100), c.background);
+}
+
+namespace {
+
+constexpr int32_t kRate = 44100;
+constexpr int32_t kFileFpp = 256; // peak entries of a 44.1 kHz sample
+
+} // namespace
+
+TEST(WaveViewerFileTest, RedrawReadsThePeakFileRebuildsItAndMarksTracks) {
+    Gui();
+    TempDir dir;
+    std::filesystem::create_directories(dir / "VDisk");
+    CVDisk::Table().Clear();
+    CVDisk::Table().Add(77, dir.Str());
+    // 150 s loud at 30000 with a silent pause from 70 to 73 s.
+    const int64_t perSecond = kRate / kFileFpp;
+    std::vector<uint16_t> pairs(static_cast<size_t>(150 * perSecond) * 2, 30000);
+    for (int64_t e = 70 * perSecond; e < 73 * perSecond; ++e) pairs[2 * e] = pairs[2 * e + 1] = 0;
+    const int64_t frames = static_cast<int64_t>(pairs.size() / 2) * kFileFpp;
+    CSample sample("000000000001", "", 1, 77, kRate, 2, 16, frames, kFormatWav, 0);
+    PeakBuffers pb;
+    pb.peaks = pairs;
+    std::string name;
+    ASSERT_TRUE(sample.PeakFileName(name));
+    ASSERT_TRUE(WritePeakFile((dir / "VDisk").string(), name, pb, kFileFpp));
+    CRegion region("Side A", 0, frames, &sample, RegionRoot, -1, 1);
+
+    CWaveViewer v;
+    v.SetRegion(&region);
+    EXPECT_EQ(v.LoadedRegion(), nullptr); // setting a region reads nothing
+    v.Redraw(1000, 200, 1000);
+    ASSERT_EQ(v.LoadedRegion(), &region);
+    double l = 0, r = 0;
+    v.ColumnLevels(0, frames, 1000, 100, l, r);
+    EXPECT_DOUBLE_EQ(l, 30000 / 65535.0);
+    v.ColumnLevels(0, frames, 1000, v.PosToNavX(static_cast<int64_t>(71.5 * kRate), frames, 1001), l, r);
+    EXPECT_EQ(l, 0.0);
+
+    // The viewer's marking agrees with the marking that reads the file itself.
+    CRegion twin("Twin", 0, frames, &sample, RegionRoot, -1, 1);
+    std::vector<int64_t> expected, added;
+    ASSERT_TRUE(MarkIndividualTracks(twin, expected));
+    ASSERT_TRUE(v.MarkTracks(added));
+    ASSERT_EQ(expected.size(), 1u);
+    EXPECT_EQ(added, expected);
+    EXPECT_EQ(region.Markers().Count(), 1);
+
+    // Rebuild from the audio: a WAV of two seconds at half scale replaces the old peaks.
+    std::vector<float> audio(static_cast<size_t>(2 * kRate) * 2, 0.5f);
+    ASSERT_TRUE(MakeWavFile((dir / "VDisk").string(), "000000000001", audio, kRate));
+    sample.SetFrameCount(2 * kRate);
+    region.SetEnd(2 * kRate);
+    v.SetRegion(&region);
+    bool cancelled = true;
+    std::string error;
+    PeakBuffers buffers;
+    ASSERT_TRUE(v.RebuildGraph(nullptr, buffers, cancelled, error)) << error;
+    EXPECT_FALSE(cancelled);
+    v.Redraw(1000, 200, 1000);
+    ASSERT_EQ(v.LoadedRegion(), &region);
+    v.ColumnLevels(0, 2 * kRate, 1000, 500, l, r);
+    EXPECT_NEAR(l, 0.5, 0.001);
+    EXPECT_NEAR(r, 0.5, 0.001);
+    // Formats without a peak rebuild: nothing happens, no message.
+    sample.SetFormatCode(kFormatFlac);
+    EXPECT_FALSE(v.RebuildGraph(nullptr, buffers, cancelled, error));
+    EXPECT_TRUE(error.empty());
+    CVDisk::Table().Clear();
 }
