@@ -124,6 +124,7 @@ void CWaveViewer::SetRegion(CRegion* region) {
 
 void CWaveViewer::RemoveRegion() {
     m_current = nullptr;
+    m_notesFor = nullptr;
     m_loaded = nullptr;
     m_peaks.clear();
     m_peakCount = 0;
@@ -433,6 +434,10 @@ void CWaveViewer::Redraw(int graphWidth, int graphHeight, int navWidth) {
     m_navWidth = std::max(navWidth, 1);
     const int graphH = std::max(graphHeight, kRulerHeight + 2);
     m_cursorX = X(m_cursor);
+    // Once per region shown, even when its peak file does not read and every redraw tries again.
+    if (m_current != m_loaded && m_current != m_notesFor && m_current != nullptr && m_notesHook)
+        m_notesHook(m_current->GetNotes());
+    m_notesFor = m_current;
     LoadPeaks();
     if (m_loaded != nullptr && !m_editMode) return;
     auto sized = [](QImage& img, int w, int h) {

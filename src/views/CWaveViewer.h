@@ -14,7 +14,9 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMarker;
@@ -52,7 +54,16 @@ public:
         std::string text;
     };
 
+    static constexpr const char* kGraphHint = "Region Graphs | Click and drag (move cursor / define range).";
+    static constexpr const char* kNavigatorHint =
+        "Wave Navigator | Click and drag (center/scroll display when zoomed in)";
+
     CWaveViewer();
+
+    // Called by Redraw with the region's notes when it starts showing another region (the main
+    // window's notes box).
+    using NotesHook = std::function<void(const std::string& notes)>;
+    void SetNotesHook(NotesHook hook) { m_notesHook = std::move(hook); }
 
     // Loads the region's rate, lengths, view window and range; cursor to 0. Does not redraw
     // and does not read peaks (Redraw does when the region changed). Null shows nothing.
@@ -191,4 +202,6 @@ private:
     bool m_editMode = true;
     int m_graphWidth = 1, m_navWidth = 1;
     QImage m_graph, m_navigator, m_scale, m_strip, m_status;
+    NotesHook m_notesHook;
+    CRegion* m_notesFor = nullptr; // region whose notes the hook was last given
 };

@@ -420,10 +420,15 @@ TEST(WaveViewerFileTest, RedrawReadsThePeakFileRebuildsItAndMarksTracks) {
     CRegion region("Side A", 0, frames, &sample, RegionRoot, -1, 1);
 
     CWaveViewer v;
+    std::vector<std::string> notes;
+    v.SetNotesHook([&notes](const std::string& n) { notes.push_back(n); });
+    region.SetNotes("take 3");
     v.SetRegion(&region);
     EXPECT_EQ(v.LoadedRegion(), nullptr); // setting a region reads nothing
     v.Redraw(1000, 200, 1000);
     ASSERT_EQ(v.LoadedRegion(), &region);
+    v.Redraw(1000, 200, 1000); // the same region again: the notes box is left alone
+    EXPECT_EQ(notes, std::vector<std::string>{"take 3"});
     double l = 0, r = 0;
     v.ColumnLevels(0, frames, 1000, 100, l, r);
     EXPECT_DOUBLE_EQ(l, 30000 / 65535.0);
