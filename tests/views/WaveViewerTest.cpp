@@ -466,3 +466,41 @@ TEST(WaveViewerFileTest, RedrawReadsThePeakFileRebuildsItAndMarksTracks) {
     EXPECT_TRUE(error.empty());
     CVDisk::Table().Clear();
 }
+
+TEST(WaveViewerTest, DegenerateRegionsAndSurfacesDrawWithoutFault) {
+    Gui();
+    // An empty region, a sample whose length is unknown, and graphs one and two columns wide.
+    Fixture empty(10, 0, 0);
+    empty.Load();
+    for (int w : {1, 2, 3}) {
+        empty.viewer.Redraw(w, 40, w);
+        EXPECT_EQ(empty.viewer.GraphImage().width(), w);
+        EXPECT_EQ(empty.viewer.ViewStart(), 0);
+        EXPECT_EQ(empty.viewer.ViewEnd(), 0);
+        EXPECT_DOUBLE_EQ(empty.viewer.PeakAtCursor(), -1000.0);
+    }
+    Fixture unknown(100, 0, 100 * kFpp);
+    std::fill(unknown.peaks.begin(), unknown.peaks.end(), 65535);
+    unknown.sample.SetFrameCount(0);
+    unknown.Load();
+    unknown.viewer.Redraw(50, 100, 50);
+    double l = 1, r = 1;
+    unknown.viewer.ColumnLevels(0, 100 * kFpp, 50, 10, l, r);
+    EXPECT_EQ(l, 0.0);
+    // A window asked for outside the region falls back to the whole region.
+    Fixture f(100, 0, 100 * kFpp);
+    f.Load();
+    f.viewer.SetViewWindow(5000, 1000);
+    EXPECT_EQ(f.viewer.ViewStart(), 0);
+    EXPECT_EQ(f.viewer.ViewEnd(), 100 * kFpp);
+    f.viewer.SetViewWindow(-50, 1 << 30);
+    EXPECT_EQ(f.viewer.ViewStart(), 0);
+    EXPECT_EQ(f.viewer.ViewEnd(), 100 * kFpp);
+    f.viewer.SetCursor(1 << 30);
+    EXPECT_EQ(f.viewer.Cursor(), 100 * kFpp);
+    // Peaks without a region to show are refused.
+    CWaveViewer none;
+    EXPECT_FALSE(none.SetPeaks(f.peaks, kFpp, 2));
+    EXPECT_FALSE(f.viewer.SetPeaks(f.peaks, 0, 2));
+    EXPECT_EQ(f.viewer.LoadedRegion(), nullptr);
+}
