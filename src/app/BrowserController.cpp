@@ -252,20 +252,44 @@ void BrowserController::ShowFolder(int32_t id) {
     if (!list) return;
     list->SetSelectedFolder(id);
     auto present = [](const CRegion& r) { return r.GetSample() && r.GetSample()->FilePresent(); };
-    const std::vector<CRegion*> regions = CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present);
-    m_browser.Clear();
-    for (CRegion* r : regions) m_browser.Add(r);
-    if (id == FolderId::Found) {
-        // Strays too small to be audio are removed now; the larger ones are brought back by
-        // the import once it is part of the program.
+    auto fill = [&] {
+        m_browser.Clear();
+        for (CRegion* r : CFolderOps::Content(*list, id, TodayStamp(), YesterdayStamp(), present)) m_browser.Add(r);
+    };
+    fill();
+    if (id == FolderId::Found && !m_recovering) {
+        // Strays too small to be audio are removed; the larger ones come back through the
+        // import's link in place, and the folder is listed again with them.
         const DbLibrary lib = m_core.Library();
         std::string folder;
-        if (lib.vdisk && lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder))
-            CFolderOps::ScanUnclaimed(*list, folder);
+        if (lib.vdisk && lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder)) {
+            const std::vector<std::string> strays = CFolderOps::ScanUnclaimed(*list, folder);
+            if (m_recoverFound && !strays.empty()) {
+                m_recovering = true;
+                const int back = CFolderOps::RecoverFound(strays, folder, m_core.Ui(), m_recoverFound);
+                m_recovering = false;
+                if (back > 0) fill();
+            }
+        }
     }
     m_browser.TakeSelectionFrom(m_vtape);
     m_browser.ScrollToStart();
     Redraw();
+}
+
+void BrowserController::ShowNewRegion(CRegion* region) {
+    CRegionList* list = m_core.RegionList();
+    if (!list || !region || m_recovering) return;
+    ShowFolder(list->GetSelectedFolder());
+    if (!m_browser.Contains(region)) return;
+    m_browser.Select(region);
+    m_browser.EnsureVisible(region);
+    BrowserChanged();
+}
+
+void BrowserController::ClearSelection() {
+    m_browser.DeselectAll();
+    BrowserChanged();
 }
 
 void BrowserController::SetBrowserKind(int kind) {

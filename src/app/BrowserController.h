@@ -47,6 +47,15 @@ public:
     // The browser's bar: kind 2 grid, 3 list, 4 selection bars.
     void SetBrowserKind(int kind);
     void Redraw();
+    // A region new to the library (an import's root region): the browser shows the selected
+    // folder again and, when the region is in it, makes it the current, selected item in view;
+    // the VTape takes the browser's selection.
+    void ShowNewRegion(CRegion* region);
+    // Deselects everything in the browser, and so on the VTape (the start of an import loop).
+    void ClearSelection();
+    // How a stray audio file of the VDisk comes back when "Found" is shown: the import's link
+    // in place with the Found flag (full path -> success). Without it strays stay on disk.
+    void SetFoundRecovery(std::function<bool(const std::string& path)> recover) { m_recoverFound = std::move(recover); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -117,4 +126,6 @@ private:
     ImportRunner m_importRunner;
     bool m_importingToVTape = false;
     std::string m_cloneFolder, m_openFolder;
+    std::function<bool(const std::string&)> m_recoverFound;
+    bool m_recovering = false; // the recovered regions are listed once, at its end
 };

@@ -14,7 +14,12 @@ CommandTable::CommandTable(const CommandRow* rows, size_t count, QObject* parent
         e.row = &rows[i];
         e.action = new QAction(QString::fromUtf8(rows[i].caption), this);
         e.action->setObjectName(QString::fromUtf8(rows[i].id));
-        if (std::string(rows[i].caption) == "-") e.action->setSeparator(true);
+        if (std::string(rows[i].caption) == "-") {
+            // A separator with a text is drawn by some styles as a titled section ("-" beside
+            // the line): it carries none.
+            e.action->setText(QString());
+            e.action->setSeparator(true);
+        }
         if (rows[i].shortcut[0]) e.action->setShortcut(QKeySequence(QString::fromUtf8(rows[i].shortcut)));
         e.action->setCheckable(rows[i].checkable);
         const std::string id = rows[i].id;

@@ -12,6 +12,11 @@ const CommandRow kCommands[] = {
     {"file.sep1", "File", "-", "", kInBothModes, kInAnyState, false},
     {"file.quit", "File", "Quit", "", kInBothModes, kInAnyState, false},
 
+    // Export, tags and renaming (ExportController).
+    {"edit.export", "Edit", "Export...", "", kInBothModes, kWhenStopped, false},
+    {"edit.rename", "Edit", "Rename...", "", kInBrowse, kStoppedOrPlaying, false},
+    {"edit.editTags", "Edit", "Edit Tags...", "", kInBrowse, kStoppedOrPlaying, false},
+
     {"vtape.exportAll", "VTape", "Export All ...", "", kInBothModes, kWhenStopped, false},
     {"vtape.sep1", "VTape", "-", "", kInBothModes, kInAnyState, false},
     {"vtape.remove", "VTape", "Remove", "Alt+Del", kInBothModes, kInAnyState, false},
@@ -21,8 +26,10 @@ const CommandRow kCommands[] = {
 
     {"view.showImportReports", "View", "Show 'Import Audio' Reports", "", kInBothModes, kInAnyState, true},
     {"view.showLinkReports", "View", "Show 'Link Audio' Reports", "", kInBothModes, kInAnyState, true},
+    {"view.showExportReports", "View", "Show 'Export Audio' Reports", "", kInBothModes, kInAnyState, true}, // export
 
     {"setup.audioBoard", "Setup", "Audio Board...", "", kInBothModes, kWhenStopped, false},
+    {"setup.extEncoders", "Setup", "External Encoders...", "", kInBothModes, kWhenStopped, false}, // export
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
     {"setup.storage.none", "Setup/Audio Storage/Compression", "No Compression", "", kInBothModes, kInAnyState, true},
     // Kept for the stored choice; not offered.

@@ -12,6 +12,7 @@
 #include "app/TRawFileTypeForm.h"
 #include "common/UiPort.h"
 #include "core/CCore.h"
+#include "engine/CTransport.h"
 #include "library/CPrefs.h"
 #include "library/CVDisk.h"
 
@@ -42,6 +43,7 @@ std::string FolderOf(const std::string& path) {
 ImportController::ImportController(CCore& core, UiPort& ui, QWidget* window)
     : AreaController(core), m_ui(ui), m_window(window), m_raw(std::make_unique<TRawFileTypeForm>(window)) {
     m_copyFolder = m_linkFolder = QDir::homePath().toStdString();
+    SetHooks({});
     if (m_window != nullptr) {
         m_window->setAcceptDrops(true);
         m_window->installEventFilter(this);
@@ -93,19 +95,46 @@ void ImportController::CoreStopping() {
 
 void ImportController::SetHooks(ImportHooks hooks) {
     m_hooks = std::move(hooks);
+    std::function<void()> clear = std::move(m_hooks.clearViewer);
+    m_hooks.clearViewer = [this, clear] {
+        if (clear) clear();
+        emit viewerCleared();
+    };
     if (m_importer) m_importer->SetHooks(m_hooks);
 }
 
-void ImportController::ImportFiles(const std::vector<std::string>& paths, bool link) {
-    if (!m_importer || paths.empty()) return;
+bool ImportController::TransportReady() {
+    CTransport* transport = m_core.Transport();
+    if (transport == nullptr) return true;
+    if (transport->IsPlaying()) transport->Stop();
+    return transport->IsStopped();
+}
+
+bool ImportController::ImportFiles(const std::vector<std::string>& paths, bool link) {
+    if (!m_importer || paths.empty()) return false;
+    // The import fills the peak buffers the engine's views share and reads the disk the player
+    // streams from: nothing of the engine may run meanwhile.
+    if (!TransportReady()) return false;
     bool& show = link ? m_showLinkReports : m_showImportReports;
     m_importer->RunFileLoop(paths, link, show);
     if (m_commands != nullptr)
         if (QAction* a = m_commands->Action(link ? "view.showLinkReports" : "view.showImportReports"))
             a->setChecked(show);
+    return true;
+}
+
+bool ImportController::RecoverFoundFile(const std::string& path) {
+    if (!m_importer) return false;
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string message;
+    bool cancelled = false;
+    // The recovery's own progress window shows the files; the link keeps to its second bar.
+    return m_importer->Link(folder, path.substr(slash + 1), message, kProgressSecondBar, cancelled, true);
 }
 
 void ImportController::ChooseAndRun(bool link) {
+    if (!TransportReady()) return;
     std::string& folder = link ? m_linkFolder : m_copyFolder;
     std::vector<std::string> files;
     if (!m_ui.ChooseFiles(link ? "Import Audio File (Link)" : "Import Audio File (Copy)", folder, "All Files (*.*)",

@@ -34,13 +34,23 @@ public:
     void CoreStopping() override;
 
     // What the window does with new regions (tree selection, tape); kept for the next importer.
+    // The viewer's hook also announces viewerCleared.
     void SetHooks(ImportHooks hooks);
-    // The runs of the file loop: by copy or by link, full paths.
-    void ImportFiles(const std::vector<std::string>& paths, bool link);
+    // The runs of the file loop: by copy or by link, full paths. A running playback is stopped
+    // first; while the transport records, monitors or renders nothing happens (false).
+    bool ImportFiles(const std::vector<std::string>& paths, bool link);
+    // A stray audio file of the VDisk (the Found scan) linked in place as a stored sample whose
+    // root region carries the Found flag; false when it cannot be read.
+    bool RecoverFoundFile(const std::string& path);
     CImporter* Importer() const { return m_importer.get(); }
     TRawFileTypeForm* RawDialog() const { return m_raw.get(); }
     // The shared peak buffers the imports fill (the wave viewer draws them).
     PeakBuffers& Peaks() { return m_peaks; }
+
+signals:
+    // An import is about to refill the shared peak buffers: whatever draws from them (the wave
+    // viewer) lets go of its picture now.
+    void viewerCleared();
 
 protected:
     // Drops of local files on the window.
@@ -48,6 +58,8 @@ protected:
 
 private:
     void ChooseAndRun(bool link);
+    // Stops a running playback; true when the transport is then stopped.
+    bool TransportReady();
     void SetStorage(int choice);
     void SetOnImport(bool transcode);
     void CheckStorageItems();

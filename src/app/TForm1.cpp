@@ -15,6 +15,7 @@
 #include "app/CommandTable.h"
 #include "app/BrowserController.h"
 #include "app/DSPController.h"
+#include "app/ExportController.h"
 #include "app/ImportController.h"
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
@@ -235,16 +236,28 @@ void TForm1::BuildLayout() {
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
     hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
-    hooks.showOnTape = [browserView](CRegion& region) { browserView->ImportedRegion(region); };
-    hooks.redrawTapes = [this, browserView] {
-        browserView->ShowFolder(m_core->RegionList()->GetSelectedFolder());
-        browserView->Redraw();
+    // A new region shows in the browser as the current one; during the VTape menu's imports it
+    // also lands on the VTape.
+    hooks.showOnTape = [browserView](CRegion& region) {
+        browserView->ShowNewRegion(&region);
+        browserView->ImportedRegion(region);
     };
+    hooks.clearBrowserSelection = [browserView] { browserView->ClearSelection(); };
+    // The browser already shows each new region as it comes; the end of the loop repaints.
+    hooks.redrawTapes = [browserView] { browserView->Redraw(); };
     import->SetHooks(std::move(hooks));
     ImportController* importer = import.get();
     browserView->SetImportRunner(
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
+    browserView->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
     m_areas.push_back(std::move(import));
+    auto exportArea = std::make_unique<ExportController>(*m_core, *m_ui, *browserView, this);
+    exportArea->SetMainTimerHook([this](bool on) {
+        if (!m_timer1) return;
+        if (on) m_timer1->start();
+        else m_timer1->stop();
+    });
+    m_areas.push_back(std::move(exportArea));
 }
 
 void TForm1::ApplyColourScheme() {

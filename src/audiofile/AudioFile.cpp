@@ -108,15 +108,19 @@ bool AudioFile::FinishResult() {
     return !writeFailed;
 }
 
-int32_t AudioFile::PcmRead(void* buffer, int32_t n, bool asFloat) {
+int32_t AudioFile::ReadStored(void* buffer, int32_t n) {
     if (n <= 0 || buffer == nullptr) return 0;
     const int64_t frameBytes = static_cast<int64_t>(channels) * BytesPerSample(coding);
-    int64_t want = static_cast<int64_t>(n) * frameBytes;
-    int64_t left = std::max<int64_t>(0, dataBytes - dataPos);
-    int64_t ask = std::min(want, left);
-    int64_t got = IsOpen() ? Read(buffer, ask) : 0;
+    const int64_t want = static_cast<int64_t>(n) * frameBytes;
+    const int64_t left = std::max<int64_t>(0, dataBytes - dataPos);
+    const int64_t got = IsOpen() ? Read(buffer, std::min(want, left)) : 0;
     dataPos += got;
-    int64_t whole = got / frameBytes;
+    return static_cast<int32_t>(got / frameBytes);
+}
+
+int32_t AudioFile::PcmRead(void* buffer, int32_t n, bool asFloat) {
+    if (n <= 0 || buffer == nullptr) return 0;
+    const int64_t whole = ReadStored(buffer, n);
     if (asFloat) DecodeToFloat(buffer, whole, static_cast<int>(channels), coding);
     else DecodeToInt(buffer, whole, static_cast<int>(channels), coding);
     // Whatever the file could not supply reads as silence.
@@ -124,7 +128,7 @@ int32_t AudioFile::PcmRead(void* buffer, int32_t n, bool asFloat) {
     return static_cast<int32_t>(whole);
 }
 
-int32_t AudioFile::PcmWrite(float* buffer, int32_t n) {
+int32_t AudioFile::WriteStored(const void* buffer, int32_t n) {
     if (n <= 0 || buffer == nullptr || !IsOpen()) return 0;
     const int64_t frameBytes = static_cast<int64_t>(channels) * BytesPerSample(coding);
     const int64_t bytes = static_cast<int64_t>(n) * frameBytes;
@@ -134,12 +138,17 @@ int32_t AudioFile::PcmWrite(float* buffer, int32_t n) {
         SetError("File too large for its format.");
         return 0;
     }
-    EncodeFromFloat(buffer, n, static_cast<int>(channels), coding);
-    int64_t written = Write(buffer, bytes);
+    const int64_t written = Write(buffer, bytes);
     NoteWrite(bytes, written);
     dataBytes += written;
     frames += written / frameBytes;
     return static_cast<int32_t>(written);
+}
+
+int32_t AudioFile::PcmWrite(float* buffer, int32_t n) {
+    if (n <= 0 || buffer == nullptr || !IsOpen()) return 0;
+    EncodeFromFloat(buffer, n, static_cast<int>(channels), coding);
+    return WriteStored(buffer, n);
 }
 
 bool AudioFile::SeekFrame(int64_t frame) {

@@ -56,6 +56,17 @@ public:
     virtual bool SeekFrame(int64_t frame);
     virtual void Reserved() {}
 
+    // True, with the stored coding, for the plain PCM classes (WAV, AIFF, SUN, raw) once open:
+    // their samples lie in the file as they are. A copy between two such files may then move
+    // the stored bytes with ReadStored / WriteStored instead of the float buffer.
+    virtual bool PlainPcm(SampleCoding& stored) const { return false; }
+    // n frames of stored samples, not converted: what ReadFloat reads before it widens, and
+    // what WriteFloat writes after it narrows, with their bounds, counts and failure record.
+    // ReadStored returns the whole frames read and leaves the rest of the buffer as it was;
+    // WriteStored returns the bytes written. Only for a file that is PlainPcm.
+    int32_t ReadStored(void* buffer, int32_t n);
+    int32_t WriteStored(const void* buffer, int32_t n);
+
     // Tag setters: each copies at most its field's length minus one bytes and terminates it.
     void SetTitle(const std::string& s);
     void SetArtist(const std::string& s);

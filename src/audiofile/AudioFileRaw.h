@@ -12,6 +12,10 @@ public:
     int32_t ReadFloat(float* buffer, int32_t n) override { return PcmRead(buffer, n, true); }
     int32_t WriteFloat(float* buffer, int32_t n) override { return PcmWrite(buffer, n); }
     int32_t ReadInt(int32_t* buffer, int32_t n) override { return PcmRead(buffer, n, false); }
+    bool PlainPcm(SampleCoding& stored) const override {
+        stored = coding;
+        return IsOpen();
+    }
 
     // The coding of raw samples of the given depth and byte-order code.
     static bool CodingFor(int32_t bits, int32_t code, SampleCoding& out);

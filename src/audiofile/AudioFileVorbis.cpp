@@ -233,6 +233,7 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
         return false;
     }
     vorbis_comment_init(&w->vc);
+    AddTagComments(&w->vc);
     if (vorbis_analysis_init(&w->vd, &w->vi) != 0) {
         vorbis_comment_clear(&w->vc);
         vorbis_info_clear(&w->vi);
@@ -257,6 +258,21 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     while (!writeFailed && ogg_stream_flush(&m_writer->os, &page) != 0)
         WritePage(page.header, page.header_len, page.body, page.body_len);
     return FinishResult();
+}
+
+void AudioFileVorbis::AddTagComments(vorbis_comment* vc) const {
+    // The tag fields as the comment names players read; empty fields are left out, so a
+    // sample file of the storage modes (which has no tags) gets an empty comment block.
+    auto add = [vc](const char* key, const std::string& value) {
+        if (!value.empty()) vorbis_comment_add_tag(vc, key, value.c_str());
+    };
+    add("TITLE", title);
+    add("ARTIST", artist);
+    add("ALBUM", album);
+    add("DATE", year > 0 ? std::to_string(year) : "");
+    add("GENRE", genre);
+    add("TRACKNUMBER", track > 0 ? std::to_string(track) : "");
+    add("COMMENT", comment);
 }
 
 void AudioFileVorbis::WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen) {

@@ -6,7 +6,8 @@
 // Reading hands out frames through a staging buffer of up to 4096 decoded frames; SeekFrame
 // is frame-accurate. Streams of more than two channels are refused. The stream's comments
 // fill the tag fields. Writing encodes at a quality chosen from the bit rate (above 299 kbit/s
-// 1.0, above 199 0.8, above 149 0.6, else 0.4) and writes no comments.
+// 1.0, above 199 0.8, above 149 0.6, else 0.4); the non-empty tag fields become the stream's
+// comments (TITLE, ARTIST, ALBUM, DATE, GENRE, TRACKNUMBER, COMMENT).
 //
 // Threading: one thread at a time per object; objects are independent of each other.
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "audiofile/AudioFile.h"
+
+struct vorbis_comment;
 
 class AudioFileVorbis : public AudioFile {
 public:
@@ -43,6 +46,7 @@ private:
     struct Writer;
     // Encodes what the encoder has ready and writes the pages.
     void Drain();
+    void AddTagComments(vorbis_comment* vc) const;
     void WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen);
 
     std::unique_ptr<Reader> m_reader;

@@ -12,6 +12,10 @@ public:
     int32_t ReadFloat(float* buffer, int32_t n) override { return PcmRead(buffer, n, true); }
     int32_t WriteFloat(float* buffer, int32_t n) override { return PcmWrite(buffer, n); }
     int32_t ReadInt(int32_t* buffer, int32_t n) override { return PcmRead(buffer, n, false); }
+    bool PlainPcm(SampleCoding& stored) const override {
+        stored = coding;
+        return IsOpen();
+    }
 
 private:
     bool ReadFmt(int64_t bodyPos, uint32_t size);

@@ -14,6 +14,7 @@
 #include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "audiofile/FormatProbe.h"
+#include "audiofile/Pcm16Copy.h"
 #include "audiofile/PeakRebuild.h"
 #include "common/FixedText.h"
 #include "common/TimeFormat.h"
@@ -201,9 +202,15 @@ void CImporter::ApplyTags(const AudioFile& from, CRegion& region) const {
 
 int64_t CImporter::Stream(AudioFile& source, AudioFile* target, int style, bool& cancelled) {
     cancelled = false;
-    m_block.resize(static_cast<size_t>(kBlockFrames) * 2);
     const int32_t perEntry = PeakFramesPerEntry(source.rate);
     const int32_t perLevel = LevelFramesPerBlock(source.rate);
+    // 16-bit PCM into 16-bit PCM (most imports into WAV storage) moves the stored bytes and
+    // takes the peaks on the integers, with the float path's results.
+    SampleCoding from = SampleCoding::S16LE, to = SampleCoding::S16LE;
+    const bool stored = target != nullptr && source.PlainPcm(from) && target->PlainPcm(to) && CopiesAsPcm16(from, to) &&
+                        source.channels == target->channels;
+    if (stored) m_stored.resize(static_cast<size_t>(kBlockFrames) * 2);
+    else m_block.resize(static_cast<size_t>(kBlockFrames) * 2);
     int64_t read = 0;
     // An MP3's length is an estimate that trails the decoder (it has taken in more of the file
     // than it has given out): stopping at the estimate would cut the end off, so such a source
@@ -212,7 +219,7 @@ int64_t CImporter::Stream(AudioFile& source, AudioFile* target, int style, bool&
     while (estimated || read < source.frames) {
         const int64_t left = estimated ? kBlockFrames : source.frames - read;
         const int32_t want = static_cast<int32_t>(std::min<int64_t>(kBlockFrames, left));
-        const int32_t got = source.ReadFloat(m_block.data(), want);
+        const int32_t got = stored ? source.ReadStored(m_stored.data(), want) : source.ReadFloat(m_block.data(), want);
         if (got <= 0) break;
         if (m_ui != nullptr) m_ui->LetEventsThrough();
         const int64_t total = std::max<int64_t>(source.frames, 1);
@@ -221,8 +228,14 @@ int64_t CImporter::Stream(AudioFile& source, AudioFile* target, int style, bool&
             cancelled = true;
             break;
         }
-        BuildPeaks(m_block.data(), got, m_peaks, perEntry, perLevel);
-        if (target != nullptr) target->WriteFloat(m_block.data(), got);
+        if (stored) {
+            CopyPcm16Block(m_stored.data(), got, static_cast<int>(source.channels), from, to, m_peaks, perEntry,
+                           perLevel);
+            target->WriteStored(m_stored.data(), got);
+        } else {
+            BuildPeaks(m_block.data(), got, m_peaks, perEntry, perLevel);
+            if (target != nullptr) target->WriteFloat(m_block.data(), got);
+        }
         read += got;
     }
     return read;

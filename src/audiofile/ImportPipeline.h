@@ -143,5 +143,6 @@ private:
     ImportHooks m_hooks;
     int m_overall = 0;
     CRegion* m_last = nullptr;
-    std::vector<float> m_block;
+    std::vector<float> m_block;    // the stereo float buffer of one block
+    std::vector<int16_t> m_stored; // one block of stored 16-bit samples (the short way)
 };

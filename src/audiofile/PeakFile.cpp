@@ -105,6 +105,20 @@ bool ReadPeakPairs(const std::string& folder, const std::string& name, std::vect
 int32_t PeakFramesPerEntry(int32_t rate) { return rate <= 22049 ? 64 : rate <= 44099 ? 128 : 256; }
 int32_t LevelFramesPerBlock(int32_t rate) { return rate <= 22049 ? 1024 : rate <= 44099 ? 2048 : 4096; }
 
+void AppendPeakEntry(PeakBuffers& buffers, float maxLeft, float maxRight) {
+    if (static_cast<int64_t>(buffers.peaks.size()) < buffers.peakCapacity - 3) {
+        buffers.peaks.push_back(PeakValue(maxLeft));
+        buffers.peaks.push_back(PeakValue(maxRight));
+    }
+}
+
+void AppendLevelPair(PeakBuffers& buffers, double meanLeft, double meanRight) {
+    if (static_cast<int64_t>(buffers.levels.size()) < buffers.levelCapacity - 3) {
+        buffers.levels.push_back(PeakValue(meanLeft));
+        buffers.levels.push_back(PeakValue(meanRight));
+    }
+}
+
 void BuildPeaks(const float* block, int32_t frames, PeakBuffers& buffers, int32_t framesPerEntry,
                 int32_t framesPerLevel) {
     if (block == nullptr || frames <= 0 || framesPerEntry <= 0 || framesPerLevel <= 0) return;
@@ -114,10 +128,7 @@ void BuildPeaks(const float* block, int32_t frames, PeakBuffers& buffers, int32_
         maxL = std::max(maxL, std::fabs(block[2 * i]));
         maxR = std::max(maxR, std::fabs(block[2 * i + 1]));
         if (--countdown == 0) {
-            if (static_cast<int64_t>(buffers.peaks.size()) < buffers.peakCapacity - 3) {
-                buffers.peaks.push_back(PeakValue(maxL));
-                buffers.peaks.push_back(PeakValue(maxR));
-            }
+            AppendPeakEntry(buffers, maxL, maxR);
             maxL = maxR = 0.0f;
             countdown = framesPerEntry;
         }
@@ -128,10 +139,7 @@ void BuildPeaks(const float* block, int32_t frames, PeakBuffers& buffers, int32_
         sumL += std::fabs(block[2 * i]);
         sumR += std::fabs(block[2 * i + 1]);
         if (--countdown == 0) {
-            if (static_cast<int64_t>(buffers.levels.size()) < buffers.levelCapacity - 3) {
-                buffers.levels.push_back(PeakValue(sumL / framesPerLevel));
-                buffers.levels.push_back(PeakValue(sumR / framesPerLevel));
-            }
+            AppendLevelPair(buffers, sumL / framesPerLevel, sumR / framesPerLevel);
             sumL = sumR = 0.0;
             countdown = framesPerLevel;
         }

@@ -71,6 +71,11 @@ struct PeakBuffers {
 void BuildPeaks(const float* block, int32_t frames, PeakBuffers& buffers, int32_t framesPerEntry,
                 int32_t framesPerLevel);
 
+// One entry (the two maxima of |sample|) and one level pair (the two means of |sample|), each
+// appended under BuildPeaks' capacity rule: for builders that find them another way.
+void AppendPeakEntry(PeakBuffers& buffers, float maxLeft, float maxRight);
+void AppendLevelPair(PeakBuffers& buffers, double meanLeft, double meanRight);
+
 // Writes the peak buffer as a peak file (after an import, recording, CD import or rebuild).
 bool WritePeakFile(const std::string& folder, const std::string& name, const PeakBuffers& buffers,
                    int32_t framesPerEntry);

@@ -3,6 +3,7 @@
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
 #include "library/CRegion.h"
+#include "library/CVDisk.h"
 #include "library/CSample.h"
 
 namespace {
@@ -71,6 +72,12 @@ bool ReadSamplePeakPairs(const CSample& sample, std::vector<uint16_t>& pairs) {
     std::string name;
     if (!sample.PeakFileName(name)) return false;
     return ReadPeakPairs(sample.PeakFileFolder(), name, pairs);
+}
+
+bool ReadSamplePeakPairsIn(const CSample& sample, const CVDisk& vdisk, std::vector<uint16_t>& pairs) {
+    std::string name, folder;
+    if (!sample.PeakFileName(name) || !vdisk.FolderOf(sample.GetVDiskSerial(), folder)) return false;
+    return ReadPeakPairs(folder, name, pairs);
 }
 
 bool ComputeRegionPeaks(CRegion& region) {

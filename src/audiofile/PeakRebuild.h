@@ -4,7 +4,7 @@
 //
 // The audio file library builds on the library's samples and regions, never the other way:
 // the library reaches peak files only through the peak source it is handed
-// (CDatabase::SetPeakSource), which is ReadSamplePeakPairs.
+// (CDatabase::SetPeakSource), which is ReadSamplePeakPairsIn.
 //
 // Threading: main thread (the UI port, the shared buffers and the VDisk table belong to it).
 
@@ -17,6 +17,7 @@
 
 class CRegion;
 class CSample;
+class CVDisk;
 class UiPort;
 
 // Where the peaks of a stream go and what the stream is.
@@ -43,6 +44,9 @@ bool RebuildPeakFile(AudioFile& file, const CSample& sample, UiPort* ui, bool sh
 // Every entry of the sample's peak file as interleaved (left, right) pairs: the database's
 // peak source. False when the sample has no peak file name or its peak file does not read.
 bool ReadSamplePeakPairs(const CSample& sample, std::vector<uint16_t>& pairs);
+// The same with the peak file's folder from the given VDisk table (the database's peak source,
+// while the table of the file being loaded is not yet the program's).
+bool ReadSamplePeakPairsIn(const CSample& sample, const CVDisk& vdisk, std::vector<uint16_t>& pairs);
 
 // Reads the region's sample's peak file and computes the region's statistics and overview
 // from it. Without a sample, peak file name or readable peak file the statistics become zero

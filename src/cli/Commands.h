@@ -17,6 +17,9 @@ int RenderCommand(const Args& args);
 int ListCommand(const Args& args);
 int ImportCommand(const Args& args);
 int MarkTracksCommand(const Args& args);
+// The engine commands: playback and the device lists.
+int PlayCommand(const Args& args);
+int DevicesCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {

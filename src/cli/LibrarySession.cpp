@@ -23,7 +23,7 @@ LibrarySession::~LibrarySession() {
     if (m_core) m_core->Stop();
 }
 
-bool LibrarySession::Open(std::string& error) {
+bool LibrarySession::Open(std::string& error, bool withSoundCards) {
     const fs::path folder = LibraryFolder();
     std::error_code ec;
     if (!fs::is_regular_file(folder / "AudioDB" / "audiodb.adb", ec)) {
@@ -38,6 +38,7 @@ bool LibrarySession::Open(std::string& error) {
     m_core = std::make_unique<CCore>(m_ui, m_mainThread);
     CoreOptions options;
     options.baseFolder = folder;
+    options.withSoundCards = withSoundCards;
     if (m_core->Start(options) != CCore::StartResult::Running) {
         error = "the library in " + folder.string() + " could not be opened";
         return false;

@@ -25,8 +25,9 @@ public:
     LibrarySession();
     ~LibrarySession();
 
-    // False with a message when the library is missing, in use or cannot be loaded.
-    bool Open(std::string& error);
+    // False with a message when the library is missing, in use or cannot be loaded. Without
+    // sound cards the engine lists only the null device.
+    bool Open(std::string& error, bool withSoundCards = true);
     CCore& Core() { return *m_core; }
     TerminalUiPort& Ui() { return m_ui; }
     // Saves the library (the shutdown of a complete start-up) and ends the core. False when the

@@ -1,90 +1,41 @@
-// sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--bits N]
-// Plays IN through the mastering stack as an export render does, in engine blocks, and writes
-// OUT with the writer its extension names. --bits is the render's sample width: it chooses the
-// dither word length and the width of OUT.
-#include <cctype>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
+// sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits N]
+// Renders IN through the mastering chain as an export renders a region: IN becomes a transient
+// sample and region on the play list, and the transport's render runs the audio thread, the
+// swapper and the disk thread into OUT, written by the writer its extension names. --bits is
+// the render's sample width: it chooses the dither word length and the width of OUT. OUT holds
+// exactly IN's frames (the tool renders files, not regions, so no frame is added at the end).
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audiofile/AudioFileFactory.h"
 #include "cli/Commands.h"
+#include "cli/EngineSession.h"
 #include "cli/TerminalUiPort.h"
-#include "common/MainThreadPort.h"
 #include "core/CCore.h"
-#include "dsp/CDSPStack.h"
+#include "engine/CPlayList.h"
+#include "engine/CRenderTarget.h"
+#include "engine/CTransport.h"
 
 namespace {
 
-const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]";
-
-bool ParseWhole(const std::string& s, long lo, long hi, long& out) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    long v = std::strtol(s.c_str(), &end, 10);
-    if (*end != '\0' || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
-
-struct Setting {
-    int kind = 0, id = 0;
-    float value = 0.0f;
-};
-
-// "KIND:ID=VALUE", kind 0 to 3, id 0 to 49, value a finite number.
-bool ParseSetting(const std::string& s, Setting& out) {
-    const size_t colon = s.find(':'), eq = s.find('=');
-    if (colon == std::string::npos || eq == std::string::npos || eq < colon) return false;
-    long kind, id;
-    if (!ParseWhole(s.substr(0, colon), 0, 3, kind) || !ParseWhole(s.substr(colon + 1, eq - colon - 1), 0, 49, id))
-        return false;
-    const std::string v = s.substr(eq + 1);
-    if (v.empty()) return false;
-    char* end = nullptr;
-    const double value = std::strtod(v.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(value)) return false;
-    out.kind = static_cast<int>(kind);
-    out.id = static_cast<int>(id);
-    out.value = static_cast<float>(value);
-    return true;
-}
-
-// The input by its contents (KX64 by its mark), through the one factory of the audio files.
-std::unique_ptr<AudioFile> OpenReader(const std::string& path, std::string& error) {
-    std::string folder, name;
-    SplitAudioPath(path, folder, name);
-    int32_t code = -1;
-    return OpenAudioFileByProbe(folder, name, nullptr, code, error);
-}
-
-std::unique_ptr<AudioFile> MakeWriter(const std::string& path, int32_t& sampleType, std::string& error) {
-    std::string folder, name;
-    SplitAudioPath(path, folder, name);
-    return MakeWriterForExtension(folder, name, sampleType, error);
-}
+const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]";
 
 } // namespace
 
 int RenderCommand(const Args& args) {
     std::vector<std::string> positional;
-    std::vector<Setting> settings;
+    ChainOptions chain;
     long bits = 16;
+    std::string error;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--set" || a == "--bits") {
+        if (TakeChainOption(args, i, chain, error)) {
+            if (!error.empty()) return Fail(error);
+        } else if (a == "--bits") {
             if (i + 1 >= args.size()) return Fail(a + " needs a value");
-            const std::string& v = args[++i];
-            if (a == "--bits") {
-                if (!ParseWhole(v, 8, 32, bits) || bits % 8 != 0) return Fail("--bits must be 8, 16, 24 or 32");
-            } else {
-                Setting s;
-                if (!ParseSetting(v, s)) return Fail("bad --set " + v + " (KIND:ID=VALUE, KIND 0 to 3)");
-                settings.push_back(s);
-            }
+            if (!ParseWholeNumber(args[++i], 8, 32, bits) || bits % 8 != 0)
+                return Fail("--bits must be 8, 16, 24 or 32");
         } else if (a.rfind("--", 0) == 0) {
             return Fail("unknown option " + a);
         } else {
@@ -93,47 +44,36 @@ int RenderCommand(const Args& args) {
     }
     if (positional.size() != 2) return Fail(kUsage);
 
-    // The same core as the program's, without a library: the whole chain, wired once.
-    TerminalUiPort ui;
-    MainThreadPort mainThread;
-    CCore core(ui, mainThread);
-    CoreOptions options;
-    options.withLibrary = false;
-    if (core.Start(options) != CCore::StartResult::Running) return 1; // the core said why
-    std::string error;
-    for (const Setting& s : settings)
-        if (!core.SetParameter(s.kind, s.id, s.value, error)) return Fail(error);
-    CDSPStack& stack = *core.Stack();
+    // The same core as the program's: the whole chain and the engine, wired once.
+    EngineSession session;
+    if (!session.Open(chain, false, error) || !session.ApplyChain(chain, error)) return Fail(error);
+    CCore& core = session.Core();
 
-    std::unique_ptr<AudioFile> in = OpenReader(positional[0], error);
-    if (!in) return Fail(positional[0] + ": " + error);
+    TransientRegion in;
+    if (!in.Open(positional[0], error)) return Fail(error);
+    std::string folder, name;
+    SplitAudioPath(positional[1], folder, name);
     int32_t outType = kSampleInt;
-    std::unique_ptr<AudioFile> out = MakeWriter(positional[1], outType, error);
-    if (!out) return Fail(error);
-    if (!out->OpenWrite(in->channels, in->rate, static_cast<int32_t>(bits), outType))
-        return Fail(positional[1] + ": " + out->ErrorText());
+    std::unique_ptr<AudioFile> writer = MakeWriterForExtension(folder, name, outType, error);
+    if (!writer) return Fail(error);
+    AudioFile* file = writer.get();
+    CFileRenderTarget target(std::move(writer), in.Channels(), in.Rate(), static_cast<int32_t>(bits), outType);
 
-    const int32_t block = 4096 * (in->rate / 50000 + 1);
-    std::vector<float> buffer(static_cast<size_t>(block) * 2);
-    stack.ResetAll();
-    bool writeOk = true;
-    for (int64_t done = 0; done < in->frames;) {
-        const int32_t got = in->ReadFloat(buffer.data(), block);
-        if (got <= 0) break;
-        stack.ProcessBlock(buffer.data(), got, in->rate, true, static_cast<int>(bits));
-        if (out->WriteFloat(buffer.data(), got) <= 0) {
-            writeOk = false;
-            break;
-        }
-        done += got;
-    }
-    const bool finished = out->FinishWrite() && writeOk;
-    out->Close();
-    in->Close();
-    if (!finished) {
-        std::string message = out->ErrorText().empty() ? "write failed" : out->ErrorText();
-        out->Delete();
-        return Fail(positional[1] + ": " + message);
+    CTransport& transport = *core.Transport();
+    core.PlayList()->Clear();
+    if (!core.PlayList()->Add(in.Region(), 0)) return Fail(positional[0] + ": the play list refused the file");
+    transport.SetPlayRange(0, static_cast<int32_t>(in.Frames()), in.Rate());
+    transport.SetLoop(false);
+    transport.Render(&target);
+    // Serves the audio thread's hand-overs (its stop at the end) while it renders.
+    transport.WaitUntilStopped();
+    core.PlayList()->Clear();
+
+    if (!target.Message().empty() || target.FramesWritten() != in.Frames()) {
+        std::string why = file->ErrorText().empty() ? target.Message() : file->ErrorText();
+        if (why.empty()) why = "the render ended early";
+        if (target.FramesWritten() != in.Frames()) file->Delete(); // a short file is no render of IN
+        return Fail(positional[1] + ": " + why);
     }
     return 0;
 }

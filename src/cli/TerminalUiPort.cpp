@@ -23,6 +23,7 @@ void TerminalUiPort::EndBarLine() {
 
 void TerminalUiPort::Notice(const std::string& text, const std::string& caption) {
     EndBarLine();
+    ++m_notices;
     std::fprintf(m_err, "sonquil-cli: %s\n", text.c_str());
 }
 

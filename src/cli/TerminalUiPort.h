@@ -18,6 +18,8 @@ public:
     TerminalUiPort(std::FILE* in = stdin, std::FILE* out = stdout, std::FILE* err = stderr);
 
     void Notice(const std::string& text, const std::string& caption = "") override;
+    // Notices shown so far: a command whose work reported a failure this way exits non-zero.
+    int Notices() const { return m_notices; }
     bool Question(const std::string& text, const std::string& caption = "", bool warning = false) override;
     bool ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) override;
     bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter, bool multiple,
@@ -48,6 +50,7 @@ private:
     std::FILE* m_err;
     bool m_errIsTerminal;
     bool m_barShown = false;
+    int m_notices = 0;
     std::string m_progressText;
     std::string m_reportCaption;
     std::vector<std::pair<std::string, std::string>> m_report;

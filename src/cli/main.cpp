@@ -21,7 +21,13 @@ const Command kCommands[] = {
      "convert IN OUT --format wav|aiff|snd|raw|kx64 [--bits 8|16|24|32] [--float]\n"
      "        (raw IN: --rate R --channels 1|2 --bits B [--order le|be] [--float])"},
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
-    {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--bits 8|16|24|32]"},
+    // The engine's commands: render, playback and the sound devices.
+    {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]"},
+    {"play", PlayCommand,
+     "play IN [--from F] [--to F] [--loop-passes N] [--speed S] [--fade-in N[:lin|log|exp]]\n"
+     "        [--fade-out N[:lin|log|exp]] [--set KIND:ID=VALUE ...] [--preset NAME ...] [--device NAME|null]\n"
+     "        [--capture OUT.wav] [--force-24]"},
+    {"devices", DevicesCommand, "devices"},
     {"list", ListCommand, "[--library DIR] list [--folder ID]"},
     {"import", ImportCommand,
      "[--library DIR] import [--link] [--storage wav|kx64|ogg-hq|ogg-sp|ogg-lp] [--on-import transcode|clone]\n"
@@ -30,6 +36,11 @@ const Command kCommands[] = {
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},
     {"encoders", EncodersCommand, "[--library DIR] encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME"},
+    // Export of regions to files.
+    {"export", ExportCommand,
+     "[--library DIR] export [REGION-ID...] [--folder ID] --format wav|aiff|raw|snd|mp3|ogg|flac|aac|wma|ENCODER\n"
+     "        --to FOLDER [--subfolder S] [--naming region|base:NAME:START] [--bits 16|24|32|32f] [--order le|be]\n"
+     "        [--mono] [--kbps N]"},
 };
 
 void Usage() {

@@ -24,6 +24,10 @@
 #include "engine/DiskIOThread.h"
 #include "engine/DriverProbePortAudio.h"
 #include "engine/NullDevice.h"
+#include "export/ExtEncoders.h"
+#include "library/CDSPPreset.h"
+#include "library/CDSPSnap.h"
+#include "library/CRegion.h"
 #include "library/CPrefs.h"
 #include "library/CPresetList.h"
 #include "library/CRegionList.h"
@@ -36,7 +40,8 @@ namespace {
 const char* kAppTitle = "Sonquil";
 }
 
-CCore::CCore(UiPort& ui, MainThreadPort& mainThread) : m_ui(ui), m_mainThread(mainThread) {}
+CCore::CCore(UiPort& ui, MainThreadPort& mainThread)
+    : m_ui(ui), m_mainThread(mainThread), m_encoders(std::make_unique<ExtEncoderList>()) {}
 
 CCore::~CCore() { Stop(); }
 
@@ -66,6 +71,7 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
     if (options.withLibrary) {
         Trace("Opening DB");
         if (!OpenLibrary()) return StartResult::LibraryFailed;
+        LoadEncoders();
     }
     StartEngine(options.withSoundCards);
     return StartResult::Running;
@@ -112,6 +118,27 @@ void CCore::CreateObjects() {
     m_lossyBitRate = 400;
 }
 
+void CCore::LoadEncoders() {
+    std::string error;
+    // A missing file is an empty list; a damaged one keeps the whole profiles it holds, and the
+    // user hears of it before the shutdown writes the shorter list back.
+    if (!m_encoders->Load(EncodersPath().string(), error))
+        m_ui.Notice("The external encoder list could not be read completely: " + error, kAppTitle);
+    m_encodersLoaded = true;
+}
+
+bool CCore::ApplyRegionSnap(const CRegion& region, bool editMode) {
+    const CDSPSnap* snap = region.Snaps().SnapToApply(editMode);
+    if (!snap || !m_stack) return false;
+    // The order of the stack: equaliser, compressor, stereo imager, then the valve amplifier,
+    // which keeps its three switches itself.
+    m_eq->ApplySnap(snap->Params());
+    m_compressor->ApplySnap(snap->Params());
+    m_imager->ApplySnap(snap->Params());
+    m_valveAmp->ApplySnap(snap->Params());
+    return true;
+}
+
 void CCore::StartEngine(bool withSoundCards) {
     if (withSoundCards) m_soundCards = std::make_unique<DriverProbePortAudio>();
     m_nullDevice = std::make_unique<CNullDevice>();
@@ -155,7 +182,7 @@ DbLibrary CCore::Library() const {
 bool CCore::OpenLibrary() {
     m_database = std::make_unique<CDatabase>(m_baseFolder);
     // Regions stored without statistics take them from their sample's peak file.
-    m_database->SetPeakSource(ReadSamplePeakPairs);
+    m_database->SetPeakSource(ReadSamplePeakPairsIn);
     return OpenLibraryAtStartup(*m_database, m_ui, Library());
 }
 
@@ -167,6 +194,14 @@ CProcessor* CCore::Processor(int kind) const {
     case KindStereoImager: return m_imager.get();
     default: return nullptr;
     }
+}
+
+void CCore::ApplyPreset(const CDSPPreset& preset) {
+    if (!m_stack) return;
+    m_eq->ApplyPreset(preset.Params());
+    m_compressor->ApplyPreset(preset.Params());
+    m_imager->ApplyPreset(preset.Params());
+    m_valveAmp->ApplyPreset(preset.Params());
 }
 
 bool CCore::SetParameter(int kind, int id, float value, std::string& error) {
@@ -208,9 +243,16 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
     bool saved = true;
     // Only a complete start-up saves: a run that ended early never overwrites a library it did
     // not load.
+    if (m_startupComplete && m_encodersLoaded) {
+        std::string error;
+        if (!m_encoders->Save(EncodersPath().string(), error)) {
+            m_ui.Notice("The external encoder list could not be saved: " + error, kAppTitle);
+            saved = false;
+        }
+    }
     if (m_startupComplete && m_database) {
         if (beforeSave) beforeSave();
-        saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete);
+        saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete) && saved;
     }
     // The processors go before the dither engine that the valve amplifier uses.
     m_stack.reset();

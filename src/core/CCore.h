@@ -47,6 +47,9 @@ class DriverProbe;
 class DriverProbePortAudio;
 class CNullDevice;
 class CDeviceList;
+class CDSPPreset;
+class CRegion;
+class ExtEncoderList;
 
 struct CoreOptions {
     // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
@@ -115,10 +118,25 @@ public:
     DbLibrary Library() const;
     const std::filesystem::path& BaseFolder() const { return m_baseFolder; }
 
+    // The external encoder profiles: read from BaseFolder()/"Encoders.dat" when the library
+    // opens, written back by Stop() only after a complete start-up (a list that was never
+    // read must not replace the user's file).
+    ExtEncoderList& Encoders() const { return *m_encoders; }
+    std::filesystem::path EncodersPath() const { return m_baseFolder / "Encoders.dat"; }
+
+    // Recalls a region's DSP snap into the processors: the current snap in edit mode or when
+    // the region has no favourite, else the favourite. "Bypass All", "Bypass Dsp" and "Mono
+    // Check" stay as they are. False when that index names no snap.
+    bool ApplyRegionSnap(const CRegion& region, bool editMode);
+
     // What the engine has published, read once per main-timer tick. The previous snapshot tells
     // whether the play position moved.
     EngineSnapshot Snapshot() const;
 
+    // Applies a preset as clicking it in the preset list does: the equaliser, the compressor,
+    // the stereo imager and the valve amplifier take the values its block holds for them (a
+    // one-processor preset leaves the others as they are).
+    void ApplyPreset(const CDSPPreset& preset);
     // Sets one DSP parameter by (kind, id); false with a message when there is no such one.
     bool SetParameter(int kind, int id, float value, std::string& error);
 
@@ -133,6 +151,7 @@ private:
     bool LoadDSPEngine();
     void CreateObjects();
     bool OpenLibrary();
+    void LoadEncoders();
     void StartEngine(bool withSoundCards);
     void StopEngine();
 
@@ -162,6 +181,8 @@ private:
     std::unique_ptr<CPrefs> m_prefs;
     std::unique_ptr<CVSTFolders> m_vstFolders;
     std::unique_ptr<CDatabase> m_database;
+    std::unique_ptr<ExtEncoderList> m_encoders;
+    bool m_encodersLoaded = false;
     std::unique_ptr<DriverProbePortAudio> m_soundCards;
     std::unique_ptr<CNullDevice> m_nullDevice;
     std::unique_ptr<CDeviceList> m_devices;

@@ -130,6 +130,11 @@ void CCompressor::Reset() {
         for (auto& h : split) h.Clear();
 }
 
+void CCompressor::ClearState() {
+    Reset();
+    for (int b = 0; b < BandCount; ++b) m_gain[b] = m_scratch[b] = 1.0f;
+}
+
 void CCompressor::MeterColours(int scheme, uint32_t& bar, uint32_t& hold) {
     switch (scheme) {
     case SchemeBlue: bar = Rgb(44, 133, 192), hold = Rgb(60, 69, 106); break;

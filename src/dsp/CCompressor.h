@@ -49,6 +49,7 @@ public:
     void Process(float* left, float* right, int n, int sampleRate) override;
     // Clears the split filters' histories; the band gains carry on.
     void Reset() override;
+    void ClearState() override;
     void DecayMeters() override;
     void RedrawMeters() override;
 

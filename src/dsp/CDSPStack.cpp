@@ -118,6 +118,14 @@ void CDSPStack::ResetAll() {
     m_valve.Reset();
 }
 
+void CDSPStack::ClearAll() {
+    if (m_eq) m_eq->ClearState();
+    if (m_compressor) m_compressor->ClearState();
+    if (m_imager) m_imager->ClearState();
+    m_valve.ClearState();
+    m_dither.Rewind();
+}
+
 void CDSPStack::PanelTick(int transportState, bool positionMoved) {
     if (transportState == kTransportRendering) return;
     const bool all = m_valve.BypassAll();

@@ -68,6 +68,9 @@ public:
 
     // Before the first block of every playback: EQ, compressor, stereo imager, valve amplifier.
     void ResetAll();
+    // ClearState of the four and the noise back at its start: a render that must not hear the
+    // run before it (export items).
+    void ClearAll();
 
     // The panels' share of one main-timer tick. positionMoved: the play position changed since
     // the last tick (meters are redrawn only then).

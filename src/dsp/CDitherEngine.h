@@ -35,6 +35,13 @@ public:
     const float* Dither(int n) { return Read(m_dither, m_ditherPos, n); }
     const float* Guard(int n) { return Read(m_guard, m_guardPos, n); }
 
+    // Both readers back to the start of their buffers, where a fresh engine begins (a render
+    // that must sound the same wherever it runs).
+    void Rewind() {
+        m_ditherPos = 0;
+        m_guardPos = 0;
+    }
+
     // How many times the dither buffer has been refilled (for checking the cache).
     int Refills() const { return m_refills; }
     int DitherPosition() const { return m_ditherPos; }

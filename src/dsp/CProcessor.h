@@ -38,6 +38,11 @@ public:
     virtual void Process(float* left, float* right, int n, int sampleRate) {}
     // Clears filter histories.
     virtual void Reset() {}
+    // Everything a block leaves behind for the next, back to its state at construction: the
+    // filter histories and the envelopes, delay lines and gains that Reset keeps across
+    // playbacks. An export item starts here, so that it never depends on what was played or
+    // rendered before it. Only while no block runs.
+    virtual void ClearState() { Reset(); }
     // Lets the meters fall while no audio flows.
     virtual void DecayMeters() {}
     // Redraws the meters from what the audio thread published; the main timer calls it while

@@ -5,6 +5,8 @@
 #include "dsp/CPanelCanvas.h"
 #include "dsp/CToggleInputElement.h"
 
+#include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace {
@@ -140,6 +142,13 @@ void CStereoImager::ProcessChunk(float* left, float* right, int n, int sampleRat
 void CStereoImager::Reset() {
     m_hist[0].Clear();
     m_hist[1].Clear();
+}
+
+void CStereoImager::ClearState() {
+    Reset();
+    std::fill(std::begin(m_delay), std::end(m_delay), 0.0f);
+    m_write = 0;
+    m_read = kReadStart;
 }
 
 void CStereoImager::ScopeColours(int scheme, uint32_t out[3]) {

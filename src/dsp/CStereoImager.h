@@ -47,6 +47,7 @@ public:
     void Process(float* left, float* right, int n, int sampleRate) override;
     // Clears the high-pass histories; the delay line keeps its content across playbacks.
     void Reset() override;
+    void ClearState() override;
     void DecayMeters() override;
     // Draws the scope from the last block's points (main timer, while playing).
     void RedrawMeters() override;

@@ -154,6 +154,11 @@ void CTubeAmp::Reset() {
     m_hist[1].Clear();
 }
 
+void CTubeAmp::ClearState() {
+    Reset();
+    m_gain = 1.0f;
+}
+
 int CTubeAmp::MeterIndex(float peak) {
     float v = peak < 2.0f ? peak : 2.0f;
     if (!(v >= 0.25f)) v = 0.0f;

@@ -42,6 +42,7 @@ public:
     void Paint() override;
     void Process(float* left, float* right, int n, int sampleRate) override;
     void Reset() override;
+    void ClearState() override;
     void DecayMeters() override;
     void RedrawMeters() override;
     // Presets and snaps never touch Bypass All, Bypass Dsp or Mono Check.

@@ -158,8 +158,13 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     // The loop flag as this pass sees it: a pass limit ends the last allowed pass as if the
     // flag were clear.
     auto looping = [&] { return m_transport.GetLoop() && (passLimit <= 0 || passes + 1 < passLimit); };
+    int64_t fetched = 0; // frames the swapper delivered this run; it cycles over the range
     for (;;) {
         int64_t remaining = length;
+        // The passes before ran past the range's end into its start again (a pass lasts whole
+        // blocks); the last pass a limit allows ends where the range does, so a limit of N
+        // plays the range exactly N times.
+        if (passLimit > 0 && passes > 0 && !looping() && length > 0) remaining = length - fetched % length;
         while (remaining >= 0) {
             bool leaving = false;
             if (!render) {
@@ -173,13 +178,20 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             const int64_t workStart = render ? 0 : NowNs();
             const int32_t n = render ? block : std::clamp(static_cast<int32_t>(block * speed), 0, 2 * block);
             m_swapper.Fetch(m_fetch.get(), n, render);
+            fetched += n;
+            int64_t played = n;
             if (!render && remaining < n && !looping()) {
                 // Past the end of a range that does not loop the buffers hold other audio.
                 std::memset(m_fetch.get() + 2 * remaining, 0, sizeof(float) * 2 * static_cast<size_t>(n - remaining));
+                played = remaining;
             }
             Resample(n, block);
             if (!render) CBlockStats::Measure(buf, block, m_stats.pre);
-            m_stack.ProcessBlock(buf, block, rate, render, bits);
+            // A render's last block runs through the stack with only the frames it writes: the
+            // rest of the block holds audio from elsewhere in the range, and the processors'
+            // per-block steps would let it change the frames that end the file.
+            const int32_t k = render ? static_cast<int32_t>(std::min<int64_t>(block, remaining)) : block;
+            if (k > 0) m_stack.ProcessBlock(buf, k, rate, render, bits);
             if (!render) {
                 leaving = m_transport.State() != kTransportPlaying;
                 if (leaving) {
@@ -192,6 +204,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 }
                 CBlockStats::Measure(buf, block, m_stats.post);
                 wrapper.WriteBlock(buf, block);
+                m_framesPlayed.fetch_add(played, std::memory_order_relaxed);
                 const int64_t done = m_blocks.load(std::memory_order_relaxed);
                 m_workNs[done % kWorkRing].store(static_cast<int32_t>(
                                                      std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
@@ -201,7 +214,6 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                     first = false;
                 }
             } else {
-                const int32_t k = static_cast<int32_t>(std::min<int64_t>(block, remaining));
                 if (k > 0 && !target->Write(buf, k)) {
                     target->SetMessage(kCantWrite);
                     ended = true;

@@ -88,6 +88,9 @@ public:
     void SetPassLimit(int64_t passes) { m_passLimit.store(passes, std::memory_order_relaxed); }
     // Passes played to their end since construction.
     int64_t PassesDone() const { return m_passes.load(std::memory_order_relaxed); }
+    // Frames of play ranges handed to the output device since construction: the fetched frames
+    // of every block, without the silence after the end of a range that does not loop.
+    int64_t FramesPlayed() const { return m_framesPlayed.load(std::memory_order_relaxed); }
 
     CBlockStats& Stats() { return m_stats; }
     // Blocks handed to the device or the render target since construction (tests, meters).
@@ -132,7 +135,8 @@ private:
     std::atomic<int32_t> m_playbackDevice{0}, m_recordDevice{0}, m_inputBits{16};
     std::atomic<bool> m_force24{false};
     std::atomic<int32_t> m_deviceLimitMs{3000};
-    std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0}, m_passes{0}, m_passLimit{0};
+    std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0}, m_passes{0}, m_passLimit{0},
+        m_framesPlayed{0};
     std::atomic<int32_t> m_workNs[kWorkRing] = {};
 
     std::atomic<bool> m_terminate{false};

@@ -14,6 +14,8 @@ bool CPlayList::Add(const CRegion& region, int32_t start) {
     item.formatCode = sample->GetFormatCode();
     item.sampleFrames = sample->GetFrameCount();
     item.sampleRate = sample->GetSampleRate();
+    item.channels = sample->GetChannels();
+    item.bits = sample->GetBits();
     item.regionStart = region.GetStart();
     item.length = region.Length();
     item.fadeIn = region.GetFadeInLength();

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "audiofile/AudioFile.h"
+
 class CRegion;
 
 struct PlayItem {
@@ -23,6 +25,10 @@ struct PlayItem {
     int32_t formatCode = 0;
     int64_t sampleFrames = 0; // the sample's length, for readers that cannot know it
     int32_t sampleRate = 44100;
+    // The layout of a raw sample, whose file does not state it (ignored for other formats).
+    int32_t channels = 2;
+    int32_t bits = 16;
+    int32_t rawSampleType = kRawIntLE;
     int64_t regionStart = 0; // first frame in the sample
     int64_t length = 0;      // region length L; the entry supplies L + 1 frames
     int32_t fadeIn = 0, fadeOut = 0;

@@ -3,34 +3,33 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audiofile/AudioFileAiff.h"
-#include "audiofile/AudioFileKX64.h"
-#include "audiofile/AudioFileSUN.h"
-#include "audiofile/AudioFileWav.h"
+#include "audiofile/AudioFileFactory.h"
 #include "common/FadeShape.h"
 #include "engine/CTransport.h"
 
 namespace {
 
-// The reader for a sample's format; none for a format whose reader this build lacks (the
-// entry then plays as silence).
-std::unique_ptr<AudioFile> MakeReader(int32_t formatCode, const std::string& folder, const std::string& name) {
-    switch (formatCode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
-    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
-    default: return nullptr;
+// The reader for an entry's sample, from the one factory of the audio files, so every format
+// the program knows plays; none for a format whose reader this build lacks (the entry then
+// plays as silence). A raw sample says nothing about itself: its layout comes from the entry.
+std::unique_ptr<AudioFile> MakeReader(const PlayItem& item) {
+    std::string ignored;
+    std::unique_ptr<AudioFile> reader = MakeAudioFile(item.formatCode, item.folder, item.fileName, ignored);
+    if (reader && item.formatCode == kFormatRaw) {
+        reader->rate = item.sampleRate;
+        reader->channels = static_cast<uint32_t>(item.channels);
+        reader->bits = item.bits;
+        reader->sampleType = item.rawSampleType;
     }
+    return reader;
 }
 
+// The recording target of a storage mode: WAV, KX64 or Ogg Vorbis.
 std::unique_ptr<AudioFile> MakeRecordingTarget(int32_t storageMode, const std::string& folder,
                                                const std::string& name) {
-    switch (storageMode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatKX64: return std::make_unique<AudioFileKX64>(folder, name);
-    default: return nullptr;
-    }
+    if (storageMode != kFormatWav && storageMode != kFormatKX64 && storageMode != kFormatVorbis) return nullptr;
+    std::string ignored;
+    return MakeAudioFile(storageMode, folder, name, ignored);
 }
 
 // One gain ramp from g0 to g1 over t frames, shaped.
@@ -203,7 +202,7 @@ void CSwapper::CloseReader(int entry) {
 
 bool CSwapper::OpenReader(int entry, int64_t position) {
     const PlayItem& item = *m_items[entry];
-    std::unique_ptr<AudioFile> reader = MakeReader(item.formatCode, item.folder, item.fileName);
+    std::unique_ptr<AudioFile> reader = MakeReader(item);
     if (!reader || !reader->OpenRead()) {
         m_readerFailed[entry] = true;
         return false;

@@ -5,6 +5,7 @@
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileRaw.h"
 #include "audiofile/AudioFileSUN.h"
+#include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "export/ExtEncoders.h"
 #if SONQUIL_HAVE_MP3
@@ -46,8 +47,8 @@ bool FlacAvailable() {
     return false;
 #endif
 }
-// The Ogg Vorbis writer belongs to the audio file library; it is offered once it is linked.
-bool VorbisAvailable() { return false; }
+// The Ogg Vorbis writer belongs to the audio file library, which always links libvorbisenc.
+bool VorbisAvailable() { return true; }
 
 const std::vector<int32_t>& Mp3BitRates() {
     static const std::vector<int32_t> rates{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
@@ -108,6 +109,7 @@ std::unique_ptr<AudioFile> CreateExportWriter(int32_t writerCode, const std::str
     case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
     case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
     case kFormatRaw: return std::make_unique<AudioFileRaw>(folder, name);
+    case kFormatVorbis: return std::make_unique<AudioFileVorbis>(folder, name);
 #if SONQUIL_HAVE_MP3
     case kFormatMp3: return std::make_unique<AudioFileMp3Writer>(folder, name);
 #endif

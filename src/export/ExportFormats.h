@@ -44,5 +44,5 @@ std::vector<ExportFormatEntry> BuildExportFormatList(const ExtEncoderList* encod
 std::string WriterExtension(int32_t writerCode);
 
 // A new writer for the code on folder and file name; null when this build has no writer for
-// it (the storage format, Ogg Vorbis until its writer is linked, a missing library).
+// it (the storage format, a missing library).
 std::unique_ptr<AudioFile> CreateExportWriter(int32_t writerCode, const std::string& folder, const std::string& name);

@@ -133,3 +133,58 @@ bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder
     output = path;
     return true;
 }
+
+bool DeriveExportSettings(const ExportChoice& c, const ExtEncoderList* encoders, ExportSettings& out,
+                          std::string& error) {
+    ExportSettings s;
+    const FormatBoxes boxes = BoxesFor(c.format, encoders);
+    s.formatCaption = c.format.caption;
+    s.extension = c.format.extension;
+    s.encoderIndex = c.format.encoderIndex;
+    if (c.format.encoderIndex >= 0) {
+        if (!encoders || c.format.encoderIndex >= encoders->Count()) {
+            error = "no external encoder " + c.format.caption;
+            return false;
+        }
+        // The encoder gets a 16-bit stereo WAV file, whatever the boxes said.
+        s.writerCode = kFormatWav;
+    } else {
+        s.writerCode = c.format.writerCode;
+        if (!DepthSetting(s.writerCode, boxes.depths.empty() ? -1 : c.depthIndex, s.bits, s.sampleEncoding)) {
+            error = "the depth entry " + std::to_string(c.depthIndex) + " is not offered for " + c.format.caption;
+            return false;
+        }
+        s.channels = boxes.channelBox && c.mono ? 1 : 2;
+    }
+    s.kbps = boxes.bitRateStart;
+    if (!boxes.bitRates.empty()) {
+        bool offered = false;
+        for (int32_t r : boxes.bitRates) offered = offered || r == c.kbps;
+        if (!offered) {
+            error = std::to_string(c.kbps) + " kbit/s is not offered for " + c.format.caption;
+            return false;
+        }
+        s.kbps = c.kbps;
+    }
+    s.bps = s.kbps * 1000;
+    out = s;
+    return true;
+}
+
+std::string ExportFormatText(const ExportSettings& s) {
+    if (s.encoderIndex >= 0) return s.formatCaption;
+    std::string t = s.formatCaption;
+    switch (s.writerCode) {
+    case kFormatMp3:
+    case kFormatVorbis:
+    case kFormatAac:
+    case kFormatWma: t += " " + std::to_string(s.kbps) + " kbit/s"; break;
+    default:
+        t += " " + std::to_string(s.bits) + "-bit";
+        if (s.sampleEncoding == 1 || s.sampleEncoding == 20 || s.sampleEncoding == 21) t += " float";
+        if (s.sampleEncoding == 17 || s.sampleEncoding == 21) t += " big-endian";
+        break;
+    }
+    if (s.channels == 1) t += " mono";
+    return t;
+}

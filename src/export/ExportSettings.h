@@ -51,3 +51,42 @@ ItemFiles ItemFileNames(const ExportFormatEntry& entry, const std::string& name)
 // made. The subfolder is made when absent.
 bool PrepareOutputFolder(const std::string& folder, const std::string& subfolder, std::string& output,
                          std::string& message);
+
+// Where the regions come from: the VTape in tape order, or the region browser's selection.
+enum ExportSource : int32_t { kExportFromVTape = 1, kExportFromBrowser = 2 };
+
+// What the export form (or the command line) chose. Boxes the format hides are ignored.
+struct ExportChoice {
+    ExportFormatEntry format; // an entry of BuildExportFormatList
+    int32_t depthIndex = 0;   // the depth box entry
+    bool mono = false;        // the channel box shows "Mono"
+    int32_t kbps = 128;       // the bit-rate box
+    std::string folder;       // the chosen folder; empty when none was chosen
+    std::string subfolder;    // the "SubFolder" box
+    bool baseNameIndex = false;
+    std::string baseName = "Master";
+    int32_t startIndex = 1;
+};
+
+// The settings one export runs with, derived from the choice.
+struct ExportSettings {
+    int32_t writerCode = 0;
+    int32_t bits = 16;
+    int32_t sampleEncoding = 0;
+    int32_t channels = 2;
+    int32_t kbps = 128;
+    int32_t bps = 128000;
+    int32_t encoderIndex = -1; // the external encoder's profile, -1 for a writer of our own
+    std::string extension;     // of the file the user gets
+    std::string formatCaption; // "WAV", "FLAC", or the profile's name
+};
+
+// The settings of a choice. False with a message when the choice holds a value its format's
+// boxes do not offer (only the command line can give one).
+bool DeriveExportSettings(const ExportChoice& choice, const ExtEncoderList* encoders, ExportSettings& out,
+                          std::string& error);
+
+
+// The format as the report names it: "WAV 24-bit", "RAW 32-bit float big-endian", "MP3 128
+// kbit/s mono", or the profile's name for an external encoder.
+std::string ExportFormatText(const ExportSettings& s);

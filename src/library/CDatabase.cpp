@@ -328,7 +328,7 @@ bool CDatabase::Decode(const uint8_t* data, size_t size, DbContents& out, std::s
                 auto c = peakCache.find(s->GetId());
                 if (c == peakCache.end()) {
                     std::vector<uint16_t> pairs;
-                    if (!peaks(*s, pairs)) pairs.clear();
+                    if (!peaks(*s, out.vdisk, pairs)) pairs.clear();
                     c = peakCache.emplace(s->GetId(), std::move(pairs)).first;
                 }
                 if (!c->second.empty())

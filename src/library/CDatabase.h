@@ -39,8 +39,10 @@ struct DbLibrary {
 };
 
 // The peak data of a sample (left, right pairs interleaved) for regions whose record carries no
-// statistics. False when the sample's peak file cannot be read.
-using DbPeakSource = std::function<bool(const CSample& sample, std::vector<uint16_t>& pairs)>;
+// statistics. vdisk is the table of the file being loaded: peak files lie in the VDisk, and the
+// program's own table takes the file's entries only once the whole file has been read. False
+// when the sample's peak file cannot be read.
+using DbPeakSource = std::function<bool(const CSample& sample, const CVDisk& vdisk, std::vector<uint16_t>& pairs)>;
 
 // A whole file decoded, not yet handed to the program.
 struct DbContents {

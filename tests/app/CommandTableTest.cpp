@@ -48,6 +48,7 @@ private slots:
         QCOMPARE(file[0]->text(), QString("Open..."));
         QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
         QVERIFY(file[1]->isSeparator());
+        QVERIFY(file[1]->text().isEmpty()); // drawn as a plain line, not a titled section
         // A row with no handler is never offered.
         QVERIFY(!table.Action("view.unbound")->isVisible());
         QVERIFY(table.Action("edit.mono")->isCheckable());
@@ -129,9 +130,9 @@ private slots:
         QVERIFY(form.StartupComplete());
         QStringList menus;
         for (QAction* a : form.menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, QStringList({"File", "VTape", "View", "Setup"}));
+        QCOMPARE(menus, QStringList({"File", "Edit", "VTape", "View", "Setup"}));
         // Submenus follow the rows' paths; a row that is never shown stays out of sight.
-        QMenu* setup = form.menuBar()->actions()[3]->menu();
+        QMenu* setup = form.menuBar()->actions()[4]->menu();
         QAction* storage = nullptr;
         for (QAction* a : setup->actions())
             if (a->text() == "Audio Storage") storage = a;

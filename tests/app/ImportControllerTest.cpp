@@ -2,6 +2,7 @@
 // their own remembered folders, the report switches and the storage choices, on a real core.
 #include <QAction>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QUrl>
 #include <QWidget>
 #include <QtTest>
@@ -14,6 +15,10 @@
 #include "audiofile/AudioFileWav.h"
 #include "common/MainThreadPort.h"
 #include "core/CCore.h"
+#include "engine/AudioIOThread.h"
+#include "engine/CPlayList.h"
+#include "engine/CTransport.h"
+#include "engine/NullDevice.h"
 #include "library/CPrefs.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
@@ -58,6 +63,7 @@ class ImportControllerTest : public QObject {
     Q_OBJECT
 private slots:
     void DropsCommandsSwitchesAndStorage();
+    void StopsPlaybackFirstAndTellsTheWindow();
 };
 
 void ImportControllerTest::DropsCommandsSwitchesAndStorage() {
@@ -137,6 +143,72 @@ void ImportControllerTest::DropsCommandsSwitchesAndStorage() {
     QCOMPARE(int(core.Prefs()->GetByte(100)), 0);
     QCOMPARE(int(core.Prefs()->GetByte(23)), 1);
     QCOMPARE(int(core.Prefs()->GetByte(22)), 0);
+    core.Stop();
+}
+
+void ImportControllerTest::StopsPlaybackFirstAndTellsTheWindow() {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "store");
+    ScriptedUiPort ui;
+    ui.folderAnswers = {(dir / "store").string()};
+    MainThreadPort port;
+    CCore core(ui, port);
+    QWidget window;
+    CommandTable commands(kRows, sizeof kRows / sizeof kRows[0]);
+    ImportController area(core, ui, &window);
+    area.RegisterCommands(commands);
+    CoreOptions options;
+    options.baseFolder = dir.Path();
+    options.withSoundCards = false;
+    QCOMPARE(core.Start(options), CCore::StartResult::Running);
+    area.CoreStarted();
+
+    // The window's side: what it was asked to do, in order.
+    std::vector<std::string> calls;
+    ImportHooks hooks;
+    hooks.clearBrowserSelection = [&] { calls.push_back("clear selection"); };
+    hooks.clearViewer = [&] { calls.push_back("clear viewer"); };
+    hooks.showOnTape = [&](CRegion& r) { calls.push_back("tape " + r.GetName()); };
+    hooks.redrawTapes = [&] { calls.push_back("redraw"); };
+    area.SetHooks(hooks);
+    QSignalSpy cleared(&area, &ImportController::viewerCleared);
+    MakeWav(dir.Str(), "one.wav", 3000);
+    MakeWav(dir.Str(), "two.wav", 3000);
+
+    // A looping playback runs until someone stops it: the import stops it and goes on.
+    PlayItem item;
+    item.folder = dir.Str();
+    item.fileName = "none.wav";
+    item.length = 44100;
+    item.sampleFrames = 44100;
+    QVERIFY(core.PlayList()->AddItem(item));
+    core.AudioThread()->SetPlaybackDevice(-1);
+    core.Transport()->SetPlayRange(0, 44100, 44100);
+    core.Transport()->SetLoop(true);
+    core.Transport()->Play(kOriginWaveViewer);
+    QVERIFY(core.Transport()->IsPlaying());
+    QVERIFY(area.ImportFiles({dir.Str() + "/one.wav", dir.Str() + "/two.wav"}, false));
+    QVERIFY(core.Transport()->IsStopped());
+    QCOMPARE(CountNamed(*core.RegionList(), "one"), 1);
+    const std::vector<std::string> expected = {"clear selection", "clear viewer", "tape one",
+                                               "clear viewer",    "tape two",     "redraw"};
+    QCOMPARE(calls, expected);
+    QCOMPARE(cleared.count(), 2);
+
+    // While the transport monitors the input nothing is imported, by command or by drop.
+    core.AudioThread()->SetRecordDevice(-1);
+    core.Transport()->Monitor();
+    QVERIFY(core.Transport()->IsMonitoring());
+    calls.clear();
+    QVERIFY(!area.ImportFiles({dir.Str() + "/one.wav"}, false));
+    ui.fileAnswers = {{dir.Str() + "/one.wav"}};
+    commands.Action("file.importCopy")->trigger();
+    QVERIFY(core.Transport()->IsMonitoring());
+    QVERIFY(calls.empty());
+    QCOMPARE(CountNamed(*core.RegionList(), "one"), 1);
+    QCOMPARE(ui.fileAnswers.size(), size_t(1)); // the dialog was not even shown
+    core.Transport()->Stop();
+    area.CoreStopping();
     core.Stop();
 }
 

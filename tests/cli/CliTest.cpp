@@ -57,6 +57,35 @@ TEST(Cli, ProbeReportsTheFileOrOneErrorLine) {
     EXPECT_EQ(r.err, "sonquil-cli: Can't open file.\n");
 }
 
+TEST(Cli, ProbeKnowsOggVorbisAndFlacByTheirContent) {
+    REQUIRE_TOOL("sox");
+    REQUIRE_TOOL("oggenc");
+    REQUIRE_TOOL("flac");
+    TempDir dir;
+    ASSERT_EQ(0, RunCommand("sox -n -r 44100 -c 2 -b 16 " + (dir / "t.wav").string() + " synth 1 sine 440"));
+    ASSERT_EQ(0, RunCommand("oggenc -Q -q 3 -o " + (dir / "t.ogg").string() + " " + (dir / "t.wav").string()));
+    ASSERT_EQ(0, RunCommand("flac -s -f -o " + (dir / "t.flac").string() + " " + (dir / "t.wav").string()));
+    // An Ogg file is one whatever its name says.
+    std::filesystem::copy_file(dir / "t.ogg", dir / "named.bin");
+    for (const std::string name : {"t.ogg", "named.bin"}) {
+        SCOPED_TRACE(name);
+        CliRun r = Cli(dir, "probe " + name);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "format 6 Ogg Vorbis\nrate 44100\nbits 16\nchannels 2\nframes 44100\ntype int\n");
+    }
+    CliRun r = Cli(dir, "probe t.flac");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "format 7 FLAC\nrate 44100\nbits 16\nchannels 2\nframes 44100\ntype int\n");
+    // An Ogg page that holds no Vorbis stream is not taken for one.
+    std::vector<char> page = Bytes(dir / "t.ogg");
+    page.resize(200);
+    page[28] = 'X'; // the first packet's "\x01vorbis" mark
+    std::ofstream(dir / "bad.ogg", std::ios::binary).write(page.data(), static_cast<std::streamsize>(page.size()));
+    r = Cli(dir, "probe bad.ogg");
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err, "sonquil-cli: Format is not supported.\n");
+}
+
 TEST(Cli, ConvertChainThroughKx64IsCheckedBySox) {
     REQUIRE_TOOL("sox");
     TempDir dir;

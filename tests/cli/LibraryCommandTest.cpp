@@ -5,11 +5,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/FormatCode.h"
 #include "common/MainThreadPort.h"
 #include "common/SingleInstance.h"
 #include "core/CCore.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
+#include "library/CSample.h"
+#include "library/CSampleList.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
 
@@ -31,7 +34,8 @@ int Tool(const TempDir& dir, const std::string& args, std::string& out, std::str
     return status;
 }
 
-// A library as the program leaves it: one user folder "Mixes" with a folder "Old" in it.
+// A library as the program leaves it: one user folder "Mixes" with a folder "Old" in it, and in
+// "Old" the root region of a linked 48 kHz 24-bit mono file.
 void MakeLibrary(const TempDir& dir) {
     ScriptedUiPort ui;
     std::filesystem::create_directories(dir / "store");
@@ -43,7 +47,11 @@ void MakeLibrary(const TempDir& dir) {
     ASSERT_EQ(core.Start(options), CCore::StartResult::Running);
     auto* mixes = new CRegion("Mixes", 0, 1, nullptr, RegionFolder, -1, FolderId::User);
     core.RegionList()->Insert(mixes);
-    core.RegionList()->Insert(new CRegion("Old", 0, 1, nullptr, RegionFolder, -1, mixes->GetId()));
+    auto* old = new CRegion("Old", 0, 1, nullptr, RegionFolder, -1, mixes->GetId());
+    core.RegionList()->Insert(old);
+    auto* sample = new CSample("take.wav", dir.Str(), 0, 1, 48000, 1, 24, 96000, kFormatWav, 288000);
+    core.SampleList()->Add(sample);
+    core.RegionList()->Insert(new CRegion("take", 0, 96000, sample, RegionRoot, -1, old->GetId()));
     core.MarkStartupComplete();
     ASSERT_TRUE(core.Stop());
 }
@@ -55,11 +63,23 @@ TEST(LibraryCommand, ListsTheLibraryUnderTheLockAndRefusesWithoutIt) {
     MakeLibrary(dir);
     std::string out, err;
     ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list", out, err), 0) << err;
-    EXPECT_NE(out.find("\t1\tfolder\t-\tMixes\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\tfolder\t-\tOld\n"), std::string::npos) << out;
+    // One line per region of audio: id, name, folder id, start, end, sample file, format code,
+    // rate, bits, channels. The folders themselves get none.
+    const size_t tab = out.find('\t');
+    ASSERT_NE(tab, std::string::npos) << out;
+    const int id = std::stoi(out.substr(0, tab));
+    const std::string rest = out.substr(tab);
+    ASSERT_EQ(rest.substr(0, 6), "\ttake\t") << out;
+    const int folderId = std::stoi(rest.substr(6));
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(rest.substr(6 + std::to_string(folderId).size()),
+              "\t0\t96000\t" + dir.Str() + "/take.wav\t0\t48000\t24\t1\n")
+        << out;
+    EXPECT_EQ(out.find("Mixes"), std::string::npos) << out;
     ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list --folder 1", out, err), 0) << err;
-    EXPECT_EQ(out.find("Old"), std::string::npos) << out;
-    EXPECT_NE(out.find("Mixes"), std::string::npos) << out;
+    EXPECT_EQ(out, "") << "take lies in Old, not directly in Mixes";
+    ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list --folder " + std::to_string(folderId), out, err), 0) << err;
+    EXPECT_NE(out.find("\ttake\t"), std::string::npos) << out;
 
     // While the program runs (it holds the session's lock) the tool leaves the library alone.
     {

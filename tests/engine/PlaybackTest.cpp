@@ -165,18 +165,22 @@ TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
     rig.null.settings.captureFile = rig.Path("cap.wav");
     rig.audio->SetPassLimit(3);
     const int32_t range = 5 * 4096 + 100;
+    const int64_t before = rig.audio->FramesPlayed();
     rig.Play(0, range, 44100, true);
     ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
     EXPECT_EQ(rig.audio->PassesDone(), 3);
-    EXPECT_EQ(rig.audio->BlocksDone(), 18);
+    // The range three times over without a gap, then silence: the first two passes run six
+    // blocks each (into the range's start again, as the swapper cycles on), the last ends
+    // where the range does.
+    const int64_t content = 3LL * range, blocks = content / 4096 + 1;
+    EXPECT_EQ(rig.audio->BlocksDone(), blocks);
+    EXPECT_EQ(rig.audio->FramesPlayed() - before, content);
     const Capture cap = ReadCapture(rig.Path("cap.wav"));
-    ASSERT_EQ(cap.data.size(), 18u * 4096 * 4);
-    // A pass is six blocks whatever the range's frames (the swapper cycles on through the
-    // range); the last block of the last pass is silent past the range's end.
+    ASSERT_EQ(cap.data.size(), static_cast<size_t>(blocks) * 4096 * 4);
     uint8_t pcm[4];
     float frame[2];
-    for (int64_t t = 0; t < 18 * 4096; ++t) {
-        const bool past = t >= 17LL * 4096 + 100;
+    for (int64_t t = 0; t < blocks * 4096; ++t) {
+        const bool past = t >= content;
         frame[0] = past ? 0.0f : SignalLeft(t % range);
         frame[1] = past ? 0.0f : SignalRight(t % range);
         EncodeDevicePcm(frame, 1, 16, 2, pcm);
@@ -258,8 +262,8 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
     rig.transport.WaitUntilStopped();
     ASSERT_EQ(target.Message(), "");
 
-    // Reference: the same blocks through a fresh chain; a render's last block past the range
-    // holds the range's start again (the one buffer is played again), only its head is written.
+    // Reference: the same blocks through a fresh chain; a render's last block goes through the
+    // chain with only the frames it writes, so nothing past the range's end reaches the file.
     TestChain reference;
     EnableFlushToZero();
     reference.stack.ResetAll();
@@ -271,8 +275,8 @@ TEST(Render, TheChainRenderedThroughTheEngineEqualsTheStackRunDirectly) {
             buf[2 * i] = SignalLeft(q);
             buf[2 * i + 1] = SignalRight(q);
         }
-        reference.stack.ProcessBlock(buf.data(), block, 44100, true, 32);
         const int64_t k = std::min<int64_t>(block, range - done);
+        reference.stack.ProcessBlock(buf.data(), static_cast<int>(k), 44100, true, 32);
         want.insert(want.end(), buf.begin(), buf.begin() + 2 * k);
     }
     AudioFileWav out(rig.dir.Str(), "out.wav");

@@ -3,12 +3,14 @@
 // requests while the test thread plays the audio thread's part.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "EngineTestUtil.h"
+#include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileWav.h"
 #include "common/FadeShape.h"
 #include "common/MainThreadPort.h"
@@ -244,6 +246,40 @@ TEST_F(SwapperFixture, RecordingWritesFullChunksFromFeedAndTheRestAtFinish) {
             ASSERT_EQ(ints[2 * i], static_cast<int32_t>(static_cast<double>(SignalLeft(at + i)) * 32767.0)) << at + i;
         at += n;
     }
+}
+
+TEST_F(SwapperFixture, OggVorbisRecordingWritesChunksOf62500Frames) {
+    RecordingFile file;
+    file.folder = dir.Str();
+    file.name = "rec.ogg";
+    file.storageMode = kFormatVorbis;
+    file.kbps = 128;
+    std::string message;
+    ASSERT_TRUE(swapper->StartRecording(file, message)) << message;
+    EXPECT_EQ(swapper->RecordingChunkFrames(), 62500);
+    // A 1 kHz tone at half scale, so the lossy file can be checked for its level.
+    std::vector<float> block(2 * 4096);
+    const int64_t total = 200000;
+    for (int64_t fed = 0; fed < total;) {
+        const int32_t n = static_cast<int32_t>(std::min<int64_t>(4096, total - fed));
+        for (int32_t i = 0; i < n; ++i)
+            block[2 * i] = block[2 * i + 1] = static_cast<float>(0.5 * std::sin(2 * M_PI * 1000.0 * (fed + i) / 44100));
+        swapper->Feed(block.data(), n);
+        fed += n;
+    }
+    ASSERT_TRUE(swapper->FinishRecording(message)) << message;
+    EXPECT_EQ(swapper->WritesServed(), 3); // and 12,500 frames from the finish
+    EXPECT_EQ(swapper->FramesWritten(), total);
+    std::string error;
+    std::unique_ptr<AudioFile> in = MakeAudioFile(kFormatVorbis, dir.Str(), "rec.ogg", error);
+    ASSERT_TRUE(in && in->OpenRead()) << error;
+    std::vector<float> got(2 * 8192);
+    float peak = 0.0f;
+    int64_t frames = 0;
+    for (int32_t n; (n = in->ReadFloat(got.data(), 8192)) > 0; frames += n)
+        for (int32_t i = 0; i < 2 * n; ++i) peak = std::max(peak, std::fabs(got[i]));
+    EXPECT_EQ(frames, total);
+    EXPECT_NEAR(peak, 0.5f, 0.05f);
 }
 
 TEST_F(SwapperFixture, EmptyRecordingLeavesNoFile) {

@@ -249,7 +249,7 @@ TEST(DatabaseFileTest, RegionsWithoutStoredStatisticsTakeThemFromPeakData) {
     SaveOnce(db, t, 1);
 
     int calls = 0;
-    db.SetPeakSource([&](const CSample& sample, std::vector<uint16_t>& pairs) {
+    db.SetPeakSource([&](const CSample& sample, const CVDisk&, std::vector<uint16_t>& pairs) {
         ++calls;
         if (sample.GetFileName() != "260101120000") return false;
         pairs = {100, 200, 300, 50};

@@ -2,6 +2,7 @@
 // stored preferences, link, raw input, the lock, and the library kept across a restart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -101,10 +102,16 @@ TEST(ImportCommand, ImportsReportsAndKeepsTheLibraryAcrossARestart) {
         std::string peakName;
         ASSERT_TRUE(r->GetSample()->PeakFileName(peakName));
         EXPECT_TRUE(std::filesystem::exists(dir / "store" / "VDisk" / peakName));
+        // Loaded again, the region has its statistics and its thumbnail from the peak file.
+        EXPECT_GT(r->GetLeftPeak(), 0);
+        const uint8_t* overview = r->GetOverview();
+        EXPECT_TRUE(std::any_of(overview, overview + CRegion::kOverviewSize, [](uint8_t b) { return b != 0; }));
     }
-    // The lead's list sees it too.
+    // The list shows it in "User" (1) with its stored file in the VDisk.
     ASSERT_EQ(Tool(dir, "list", out, err), 0) << err;
-    EXPECT_NE(out.find("\troot\t0:00:01:00\tSong\n"), std::string::npos) << out;
+    const size_t at = out.find("\tSong\t1\t0\t44100\t" + (dir / "store" / "VDisk").string() + "/");
+    EXPECT_NE(at, std::string::npos) << out;
+    EXPECT_NE(out.find("\t0\t44100\t16\t2\n", at), std::string::npos) << out;
     // While the program holds the lock nothing is touched.
     {
         SingleInstance program(dir.Str() + "/Sonquil.lock");
