@@ -60,7 +60,8 @@ DSPController::DSPController(CCore& core, const WindowAreas& areas) : AreaContro
     m_controlAmpBox = new PanelBox(amp);
     m_controlAmpBox->setObjectName("ControlAmp");
     m_controlAmpBox->setFixedHeight(70);
-    areas.above->addWidget(m_controlAmpBox);
+    // Under the DSP panel and as wide: the two paint boxes line their processors up.
+    areas.work->addWidget(m_controlAmpBox);
 }
 
 DSPController::~DSPController() = default;
