@@ -3,7 +3,8 @@
 // writers get the samples as the render hands them (stereo float in 8192-frame blocks, the
 // integers the WAV holds exactly) and write a file; the peers read the WAV and write theirs.
 // Times are wall-clock; at the end the peer/ours ratio of each pair is printed (above 1:
-// we are faster).
+// we are faster), and beside it the same ratio of CPU time (ours: this process; the peer: its
+// child processes), which other load on a shared machine disturbs far less than wall time.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "audiofile/AudioFile.h"
@@ -34,6 +36,18 @@ struct Material {
 };
 
 std::map<std::string, double> g_seconds; // mean wall time per benchmark
+std::map<std::string, double> g_cpu;     // mean CPU time per benchmark, this process and its children
+
+double CpuSeconds() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage u{};
+        getrusage(who, &u);
+        total += static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                 static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
 std::filesystem::path g_made;
 
 Material& Get() {
@@ -96,16 +110,19 @@ bool Export(const Material& m, int32_t writer, const char* name, int32_t bits, i
 }
 
 template <typename Body> void Timed(benchmark::State& state, const char* key, Body&& body) {
-    double total = 0;
+    double total = 0, cpu = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = CpuSeconds();
         if (!body()) {
             state.SkipWithError("encode failed");
             return;
         }
+        cpu += CpuSeconds() - c0;
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
     g_seconds[key] = total / static_cast<double>(state.iterations());
+    g_cpu[key] = cpu / static_cast<double>(state.iterations());
     state.counters["xRealtime"] = benchmark::Counter(180.0 * static_cast<double>(state.iterations()),
                                                      benchmark::Counter::kIsRate);
 }
@@ -146,9 +163,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     auto ratio = [](const char* label, const char* peer, const char* ours) {
-        if (g_seconds.count(peer) && g_seconds.count(ours) && g_seconds[ours] > 0)
-            std::printf("%s: peer/ours time ratio %.3f (ours %.3f s, peer %.3f s)\n", label,
-                        g_seconds[peer] / g_seconds[ours], g_seconds[ours], g_seconds[peer]);
+        if (g_seconds.count(peer) && g_seconds.count(ours) && g_seconds[ours] > 0 && g_cpu[ours] > 0)
+            std::printf("%s: peer/ours time ratio %.3f (ours %.3f s, peer %.3f s); CPU ratio %.3f (ours %.3f s, "
+                        "peer %.3f s)\n",
+                        label, g_seconds[peer] / g_seconds[ours], g_seconds[ours], g_seconds[peer],
+                        g_cpu[peer] / g_cpu[ours], g_cpu[ours], g_cpu[peer]);
     };
     ratio("MP3 128 kbit/s vs lame -b 128", "lame", "mp3");
     ratio("FLAC vs flac -5", "flac-tool", "flac");

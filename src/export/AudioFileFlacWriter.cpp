@@ -3,6 +3,7 @@
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
+#include <cstring>
 #include <string>
 
 #include "export/ChunkStage.h"
@@ -55,7 +56,10 @@ AudioFileFlacWriter::AudioFileFlacWriter(const std::string& folder, const std::s
     : AudioFile(folder, path), m_flac(std::make_unique<Encoder>()) {}
 
 AudioFileFlacWriter::~AudioFileFlacWriter() {
-    if (m_running) FLAC__stream_encoder_finish(m_flac->enc);
+    if (m_running) {
+        FLAC__stream_encoder_finish(m_flac->enc);
+        Flush();
+    }
 }
 
 bool AudioFileFlacWriter::OpenRead() {
@@ -63,19 +67,40 @@ bool AudioFileFlacWriter::OpenRead() {
     return false;
 }
 
-bool AudioFileFlacWriter::SinkWrite(const uint8_t* p, size_t n) {
-    const int64_t written = Write(p, static_cast<int64_t>(n));
-    NoteWrite(static_cast<int64_t>(n), written);
-    if (written > 0) dataBytes += written;
-    return written == static_cast<int64_t>(n);
+namespace {
+constexpr size_t kOutBytes = 256 * 1024;
 }
 
-bool AudioFileFlacWriter::SinkSeek(uint64_t offset) { return Seek(static_cast<int64_t>(offset)) >= 0; }
+bool AudioFileFlacWriter::Flush() {
+    if (m_outFill == 0) return true;
+    const int64_t want = static_cast<int64_t>(m_outFill);
+    const int64_t written = Write(m_out.data(), want);
+    NoteWrite(want, written);
+    if (written > 0) dataBytes += written;
+    m_outFill = 0;
+    return written == want;
+}
+
+bool AudioFileFlacWriter::SinkWrite(const uint8_t* p, size_t n) {
+    if (writeFailed) return false; // a gathered piece was lost: stop the encoder at once
+    if (m_out.size() - m_outFill < n && !Flush()) return false;
+    if (n >= m_out.size()) {
+        const int64_t written = Write(p, static_cast<int64_t>(n));
+        NoteWrite(static_cast<int64_t>(n), written);
+        if (written > 0) dataBytes += written;
+        return written == static_cast<int64_t>(n);
+    }
+    std::memcpy(m_out.data() + m_outFill, p, n);
+    m_outFill += n;
+    return true;
+}
+
+bool AudioFileFlacWriter::SinkSeek(uint64_t offset) { return Flush() && Seek(static_cast<int64_t>(offset)) >= 0; }
 
 bool AudioFileFlacWriter::SinkTell(uint64_t& offset) {
     const int64_t at = Seek(0, FromCurrent);
     if (at < 0) return false;
-    offset = static_cast<uint64_t>(at);
+    offset = static_cast<uint64_t>(at) + m_outFill;
     return true;
 }
 
@@ -86,8 +111,10 @@ bool AudioFileFlacWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t t
     }
     if (m_running) {
         FLAC__stream_encoder_finish(m_flac->enc);
+        Flush();
         m_running = false;
     }
+    m_outFill = 0;
     if (ch != 1 && ch != 2) {
         SetError("Unsupported number of channels (only mono and stereo).");
         return false;
@@ -102,6 +129,8 @@ bool AudioFileFlacWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t t
     }
     if (!OpenWriteChecked()) return false;
     SetWriteFormat(ch, r, b, kSampleInt);
+    m_out.resize(kOutBytes);
+    m_outFill = 0;
 
     bool ok = FLAC__stream_encoder_set_channels(m_flac->enc, ch) &&
               FLAC__stream_encoder_set_bits_per_sample(m_flac->enc, static_cast<uint32_t>(b)) &&
@@ -148,7 +177,10 @@ int32_t AudioFileFlacWriter::WriteFloat(float* buffer, int32_t n) {
 bool AudioFileFlacWriter::FinishWrite() {
     if (!m_running) return false;
     m_running = false;
+    // finish writes the last frame and then goes back to fill in the stream info block; both
+    // may still sit in the area.
     if (!FLAC__stream_encoder_finish(m_flac->enc)) writeFailed = true;
+    if (!Flush()) writeFailed = true;
     return FinishResult();
 }
 

@@ -5,12 +5,15 @@
 // stereo for two channels; everything else at the library's defaults (compression level 5,
 // no verify, streamable subset). The tag set goes into a Vorbis comment block (TITLE,
 // ARTIST, ALBUM, DATE, GENRE, TRACKNUMBER, COMMENT). The encoder writes through our own
-// callbacks, so every write is checked like any other writer's.
+// callbacks, so every write is checked like any other writer's. The encoder hands over one
+// frame (a few kilobytes) per call; those are gathered in a 256 KiB area and written in large
+// pieces. A seek or tell from the encoder first writes out what is gathered.
 //
 // Threading: one thread at a time per object; objects are independent of each other.
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "audiofile/AudioFile.h"
 
@@ -35,7 +38,12 @@ public:
     bool SinkTell(uint64_t& offset);
 
 private:
+    // Writes out the gathered bytes; false (and the failure recorded) when the write fell short.
+    bool Flush();
+
     struct Encoder; // the libFLAC objects (in the .cpp)
     std::unique_ptr<Encoder> m_flac;
     bool m_running = false;
+    std::vector<uint8_t> m_out; // gathered encoder output, m_outFill bytes of it in use
+    size_t m_outFill = 0;
 };

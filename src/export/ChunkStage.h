@@ -8,7 +8,8 @@
 // Conversions: stereo is each sample × 32767, mono is (left + right) × 0.5 × 32767, both
 // computed in double and truncated toward zero. Values beyond full scale are held at the
 // largest code instead of wrapping: the render clips at 0 dB, but a writer fed anything else
-// must not turn an over a hair too loud into a full-scale click of the other sign.
+// must not turn an over a hair too loud into a full-scale click of the other sign. NaN, which
+// has no integer, becomes silence.
 //
 // Threading: one thread at a time per object.
 
@@ -40,18 +41,21 @@ public:
     // encode(const int16_t* samples, int32_t count) and empties the area. Stops and returns
     // false as soon as encode returns false.
     template <typename Encode> bool Push(const float* in, int32_t frames, uint32_t channels, Encode&& encode) {
-        for (int32_t i = 0; i < frames; ++i) {
-            const float l = in[2 * i], r = in[2 * i + 1];
-            if (channels == 1) {
-                m_area[m_fill++] = FloatToInt16((static_cast<double>(l) + r) * 0.5);
-            } else {
-                m_area[m_fill++] = FloatToInt16(l);
-                m_area[m_fill++] = FloatToInt16(r);
-            }
+        // Converts whole runs up to the end of the current chunk at a time (the per-sample loop
+        // with its chunk check cost more than the conversion). A chunk of an odd count in stereo
+        // ends one sample past the count, as the frame that crosses it is stored whole.
+        const int32_t per = channels == 1 ? 1 : 2;
+        while (frames > 0) {
+            const int32_t want = (m_chunk - m_fill + per - 1) / per; // frames that complete the chunk
+            const int32_t n = want < 1 ? 1 : want < frames ? want : frames;
+            ConvertToInt16(in, n, channels, m_area + m_fill);
+            m_fill += n * per;
+            in += 2 * static_cast<int64_t>(n);
+            frames -= n;
             if (m_fill >= m_chunk) {
-                const int32_t n = m_fill;
+                const int32_t count = m_fill;
                 m_fill = 0;
-                if (!encode(static_cast<const int16_t*>(m_area), n)) return false;
+                if (!encode(static_cast<const int16_t*>(m_area), count)) return false;
             }
         }
         return true;

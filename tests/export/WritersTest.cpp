@@ -2,7 +2,9 @@
 // formats within the codec's padding), bit rates, tags; and the conversions they share.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "ExportTestUtil.h"
 #include "export/ChunkStage.h"
@@ -79,6 +81,87 @@ TEST(Conversions, StageHandsOnWholeChunksWhateverTheBlockSize) {
     int calls = 0;
     EXPECT_FALSE(stage.Push(block.data(), 8192, 2, [&](const int16_t*, int32_t) { return ++calls > 5; }));
     EXPECT_EQ(calls, 1);
+}
+
+// The block conversions run four or eight samples at a time with a scalar tail; every sample
+// must come out as the one-sample functions give it, at every length and near full scale.
+TEST(Conversions, BlocksAgreeWithTheSampleFunctionsAtEveryLength) {
+    std::vector<float> src;
+    const float edges[] = {1.0f, -1.0f, 0.99999f, -0.99999f, 1.0000001f, -1.0000001f, 3.0f, -3.0f,
+                           0.0f, -0.0f, 0.5f,     -0.5f,     1e-6f,      -1e-6f,      0.25f};
+    for (int i = 0; i < 7; ++i)
+        for (float e : edges) src.push_back(e * (i % 2 ? 1.0f : 0.999f));
+    uint32_t x = 7;
+    while (src.size() < 2 * 301) {
+        x = x * 1664525u + 1013904223u;
+        src.push_back(static_cast<float>(static_cast<int32_t>(x)) / 2147483648.0f * 1.1f);
+    }
+    for (int32_t frames : {0, 1, 2, 3, 5, 64, 127, 301}) {
+        for (uint32_t ch : {1u, 2u}) {
+            auto want = [&](int32_t i, int32_t bits) {
+                const double v = ch == 1 ? (static_cast<double>(src[2 * i]) + src[2 * i + 1]) * 0.5
+                                         : static_cast<double>(src[i]);
+                return bits == 0 ? FloatToInt16(v) : FloatToIntBits(v, bits);
+            };
+            const int32_t samples = frames * static_cast<int32_t>(ch);
+            std::vector<int16_t> s16(static_cast<size_t>(samples) + 1, 99);
+            ConvertToInt16(src.data(), frames, ch, s16.data());
+            for (int32_t i = 0; i < samples; ++i) ASSERT_EQ(s16[i], want(i, 0)) << frames << " " << ch << " " << i;
+            EXPECT_EQ(s16[samples], 99); // nothing past the end
+            for (int32_t bits : {8, 16, 24}) {
+                std::vector<float> buf(src.begin(), src.begin() + 2 * frames);
+                buf.push_back(0.75f);
+                ConvertToInt32InPlace(buf.data(), frames, ch, bits);
+                for (int32_t i = 0; i < samples; ++i) {
+                    int32_t got;
+                    std::memcpy(&got, &buf[i], 4);
+                    ASSERT_EQ(got, want(i, bits)) << frames << " " << ch << " " << bits << " " << i;
+                }
+                EXPECT_EQ(buf[2 * frames], 0.75f);
+            }
+        }
+    }
+    // NaN never comes from the render; it must not turn into a full-scale value.
+    float nan[8];
+    for (float& f : nan) f = std::nanf("");
+    int16_t n16[8];
+    ConvertToInt16(nan, 4, 2, n16);
+    for (int16_t v : n16) EXPECT_EQ(v, 0);
+    EXPECT_EQ(FloatToIntBits(std::nan(""), 24), 0);
+}
+
+// The stage converts in runs up to each chunk's end: the samples handed on must be the stream
+// converted one by one, cut where the old per-frame check cut it (an odd stereo chunk ends one
+// sample late), whatever the block sizes.
+TEST(Conversions, StageRunsKeepTheStreamAndItsCuts) {
+    std::vector<float> src(2 * 5000);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<float>(std::sin(0.01 * static_cast<double>(i)));
+    for (uint32_t ch : {1u, 2u}) {
+        for (int32_t chunk : {1, 7, 1152, 2305}) {
+            ChunkStage stage;
+            ASSERT_TRUE(stage.Reset(chunk));
+            std::vector<int16_t> got;
+            std::vector<int32_t> sizes;
+            const int32_t blocks[] = {1, 333, 4096, 570};
+            int32_t at = 0;
+            for (int32_t b : blocks) {
+                ASSERT_TRUE(stage.Push(src.data() + 2 * at, b, ch, [&](const int16_t* p, int32_t n) {
+                    got.insert(got.end(), p, p + n);
+                    sizes.push_back(n);
+                    return true;
+                }));
+                at += b;
+            }
+            const int32_t cut = ch == 2 && chunk % 2 ? chunk + 1 : chunk;
+            for (int32_t n : sizes) EXPECT_EQ(n, cut) << ch << " " << chunk;
+            const int32_t total = at * static_cast<int32_t>(ch);
+            EXPECT_EQ(static_cast<int32_t>(got.size()) + stage.Fill(), total);
+            got.insert(got.end(), stage.Data(), stage.Data() + stage.Fill());
+            std::vector<int16_t> want(static_cast<size_t>(total));
+            ConvertToInt16(src.data(), at, ch, want.data());
+            EXPECT_EQ(got, want) << ch << " " << chunk;
+        }
+    }
 }
 
 TEST(ExportFormats, ListOrderCodesAndExtensions) {
