@@ -1,8 +1,10 @@
 #include "app/BrowserController.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QVariant>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -120,7 +122,15 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
     // there), the VTape in the tape panel.
     areas.work->insertWidget(0, m_browserBox, 100);
     areas.work->insertWidget(1, m_barBox);
-    areas.tape->addWidget(m_vtapeBox);
+    // The tape with its "Export" button at the right end of the row.
+    m_vtapeExport = new QPushButton("Export");
+    m_vtapeExport->setObjectName("Button11");
+    m_vtapeExport->setEnabled(false); // until the export binds its row and the state allows it
+    auto* vtapeRow = new QHBoxLayout;
+    vtapeRow->setContentsMargins(0, 0, 0, 0);
+    vtapeRow->addWidget(m_vtapeBox, 1);
+    vtapeRow->addWidget(m_vtapeExport);
+    areas.tape->addLayout(vtapeRow);
     // Tests reach the tapes through the widgets they drive.
     m_browserBox->setProperty("browserController", QVariant::fromValue(static_cast<void*>(this)));
 }
@@ -129,6 +139,17 @@ BrowserController::~BrowserController() = default;
 
 void BrowserController::RegisterCommands(CommandTable& commands) {
     m_commands = &commands;
+    // The button runs the menu item through the table, so it acts exactly when the item does
+    // (bound, shown in this mode, stopped) and is greyed whenever the item is.
+    if (QAction* exportAll = commands.Action("vtape.exportAll")) {
+        const auto follow = [this, exportAll] {
+            m_vtapeExport->setEnabled(exportAll->isEnabled() && exportAll->isVisible());
+        };
+        QObject::connect(exportAll, &QAction::changed, m_vtapeExport, follow);
+        follow();
+        QObject::connect(m_vtapeExport, &QPushButton::clicked, m_vtapeExport,
+                         [this] { m_commands->Dispatch("vtape.exportAll"); });
+    }
     commands.Bind("vtape.remove", [this](bool) {
         std::vector<CRegion*> selected;
         for (int k = 0; CRegion* r = m_vtape.SelectedAt(k); ++k) selected.push_back(r);

@@ -27,6 +27,7 @@
 class CommandTable;
 class PanelBox;
 class QMenu;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TapeBox;
@@ -82,6 +83,7 @@ public:
     CWorkList& WorkList() { return m_workList; }
     TapeBox* BrowserBox() const { return m_browserBox; }
     TapeBox* VTapeBox() const { return m_vtapeBox; }
+    QPushButton* VTapeExportButton() const { return m_vtapeExport; }
     PanelBox* BarBox() const { return m_barBox; }
 
 private:
@@ -117,6 +119,7 @@ private:
     QImage m_barImage;
     TapeBox* m_browserBox = nullptr;
     TapeBox* m_vtapeBox = nullptr;
+    QPushButton* m_vtapeExport = nullptr; // "Export" beside the VTape: the VTape menu's export
     PanelBox* m_barBox = nullptr;
     QTreeWidget* m_regionTree = nullptr;
     QMenu* m_vtapeMenu = nullptr;

@@ -4,8 +4,10 @@
 // The window's export on regions of the library: each rendered wet through the chain with its
 // own snap, dithered to the depth, written in the format (wav, aiff, raw, snd, mp3, ogg, flac,
 // aac, wma, or the name of an external encoder profile of "Encoders.dat"), named and tagged
-// as the export form would. --folder adds the regions lying directly in that folder, in list
-// order, after the ones given by id. One report line per file on stdout ("file<TAB>result");
+// as the export form would. --subfolder S is the form's "SubFolder" box: the files go into a
+// folder named S (path characters made underscores) inside FOLDER, made when absent. --folder
+// adds the regions lying directly in that folder, in list order, after the ones given by id.
+// One report line per file on stdout ("file<TAB>result");
 // the exit status is non-zero when any file failed.
 #include <strings.h>
 

@@ -18,6 +18,14 @@ CRegionTextIndex& CRegionList::TextIndex() const {
     return *m_textIndex;
 }
 
+void CRegionList::BuildTextIndex() const {
+    CRegionTextIndex& index = TextIndex();
+    index.Begin(Count());
+    int at = 0;
+    m_list.ForEach([&](const CRegion* r) { index.At(at++, *r); });
+    index.End();
+}
+
 void CRegionList::Insert(CRegion* region) {
     if (!region) return;
     const bool folder = region->IsFolder();

@@ -69,6 +69,9 @@ public:
 
     // The lower-case copies of the searched texts, kept with the list for the search.
     CRegionTextIndex& TextIndex() const;
+    // Makes every region's copies now, so that the first search does not pay for them: called
+    // once the library has loaded, when a pause is expected anyway.
+    void BuildTextIndex() const;
 
 private:
     TypedList<CRegion> m_list;

@@ -9,8 +9,8 @@
 class UiPort;
 
 // Opens the library: with a database and a writable folder it is loaded (VDisk check and
-// locate included); without a database the user is asked to create a VDisk. True when start-up
-// may go on; false ends start-up (whatever had to be said has been shown).
+// locate included) and the search's copies of the region texts are made; without a database the user is asked to create
+// a VDisk. True when start-up may go on; false ends start-up (whatever had to be said has been shown).
 bool OpenLibraryAtStartup(CDatabase& db, UiPort& ui, const DbLibrary& lib);
 
 // Saves the library when start-up completed; a run that ended during start-up never

@@ -7,6 +7,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
 #include "core/CCore.h"
+#include "common/TransportState.h"
 #include "engine/CTransport.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
@@ -104,6 +106,73 @@ class ExportWindowTest : public QObject {
     }
 
 private slots:
+
+    // The "Export" button beside the VTape is the VTape menu's "Export All ...": greyed while
+    // the transport is busy (a click then does nothing), and a click when stopped opens the
+    // form and writes the tape's regions.
+    void exportButtonBesideTheTapeRunsExportAll() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(Env(dir, ui));
+        QVERIFY(form.StartupComplete());
+        const std::string folder = dir.path().toStdString();
+        std::vector<float> pcm(2 * 20000);
+        for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<float>(0.25 * std::sin(0.02 * i));
+        QVERIFY(MakeWavFile(folder, "take.wav", pcm, 44100));
+        auto* sample = new CSample("take.wav", folder, 0, 0, 44100, 2, 16, 20000, 0, 0);
+        form.Core().SampleList()->Add(sample);
+        auto* region = new CRegion("button take", 0, 8000, sample, 0, -1, 1);
+        form.RegionList()->Insert(region);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* browser = form.findChild<TapeBox*>("RegionBrowser");
+        QVERIFY(browser);
+        auto* c = static_cast<BrowserController*>(browser->property("browserController").value<void*>());
+        QVERIFY(c);
+        c->VTape().Add(region);
+
+        auto* button = form.findChild<QPushButton*>("Button11");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QString("Export"));
+        QVERIFY(button->isVisible());
+        QTRY_VERIFY(button->isEnabled());
+
+        for (int busy : {kTransportPlaying, kTransportRecording, kTransportRendering}) {
+            form.Commands().ApplyTransportState(busy);
+            QVERIFY(!button->isEnabled());
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(!qobject_cast<TExportForm*>(QApplication::activeModalWidget()));
+            form.Commands().ApplyTransportState(kTransportStopped);
+            QVERIFY(button->isEnabled());
+        }
+        // In edit mode too, as the menu item.
+        form.SetMode(kModeEdit);
+        QVERIFY(button->isEnabled());
+        form.SetMode(kModeBrowse);
+
+        const fs::path out = fs::path(folder) / "fromButton";
+        fs::create_directories(out);
+        ui.folderAnswers.push_back(out.string());
+        bool shown = false;
+        OnShow steps({[&](QDialog* d) {
+            auto* f = qobject_cast<TExportForm*>(d);
+            QVERIFY(f);
+            shown = true;
+            QTest::mouseClick(f->Button2, Qt::LeftButton);
+            QCOMPARE(f->Edit4->text(), QString::fromStdString(out.string()));
+            QTest::mouseClick(f->Button1, Qt::LeftButton);
+        }});
+        ui.reportLines.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(shown);
+        QTRY_COMPARE(int(ui.reportLines.size()), 1);
+        QVERIFY(QString::fromStdString(ui.reportLines[0].second).startsWith("OK"));
+        int written = 0;
+        for (const auto& e : fs::directory_iterator(out))
+            if (e.path().extension() == ".wav" && fs::file_size(e.path()) > 44) ++written;
+        QCOMPARE(written, 1);
+        QVERIFY(form.Core().Transport()->IsStopped());
+    }
     void exportFromTheTapeAndTheBrowserThroughTheForm() {
         QTemporaryDir dir;
         ScriptedUiPort ui;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,22 @@ TEST(ExportCommand, FolderNamingSubfolderAndTheSameBytesAsTheWindowsJob) {
     EXPECT_NE(out.find("Master7.wav\tOK (WAV 24-bit"), std::string::npos) << out;
     EXPECT_NE(out.find("Master8.wav\tOK (WAV 24-bit"), std::string::npos) << out;
     ASSERT_TRUE(fs::exists(to / "CD_1" / "Master8.wav"));
+    // --subfolder names a folder made inside --to; one that is there already is written into
+    // again, and the name's path characters never reach the file system as such.
+    ASSERT_EQ(Tool(dir,
+                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'CD:1' --to " + Q(to.string()),
+                   out, err),
+              0)
+        << err;
+    EXPECT_TRUE(fs::exists(to / "CD_1" / "Intro.wav"));
+    EXPECT_TRUE(fs::exists(to / "CD_1" / "Master7.wav"));
+    ASSERT_EQ(Tool(dir,
+                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'a/b' --to " + Q(to.string()),
+                   out, err),
+              0)
+        << err;
+    EXPECT_TRUE(fs::is_directory(to / "a_b"));
+    EXPECT_FALSE(fs::exists(to / "a"));
 
     // The window's path: the job on the core, with the choice its form would make.
     const fs::path win = dir / "window";
@@ -281,7 +298,12 @@ TEST(ExportCommand, OneLineErrors) {
         {"export " + id + " --format wav --naming base:X:1000" + to, "bad --naming base:X:1000"},
         {"export " + id + " --format wav --to " + Q((dir / "missing").string()), "no folder "},
         {"export " + id + " --format wav --subfolder x --to " + Q((dir / "song.wav").string()), "no folder "},
+        {"export " + id + " --format wav --subfolder taken --to " + Q(dir.Str()), "Can't create selected subfolder."},
     };
+    // A file where the subfolder would go.
+    std::FILE* taken = std::fopen((dir / "taken").string().c_str(), "wb");
+    ASSERT_TRUE(taken);
+    std::fclose(taken);
     for (const Case& c : cases) {
         EXPECT_NE(Tool(dir, c.args, out, err), 0) << c.args;
         EXPECT_EQ(err.rfind("sonquil-cli: " + c.error, 0), 0u) << c.args << " -> " << err;

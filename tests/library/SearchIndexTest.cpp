@@ -221,3 +221,36 @@ TEST(SearchIndexTest, LongTextsAreCopiedWhole) {
     r->SetTitle("Extra");
     EXPECT_TRUE(CRegionSearch::Run(list, Words("wordextra"), 1).empty());
 }
+
+// The copies made once the library has loaded (before any search) answer exactly as copies made
+// by the first search would, and they follow every change made after they were built: a text
+// edited, a region deleted and another put at its place, a new region at the end.
+TEST(SearchIndexTest, CopiesBuiltAtLoadFollowLaterChanges) {
+    CSample sample("a.wav", "/x", 0, 1, 1000, 2, 16, 1000000, 0, 0, 5);
+    CRegionList empty;
+    empty.BuildTextIndex();
+    EXPECT_TRUE(CRegionSearch::Run(empty, Words("x"), 1).empty());
+
+    CRegionList list;
+    std::vector<CRegion*> made;
+    for (int i = 0; i < 200; ++i) {
+        CRegion* r = new CRegion("Take " + std::to_string(i), 0, 10, &sample, 0, i + 1, 1);
+        r->SetNotes(i % 3 == 0 ? "Piano LIVE" : "drums");
+        made.push_back(r);
+    }
+    list.InsertAll(made);
+    list.BuildTextIndex();
+    EXPECT_EQ(CRegionSearch::Run(list, Words("piano live"), 1).size(), 67u);
+    list.BuildTextIndex(); // again, with nothing changed: the same answer
+    EXPECT_EQ(CRegionSearch::Run(list, Words("piano live"), 1).size(), 67u);
+
+    list.BuildTextIndex();
+    made[1]->SetNotes("live piano");
+    list.Delete(made[0]);
+    list.Insert(new CRegion("Yankee", 0, 10, &sample, 0, 500, 1));
+    list.Insert(new CRegion("Zulu piano live", 0, 10, &sample, 0, 501, 1));
+    EXPECT_EQ(CRegionSearch::Run(list, Words("piano live"), 1).size(), 68u);
+    EXPECT_EQ(Names(CRegionSearch::Run(list, Words("zulu"), 1)), std::vector<std::string>{"Zulu piano live"});
+    EXPECT_EQ(Names(CRegionSearch::Run(list, Words("yankee"), 1)), std::vector<std::string>{"Yankee"});
+    EXPECT_EQ(CRegionSearch::Run(list, Words("take"), 1).size(), 199u);
+}
