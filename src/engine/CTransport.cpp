@@ -74,19 +74,23 @@ void CTransport::Stop() {
     // see Stopped before it starts, and nothing needs to be waited for.
     const uint32_t serial = m_serial.load(std::memory_order_relaxed);
     const bool engineBusy = m_engineRun.load(std::memory_order_seq_cst) == serial;
+    // A run the engine never began, or withdrew on seeing the stop, has ended all the same:
+    // whoever asks after a stop must see the run over whichever way the race went.
+    auto ended = [&](std::atomic<bool>& flag) {
+        if (engineBusy) WaitFor(flag, serial);
+        flag.store(true, std::memory_order_release);
+    };
     switch (previous) {
     case kTransportRecording:
-    case kTransportMonitoring:
-        if (engineBusy) WaitFor(m_recordingEnded, serial);
-        break;
+    case kTransportMonitoring: ended(m_recordingEnded); break;
     case kTransportPlaying:
-        if (engineBusy) WaitFor(m_playbackEnded, serial);
+        ended(m_playbackEnded);
         m_view->RemovePlayMark(playMark);
         break;
     case kTransportRendering:
         // A render that is stopped from outside ends its pass; the target is finished (and
         // deleted) before the next item may begin.
-        if (engineBusy) WaitFor(m_playbackEnded, serial);
+        ended(m_playbackEnded);
         break;
     default: break;
     }
