@@ -14,19 +14,12 @@
 #include "library/CSample.h"
 #include "library/CSampleList.h"
 #include "support/ScriptedUiPort.h"
+#include "WindowTestSupport.h"
 
 class BrowseTest : public QObject {
     Q_OBJECT
 
-    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) {
-        ui.folderAnswers.push_back(dir.path().toStdString());
-        StartupEnvironment env;
-        env.exeFolder = dir.path().toStdString();
-        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
-        env.screenSize = QSize(1280, 1024);
-        env.ui = &ui;
-        return env;
-    }
+    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) { return WindowEnv(dir, ui); }
 
     // Shows a folder again by moving the tree's selection away and back.
     static void Reselect(QTreeWidget* tree, QTreeWidgetItem* item) {

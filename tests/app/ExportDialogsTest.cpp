@@ -11,28 +11,9 @@
 #include "app/TRenameForm.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
+#include "WindowTestSupport.h"
 
 namespace {
-
-// Runs the next step each time a dialog is shown (the steps act on the shown dialog).
-class OnShow : public QObject {
-public:
-    explicit OnShow(std::vector<std::function<void(QDialog*)>> s) : steps(std::move(s)) {
-        qApp->installEventFilter(this);
-    }
-    ~OnShow() override { qApp->removeEventFilter(this); }
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Show && next < steps.size()) {
-            if (auto* d = qobject_cast<QDialog*>(o)) {
-                auto f = steps[next++];
-                QTimer::singleShot(0, d, [f, d] { f(d); });
-            }
-        }
-        return false;
-    }
-    std::vector<std::function<void(QDialog*)>> steps;
-    size_t next = 0;
-};
 
 void Type(QWidget* w, const QString& text) {
     w->setFocus();

@@ -36,30 +36,11 @@
 #include "support/AudioFiles.h"
 #include "support/ScriptedUiPort.h"
 #include "views/CWorkList.h"
+#include "WindowTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs the next step each time a dialog is shown (the steps act on the shown dialog).
-class OnShow : public QObject {
-public:
-    explicit OnShow(std::vector<std::function<void(QDialog*)>> s) : steps(std::move(s)) {
-        qApp->installEventFilter(this);
-    }
-    ~OnShow() override { qApp->removeEventFilter(this); }
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Show && next < steps.size()) {
-            if (auto* d = qobject_cast<QDialog*>(o)) {
-                auto f = steps[next++];
-                QTimer::singleShot(0, d, [f, d] { f(d); });
-            }
-        }
-        return false;
-    }
-    std::vector<std::function<void(QDialog*)>> steps;
-    size_t next = 0;
-};
 
 int IndexOf(QComboBox* box, const QString& text) {
     for (int i = 0; i < box->count(); ++i)
@@ -95,15 +76,7 @@ QAction* MenuItem(TForm1& form, const QString& menu, const QString& caption) {
 class ExportWindowTest : public QObject {
     Q_OBJECT
 
-    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) {
-        ui.folderAnswers.push_back(dir.path().toStdString());
-        StartupEnvironment env;
-        env.exeFolder = dir.path().toStdString();
-        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
-        env.screenSize = QSize(1280, 1024);
-        env.ui = &ui;
-        return env;
-    }
+    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) { return WindowEnv(dir, ui); }
 
 private slots:
 

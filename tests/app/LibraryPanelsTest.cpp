@@ -33,19 +33,12 @@
 #include "library/CVDisk.h"
 #include "support/AudioFiles.h"
 #include "support/ScriptedUiPort.h"
+#include "WindowTestSupport.h"
 
 class LibraryPanelsTest : public QObject {
     Q_OBJECT
 
-    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) {
-        ui.folderAnswers.push_back(dir.path().toStdString());
-        StartupEnvironment env;
-        env.exeFolder = dir.path().toStdString();
-        env.lockPath = (dir.path() + "/Sonquil.lock").toStdString();
-        env.screenSize = QSize(1280, 1024);
-        env.ui = &ui;
-        return env;
-    }
+    StartupEnvironment Env(QTemporaryDir& dir, ScriptedUiPort& ui) { return WindowEnv(dir, ui); }
 
     static BrowserController* BrowserOf(TForm1& form) {
         auto* box = form.findChild<TapeBox*>("RegionBrowser");
