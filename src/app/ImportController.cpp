@@ -148,22 +148,7 @@ void ImportController::ChooseAndRun(bool link) {
 
 void ImportController::SetStorage(int choice) {
     ImportSettings s = m_settings;
-    switch (choice) {
-    case 0: s.storageMode = kFormatWav; break;
-    case 1: s.storageMode = kFormatKX64; break;
-    case 2:
-        s.storageMode = kFormatVorbis;
-        s.bitRate = 400;
-        break;
-    case 3:
-        s.storageMode = kFormatVorbis;
-        s.bitRate = 256;
-        break;
-    default:
-        s.storageMode = kFormatVorbis;
-        s.bitRate = 128;
-        break;
-    }
+    if (!ApplyStorageChoice(choice, s)) ApplyStorageChoice(4, s); // the last item, "LP"
     m_settings = s;
     m_core.SetStorageMode(s.storageMode, s.bitRate);
     if (m_importer) m_importer->SetSettings(s);

@@ -100,26 +100,17 @@ int32_t StorageBits(int32_t mode, int32_t sourceBits) {
     return b;
 }
 
+bool ApplyStorageChoice(int choice, ImportSettings& s) {
+    static constexpr int kBitRates[] = {0, 0, 400, 256, 128};
+    if (choice < 0 || choice > 4) return false;
+    s.storageMode = choice == 0 ? kFormatWav : choice == 1 ? kFormatKX64 : kFormatVorbis;
+    if (choice >= 2) s.bitRate = kBitRates[choice];
+    return true;
+}
+
 ImportSettings ImportSettingsFromPrefs(const CPrefs& prefs) {
     ImportSettings s;
-    if (prefs.Has(101)) {
-        switch (prefs.GetInt(101)) {
-        case 1: s.storageMode = kFormatKX64; break;
-        case 2:
-            s.storageMode = kFormatVorbis;
-            s.bitRate = 400;
-            break;
-        case 3:
-            s.storageMode = kFormatVorbis;
-            s.bitRate = 256;
-            break;
-        case 4:
-            s.storageMode = kFormatVorbis;
-            s.bitRate = 128;
-            break;
-        default: break;
-        }
-    }
+    if (prefs.Has(101)) ApplyStorageChoice(prefs.GetInt(101), s);
     if (prefs.Has(100)) s.transcodeCompressed = prefs.GetByte(100) != 0;
     return s;
 }

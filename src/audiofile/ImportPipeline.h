@@ -63,6 +63,9 @@ class CPrefs;
 // The storage preferences as the database keeps them: key 101 (0 none, 1 lossless, 2 HQ, 3 SP,
 // 4 LP) and key 100 (1 transcode, 0 clone). Absent keys leave WAV at 400 kbit/s, transcoding.
 ImportSettings ImportSettingsFromPrefs(const CPrefs& prefs);
+// The storage choice of the menu and of preference key 101 (0 WAV, 1 KX64, 2/3/4 Ogg Vorbis at
+// 400/256/128 kbit/s) into the settings; false, and nothing changed, for any other value.
+bool ApplyStorageChoice(int choice, ImportSettings& s);
 // The preference value of key 101 for a mode and bit rate.
 int32_t StorageChoiceFor(const ImportSettings& s);
 void StoreImportSettings(CPrefs& prefs, const ImportSettings& s);
