@@ -1,28 +1,17 @@
 #include "app/PanelBox.h"
 
+#include "app/ComposedImage.h"
+
 #include <QMouseEvent>
-#include <QPainter>
 
 PanelBox::PanelBox(Handlers h, QWidget* parent) : QWidget(parent), m_h(std::move(h)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
 }
 
-void PanelBox::Recompose() {
-    if (m_h.compose && width() > 0 && height() > 0) m_h.compose(width(), height());
-    update();
-}
+void PanelBox::Recompose() { ComposedImage{m_h.compose, m_h.image}.Recompose(*this); }
 
-void PanelBox::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QImage* img = m_h.image ? &m_h.image() : nullptr;
-    if (img && img->size() != size()) {
-        Recompose();
-        img = &m_h.image();
-    }
-    if (img && !img->isNull()) p.drawImage(0, 0, *img);
-    else p.fillRect(rect(), Qt::black);
-}
+void PanelBox::paintEvent(QPaintEvent*) { ComposedImage{m_h.compose, m_h.image}.Paint(*this); }
 
 void PanelBox::resizeEvent(QResizeEvent*) { Recompose(); }
 

@@ -1,11 +1,12 @@
 #include "app/TapeBox.h"
 
+#include "app/ComposedImage.h"
+
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QWheelEvent>
 
 namespace {
@@ -26,10 +27,7 @@ TapeBox::TapeBox(Handlers h, QWidget* parent) : QWidget(parent), m_h(std::move(h
     setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
-void TapeBox::Recompose() {
-    if (m_h.compose && width() > 0 && height() > 0) m_h.compose(width(), height());
-    update();
-}
+void TapeBox::Recompose() { ComposedImage{m_h.compose, m_h.image}.Recompose(*this); }
 
 void TapeBox::StartDrag(const QString& source) {
     auto* drag = new QDrag(this);
@@ -39,16 +37,7 @@ void TapeBox::StartDrag(const QString& source) {
     drag->exec(Qt::MoveAction | Qt::CopyAction);
 }
 
-void TapeBox::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QImage* img = m_h.image ? &m_h.image() : nullptr;
-    if (img && img->size() != size()) {
-        Recompose();
-        img = &m_h.image();
-    }
-    if (img && !img->isNull()) p.drawImage(0, 0, *img);
-    else p.fillRect(rect(), Qt::black);
-}
+void TapeBox::paintEvent(QPaintEvent*) { ComposedImage{m_h.compose, m_h.image}.Paint(*this); }
 
 void TapeBox::resizeEvent(QResizeEvent*) { Recompose(); }
 
