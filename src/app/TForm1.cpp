@@ -30,6 +30,7 @@
 #include "app/WindowTransportView.h"
 #include "core/CCore.h"
 #include "engine/CTransport.h"
+#include "views/CWaveViewer.h"
 #include "engine/NullDevice.h"
 #include "library/CRegionList.h"
 #include "core/ProgramFolder.h"
@@ -221,6 +222,7 @@ void TForm1::BuildLayout() {
 
     // The areas put their widgets into these places, in this order.
     WindowAreas areas{leftLayout, workLayout, rightLayout, aboveLayout, tapeLayout};
+    m_waveViewer = std::make_unique<CWaveViewer>();
     auto browser = std::make_unique<LibraryBrowserController>(*m_core, areas);
     m_browser = browser.get();
     m_areas.push_back(std::move(browser));

@@ -38,6 +38,7 @@ class TBoardSetupForm;
 class WindowKeys;
 class WindowTick;
 class WindowTransportView;
+class CWaveViewer;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -113,6 +114,9 @@ private:
     UiPort* m_ui = nullptr;
     std::unique_ptr<QtMainThreadPort> m_mainThread;
     std::unique_ptr<CCore> m_core;
+    // The region graph's model: the edit-mode area draws and operates it, the region editing and
+    // snap commands act on the region it shows.
+    std::unique_ptr<CWaveViewer> m_waveViewer;
     CommandTable* m_commands = nullptr;
 
     StartupResult m_result = StartupResult::Running;
