@@ -61,6 +61,14 @@ public:
     void ShowNewRegion(CRegion* region);
     // Deselects everything in the browser, and so on the VTape (the start of an import loop).
     void ClearSelection();
+    // The browse-mode "Select All" and "Invert Selection": the browser's selection (its current
+    // item cleared), then the VTape takes it.
+    void SelectAllRegions();
+    void InvertSelection();
+    // Opens a region in the wave viewer and switches to edit mode (a double click on a region,
+    // "View Item (Region Graph)"); false when it did not (the transport busy).
+    using OpenHook = std::function<bool(CRegion*)>;
+    void SetOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -132,6 +140,7 @@ private:
     CTape* m_auditionTape = nullptr;
     int m_auditionOrigin = 0;
     ImportRunner m_importRunner;
+    OpenHook m_openHook;
     bool m_importingToVTape = false;
     std::string m_cloneFolder, m_openFolder;
 };

@@ -33,6 +33,7 @@ class AreaController;
 class LibraryBrowserController;
 class DSPController;
 class BrowserController;
+class EditController;
 class MetersController;
 class TBoardSetupForm;
 class WindowKeys;
@@ -99,6 +100,8 @@ private:
     void BuildLayout();
     void RegisterShellCommands();
     void ApplyColourScheme();
+    // A menu whose items the mode hides all goes from the bar (and from its parent menu) too.
+    void HideEmptyMenus();
     void Trace(const char* step);
     void Terminate(StartupResult why);
 
@@ -128,6 +131,7 @@ private:
     LibraryBrowserController* m_browser = nullptr;
     DSPController* m_dsp = nullptr;
     BrowserController* m_browserView = nullptr;
+    EditController* m_edit = nullptr;
     MetersController* m_meters = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
