@@ -457,6 +457,84 @@ private slots:
         QVERIFY(m_form->Commands().Dispatch("view.zoom.reset"));
     }
 
+    void theVTapeOpensTheGraphAndTheShuttleStartsFromTheCursor() {
+        m_form->SetMode(kModeBrowse);
+        c->VTape().Clear();
+        c->VTape().Add(m_short);
+        c->Redraw();
+        auto* vtape = m_form->findChild<TapeBox*>("VTape");
+        QTRY_VERIFY(c->VTape().ItemAt(0).LaidOut());
+        const TapeRect& t = c->VTape().ItemAt(0).thumb;
+        QTest::mouseDClick(vtape, Qt::LeftButton, {}, QPoint(t.left + t.width / 2, t.top + t.height / 2));
+        QTRY_COMPARE(m_form->Mode(), int(kModeEdit));
+        QCOMPARE(Viewer().CurrentRegion(), m_short);
+        // In edit mode a double click on another VTape item shows that one instead.
+        c->VTape().Add(m_long);
+        c->Redraw();
+        QTRY_VERIFY(c->VTape().ItemAt(1).LaidOut());
+        const TapeRect& t1 = c->VTape().ItemAt(1).thumb;
+        QTest::mouseDClick(vtape, Qt::LeftButton, {}, QPoint(t1.left + t1.width / 2, t1.top + t1.height / 2));
+        QCOMPARE(m_form->Mode(), int(kModeEdit));
+        QCOMPARE(Viewer().CurrentRegion(), m_long);
+
+        // "Increase Shuttle Speed" while stopped plays from the cursor at the slowest speed;
+        // while playing it doubles.
+        QTRY_VERIFY(Viewer().GraphWidth() == m_graph->width());
+        Viewer().SetCursor(44100);
+        QTRY_COMPARE(m_form->Commands().TransportState(), int(kTransportStopped));
+        QVERIFY(m_form->Commands().Dispatch("transport.incShuttle"));
+        QTRY_VERIFY(Transport().IsPlaying());
+        QCOMPARE(Transport().PlayStart(), 44100);
+        QCOMPARE(Transport().GetOrigin(), 2);
+        QCOMPARE(Transport().ShuttleSpeed(), CTransport::kMinShuttle);
+        QTRY_COMPARE(m_form->Commands().TransportState(), int(kTransportPlaying));
+        QVERIFY(m_form->Commands().Dispatch("transport.incShuttle"));
+        QCOMPARE(Transport().ShuttleSpeed(), 2 * CTransport::kMinShuttle);
+        // A new marker while playing lands at the play position, not at the cursor.
+        const int markers = m_long->Markers().Count();
+        QTRY_VERIFY_WITH_TIMEOUT(Transport().PlayCursor() > 44100, 20000);
+        QVERIFY(m_form->Commands().Dispatch("edit.newMarker"));
+        QCOMPARE(m_long->Markers().Count(), markers + 1);
+        bool atPlay = false;
+        for (int i = 0; i < m_long->Markers().Count(); ++i)
+            if (m_long->Markers().At(i)->GetPosition() > 44100) atPlay = true;
+        QVERIFY(atPlay);
+        // "View Item (Region Graph)" while playing stops and opens the work list's item; there is
+        // none here, so the graph stays as it is.
+        QVERIFY(m_form->Commands().Dispatch("vtape.viewItem"));
+        QVERIFY(Transport().IsStopped());
+        QCOMPARE(Viewer().CurrentRegion(), m_long);
+    }
+
+    void aSubRegionShowsAsARangeOnItsRoot() {
+        auto* sub = new CRegion("sub", 44100, 88200, m_long->GetSample(), 0, 9000, m_long->GetParentId());
+        m_form->RegionList()->Insert(sub);
+        QVERIFY(e->OpenRegion(sub));
+        QCOMPARE(Viewer().RegionLength(), 44100);
+        const int history = m_long->GetHistoryCount();
+        const bool rootRange = m_long->HasRange();
+        QTRY_COMPARE(m_form->Commands().TransportState(), int(kTransportStopped));
+        QVERIFY(m_form->Commands().Dispatch("edit.showAsRangeOnRoot"));
+        QCOMPARE(Viewer().CurrentRegion(), m_long);
+        QVERIFY(Viewer().RangeActive());
+        QCOMPARE(Viewer().RangeStart(), 44100);
+        QCOMPARE(Viewer().RangeEnd(), 88200);
+        // Neither the root's own range nor its history changed; the view shows the range.
+        QCOMPARE(m_long->HasRange(), rootRange);
+        QCOMPARE(m_long->GetHistoryCount(), history);
+        QVERIFY(Viewer().ViewStart() < 44100 && Viewer().ViewEnd() > 88200);
+        QVERIFY(Viewer().ViewEnd() - Viewer().ViewStart() < Viewer().RegionLength());
+        // On a root region it does nothing.
+        QVERIFY(m_form->Commands().Dispatch("edit.showAsRangeOnRoot"));
+        QCOMPARE(Viewer().CurrentRegion(), m_long);
+        m_form->SetMode(kModeBrowse);
+        QVERIFY(m_form->RegionList()->Remove(sub));
+        c->Browser().RemoveAll(sub);
+        c->VTape().RemoveAll(sub);
+        delete sub;
+        c->Redraw();
+    }
+
     void anImportLetsGoOfTheGraph() {
         Open(m_short);
         m_ui.fileAnswers.push_back({Source("third.wav", 0.5)});
