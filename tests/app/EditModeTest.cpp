@@ -535,6 +535,20 @@ private slots:
         c->Redraw();
     }
 
+    void rebuildGraphMakesThePeaksAfreshAndTheGraphReadsThem() {
+        Open(m_long);
+        QTRY_COMPARE(m_form->Commands().TransportState(), int(kTransportStopped));
+        const size_t drawn = m_ui.progressDraws.size();
+        QVERIFY(m_form->Commands().Dispatch("setup.graph.rebuild"));
+        // The build showed its progress, and the graph is drawn from the new file.
+        QVERIFY(m_ui.progressDraws.size() > drawn);
+        QVERIFY(!m_ui.progressVisible);
+        QCOMPARE(Viewer().LoadedRegion(), m_long);
+        // Only in edit mode.
+        m_form->SetMode(kModeBrowse);
+        QVERIFY(!m_form->Commands().Dispatch("setup.graph.rebuild"));
+    }
+
     void anImportLetsGoOfTheGraph() {
         Open(m_short);
         m_ui.fileAnswers.push_back({Source("third.wav", 0.5)});
