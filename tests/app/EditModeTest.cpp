@@ -430,6 +430,18 @@ private slots:
         Viewer().SetCursor(0);
         QVERIFY(m_form->Commands().Dispatch("edit.nextMarker"));
         QCOMPARE(Viewer().Cursor(), 100000);
+        // Tab and Shift+Tab are the marker rows' shortcuts, not the focus chain's.
+        FocusWindow();
+        QTest::keyClick(m_form.get(), Qt::Key_Tab);
+        QCOMPARE(Viewer().Cursor(), Viewer().RegionLength());
+        QTest::keyClick(m_form.get(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(Viewer().Cursor(), 100000);
+        // Ctrl+I and Ctrl+O: the range from and to the cursor.
+        QTest::keyClick(m_form.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(Viewer().RangeActive());
+        QCOMPARE(Viewer().RangeStart(), 0);
+        QCOMPARE(Viewer().RangeEnd(), 100000);
+        QVERIFY(m_form->Commands().Dispatch("graph.rangeReset"));
         // Fades with their shapes land in the region.
         QVERIFY(m_form->Commands().Dispatch("edit.fade.inLog"));
         QCOMPARE(m_long->GetFadeInLength(), 100000);
