@@ -123,6 +123,9 @@ class EditModeTest : public QObject {
     }
     // The window has the keys (no control holds the focus).
     void FocusWindow() {
+        // Active, as the window the user works in: its shortcuts act only then.
+        m_form->activateWindow();
+        QTRY_VERIFY(m_form->isActiveWindow());
         if (QWidget* f = QApplication::focusWidget()) f->clearFocus();
         m_form->setFocus();
     }
