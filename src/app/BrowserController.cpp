@@ -453,6 +453,8 @@ void BrowserController::AuditionAt(int x, int y) {
         // The region plays whole with its own mastering settings.
         m_core.ApplyRegionSnap(*r, m_mode == kModeEdit);
         t->PlayRequest(*r, 0, 0, m_auditionOrigin);
+        // In edit mode the region graph shows what is being auditioned.
+        if (m_mode == kModeEdit && m_auditionHook) m_auditionHook(r);
     }
     Redraw();
 }

@@ -69,6 +69,9 @@ public:
     // "View Item (Region Graph)"); false when it did not (the transport busy).
     using OpenHook = std::function<bool(CRegion*)>;
     void SetOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
+    // An audition started playing a region while the window is in edit mode: the region graph
+    // shows it (without stopping the audition).
+    void SetAuditionHook(std::function<void(CRegion*)> hook) { m_auditionHook = std::move(hook); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -141,6 +144,7 @@ private:
     int m_auditionOrigin = 0;
     ImportRunner m_importRunner;
     OpenHook m_openHook;
+    std::function<void(CRegion*)> m_auditionHook;
     bool m_importingToVTape = false;
     std::string m_cloneFolder, m_openFolder;
 };

@@ -357,6 +357,14 @@ bool EditController::OpenRegion(CRegion* region) {
     return true;
 }
 
+void EditController::ShowAuditioned(CRegion* region) {
+    if (!EditMode() || !region || region == m_viewer.CurrentRegion()) return;
+    HideLine();
+    if (m_viewer.CurrentRegion()) m_viewer.SaveViewWindow();
+    m_viewer.SetRegion(region);
+    Repaint();
+}
+
 bool EditController::LeaveEditMode() {
     if (!EditMode()) return false;
     const int state = TransportState();

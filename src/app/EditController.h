@@ -69,6 +69,9 @@ public:
     // applied as edit mode does. In edit mode already the viewer just shows it. True when
     // opened.
     bool OpenRegion(CRegion* region);
+    // Shows the region in the graph while another view plays it (an audition on the VTape in
+    // edit mode); playback goes on. Nothing outside edit mode.
+    void ShowAuditioned(CRegion* region);
     // A double click on the region graph: back to browse mode (playback stops first); nothing
     // while the transport records, monitors or renders. True when it left.
     bool LeaveEditMode();

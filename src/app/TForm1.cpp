@@ -258,6 +258,7 @@ void TForm1::BuildLayout() {
     m_edit->SetModeHook([this](int mode) { SetMode(mode); });
     m_edit->SetFolderHook([this](int32_t folderId) { m_browser->SelectFolder(folderId); });
     browserView->SetOpenHook([this](CRegion* region) { return m_edit->OpenRegion(region); });
+    browserView->SetAuditionHook([this](CRegion* region) { m_edit->ShowAuditioned(region); });
     // A region the graph starts showing shows its details (and notes) in the side panel.
     m_waveViewer->SetNotesHook(
         [this, detailsArea](const std::string&) { detailsArea->Show(m_waveViewer->CurrentRegion()); });

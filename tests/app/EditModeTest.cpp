@@ -479,7 +479,7 @@ private slots:
         c->Redraw();
         auto* vtape = m_form->findChild<TapeBox*>("VTape");
         QTRY_VERIFY(c->VTape().ItemAt(0).LaidOut());
-        const TapeRect& t = c->VTape().ItemAt(0).thumb;
+        const TapeRect t = c->VTape().ItemAt(0).thumb;
         QTest::mouseDClick(vtape, Qt::LeftButton, {}, QPoint(t.left + t.width / 2, t.top + t.height / 2));
         QTRY_COMPARE(m_form->Mode(), int(kModeEdit));
         QCOMPARE(Viewer().CurrentRegion(), m_short);
@@ -487,10 +487,34 @@ private slots:
         c->VTape().Add(m_long);
         c->Redraw();
         QTRY_VERIFY(c->VTape().ItemAt(1).LaidOut());
-        const TapeRect& t1 = c->VTape().ItemAt(1).thumb;
+        const TapeRect t1 = c->VTape().ItemAt(1).thumb;
         QTest::mouseDClick(vtape, Qt::LeftButton, {}, QPoint(t1.left + t1.width / 2, t1.top + t1.height / 2));
         QCOMPARE(m_form->Mode(), int(kModeEdit));
         QCOMPARE(Viewer().CurrentRegion(), m_long);
+
+        // An audition on the VTape in edit mode shows its region in the graph as it plays.
+        QTest::mousePress(vtape, Qt::RightButton, {}, QPoint(t.left + t.width / 2, t.top + t.height / 2));
+        QTRY_VERIFY(Transport().IsPlaying());
+        QCOMPARE(Transport().GetOrigin(), 1);
+        QCOMPARE(Viewer().CurrentRegion(), m_short);
+        QTest::mouseRelease(vtape, Qt::RightButton, {}, QPoint(t.left + t.width / 2, t.top + t.height / 2));
+        QTRY_VERIFY(Transport().IsStopped());
+        QTest::mouseDClick(vtape, Qt::LeftButton, {}, QPoint(t1.left + t1.width / 2, t1.top + t1.height / 2));
+        QCOMPARE(Viewer().CurrentRegion(), m_long);
+
+        // The DSP panel's drag is taken by the graph (the snap it makes is the DSP commands').
+        {
+            QMimeData mime;
+            mime.setData(EditController::kDSPPanelMime, "DSP Panel");
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_graph, &enter);
+            QVERIFY(enter.isAccepted());
+            QMimeData other;
+            other.setData(TapeBox::kMimeType, "browser");
+            QDragEnterEvent refused(QPoint(50, 50), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_graph, &refused);
+            QVERIFY(!refused.isAccepted());
+        }
 
         // "Increase Shuttle Speed" while stopped plays from the cursor at the slowest speed;
         // while playing it doubles.
