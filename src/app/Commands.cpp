@@ -14,8 +14,44 @@ const CommandRow kCommands[] = {
 
     // Export, tags and renaming (ExportController).
     {"edit.export", "Edit", "Export...", "", kInBothModes, kWhenStopped, false},
+    // Region editing (RegionEditController): browse mode duplicates the selected regions, edit
+    // mode makes a region from the range.
+    {"edit.duplicate", "Edit", "Duplicate", "Ctrl+D", kInBothModes, kStoppedOrPlaying, false},
+    {"edit.cloneDry", "Edit", "Clone Dry", "", kInBrowse, kStoppedOrPlaying, false},
+    {"edit.cloneWet", "Edit", "Clone Wet", "", kInBrowse, kStoppedOrPlaying, false},
     {"edit.rename", "Edit", "Rename...", "", kInBrowse, kStoppedOrPlaying, false},
     {"edit.editTags", "Edit", "Edit Tags...", "", kInBrowse, kStoppedOrPlaying, false},
+    // Region editing (RegionEditController): Delete with its separators.
+    {"edit.sepDelete1", "Edit", "-", "", kInBothModes, kInAnyState, false},
+    {"edit.delete", "Edit", "Delete", "Del", kInBrowse, kStoppedOrPlaying, false},
+    {"edit.sepDelete2", "Edit", "-", "", kInBothModes, kInAnyState, false},
+
+    // The "DSP" menu: snaps and presets (SnapsController).
+    {"dsp.takeSnap", "DSP", "Take Snap", "Ctrl+S", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep1", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.copySnap", "DSP", "Copy Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.cutSnap", "DSP", "Cut Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.pasteSnap", "DSP", "Paste Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.deleteSnap", "DSP", "Delete Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep2", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.makePresetStack", "DSP", "Make Preset (Stack)", "Ctrl+P", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetEQ", "DSP", "Make Preset (EQ)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetImager", "DSP", "Make Preset (Stereo Imager)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetCompressor", "DSP", "Make Preset (Compressor)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.deletePreset", "DSP", "Delete Preset", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep3", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.flatStack", "DSP", "Flat Stack", "Ctrl+F", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatEQ", "DSP", "Flat EQ", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatImager", "DSP", "Flat Stereo Imager", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatCompressor", "DSP", "Flat Compressor", "", kInEdit, kStoppedOrPlaying, false},
+    // The region graph's context menu, its first two rows (the edit area adds the rest).
+    {"graph.createRegion", "@RegionGraph", "Create New Region From Range", "", kInEdit, kStoppedOrPlaying, false},
+    {"graph.takeSnap", "@RegionGraph", "Take DSP Snap", "", kInEdit, kStoppedOrPlaying, false},
+    // The preset tree's context menu (SnapsController).
+    {"presetTree.make", "@PresetTree", "Make DSP Preset", "", kInBothModes, kStoppedOrPlaying, false},
+    {"presetTree.rename", "@PresetTree", "Rename", "", kInBothModes, kStoppedOrPlaying, false},
+    {"presetTree.sep1", "@PresetTree", "-", "", kInBothModes, kInAnyState, false},
+    {"presetTree.delete", "@PresetTree", "Delete", "", kInBothModes, kStoppedOrPlaying, false},
 
     {"vtape.exportAll", "VTape", "Export All ...", "", kInBothModes, kWhenStopped, false},
     {"vtape.sep1", "VTape", "-", "", kInBothModes, kInAnyState, false},

@@ -39,6 +39,8 @@ class WindowKeys;
 class WindowTick;
 class WindowTransportView;
 class CWaveViewer;
+class RegionEditController;
+class SnapsController;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -77,6 +79,10 @@ public:
     QTreeWidget* PresetTree() const;
     QAction* UseSSEAction() const;
     PanelBox* ControlAmpBox() const;
+    // The region editing and snap areas (region editing block).
+    RegionEditController* RegionEdit() const { return m_regionEdit; }
+    SnapsController* Snaps() const { return m_snaps; }
+    CWaveViewer& WaveViewer() const { return *m_waveViewer; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -129,6 +135,8 @@ private:
     DSPController* m_dsp = nullptr;
     BrowserController* m_browserView = nullptr;
     MetersController* m_meters = nullptr;
+    RegionEditController* m_regionEdit = nullptr; // region editing block
+    SnapsController* m_snaps = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

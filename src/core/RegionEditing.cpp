@@ -61,7 +61,8 @@ CRegion* RegionEditing::CreateFromRange(const ViewerRange& range) {
     CRegion* r = range.region;
     CRegionList* list = m_core.RegionList();
     if (!r || !list) return nullptr;
-    if (!range.on) {
+    // A range shorter than the minimum counts as none.
+    if (!range.on || static_cast<int64_t>(range.end) - range.start < kMinRange) {
         m_core.Ui().Notice(kNoSelection);
         return nullptr;
     }

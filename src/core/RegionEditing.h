@@ -37,6 +37,8 @@ public:
     static constexpr const char* kDeleteLinkedRoot = "Delete root region?";
     static constexpr const char* kDeleteStoredRoot = "Delete root region? (audio file will be removed!)";
 
+    static constexpr int32_t kMinRange = 1024; // frames; a shorter range counts as none
+
     explicit RegionEditing(CCore& core);
 
     // The clones run with the main timer off; the window passes how (false stops, true restarts).

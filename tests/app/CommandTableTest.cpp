@@ -130,9 +130,9 @@ private slots:
         QVERIFY(form.StartupComplete());
         QStringList menus;
         for (QAction* a : form.menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, QStringList({"File", "Edit", "VTape", "View", "Setup"}));
+        QCOMPARE(menus, QStringList({"File", "Edit", "DSP", "VTape", "View", "Setup"}));
         // Submenus follow the rows' paths; a row that is never shown stays out of sight.
-        QMenu* setup = form.menuBar()->actions()[4]->menu();
+        QMenu* setup = form.menuBar()->actions()[5]->menu();
         QAction* storage = nullptr;
         for (QAction* a : setup->actions())
             if (a->text() == "Audio Storage") storage = a;

@@ -329,8 +329,12 @@ TEST(RegionEditingCopies, CreateFromRange) {
     EXPECT_EQ(rig.ui.messages[0].text, "No selection. Please select a portion\nto duplicate, first.");
     EXPECT_EQ(rig.RegionCount(), 1);
 
+    // A range below 1,024 frames counts as none.
     range.on = true;
     range.start = 1000;
+    range.end = 2023;
+    EXPECT_EQ(rig.edit->CreateFromRange(range), nullptr);
+    EXPECT_EQ(rig.ui.messages.size(), 2u);
     range.end = 21000;
     CRegion* r = rig.edit->CreateFromRange(range);
     ASSERT_NE(r, nullptr);
