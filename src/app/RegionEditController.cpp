@@ -86,6 +86,11 @@ std::vector<CRegion*> RegionEditController::DuplicateSelection() {
 void RegionEditController::DeleteSelection() {
     if (!m_editing) return;
     const RegionEditing::DeleteResult r = m_editing->Delete(Selection());
+    // A deleted root region clears the wave viewer whatever it showed.
+    if (r.samplesDeleted > 0 && m_viewer.CurrentRegion()) {
+        m_viewer.RemoveRegion();
+        if (m_viewerCleared) m_viewerCleared();
+    }
     if (r.regionsDeleted > 0) {
         m_browser.BrowserSelectionChanged();
         if (m_changed) m_changed();

@@ -311,7 +311,8 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     peaks.frames = sample->GetFrameCount();
     bool cancelled = false;
     if (sample->PeakFileName(peaks.peakName) && !peaks.peakFolder.empty()) {
-        if (std::unique_ptr<AudioFile> reader = MakeSourceReader(mode, folder, fileName)) {
+        std::string error;
+        if (std::unique_ptr<AudioFile> reader = MakeAudioFile(mode, folder, fileName, error)) {
             PeakBuffers buffers;
             RebuildPeaks(*reader, peaks, &ui, false, cancelled, buffers);
         }

@@ -480,3 +480,35 @@ TEST(RegionEditingClone, AbortLeavesNoCloneAndNoFile) {
     EXPECT_EQ(after, before);
     EXPECT_EQ(rig.core->PlayList()->Count(), 0);
 }
+
+TEST(RegionEditingClone, StorageModeKX64GivesAKX64CloneWithItsPeaks) {
+    Rig rig;
+    CRegion* root = rig.AddSample("src.wav", false);
+    CRegion* sub = rig.AddSub(root, "part", 1000, 21000);
+    sub->SetFadeInLength(5000);
+    sub->NewMarker(300);
+    rig.core->SetStorageMode(kFormatKX64, 400);
+    bool aborted = false;
+    std::vector<CRegion*> clones = rig.edit->Clone({sub}, false, aborted);
+    ASSERT_EQ(clones.size(), 1u);
+    CSample* s = clones[0]->GetSample();
+    EXPECT_EQ(s->GetFormatCode(), kFormatKX64);
+    EXPECT_EQ(s->GetFrameCount(), 20000);
+    EXPECT_EQ(clones[0]->GetEnd(), 20000);
+    EXPECT_EQ(clones[0]->Markers().Count(), 1);
+    EXPECT_EQ(clones[0]->GetFadeInLength(), 0); // the fade is in the audio now
+    EXPECT_TRUE(fs::exists(rig.PeakPath(*s)));
+    EXPECT_GT(clones[0]->GetLeftPeak(), 0);
+    // The fade-in is rendered: the clone starts silent where the source does not.
+    const std::vector<int32_t> mine = ReadInts(s->FolderPath(), s->GetFileName());
+    ASSERT_EQ(mine.size(), 40000u);
+    EXPECT_EQ(mine[0], 0);
+    const std::vector<int32_t> source = ReadInts(rig.dir.Str(), "src.wav");
+    EXPECT_NE(source[2000], 0);
+    // Two clones of the same second still get two files.
+    std::vector<CRegion*> again = rig.edit->Clone({sub, sub}, true, aborted);
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_NE(again[0]->GetSample()->GetFileName(), again[1]->GetSample()->GetFileName());
+    EXPECT_EQ(again[1]->GetName(), "part-Wet");
+    EXPECT_EQ(rig.ui.progressTexts[rig.ui.progressTexts.size() - 2], "Rendering part (2/2)");
+}
