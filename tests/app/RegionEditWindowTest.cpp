@@ -23,9 +23,11 @@
 #include "app/TForm1.h"
 #include "app/TapeBox.h"
 #include "core/CCore.h"
+#include "core/SnapCommands.h"
 #include "dsp/CDataInputElement.h"
 #include "dsp/CParaEQ4B.h"
 #include "library/CDSPPreset.h"
+#include "library/CDSPSnap.h"
 #include "library/CPresetList.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
@@ -261,8 +263,16 @@ private slots:
         QTest::keyClick(list, Qt::Key_Delete);
         QCOMPARE(list->count(), 3);
         list->setCurrentRow(2);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(list->count(), 2);
+        // Ctrl+X: cut, then the clipboard holds the cut snap.
+        QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(list->count(), 3);
+        QVERIFY(lib.root->Snaps().Rename(2, "Spare"));
+        list->setCurrentRow(2);
         QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(list->count(), 2);
+        QCOMPARE(QString::fromStdString(s->Snaps()->Clipboard()->GetName()), QString("Spare"));
         // "Favorite" marks the current snap.
         QTest::mouseClick(s->Button(SnapsController::Favorite), Qt::LeftButton);
         QCOMPARE(lib.root->Snaps().GetFavourite(), lib.root->Snaps().GetCurrent());

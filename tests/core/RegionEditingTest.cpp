@@ -285,6 +285,8 @@ TEST(RegionEditingCopies, DuplicateOfARootRegion) {
     // The source's first snap is changed here only to tell the lists' "Flat" apart.
     root->Snaps().At(0)->Params().Append(1, 15, 7.0f);
 
+    root->Snaps().SetFavourite(1);
+    root->Snaps().SetCurrent(0);
     std::vector<CRegion*> d = rig.edit->Duplicate({root});
     ASSERT_EQ(d.size(), 1u);
     CRegion* dup = d[0];
@@ -310,6 +312,9 @@ TEST(RegionEditingCopies, DuplicateOfARootRegion) {
     EXPECT_EQ(v, 0.0f); // its own "Flat", not the source's
     EXPECT_EQ(dup->Snaps().At(1)->GetName(), "Mine");
     EXPECT_NE(dup->Snaps().At(1), mine);
+    // The same snap plays in either mode as with the source.
+    EXPECT_EQ(dup->Snaps().GetCurrent(), 0);
+    EXPECT_EQ(dup->Snaps().GetFavourite(), 1);
     EXPECT_EQ(dup->GetLeftPeak(), root->GetLeftPeak());
     EXPECT_EQ(rig.RegionCount(), 2);
 }
