@@ -312,6 +312,23 @@ void BrowserController::MakeCurrent(CRegion* region) {
     BrowserChanged();
 }
 
+// Region editing (RegionEditController): a deleted region leaves every view that lists it.
+void BrowserController::ForgetRegion(const CRegion* region) {
+    if (!region) return;
+    if (m_browser.GetAuditioned() == region || m_vtape.GetAuditioned() == region) EndAudition();
+    m_browser.RemoveAll(region);
+    m_vtape.RemoveAll(region);
+    m_workList.RemoveAll(region);
+}
+
+void BrowserController::ShowCreatedRegion(CRegion* region) {
+    if (!region) return;
+    m_browser.DeselectAll();
+    LocateInBrowser(region);
+    if (!m_browser.Contains(region)) m_browser.Add(region);
+    MakeCurrent(region);
+}
+
 void BrowserController::ClearSelection() {
     m_browser.DeselectAll();
     BrowserChanged();

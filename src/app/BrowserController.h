@@ -89,6 +89,16 @@ public:
     // The region being auditioned (null when none).
     CRegion* Auditioned() const { return m_browser.GetAuditioned(); }
 
+    // --- For the region editing commands (RegionEditController) ---
+    // The browser's selection was changed from outside: the VTape takes it and both repaint.
+    void BrowserSelectionChanged() { BrowserChanged(); }
+    // A region is about to be destroyed: it leaves the browser, the VTape and the work list.
+    void ForgetRegion(const CRegion* region);
+    // A region made from a range: its folder's node is selected, the browser's selection is
+    // cleared and the region becomes the browser's selected, current region in view.
+    void ShowCreatedRegion(CRegion* region);
+    // --- end of the region editing block ---
+
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
     CWorkList& WorkList() { return m_workList; }

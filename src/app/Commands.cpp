@@ -14,12 +14,15 @@ const CommandRow kCommands[] = {
 
     // Export, tags and renaming (ExportController).
     {"edit.export", "Edit", "Export...", "", kInBothModes, kWhenStopped, false},
+    // Region editing (RegionEditController): browse mode duplicates the selected regions, edit
+    // mode makes a region from the range.
+    {"edit.duplicate", "Edit", "Duplicate", "Ctrl+D", kInBothModes, kStoppedOrPlaying, false},
+    {"edit.cloneDry", "Edit", "Clone Dry", "", kInBrowse, kStoppedOrPlaying, false},
+    {"edit.cloneWet", "Edit", "Clone Wet", "", kInBrowse, kStoppedOrPlaying, false},
     {"edit.rename", "Edit", "Rename...", "", kInBrowse, kStoppedOrPlaying, false},
     {"edit.editTags", "Edit", "Edit Tags...", "", kInBrowse, kStoppedOrPlaying, false},
-
-    // The edit-mode area (EditController): the region graph's edit rows, the mode-dependent
-    // selection rows, the transport's shuttle, the zoom, the region viewer's options and colour
-    // scheme, and the region graph's context menu (all but its first two rows).
+    // Region editing (RegionEditController): Delete with its separators.
+    // The fades and the root-range view of the edit-mode area (EditController), in their menu place.
     {"edit.fade.inLin", "Edit/Fade", "Fade In To Cursor (Lin)", "", kInEdit, kStoppedOrPlaying, false},
     {"edit.fade.inLog", "Edit/Fade", "Fade In To Cursor (Log)", "", kInEdit, kStoppedOrPlaying, false},
     {"edit.fade.inExp", "Edit/Fade", "Fade In To Cursor (Exp)", "", kInEdit, kStoppedOrPlaying, false},
@@ -31,7 +34,40 @@ const CommandRow kCommands[] = {
     {"edit.fade.resetIn", "Edit/Fade", "Reset Fade In", "", kInEdit, kStoppedOrPlaying, false},
     {"edit.fade.resetOut", "Edit/Fade", "Reset Fade Out", "", kInEdit, kStoppedOrPlaying, false},
     {"edit.showAsRangeOnRoot", "Edit", "Show Region As Range On Root", "", kInEdit, kStoppedOrPlaying, false},
-    {"edit.sepMarkers", "Edit", "-", "", kInEdit, kInAnyState, false},
+    {"edit.sepDelete1", "Edit", "-", "", kInBothModes, kInAnyState, false},
+    {"edit.delete", "Edit", "Delete", "Del", kInBrowse, kStoppedOrPlaying, false},
+    {"edit.sepDelete2", "Edit", "-", "", kInBothModes, kInAnyState, false},
+
+    // The "DSP" menu: snaps and presets (SnapsController).
+    {"dsp.takeSnap", "DSP", "Take Snap", "Ctrl+S", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep1", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.copySnap", "DSP", "Copy Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.cutSnap", "DSP", "Cut Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.pasteSnap", "DSP", "Paste Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.deleteSnap", "DSP", "Delete Snap", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep2", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.makePresetStack", "DSP", "Make Preset (Stack)", "Ctrl+P", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetEQ", "DSP", "Make Preset (EQ)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetImager", "DSP", "Make Preset (Stereo Imager)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.makePresetCompressor", "DSP", "Make Preset (Compressor)", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.deletePreset", "DSP", "Delete Preset", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.sep3", "DSP", "-", "", kInEdit, kInAnyState, false},
+    {"dsp.flatStack", "DSP", "Flat Stack", "Ctrl+F", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatEQ", "DSP", "Flat EQ", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatImager", "DSP", "Flat Stereo Imager", "", kInEdit, kStoppedOrPlaying, false},
+    {"dsp.flatCompressor", "DSP", "Flat Compressor", "", kInEdit, kStoppedOrPlaying, false},
+    // The region graph's context menu, its first two rows (the edit area adds the rest).
+    {"graph.createRegion", "@RegionGraph", "Create New Region From Range", "", kInEdit, kStoppedOrPlaying, false},
+    {"graph.takeSnap", "@RegionGraph", "Take DSP Snap", "", kInEdit, kStoppedOrPlaying, false},
+    // The preset tree's context menu (SnapsController).
+    {"presetTree.make", "@PresetTree", "Make DSP Preset", "", kInBothModes, kStoppedOrPlaying, false},
+    {"presetTree.rename", "@PresetTree", "Rename", "", kInBothModes, kStoppedOrPlaying, false},
+    {"presetTree.sep1", "@PresetTree", "-", "", kInBothModes, kInAnyState, false},
+    {"presetTree.delete", "@PresetTree", "Delete", "", kInBothModes, kStoppedOrPlaying, false},
+
+    // The edit-mode area (EditController): the region graph's edit rows, the mode-dependent
+    // selection rows, the transport's shuttle, the zoom, the region viewer's options and colour
+    // scheme, and the region graph's context menu (all but its first two rows).
     {"edit.newMarker", "Edit", "New Marker at Cursor", "Ctrl+M", kInEdit, kStoppedOrPlaying, false},
     {"edit.markTracks", "Edit", "Mark Individual Tracks ", "", kInEdit, kStoppedOrPlaying, false},
     {"edit.prevMarker", "Edit", "Go to Previous Marker", "Shift+Tab", kInEdit, kStoppedOrPlaying, false},

@@ -1,3 +1,4 @@
+#include "app/DragTypes.h"
 #include "app/EditController.h"
 
 #include <QAction>

@@ -31,8 +31,6 @@ struct WindowAreas;
 
 class EditController : public AreaController, private WaveViewerPlayback {
 public:
-    // What the DSP panel's drag carries; a drop on the region graph takes a snap.
-    static constexpr const char* kDSPPanelMime = "application/x-sonquil-dsp-panel";
     // Preference keys of the viewer's options (one byte each) and of the colour scheme (int).
     static constexpr int kAutoLoopKey = 41;
     static constexpr int kScrollKey = 42;

@@ -25,7 +25,9 @@
 #include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/RegionDetailsController.h"
+#include "app/RegionEditController.h"
 #include "app/SearchController.h"
+#include "app/SnapsController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -299,6 +301,29 @@ void TForm1::BuildLayout() {
         else m_timer1->stop();
     });
     m_areas.push_back(std::move(exportArea));
+
+    // Region editing and DSP snaps/presets: both act on the region the wave viewer shows.
+    auto regionEdit = std::make_unique<RegionEditController>(*m_core, *browserView, *m_waveViewer);
+    regionEdit->SetMainTimerHook([this](bool on) {
+        if (!m_timer1) return;
+        if (on) m_timer1->start();
+        else m_timer1->stop();
+    });
+    m_regionEdit = regionEdit.get();
+    m_areas.push_back(std::move(regionEdit));
+    auto snaps = std::make_unique<SnapsController>(*m_core, areas, *m_waveViewer, *m_dsp);
+    m_snaps = snaps.get();
+    m_areas.push_back(std::move(snaps));
+    // A deleted region leaves the graph (its images and the note of what plays go with it); a
+    // region made from the range shows in the graph's views and the snap list at once.
+    m_regionEdit->SetViewerClearedHook([this] {
+        m_edit->ClearViewer();
+        m_snaps->Refresh();
+    });
+    m_regionEdit->SetChangedHook([this] {
+        m_edit->Repaint();
+        m_snaps->Refresh();
+    });
 }
 
 void TForm1::ApplyColourScheme() {

@@ -40,6 +40,8 @@ class WindowKeys;
 class WindowTick;
 class WindowTransportView;
 class CWaveViewer;
+class RegionEditController;
+class SnapsController;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -78,6 +80,10 @@ public:
     QTreeWidget* PresetTree() const;
     QAction* UseSSEAction() const;
     PanelBox* ControlAmpBox() const;
+    // The region editing and snap areas (region editing block).
+    RegionEditController* RegionEdit() const { return m_regionEdit; }
+    SnapsController* Snaps() const { return m_snaps; }
+    CWaveViewer& WaveViewer() const { return *m_waveViewer; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -133,6 +139,8 @@ private:
     BrowserController* m_browserView = nullptr;
     EditController* m_edit = nullptr;
     MetersController* m_meters = nullptr;
+    RegionEditController* m_regionEdit = nullptr; // region editing block
+    SnapsController* m_snaps = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

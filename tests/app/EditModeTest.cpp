@@ -14,6 +14,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/DragTypes.h"
 #include "app/BrowserController.h"
 #include "app/CommandTable.h"
 #include "app/EditController.h"
@@ -505,7 +506,7 @@ private slots:
         // The DSP panel's drag is taken by the graph (the snap it makes is the DSP commands').
         {
             QMimeData mime;
-            mime.setData(EditController::kDSPPanelMime, "DSP Panel");
+            mime.setData(kDSPPanelMime, "DSP Panel");
             QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(m_graph, &enter);
             QVERIFY(enter.isAccepted());
