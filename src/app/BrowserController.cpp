@@ -261,6 +261,13 @@ void BrowserController::CoreStarted() {
     if (m_commands) {
         m_vtapeMenu = new QMenu(m_vtapeBox);
         m_commands->FillMenu("@VTape", m_vtapeMenu);
+        // The region popup menu holds the same actions as "Edit", so each mode shows and hides
+        // its items there too.
+        m_regionMenu = new QMenu(m_browserBox);
+        m_regionMenu->setObjectName("RegionPopupMenu");
+        m_commands->FillMenu("Edit", m_regionMenu);
+        for (QMenu* sub : m_regionMenu->findChildren<QMenu*>())
+            sub->setObjectName(sub->objectName().replace("menu:", "popup:"));
     }
     ShowFolder(m_core.RegionList() ? m_core.RegionList()->GetSelectedFolder() : FolderId::User);
 }
@@ -277,6 +284,15 @@ void BrowserController::ModeChanged(int mode) {
     m_browserBox->setVisible(mode == kModeBrowse);
     // In edit mode the region graph's own bar (play, loop, snap, zoom) takes this one's place.
     m_barBox->setVisible(mode == kModeBrowse);
+    // The region popup's submenus ("Fade") show only while one of their items does.
+    if (m_regionMenu) {
+        for (QMenu* sub : m_regionMenu->findChildren<QMenu*>()) {
+            bool any = false;
+            for (QAction* a : sub->actions())
+                if (a->isVisible() && !a->isSeparator()) any = true;
+            sub->menuAction()->setVisible(any);
+        }
+    }
     Redraw();
 }
 
@@ -498,6 +514,9 @@ void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModif
                                    mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
     if (button == 2) {
         if (code == CTape::HitThumbnail) StartAudition(m_browser, x, y, 0);
+        // A right press on a label opens the region popup menu (command-set block).
+        else if (m_regionMenu && (code == CTape::HitLabel || code == CTape::HitSecondLabel))
+            m_regionMenu->popup(m_browserBox->mapToGlobal(QPoint(x, y)));
         BrowserChanged();
         return;
     }

@@ -101,6 +101,7 @@ public:
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
+    QMenu* RegionMenu() const { return m_regionMenu; }
     CWorkList& WorkList() { return m_workList; }
     TapeBox* BrowserBox() const { return m_browserBox; }
     TapeBox* VTapeBox() const { return m_vtapeBox; }
@@ -144,6 +145,8 @@ private:
     PanelBox* m_barBox = nullptr;
     QTreeWidget* m_regionTree = nullptr;
     QMenu* m_vtapeMenu = nullptr;
+    // The region popup menu: the "Edit" menu's own items (preferences/command-set block).
+    QMenu* m_regionMenu = nullptr;
     CommandTable* m_commands = nullptr;
     CFolderIconCycle m_iconCycle;
     int m_mode = 0;

@@ -146,6 +146,11 @@ const CommandRow kCommands[] = {
      kInAnyState, true},
     {"setup.onImport.clone", "Setup/Audio Storage/On Import", "Clone Compressed Files", "", kInBothModes, kInAnyState,
      true},
+    // Preferences (PrefsController): the text size of the tapes, trees and lists.
+    {"setup.font.small", "Setup/Font size", "Small", "", kInBothModes, kInAnyState, true},
+    {"setup.font.medium", "Setup/Font size", "Medium", "", kInBothModes, kInAnyState, true},
+    {"setup.font.large", "Setup/Font size", "Large", "", kInBothModes, kInAnyState, true},
+    // End of the preferences rows; "Setup" -> "Meters" goes here (MetersController).
     // The edit-mode area (EditController), continued: the region viewer's options and colour scheme.
     {"setup.viewer.autoLoop", "Setup/Region Viewer", "AutoLoop Range", "", kInBothModes, kInAnyState, true},
     {"setup.viewer.scroll", "Setup/Region Viewer", "Scroll Graph When Playing", "", kInBothModes, kInAnyState, true},

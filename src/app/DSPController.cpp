@@ -88,6 +88,14 @@ void DSPController::CoreStarted() {
     BuildPresetTree();
 }
 
+void DSPController::SetValveScheme(int scheme) {
+    if (!m_controlAmpView) return;
+    m_controlAmpView->SetScheme(scheme);
+    m_controlAmpBox->Recompose();
+}
+
+int DSPController::ValveScheme() const { return m_controlAmpView ? m_controlAmpView->Scheme() : 0; }
+
 void DSPController::UseSSEClick(bool checked) { m_core.DSPEngine().UseSSE(checked ? 1 : 0); }
 
 void DSPController::BuildPresetTree() {

@@ -32,6 +32,9 @@ public:
     PanelBox* ControlAmpBox() const { return m_controlAmpBox; }
     PanelBox* DSPPanelBox() const { return m_dspPanelBox; }
     QAction* UseSSEAction() const { return m_useSSE; }
+    // The valve amplifier's panel follows the region graph's colour scheme (preference 60).
+    void SetValveScheme(int scheme);
+    int ValveScheme() const;
 
 private:
     void BuildPresetTree();

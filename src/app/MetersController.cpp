@@ -17,11 +17,16 @@
 #include "core/EngineSnapshot.h"
 #include "engine/AudioIOThread.h"
 #include "engine/CTransport.h"
+#include "library/CPrefs.h"
 
 namespace {
 const char* const kScaleIds[5] = {"meters.scale0", "meters.scale1", "meters.scale2", "meters.scale3", "meters.scale4"};
 const char* const kHoldIds[5] = {"meters.hold0", "meters.hold1", "meters.hold2", "meters.hold3", "meters.hold4"};
 const char* const kDecayIds[5] = {"meters.decay0", "meters.decay1", "meters.decay2", "meters.decay3", "meters.decay4"};
+// Preference keys of the meter bridge: hold and decay choices (0..4) and the persistence switch.
+constexpr int kHoldKey = 61;
+constexpr int kDecayKey = 62;
+constexpr int kPersistenceKey = 63;
 } // namespace
 
 MetersController::MetersController(CCore& core, const WindowAreas& areas) : AreaController(core) {
@@ -74,6 +79,14 @@ void MetersController::RegisterCommands(CommandTable& commands) {
 }
 
 void MetersController::CoreStarted() {
+    // The stored choices; a value outside the five items (a damaged or foreign store) keeps the
+    // default rather than leaving no radio item checked.
+    if (CPrefs* prefs = m_core.Prefs()) {
+        const auto choice = [prefs](int key) { return prefs->Has(key) ? prefs->GetInt(key) : -1; };
+        if (const int hold = choice(kHoldKey); hold >= 0 && hold < 5) m_display.SetHold(hold);
+        if (const int decay = choice(kDecayKey); decay >= 0 && decay < 5) m_display.SetDecay(decay);
+        if (prefs->Has(kPersistenceKey)) m_display.SetPersistence(prefs->GetByte(kPersistenceKey) != 0);
+    }
     CheckOnly("meters.scale", 5, m_display.GetScale());
     CheckOnly("meters.hold", 5, m_display.GetHold());
     CheckOnly("meters.decay", 5, m_display.GetDecay());
@@ -87,16 +100,28 @@ void MetersController::CoreStarted() {
     QMenu* decayMenu = m_menu->addMenu("Decay");
     m_commands->FillMenu("@Meters Decay", decayMenu);
     m_commands->FillMenu("@Meters", m_menu);
-    // The same actions under "Setup" → "Meters", with "Scale" first.
+    // The same actions under "Setup" → "Meters", with "Scale" first, between "Font size" and
+    // "Region Viewer".
     if (QWidget* window = m_box->window()) {
         if (QMenu* setup = window->findChild<QMenu*>("menu:Setup")) {
-            QMenu* meters = setup->addMenu("Meters");
+            auto* meters = new QMenu("Meters", setup);
+            QMenu* viewer = window->findChild<QMenu*>("menu:Setup/Region Viewer");
+            if (viewer) setup->insertMenu(viewer->menuAction(), meters);
+            else setup->addMenu(meters);
             meters->setObjectName("menu:Setup/Meters");
             m_commands->FillMenu("@Meters Scale", meters->addMenu("Scale"));
             m_commands->FillMenu("@Meters Hold", meters->addMenu("Hold"));
             m_commands->FillMenu("@Meters Decay", meters->addMenu("Decay"));
             m_commands->FillMenu("@Meters", meters);
         }
+    }
+}
+
+void MetersController::CoreStopping() {
+    if (CPrefs* prefs = m_core.Prefs()) {
+        prefs->SetInt(kHoldKey, m_display.GetHold());
+        prefs->SetInt(kDecayKey, m_display.GetDecay());
+        prefs->SetByte(kPersistenceKey, m_display.GetPersistence() ? 1 : 0);
     }
 }
 

@@ -25,6 +25,8 @@ public:
 
     void RegisterCommands(CommandTable& commands) override;
     void CoreStarted() override;
+    // Writes the hold, decay and persistence choices back into the preferences.
+    void CoreStopping() override;
 
     // The main timer's steps (MainTimer).
     void DrawStateLamp();

@@ -23,6 +23,7 @@
 #include "app/PanelBox.h"
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
+#include "app/PrefsController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/RegionDetailsController.h"
 #include "app/RegionEditController.h"
@@ -272,6 +273,8 @@ void TForm1::BuildLayout() {
     m_edit->SetSchemeHook([this](int scheme) {
         m_meters->Display().SetColourScheme(scheme);
         if (m_meters->Box()) m_meters->Box()->Recompose();
+        // Preferences: the valve amplifier's panel shows the same LEDs.
+        m_dsp->SetValveScheme(scheme);
     });
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
@@ -324,6 +327,11 @@ void TForm1::BuildLayout() {
         m_edit->Repaint();
         m_snaps->Refresh();
     });
+
+    // Preferences block: last, so that its start-up sees every other area's widgets.
+    auto prefs = std::make_unique<PrefsController>(*m_core, this, *browserView);
+    m_prefs = prefs.get();
+    m_areas.push_back(std::move(prefs));
 }
 
 void TForm1::ApplyColourScheme() {

@@ -42,6 +42,7 @@ class WindowTransportView;
 class CWaveViewer;
 class RegionEditController;
 class SnapsController;
+class PrefsController;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -84,6 +85,11 @@ public:
     RegionEditController* RegionEdit() const { return m_regionEdit; }
     SnapsController* Snaps() const { return m_snaps; }
     CWaveViewer& WaveViewer() const { return *m_waveViewer; }
+    // Preferences block: the settings no other area owns, and the font size's widget list.
+    PrefsController* Preferences() const { return m_prefs; }
+    DSPController* DSP() const { return m_dsp; }
+    MetersController* Meters() const { return m_meters; }
+    EditController* Edit() const { return m_edit; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -141,6 +147,7 @@ private:
     MetersController* m_meters = nullptr;
     RegionEditController* m_regionEdit = nullptr; // region editing block
     SnapsController* m_snaps = nullptr;
+    PrefsController* m_prefs = nullptr; // preferences block
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

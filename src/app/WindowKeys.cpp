@@ -102,7 +102,10 @@ bool WindowKeys::KeyDown(int key, Qt::KeyboardModifiers mods) {
     case Qt::Key_Down:
     case Qt::Key_Left:
     case Qt::Key_Right: {
-        const bool tapeKeys = m_tapeKeys || (mods & Qt::AltModifier);
+        // Alt makes the tape keys VTape keys; Up and Down have no VTape row and keep their
+        // meaning in each mode (browser rows, or the graph's zoom).
+        const bool vtapeKey = key != Qt::Key_Up && key != Qt::Key_Down;
+        const bool tapeKeys = vtapeKey && (m_tapeKeys || (mods & Qt::AltModifier));
         if (m_mode() == kModeBrowse || tapeKeys) {
             m_browser.WindowKey(key, mods, tapeKeys);
             return true;

@@ -70,6 +70,13 @@ void ControlAmpView::SetValveAmp(CTubeAmp* amp) {
     if (m_amp) m_amp->SetCanvas(&m_canvas);
 }
 
+void ControlAmpView::SetScheme(int scheme) {
+    if (!m_amp) return;
+    m_amp->SetScheme(scheme >= 0 && scheme <= 3 ? scheme : 0);
+}
+
+int ControlAmpView::Scheme() const { return m_amp ? m_amp->Scheme() : 0; }
+
 void ControlAmpView::Paint(int width, int height) {
     Resize(m_image, width, height);
     m_canvas.FillRect(0, 0, width, height, kGround);

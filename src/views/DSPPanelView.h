@@ -51,6 +51,10 @@ public:
     ControlAmpView& operator=(const ControlAmpView&) = delete;
 
     void SetValveAmp(CTubeAmp* amp);
+    // The LED colour scheme (0 Blue, 1 Amber, 2 Yellow, 3 Green) the region graph and the meter
+    // bridge share; out-of-range values fall back to Blue. Takes effect at the next Paint.
+    void SetScheme(int scheme);
+    int Scheme() const;
     void Paint(int width, int height);
     // Only Alt reaches the controls here; the drag rule is that of the DSP panel.
     bool LeftButtonDown(PanelModifiers mods, int x, int y);
