@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QVariant>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -13,6 +14,7 @@
 
 #include "app/CommandTable.h"
 #include "app/PanelBox.h"
+#include "app/TRenameForm.h"
 #include "app/TapeBox.h"
 #include "app/WindowAreas.h"
 #include "common/Clock.h"
@@ -261,6 +263,9 @@ void BrowserController::CoreStarted() {
     if (m_commands) {
         m_vtapeMenu = new QMenu(m_vtapeBox);
         m_commands->FillMenu("@VTape", m_vtapeMenu);
+        m_regionMenu = new QMenu(m_browserBox);
+        m_regionMenu->setObjectName("RegionPopup");
+        m_commands->FillMenu("Edit", m_regionMenu);
     }
     ShowFolder(m_core.RegionList() ? m_core.RegionList()->GetSelectedFolder() : FolderId::User);
 }
@@ -494,11 +499,44 @@ void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModif
     }
     if (button == 2 && StopPlaying()) return;
     int code = 0;
+    CRegion* const wasCurrent = m_browser.GetCurrent();
     CRegion* hit = m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton,
                                    mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
     if (button == 2) {
-        if (code == CTape::HitThumbnail) StartAudition(m_browser, x, y, 0);
+        if (code == CTape::HitThumbnail) {
+            StartAudition(m_browser, x, y, 0);
+        } else if ((code == CTape::HitLabel || code == CTape::HitSecondLabel) && m_regionMenu) {
+            // The label selected its item as a left press would; the popup acts on that selection.
+            BrowserChanged();
+            m_regionMenu->popup(m_browserBox->mapToGlobal(QPoint(x, y)));
+            return;
+        }
         BrowserChanged();
+        return;
+    }
+    if (code == CTape::HitClose) {
+        std::vector<CRegion*> doomed;
+        if (mods & Qt::ControlModifier) {
+            for (int k = 0; CRegion* r = m_browser.SelectedAt(k); ++k) doomed.push_back(r);
+        } else if (CRegion* r = m_browser.GetCurrent()) {
+            doomed.push_back(r);
+        }
+        BrowserChanged();
+        // After the press has been handled: the questions are modal.
+        if (!doomed.empty() && m_deleteHook)
+            QTimer::singleShot(0, m_browserBox, [this, doomed] { m_deleteHook(doomed); });
+        return;
+    }
+    if (code == CTape::HitSecondLabel && hit && hit == wasCurrent && button == 1 && m_core.RegionList()) {
+        // A press on the second label of the item that already was current renames it.
+        BrowserChanged();
+        QTimer::singleShot(0, m_browserBox, [this, hit] {
+            if (!m_core.RegionList() || m_browser.IndexOf(hit) < 0) return;
+            if (TRenameForm::RenameSelection(
+                    *m_core.RegionList(), {hit}, [this](const std::string& text) { m_core.Ui().Notice(text); },
+                    m_browserBox->window()) > 0)
+                Redraw();
+        });
         return;
     }
     if (code == CTape::HitEmpty && m_browser.GetKind() != CTape::SelectionBars) m_browser.DeselectAll();

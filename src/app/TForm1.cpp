@@ -320,6 +320,7 @@ void TForm1::BuildLayout() {
         m_edit->ClearViewer();
         m_snaps->Refresh();
     });
+    browserView->SetDeleteHook([this](const std::vector<CRegion*>& regions) { m_regionEdit->DeleteRegions(regions); });
     m_regionEdit->SetChangedHook([this] {
         m_edit->Repaint();
         m_snaps->Refresh();
