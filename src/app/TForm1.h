@@ -34,6 +34,7 @@ class LibraryBrowserController;
 class DSPController;
 class BrowserController;
 class MetersController;
+class ImportController;
 class TBoardSetupForm;
 class WindowKeys;
 class WindowTick;
@@ -49,6 +50,9 @@ struct StartupEnvironment {
     UiPort* ui = nullptr;            // none: the window's own dialogs
     std::ostream* trace = nullptr;   // start-up trace; none is opened by default
     QWidget* splash = nullptr;       // the splash window, shown while the library loads
+    // Files named on the command line (a file manager's "Open with"): imported like a drop when
+    // the window is first shown after a complete start-up.
+    std::vector<std::string> files;
 };
 
 class TForm1 : public QMainWindow {
@@ -129,6 +133,7 @@ private:
     DSPController* m_dsp = nullptr;
     BrowserController* m_browserView = nullptr;
     MetersController* m_meters = nullptr;
+    ImportController* m_import = nullptr; // the command line's files go through its drop import
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;
