@@ -63,13 +63,18 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
         m_browser.Release();
     };
     b.doubleClick = [this](int x, int y) {
-        // The region goes onto the VTape; opening it in the wave viewer comes with the viewer.
-        int code = 0;
+        // A double click on a thumbnail opens the region in the region graph and puts it onto
+        // the VTape; while the transport records, monitors or renders nothing happens.
         CRegion* r = m_browser.RegionAtPoint(x, y);
         if (!r) return;
+        const int state = TransportState();
+        if (state == kTransportRecording || state == kTransportMonitoring || state == kTransportRendering) return;
+        int code = 0;
         m_browser.Press(x, y, CTape::LeftButton, false, false, code);
+        if (code != CTape::HitThumbnail) return;
         m_vtape.Add(r);
         BrowserChanged();
+        if (m_openHook) m_openHook(r);
     };
     // Keys and the wheel reach the browser through the window (WindowKeys), which sees them
     // before any paint box does.
@@ -112,6 +117,16 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
         if (button == 3) CompareHold(false);
         m_dragPending = false;
         m_vtape.Release();
+    };
+    v.doubleClick = [this](int x, int y) {
+        // On a thumbnail or a label: the anchor's region opens in the region graph (in edit mode
+        // the graph just shows it).
+        int code = 0;
+        m_vtape.Press(x, y, CTape::LeftButton, false, false, code);
+        if (code != CTape::HitThumbnail && code != CTape::HitLabel && code != CTape::HitSecondLabel) return;
+        CRegion* r = m_vtape.GetAnchor();
+        VTapeChanged();
+        if (r && m_openHook) m_openHook(r);
     };
     v.drop = [this](int x, int y, const QString& source) { VTapeDrop(x, y, source); };
     m_vtapeBox = new TapeBox(v);
@@ -172,14 +187,13 @@ void BrowserController::RegisterCommands(CommandTable& commands) {
     });
     commands.Bind("vtape.locateItem",
                   [this](bool) { LocateInBrowser(m_vtape.GetCurrent() ? m_vtape.GetCurrent() : m_vtape.GetAnchor()); });
-    // While playing: playback stops and the work list's item at its current index is the one to
-    // view. The region graph that shows it comes with the wave viewer; until then the item is
-    // found and selected in the browser. Stopped, recording, monitoring or rendering: nothing.
+    // While playing: playback stops and the work list's item at its current index opens in the
+    // region graph. Stopped, recording, monitoring or rendering: nothing.
     commands.Bind("vtape.viewItem", [this](bool) {
         CTransport* t = m_core.Transport();
         if (!t || !t->IsPlaying()) return;
         t->Stop();
-        if (CRegion* r = m_workList.RegionAt(m_workList.GetCurrentIndex())) LocateInBrowser(r);
+        if (CRegion* r = m_workList.RegionAt(m_workList.GetCurrentIndex()); r && m_openHook) m_openHook(r);
     });
 }
 
@@ -261,6 +275,8 @@ void BrowserController::CoreStopping() {
 void BrowserController::ModeChanged(int mode) {
     m_mode = mode;
     m_browserBox->setVisible(mode == kModeBrowse);
+    // In edit mode the region graph's own bar (play, loop, snap, zoom) takes this one's place.
+    m_barBox->setVisible(mode == kModeBrowse);
     Redraw();
 }
 
@@ -296,8 +312,35 @@ void BrowserController::MakeCurrent(CRegion* region) {
     BrowserChanged();
 }
 
+// Region editing (RegionEditController): a deleted region leaves every view that lists it.
+void BrowserController::ForgetRegion(const CRegion* region) {
+    if (!region) return;
+    if (m_browser.GetAuditioned() == region || m_vtape.GetAuditioned() == region) EndAudition();
+    m_browser.RemoveAll(region);
+    m_vtape.RemoveAll(region);
+    m_workList.RemoveAll(region);
+}
+
+void BrowserController::ShowCreatedRegion(CRegion* region) {
+    if (!region) return;
+    m_browser.DeselectAll();
+    LocateInBrowser(region);
+    if (!m_browser.Contains(region)) m_browser.Add(region);
+    MakeCurrent(region);
+}
+
 void BrowserController::ClearSelection() {
     m_browser.DeselectAll();
+    BrowserChanged();
+}
+
+void BrowserController::SelectAllRegions() {
+    m_browser.SelectAll();
+    BrowserChanged();
+}
+
+void BrowserController::InvertSelection() {
+    m_browser.Invert();
     BrowserChanged();
 }
 
@@ -427,6 +470,8 @@ void BrowserController::AuditionAt(int x, int y) {
         // The region plays whole with its own mastering settings.
         m_core.ApplyRegionSnap(*r, m_mode == kModeEdit);
         t->PlayRequest(*r, 0, 0, m_auditionOrigin);
+        // In edit mode the region graph shows what is being auditioned.
+        if (m_mode == kModeEdit && m_auditionHook) m_auditionHook(r);
     }
     Redraw();
 }

@@ -61,6 +61,17 @@ public:
     void ShowNewRegion(CRegion* region);
     // Deselects everything in the browser, and so on the VTape (the start of an import loop).
     void ClearSelection();
+    // The browse-mode "Select All" and "Invert Selection": the browser's selection (its current
+    // item cleared), then the VTape takes it.
+    void SelectAllRegions();
+    void InvertSelection();
+    // Opens a region in the wave viewer and switches to edit mode (a double click on a region,
+    // "View Item (Region Graph)"); false when it did not (the transport busy).
+    using OpenHook = std::function<bool(CRegion*)>;
+    void SetOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
+    // An audition started playing a region while the window is in edit mode: the region graph
+    // shows it (without stopping the audition).
+    void SetAuditionHook(std::function<void(CRegion*)> hook) { m_auditionHook = std::move(hook); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -77,6 +88,16 @@ public:
     void ImportedRegion(CRegion& region);
     // The region being auditioned (null when none).
     CRegion* Auditioned() const { return m_browser.GetAuditioned(); }
+
+    // --- For the region editing commands (RegionEditController) ---
+    // The browser's selection was changed from outside: the VTape takes it and both repaint.
+    void BrowserSelectionChanged() { BrowserChanged(); }
+    // A region is about to be destroyed: it leaves the browser, the VTape and the work list.
+    void ForgetRegion(const CRegion* region);
+    // A region made from a range: its folder's node is selected, the browser's selection is
+    // cleared and the region becomes the browser's selected, current region in view.
+    void ShowCreatedRegion(CRegion* region);
+    // --- end of the region editing block ---
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
@@ -132,6 +153,8 @@ private:
     CTape* m_auditionTape = nullptr;
     int m_auditionOrigin = 0;
     ImportRunner m_importRunner;
+    OpenHook m_openHook;
+    std::function<void(CRegion*)> m_auditionHook;
     bool m_importingToVTape = false;
     std::string m_cloneFolder, m_openFolder;
 };

@@ -18,8 +18,10 @@ void PanelBox::resizeEvent(QResizeEvent*) { Recompose(); }
 void PanelBox::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton || !m_h.leftDown) return;
     const auto mods = e->modifiers();
-    m_h.leftDown(mods & Qt::AltModifier, mods & Qt::ControlModifier, int(e->position().x()), int(e->position().y()));
+    const bool taken = m_h.leftDown(mods & Qt::AltModifier, mods & Qt::ControlModifier, int(e->position().x()),
+                                    int(e->position().y()));
     update();
+    if (!taken && m_unclaimed && !(mods & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier))) m_unclaimed();
 }
 
 void PanelBox::mouseMoveEvent(QMouseEvent* e) {

@@ -20,6 +20,9 @@ public:
     PanelBox(Handlers h, QWidget* parent = nullptr);
     // Composes the panel again and shows it.
     void Recompose();
+    // A left press with no modifier that no control of the panel took (the DSP panels start a
+    // drag there).
+    void SetUnclaimedPress(std::function<void()> f) { m_unclaimed = std::move(f); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -30,4 +33,5 @@ protected:
 
 private:
     Handlers m_h;
+    std::function<void()> m_unclaimed;
 };

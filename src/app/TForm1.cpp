@@ -5,24 +5,30 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <ostream>
 
 #include "app/CommandTable.h"
 #include "app/BrowserController.h"
 #include "app/DSPController.h"
+#include "app/EditController.h"
 #include "app/ExportController.h"
 #include "app/HelpController.h"
 #include "app/ImportController.h"
+#include "app/PanelBox.h"
 #include "app/TBoardSetupForm.h"
 #include "app/MetersController.h"
 #include "app/LibraryBrowserController.h"
 #include "app/RegionDetailsController.h"
+#include "app/RegionEditController.h"
 #include "app/SearchController.h"
+#include "app/SnapsController.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -119,8 +125,12 @@ void TForm1::Startup() {
     // The transport tells the window of its changes; the window's keys see every key first.
     m_transportView = std::make_unique<WindowTransportView>();
     m_transportView->refresh.push_back([this] { m_meters->RefreshTransport(); });
+    m_transportView->removePlayMark.push_back([this](int32_t) { m_edit->RemovePlayMark(); });
+    m_transportView->pauseAt.push_back([this](int32_t lastShown) { m_edit->PauseAt(lastShown); });
+    m_transportView->playFromCursor.push_back([this] { m_edit->PlayFromCursor(); });
     if (CTransport* transport = m_core->Transport()) transport->SetView(m_transportView.get());
     m_keys = new WindowKeys(this, *m_core, *m_browserView, [this] { return m_mode; });
+    m_keys->SetEditArea(m_edit);
     qApp->installEventFilter(m_keys);
 
     // The main timer. The splash stays a second longer, without holding up the window.
@@ -243,10 +253,27 @@ void TForm1::BuildLayout() {
     m_browser->SetBrowser(browserView);
     searchArea->SetBrowser(browserView);
     detailsArea->SetBrowser(browserView);
+    // The edit-mode area: the region graph of the wave viewer, opened by a double click.
+    auto editArea = std::make_unique<EditController>(*m_core, areas, *m_waveViewer);
+    m_edit = editArea.get();
+    m_areas.push_back(std::move(editArea));
+    m_edit->SetBrowser(browserView);
+    m_edit->SetModeHook([this](int mode) { SetMode(mode); });
+    m_edit->SetFolderHook([this](int32_t folderId) { m_browser->SelectFolder(folderId); });
+    browserView->SetOpenHook([this](CRegion* region) { return m_edit->OpenRegion(region); });
+    browserView->SetAuditionHook([this](CRegion* region) { m_edit->ShowAuditioned(region); });
+    // A region the graph starts showing shows its details (and notes) in the side panel.
+    m_waveViewer->SetNotesHook(
+        [this, detailsArea](const std::string&) { detailsArea->Show(m_waveViewer->CurrentRegion()); });
     auto meters = std::make_unique<MetersController>(*m_core, areas);
     m_meters = meters.get();
     m_areas.push_back(std::move(meters));
     m_tick = std::make_unique<WindowTick>(m_areas, *m_meters);
+    // The region graph's colour scheme is the meter bridge's too.
+    m_edit->SetSchemeHook([this](int scheme) {
+        m_meters->Display().SetColourScheme(scheme);
+        if (m_meters->Box()) m_meters->Box()->Recompose();
+    });
     auto import = std::make_unique<ImportController>(*m_core, *m_ui, this);
     ImportHooks hooks;
     hooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
@@ -265,6 +292,9 @@ void TForm1::BuildLayout() {
     browserView->SetImportRunner(
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
     m_browser->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
+    // An import refills the peak buffers: the graph lets go of its picture.
+    connect(importer, &ImportController::viewerCleared, this, [this] { m_edit->ClearViewer(); });
+    m_edit->SetPeakBuffers(&importer->Peaks());
     m_areas.push_back(std::move(import));
     auto exportArea = std::make_unique<ExportController>(*m_core, *m_ui, *browserView, this);
     exportArea->SetMainTimerHook([this](bool on) {
@@ -273,6 +303,29 @@ void TForm1::BuildLayout() {
         else m_timer1->stop();
     });
     m_areas.push_back(std::move(exportArea));
+
+    // Region editing and DSP snaps/presets: both act on the region the wave viewer shows.
+    auto regionEdit = std::make_unique<RegionEditController>(*m_core, *browserView, *m_waveViewer);
+    regionEdit->SetMainTimerHook([this](bool on) {
+        if (!m_timer1) return;
+        if (on) m_timer1->start();
+        else m_timer1->stop();
+    });
+    m_regionEdit = regionEdit.get();
+    m_areas.push_back(std::move(regionEdit));
+    auto snaps = std::make_unique<SnapsController>(*m_core, areas, *m_waveViewer, *m_dsp);
+    m_snaps = snaps.get();
+    m_areas.push_back(std::move(snaps));
+    // A deleted region leaves the graph (its images and the note of what plays go with it); a
+    // region made from the range shows in the graph's views and the snap list at once.
+    m_regionEdit->SetViewerClearedHook([this] {
+        m_edit->ClearViewer();
+        m_snaps->Refresh();
+    });
+    m_regionEdit->SetChangedHook([this] {
+        m_edit->Repaint();
+        m_snaps->Refresh();
+    });
     // The "Help" menu and the desktop's mixer.
     m_areas.push_back(std::make_unique<HelpController>(*m_core, *m_ui, this, m_env.splash));
 }
@@ -300,7 +353,22 @@ void TForm1::SetMode(int mode) {
     m_mode = mode;
     m_commands->ApplyMode(mode);
     for (auto& area : m_areas) area->ModeChanged(mode);
+    HideEmptyMenus();
     setUpdatesEnabled(true);
+}
+
+void TForm1::HideEmptyMenus() {
+    // Deepest menus first, so that a parent sees its submenus' new state.
+    QList<QMenu*> menus = findChildren<QMenu*>();
+    std::sort(menus.begin(), menus.end(),
+              [](QMenu* a, QMenu* b) { return a->objectName().count('/') > b->objectName().count('/'); });
+    for (QMenu* m : menus) {
+        if (!m->objectName().startsWith("menu:")) continue;
+        bool any = false;
+        for (QAction* a : m->actions())
+            if (a->isVisible() && !a->isSeparator()) any = true;
+        m->menuAction()->setVisible(any);
+    }
 }
 
 CRegionList* TForm1::RegionList() const { return m_core->RegionList(); }

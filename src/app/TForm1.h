@@ -33,6 +33,7 @@ class AreaController;
 class LibraryBrowserController;
 class DSPController;
 class BrowserController;
+class EditController;
 class MetersController;
 class ImportController;
 class TBoardSetupForm;
@@ -40,6 +41,8 @@ class WindowKeys;
 class WindowTick;
 class WindowTransportView;
 class CWaveViewer;
+class RegionEditController;
+class SnapsController;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -81,6 +84,10 @@ public:
     QTreeWidget* PresetTree() const;
     QAction* UseSSEAction() const;
     PanelBox* ControlAmpBox() const;
+    // The region editing and snap areas (region editing block).
+    RegionEditController* RegionEdit() const { return m_regionEdit; }
+    SnapsController* Snaps() const { return m_snaps; }
+    CWaveViewer& WaveViewer() const { return *m_waveViewer; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -103,6 +110,8 @@ private:
     void BuildLayout();
     void RegisterShellCommands();
     void ApplyColourScheme();
+    // A menu whose items the mode hides all goes from the bar (and from its parent menu) too.
+    void HideEmptyMenus();
     void Trace(const char* step);
     void Terminate(StartupResult why);
 
@@ -132,7 +141,10 @@ private:
     LibraryBrowserController* m_browser = nullptr;
     DSPController* m_dsp = nullptr;
     BrowserController* m_browserView = nullptr;
+    EditController* m_edit = nullptr;
     MetersController* m_meters = nullptr;
+    RegionEditController* m_regionEdit = nullptr; // region editing block
+    SnapsController* m_snaps = nullptr;
     ImportController* m_import = nullptr; // the command line's files go through its drop import
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;

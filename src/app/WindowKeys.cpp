@@ -8,6 +8,7 @@
 
 #include "app/BrowserController.h"
 #include "app/CommandTable.h"
+#include "app/EditController.h"
 #include "app/PanelBox.h"
 #include "app/TapeBox.h"
 #include "core/CCore.h"
@@ -66,19 +67,26 @@ bool WindowKeys::KeyDown(int key, Qt::KeyboardModifiers mods) {
     const bool ctrl = mods & Qt::ControlModifier;
     const bool shift = mods & Qt::ShiftModifier;
     switch (key) {
-    case Qt::Key_Space:
-        // With Ctrl the transport stops (and, in edit mode, the last three seconds before the
-        // cursor play); Shift plays the wave viewer's region; both belong to the region graph
-        // beyond the stop.
+    case Qt::Key_Space: {
+        // Ctrl: stop, then the three seconds before the region graph's cursor; Shift: the
+        // graph's whole region while stopped; otherwise a running transport stops and, in edit
+        // mode, a stopped (or only monitoring) one plays the range or from the cursor.
+        const bool edit = m_mode() == kModeEdit && m_edit;
         if (ctrl) {
             if (state != kTransportStopped) StopTransport(true);
+            if (edit) m_edit->SpaceKey(EditController::Space::PreRoll);
         } else if (shift) {
+            if (edit && state == kTransportStopped) m_edit->SpaceKey(EditController::Space::Whole);
         } else if (state == kTransportPlaying) {
             StopTransport(false);
         } else if (state == kTransportRecording) {
             StopTransport(true);
+        } else if (edit && (state == kTransportStopped || state == kTransportMonitoring)) {
+            if (state == kTransportMonitoring) StopTransport(false);
+            m_edit->SpaceKey(EditController::Space::RangeOrCursor);
         }
         return true;
+    }
     case Qt::Key_Escape:
         if (state == kTransportPlaying || state == kTransportMonitoring) StopTransport(false);
         else if (state == kTransportRecording) StopTransport(true);
@@ -99,7 +107,7 @@ bool WindowKeys::KeyDown(int key, Qt::KeyboardModifiers mods) {
             m_browser.WindowKey(key, mods, tapeKeys);
             return true;
         }
-        return false;
+        return m_edit && m_edit->EditKey(key, mods);
     }
     default: return false;
     }
@@ -116,7 +124,10 @@ bool WindowKeys::Wheel(int delta) {
     const int steps = m_wheelRest / kNotch;
     m_wheelRest -= steps * kNotch;
     CTransport* t = m_core.Transport();
-    if (steps != 0 && (!t || t->IsStopped()) && m_mode() == kModeBrowse) m_browser.Wheel(steps);
+    if (steps != 0 && (!t || t->IsStopped())) {
+        if (m_mode() == kModeBrowse) m_browser.Wheel(steps);
+        else if (m_edit) m_edit->Wheel(steps);
+    }
     return true;
 }
 

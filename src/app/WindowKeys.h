@@ -5,8 +5,8 @@
 // the window's key table and swallows the key. Alt alone holds the tape keys: Left, Right,
 // Page Up, Page Down, Home and End then act on the VTape instead of the browser. The wheel is
 // the window's wherever the pointer is: in browse mode and while the transport is stopped it
-// scrolls the browser. This is the browse-mode half of the table; the edit-mode rows (cursor,
-// zoom, ranges) join with the wave viewer.
+// scrolls the browser, in edit mode it zooms the region graph. In edit mode the cursor, zoom
+// and range keys and the Space rows that play go to the region graph (EditController).
 //
 // Threading: main thread only.
 
@@ -15,6 +15,7 @@
 
 class BrowserController;
 class CCore;
+class EditController;
 class QWidget;
 
 class WindowKeys : public QObject {
@@ -37,6 +38,9 @@ public:
     // A control of the window has the input focus.
     bool ControlHasFocus() const;
 
+    // The region graph's area, which takes the edit-mode keys and wheel; none: they do nothing.
+    void SetEditArea(EditController* edit) { m_edit = edit; }
+
     // What the recording does with a recording that the user stops (finish it as a region when
     // it has frames). Without it the stop is all.
     std::function<void()> finishRecording;
@@ -52,6 +56,7 @@ private:
     QWidget* m_window;
     CCore& m_core;
     BrowserController& m_browser;
+    EditController* m_edit = nullptr;
     std::function<int()> m_mode;
     bool m_tapeKeys = false;
     bool m_middleDrag = false;

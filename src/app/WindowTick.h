@@ -1,7 +1,8 @@
 #pragma once
 // WindowTick: the main timer's steps as the window carries them out: the areas' own tick for
 // the plug-in and panel steps, the meter bridge for the lamp, the meters and the counter. The
-// wave viewer's share (following the play position) joins with the region graph.
+// wave viewer's share (the play line and following the play position) is the edit-mode area's
+// own tick (EditController::Tick), which also sees the stop that takes the line away.
 //
 // Threading: main thread only.
 

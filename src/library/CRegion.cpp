@@ -255,7 +255,7 @@ std::vector<std::string> CRegion::HistoryLines() const {
     return lines;
 }
 
-void CRegion::CopyFrom(const CRegion& other) {
+void CRegion::CopyNotesAndTags(const CRegion& other) {
     if (&other == this) return;
     m_notes = other.m_notes;
     m_title = other.m_title;
@@ -265,6 +265,22 @@ void CRegion::CopyFrom(const CRegion& other) {
     m_year = other.m_year;
     m_track = other.m_track;
     TextChanged();
+}
+
+void CRegion::CopySnapsFrom(const CRegion& other) {
+    if (&other == this) return;
+    // A list's first snap is always its own "Flat"; only the snaps after it are the region's
+    // own settings, and they keep their places, so the same indexes stay current and favourite.
+    m_snaps.Reset();
+    m_snaps.AppendCopiesFrom(other.m_snaps);
+    const int32_t current = other.m_snaps.GetCurrent();
+    m_snaps.SetCurrent(current >= 0 && current < m_snaps.Count() ? current : 0);
+    m_snaps.SetFavourite(other.m_snaps.FavouriteValid() ? other.m_snaps.GetFavourite() : -1);
+}
+
+void CRegion::CopyFrom(const CRegion& other) {
+    if (&other == this) return;
+    CopyNotesAndTags(other);
     m_markers.CopyFrom(other.m_markers);
     m_rangeOn = other.m_rangeOn;
     m_rangeStart = other.m_rangeStart;
@@ -272,7 +288,7 @@ void CRegion::CopyFrom(const CRegion& other) {
     m_historyCount = other.m_historyCount;
     std::memcpy(m_historyStart, other.m_historyStart, sizeof m_historyStart);
     std::memcpy(m_historyEnd, other.m_historyEnd, sizeof m_historyEnd);
-    m_snaps.CopyFrom(other.m_snaps);
+    CopySnapsFrom(other);
 }
 
 int32_t CRegion::SampleRate() const { return m_sample ? m_sample->GetSampleRate() : 0; }

@@ -162,8 +162,14 @@ public:
     // "none", then "<start> - <end>" per entry as times at the sample's rate.
     std::vector<std::string> HistoryLines() const;
 
-    // Notes, tags, markers, range history with the current range, and snaps of other.
+    // Notes, tags, markers, range history with the current range, and snaps of other (see
+    // CopySnapsFrom).
     void CopyFrom(const CRegion& other);
+    // Notes and tags (title, artist, album, genre, year, track) of other.
+    void CopyNotesAndTags(const CRegion& other);
+    // This region's own "Flat" first, then copies of other's snaps from the second on, with
+    // other's current and favourite indexes.
+    void CopySnapsFrom(const CRegion& other);
 
     CDSPSnapList& Snaps() { return m_snaps; }
     const CDSPSnapList& Snaps() const { return m_snaps; }

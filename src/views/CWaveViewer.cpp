@@ -23,7 +23,6 @@ namespace {
 constexpr uint32_t kRulerUpper = 0xFBFAC6;
 constexpr uint32_t kRulerLower = 0xC9CBF5;
 constexpr uint32_t kTitleColour = 0xFFFFFF;
-constexpr int kMarkerPickColumns = 6;
 
 QColor Rgb(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
@@ -104,9 +103,10 @@ uint32_t CWaveViewer::Darken(uint32_t rgb) {
     return (r << 16) | (g << 8) | b;
 }
 
-CWaveViewer::CWaveViewer() = default;
+CWaveViewer::CWaveViewer() { LayoutZoomSlider(0); }
 
 void CWaveViewer::SetRegion(CRegion* region) {
+    ResetInteraction();
     m_current = region;
     if (region == nullptr) return;
     const int32_t rate = region->SampleRate();
@@ -123,6 +123,7 @@ void CWaveViewer::SetRegion(CRegion* region) {
 }
 
 void CWaveViewer::RemoveRegion() {
+    ResetInteraction();
     m_current = nullptr;
     m_notesFor = nullptr;
     m_loaded = nullptr;
@@ -431,6 +432,7 @@ CMarker* CWaveViewer::MarkerNear(int x) const {
 
 void CWaveViewer::Redraw(int graphWidth, int graphHeight, int navWidth) {
     m_graphWidth = std::max(graphWidth, 1);
+    m_graphHeight = graphHeight;
     m_navWidth = std::max(navWidth, 1);
     const int graphH = std::max(graphHeight, kRulerHeight + 2);
     m_cursorX = X(m_cursor);
@@ -464,7 +466,10 @@ void CWaveViewer::Redraw(int graphWidth, int graphHeight, int navWidth) {
     DrawScale(graphH);
     DrawStatus();
     m_playLineShown = false;
+    if (m_redrawHook) m_redrawHook();
 }
+
+void CWaveViewer::RedrawLast() { Redraw(m_graphWidth, m_graphHeight, m_navWidth); }
 
 void CWaveViewer::DrawRuler(bool markers) {
     const int w = m_graph.width();

@@ -62,9 +62,17 @@ private slots:
         // A look at the browser for people: SONQUIL_SCREENSHOT=/path/to.png
         if (qEnvironmentVariableIsSet("SONQUIL_SCREENSHOT"))
             form.grab().toImage().save(qEnvironmentVariable("SONQUIL_SCREENSHOT"));
-        // A double click on the second cell's thumbnail puts it on the VTape.
+        // A double click on the second cell's thumbnail puts it on the VTape (and opens it in
+        // the region graph; back to the browser for the next one).
+        const QSize browserSize = browser->size();
         QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell + cell / 2, 30));
+        QCOMPARE(form.Mode(), 1);
+        form.SetMode(0);
+        QTRY_COMPARE(browser->size(), browserSize);
         QTest::mouseDClick(browser, Qt::LeftButton, {}, QPoint(cell / 2, 30));
+        QCOMPARE(form.Mode(), 1);
+        form.SetMode(0);
+        QTRY_COMPARE(browser->size(), browserSize);
         QCOMPARE(c->VTape().Count(), 2);
         QCOMPARE(c->VTape().RegionAt(0), regions[1]);
         QCOMPARE(c->VTape().RegionAt(1), regions[0]);
