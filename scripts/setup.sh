@@ -12,6 +12,8 @@ PACKAGES=(
   libmp3lame-dev libflac-dev libavcodec-dev libavformat-dev libavutil-dev lame
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  # the install test: the desktop entry check and the installed window under Xvfb
+  desktop-file-utils xdotool
   # sound cards (the engine's device layer)
   portaudio19-dev
   # real tools that make test inputs and check what we write

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QVariant>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -13,6 +14,7 @@
 
 #include "app/CommandTable.h"
 #include "app/PanelBox.h"
+#include "app/TRenameForm.h"
 #include "app/TapeBox.h"
 #include "app/WindowAreas.h"
 #include "common/Clock.h"
@@ -261,11 +263,10 @@ void BrowserController::CoreStarted() {
     if (m_commands) {
         m_vtapeMenu = new QMenu(m_vtapeBox);
         m_commands->FillMenu("@VTape", m_vtapeMenu);
-        // The region popup menu holds the same actions as "Edit", so each mode shows and hides
-        // its items there too.
         m_regionMenu = new QMenu(m_browserBox);
-        m_regionMenu->setObjectName("RegionPopupMenu");
+        m_regionMenu->setObjectName("RegionPopup");
         m_commands->FillMenu("Edit", m_regionMenu);
+        // Its submenus are copies: their names must not pass for the menu bar's own.
         for (QMenu* sub : m_regionMenu->findChildren<QMenu*>())
             sub->setObjectName(sub->objectName().replace("menu:", "popup:"));
     }
@@ -510,14 +511,44 @@ void BrowserController::BrowserPress(int x, int y, int button, Qt::KeyboardModif
     }
     if (button == 2 && StopPlaying()) return;
     int code = 0;
+    CRegion* const wasCurrent = m_browser.GetCurrent();
     CRegion* hit = m_browser.Press(x, y, button == 1 ? CTape::LeftButton : CTape::RightButton,
                                    mods & Qt::ControlModifier, mods & Qt::ShiftModifier, code);
     if (button == 2) {
-        if (code == CTape::HitThumbnail) StartAudition(m_browser, x, y, 0);
-        // A right press on a label opens the region popup menu (command-set block).
-        else if (m_regionMenu && (code == CTape::HitLabel || code == CTape::HitSecondLabel))
+        if (code == CTape::HitThumbnail) {
+            StartAudition(m_browser, x, y, 0);
+        } else if ((code == CTape::HitLabel || code == CTape::HitSecondLabel) && m_regionMenu) {
+            // The label selected its item as a left press would; the popup acts on that selection.
+            BrowserChanged();
             m_regionMenu->popup(m_browserBox->mapToGlobal(QPoint(x, y)));
+            return;
+        }
         BrowserChanged();
+        return;
+    }
+    if (code == CTape::HitClose) {
+        std::vector<CRegion*> doomed;
+        if (mods & Qt::ControlModifier) {
+            for (int k = 0; CRegion* r = m_browser.SelectedAt(k); ++k) doomed.push_back(r);
+        } else if (CRegion* r = m_browser.GetCurrent()) {
+            doomed.push_back(r);
+        }
+        BrowserChanged();
+        // After the press has been handled: the questions are modal.
+        if (!doomed.empty() && m_deleteHook)
+            QTimer::singleShot(0, m_browserBox, [this, doomed] { m_deleteHook(doomed); });
+        return;
+    }
+    if (code == CTape::HitSecondLabel && hit && hit == wasCurrent && button == 1 && m_core.RegionList()) {
+        // A press on the second label of the item that already was current renames it.
+        BrowserChanged();
+        QTimer::singleShot(0, m_browserBox, [this, hit] {
+            if (!m_core.RegionList() || m_browser.IndexOf(hit) < 0) return;
+            if (TRenameForm::RenameSelection(
+                    *m_core.RegionList(), {hit}, [this](const std::string& text) { m_core.Ui().Notice(text); },
+                    m_browserBox->window()) > 0)
+                Redraw();
+        });
         return;
     }
     if (code == CTape::HitEmpty && m_browser.GetKind() != CTape::SelectionBars) m_browser.DeselectAll();

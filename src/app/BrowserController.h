@@ -72,6 +72,9 @@ public:
     // An audition started playing a region while the window is in edit mode: the region graph
     // shows it (without stopping the audition).
     void SetAuditionHook(std::function<void(CRegion*)> hook) { m_auditionHook = std::move(hook); }
+    // The close corner of a browser item deletes regions from the library (the current one, or
+    // with Ctrl every selected one) with the delete command's questions.
+    void SetDeleteHook(std::function<void(const std::vector<CRegion*>&)> hook) { m_deleteHook = std::move(hook); }
 
     // The window-wide keys of browse mode (and the VTape's with Alt held, tapeKeys). True when
     // the key was one of them.
@@ -145,8 +148,9 @@ private:
     PanelBox* m_barBox = nullptr;
     QTreeWidget* m_regionTree = nullptr;
     QMenu* m_vtapeMenu = nullptr;
-    // The region popup menu: the "Edit" menu's own items (preferences/command-set block).
+    // The region popup of a right press on a browser item's label: a copy of the "Edit" menu.
     QMenu* m_regionMenu = nullptr;
+    std::function<void(const std::vector<CRegion*>&)> m_deleteHook;
     CommandTable* m_commands = nullptr;
     CFolderIconCycle m_iconCycle;
     int m_mode = 0;

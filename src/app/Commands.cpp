@@ -130,6 +130,8 @@ const CommandRow kCommands[] = {
     {"view.showExportReports", "View", "Show 'Export Audio' Reports", "", kInBothModes, kInAnyState, true}, // export
 
     {"setup.audioBoard", "Setup", "Audio Board...", "", kInBothModes, kWhenStopped, false},
+    // The desktop's sound mixer (HelpController).
+    {"setup.mixer", "Setup", "Windows Mixer...", "", kInBothModes, kInAnyState, false},
     {"setup.extEncoders", "Setup", "External Encoders...", "", kInBothModes, kWhenStopped, false}, // export
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
     {"setup.storage.none", "Setup/Audio Storage/Compression", "No Compression", "", kInBothModes, kInAnyState, true},
@@ -182,6 +184,13 @@ const CommandRow kCommands[] = {
     {"meters.decay3", "@Meters Decay", "Fast", "", kInBothModes, kInAnyState, true},
     {"meters.decay4", "@Meters Decay", "Fastest", "", kInBothModes, kInAnyState, true},
     {"meters.persistence", "@Meters", "Persistence", "", kInBothModes, kInAnyState, true},
+
+    // The "Help" menu (HelpController); "About..." only while the transport is stopped.
+    {"help.help", "Help", "Help...", "", kInBothModes, kInAnyState, false},
+    {"help.sep1", "Help", "-", "", kInBothModes, kInAnyState, false},
+    {"help.homePage", "Help", "Orbeline Home Page", "", kInBothModes, kInAnyState, false},
+    {"help.sep2", "Help", "-", "", kInBothModes, kInAnyState, false},
+    {"help.about", "Help", "About...", "", kInBothModes, kWhenStopped, false},
 
     // The VTape's context menu.
     {"vtape.importClone", "@VTape", "Import Audio File (Clone)...", "", kInBothModes, kWhenStopped, false},

@@ -170,6 +170,11 @@ void ImportController::CheckStorageItems() {
     if (QAction* a = m_commands->Action("setup.onImport.clone")) a->setChecked(!m_settings.transcodeCompressed);
 }
 
+bool ImportController::ImportDropped(const std::vector<std::string>& paths) {
+    // Dropped files are imported by copy, in the order the file manager gives them.
+    return ImportFiles(paths, false);
+}
+
 bool ImportController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::DragEnter) {
         auto* e = static_cast<QDragEnterEvent*>(event);
@@ -182,8 +187,7 @@ bool ImportController::eventFilter(QObject* watched, QEvent* event) {
         const std::vector<std::string> files = LocalFiles(e->mimeData());
         if (!files.empty()) {
             e->acceptProposedAction();
-            // Dropped files are imported by copy, in the order the file manager gives them.
-            ImportFiles(files, false);
+            ImportDropped(files);
             return true;
         }
     }

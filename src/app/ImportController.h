@@ -39,6 +39,8 @@ public:
     // The runs of the file loop: by copy or by link, full paths. A running playback is stopped
     // first; while the transport records, monitors or renders nothing happens (false).
     bool ImportFiles(const std::vector<std::string>& paths, bool link);
+    // Files handed over by the desktop: dropped on the window or named on the command line.
+    bool ImportDropped(const std::vector<std::string>& paths);
     // A stray audio file of the VDisk (the Found scan) linked in place as a stored sample whose
     // root region carries the Found flag; false when it cannot be read.
     bool RecoverFoundFile(const std::string& path);

@@ -1,6 +1,9 @@
 #include "app/QtUiPort.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -35,9 +38,17 @@ bool QtUiPort::Question(const std::string& text, const std::string& caption, boo
     return box.exec() == QMessageBox::Ok;
 }
 
+QString QtUiPort::DefaultFolderStart() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir()) return music;
+    return QDir::homePath();
+}
+
 bool QtUiPort::ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) {
-    QString dir = QFileDialog::getExistingDirectory(m_main, QString::fromStdString(title),
-                                                    QString::fromStdString(startFolder));
+    // A chooser without a start folder of its own (the first start's VDisk question) opens where
+    // a person keeps audio, not in the program's folder, which is the current one.
+    const QString start = startFolder.empty() ? DefaultFolderStart() : QString::fromStdString(startFolder);
+    QString dir = QFileDialog::getExistingDirectory(m_main, QString::fromStdString(title), start);
     if (dir.isEmpty()) return false;
     folder = dir.toStdString();
     return true;

@@ -3,6 +3,7 @@
 // report dialogs. While a progress dialog shows, the main window is disabled.
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include "app/Dialogs.h"
@@ -19,6 +20,9 @@ public:
     void Notice(const std::string& text, const std::string& caption = "") override;
     bool Question(const std::string& text, const std::string& caption = "", bool warning = false) override;
     bool ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) override;
+    // Where a folder chooser without a start folder opens: the user's music folder when it
+    // exists, else the home folder.
+    static QString DefaultFolderStart();
     bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter, bool multiple,
                      std::vector<std::string>& files) override;
     void LetEventsThrough() override;

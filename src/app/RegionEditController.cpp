@@ -83,9 +83,11 @@ std::vector<CRegion*> RegionEditController::DuplicateSelection() {
     return made;
 }
 
-void RegionEditController::DeleteSelection() {
+void RegionEditController::DeleteSelection() { DeleteRegions(Selection()); }
+
+void RegionEditController::DeleteRegions(const std::vector<CRegion*>& regions) {
     if (!m_editing) return;
-    const RegionEditing::DeleteResult r = m_editing->Delete(Selection());
+    const RegionEditing::DeleteResult r = m_editing->Delete(regions);
     // A deleted root region clears the wave viewer whatever it showed.
     if (r.samplesDeleted > 0 && m_viewer.CurrentRegion()) {
         m_viewer.RemoveRegion();

@@ -40,6 +40,7 @@ public:
     CRegion* CreateFromRange();
     std::vector<CRegion*> DuplicateSelection();
     void DeleteSelection();
+    void DeleteRegions(const std::vector<CRegion*>& regions);
     std::vector<CRegion*> CloneSelection(bool wet);
 
     RegionEditing* Editing() const { return m_editing.get(); }

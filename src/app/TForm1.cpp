@@ -19,6 +19,7 @@
 #include "app/DSPController.h"
 #include "app/EditController.h"
 #include "app/ExportController.h"
+#include "app/HelpController.h"
 #include "app/ImportController.h"
 #include "app/PanelBox.h"
 #include "app/TBoardSetupForm.h"
@@ -290,6 +291,7 @@ void TForm1::BuildLayout() {
     hooks.redrawTapes = [browserView] { browserView->Redraw(); };
     import->SetHooks(std::move(hooks));
     ImportController* importer = import.get();
+    m_import = importer;
     browserView->SetImportRunner(
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
     m_browser->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
@@ -323,10 +325,13 @@ void TForm1::BuildLayout() {
         m_edit->ClearViewer();
         m_snaps->Refresh();
     });
+    browserView->SetDeleteHook([this](const std::vector<CRegion*>& regions) { m_regionEdit->DeleteRegions(regions); });
     m_regionEdit->SetChangedHook([this] {
         m_edit->Repaint();
         m_snaps->Refresh();
     });
+    // The "Help" menu and the desktop's mixer.
+    m_areas.push_back(std::make_unique<HelpController>(*m_core, *m_ui, this, m_env.splash));
 
     // Preferences block: last, so that its start-up sees every other area's widgets.
     auto prefs = std::make_unique<PrefsController>(*m_core, this, *browserView);
@@ -399,6 +404,14 @@ void TForm1::Form1OnShow() { setFocus(Qt::OtherFocusReason); }
 void TForm1::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     Form1OnShow();
+    // Files from the command line are imported as if dropped on the window, once it is up (the
+    // import's progress and report then have their parent), and only once.
+    if (!m_env.files.empty() && StartupComplete())
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<std::string> files = std::move(m_env.files);
+            m_env.files.clear();
+            if (!files.empty()) m_import->ImportDropped(files);
+        });
 }
 
 void TForm1::Form1OnDestroy() {

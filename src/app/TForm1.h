@@ -35,6 +35,7 @@ class DSPController;
 class BrowserController;
 class EditController;
 class MetersController;
+class ImportController;
 class TBoardSetupForm;
 class WindowKeys;
 class WindowTick;
@@ -53,6 +54,9 @@ struct StartupEnvironment {
     UiPort* ui = nullptr;            // none: the window's own dialogs
     std::ostream* trace = nullptr;   // start-up trace; none is opened by default
     QWidget* splash = nullptr;       // the splash window, shown while the library loads
+    // Files named on the command line (a file manager's "Open with"): imported like a drop when
+    // the window is first shown after a complete start-up.
+    std::vector<std::string> files;
 };
 
 class TForm1 : public QMainWindow {
@@ -147,7 +151,8 @@ private:
     MetersController* m_meters = nullptr;
     RegionEditController* m_regionEdit = nullptr; // region editing block
     SnapsController* m_snaps = nullptr;
-    PrefsController* m_prefs = nullptr; // preferences block
+    PrefsController* m_prefs = nullptr;   // preferences block
+    ImportController* m_import = nullptr; // the command line's files go through its drop import
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

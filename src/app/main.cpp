@@ -2,7 +2,9 @@
 // (another instance, too small a screen, no library) the program quits without a window.
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QUrl>
 #include <exception>
 #include <QSocketNotifier>
 #include <csignal>
@@ -19,6 +21,20 @@ void OnSignal(int) {
     char c = 1;
     // Only async-signal-safe work here: wake the main thread.
     [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &c, 1);
+}
+// The files named on the command line (Qt's own options are already taken out), as full paths:
+// the start-up changes the current folder, so a relative name is resolved here, against the
+// folder the program was started in. A file manager may hand over file:// addresses.
+std::vector<std::string> CommandLineFiles() {
+    std::vector<std::string> files;
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString path = args[i];
+        if (path.startsWith(QLatin1String("file://"))) path = QUrl(path).toLocalFile();
+        if (path.isEmpty()) continue;
+        files.push_back(QFileInfo(path).absoluteFilePath().toStdString());
+    }
+    return files;
 }
 } // namespace
 
@@ -52,7 +68,12 @@ int main(int argc, char** argv) {
             char c;
             [[maybe_unused]] ssize_t n = read(g_signalPipe[0], &c, 1);
             if (running) {
-                running->close();
+                // A dialog waiting for an answer (a report, a question) ends as its close box
+                // would, so the window's close is not held up behind it.
+                if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+                TForm1* form = running;
+                QMetaObject::invokeMethod(
+                    form, [form] { form->close(); }, Qt::QueuedConnection);
             } else {
                 endRequested = true;
                 QCoreApplication::exit(0);
@@ -69,6 +90,7 @@ int main(int argc, char** argv) {
     TSplashForm splash;
     StartupEnvironment env;
     env.splash = &splash;
+    env.files = CommandLineFiles();
     TForm1 form(env);
     if (!form.StartupComplete()) return 0;
     // Asked to end while starting up, after the point where a dialog could have been ended:

@@ -1,6 +1,8 @@
 #include "core/ProgramFolder.h"
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -12,8 +14,25 @@ fs::path ExecutableFolder() {
     return exe.parent_path();
 }
 
+bool FolderWritable(const fs::path& folder) {
+    // The effective user decides, as for the files the program then creates.
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+    if (geteuid() != 0) return true;
+    // Root may write anywhere; a folder whose permission bits grant nobody a write was made
+    // read-only on purpose, and counts as such for root too.
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0) return false;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+bool InstalledLayout(const fs::path& exeFolder) {
+    std::error_code ec;
+    return exeFolder.filename() == "bin" &&
+           fs::is_regular_file(exeFolder.parent_path() / "share" / "applications" / "sonquil.desktop", ec);
+}
+
 fs::path ProgramDataFolder(const fs::path& exeFolder) {
-    if (access(exeFolder.c_str(), W_OK | X_OK) == 0) return exeFolder;
+    if (!InstalledLayout(exeFolder) && FolderWritable(exeFolder)) return exeFolder;
     fs::path base;
     const char* xdg = std::getenv("XDG_DATA_HOME");
     // The XDG base directory rules say a relative value is to be ignored.

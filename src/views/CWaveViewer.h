@@ -380,6 +380,9 @@ private:
     bool Playing() const;
     void StopIfPlaying();
     void PlayFrom(int64_t from, int64_t to);
+    // The cursor to a stop of the previous / next stop commands, the window centred on it; a
+    // playback restarts from there.
+    void JumpToStop(int64_t stop);
     void BeginRangeEdit(int x);
     void CommitRange(bool on, int32_t start, int32_t end, bool history);
     void CommandRange(int64_t start, int64_t end);

@@ -63,14 +63,7 @@ void CWaveViewer::CursorToPreviousStop() {
     for (int i = 0; i < list.Count(); ++i)
         if (const CMarker* mk = list.At(i); mk != nullptr && mk->GetPosition() < c)
             stop = std::max(stop, mk->GetPosition());
-    m_cursor = static_cast<int32_t>(std::clamp<int64_t>(stop, 0, m_regionEnd));
-    CentreWindow(m_cursor);
-    m_cursorX = X(m_cursor);
-    if (Playing()) {
-        m_playback->Stop();
-        PlayFrom(m_cursor, m_regionEnd);
-    }
-    RedrawLast();
+    JumpToStop(stop);
 }
 
 void CWaveViewer::CursorToNextStop() {
@@ -85,6 +78,10 @@ void CWaveViewer::CursorToNextStop() {
     for (int i = 0; i < list.Count(); ++i)
         if (const CMarker* mk = list.At(i); mk != nullptr && mk->GetPosition() > c)
             stop = std::min(stop, mk->GetPosition());
+    JumpToStop(stop);
+}
+
+void CWaveViewer::JumpToStop(int64_t stop) {
     m_cursor = static_cast<int32_t>(std::clamp<int64_t>(stop, 0, m_regionEnd));
     CentreWindow(m_cursor);
     m_cursorX = X(m_cursor);

@@ -135,9 +135,9 @@ private slots:
             if (a->isVisible()) shown << a->text();
             if (a->text() == "Setup") setup = a->menu();
         }
-        QCOMPARE(menus, QStringList({"File", "Edit", "DSP", "VTape", "Transport", "View", "Setup"}));
+        QCOMPARE(menus, QStringList({"File", "Edit", "DSP", "VTape", "Transport", "View", "Setup", "Help"}));
         // A menu whose rows all belong to the other mode is not offered.
-        QCOMPARE(shown, QStringList({"File", "Edit", "VTape", "View", "Setup"}));
+        QCOMPARE(shown, QStringList({"File", "Edit", "VTape", "View", "Setup", "Help"}));
         // Submenus follow the rows' paths; a row that is never shown stays out of sight.
         QVERIFY(setup);
         QAction* storage = nullptr;
