@@ -16,7 +16,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/BrowserController.h"
 #include "app/CommandTable.h"
+#include "app/TapeBox.h"
 #include "app/DSPController.h"
 #include "app/EditController.h"
 #include "app/MetersController.h"
@@ -54,6 +56,11 @@ void Trigger(TForm1& form, const char* id) {
 }
 
 int PixelSize(QWidget* w) { return w ? w->font().pixelSize() : -1; }
+
+BrowserController* BrowserOf(TForm1& form) {
+    auto* browser = form.findChild<TapeBox*>("RegionBrowser");
+    return browser ? static_cast<BrowserController*>(browser->property("browserController").value<void*>()) : nullptr;
+}
 
 // The visible, non-separator captions of a menu with their submenus, as "Sub/Item" paths.
 void Captions(QMenu* menu, const QString& prefix, QStringList& out) {
@@ -279,6 +286,9 @@ private slots:
             QVERIFY(form.WaveViewer().Mono() && form.WaveViewer().Log());
             QCOMPARE(PixelSize(form.RegionTree()), 15);
             QCOMPARE(PixelSize(form.findChild<QWidget*>("PresetList")), 15);
+            QVERIFY(BrowserOf(form));
+            QCOMPARE(BrowserOf(form)->Browser().GetTextHeight(), 15);
+            QCOMPARE(BrowserOf(form)->VTape().GetTextHeight(), 15);
             QCOMPARE(form.Core().StorageMode(), 6);
             QCOMPARE(form.Core().LossyBitRate(), 256);
             QCOMPARE(form.Core().AudioThread()->PlaybackDevice(), -1);
@@ -350,6 +360,28 @@ private slots:
         QVERIFY(!Checked(form, "setup.storage.hq"));
         QCOMPARE(form.Core().StorageMode(), 0);
         QCOMPARE(form.Core().LossyBitRate(), 400);
+    }
+
+    void listsBuiltLaterFollowTheFontSize() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(WindowEnv(dir, ui));
+        QVERIFY(form.StartupComplete());
+        Trigger(form, "setup.font.medium");
+        QCOMPARE(PixelSize(form.PresetTree()), 14);
+        QCOMPARE(BrowserOf(form)->Browser().GetTextHeight(), 14);
+        // A list another area makes after the start takes the size at once and every change.
+        auto* late = new QTreeWidget(&form);
+        form.Preferences()->AddFontTargets({late});
+        QCOMPARE(PixelSize(late), 14);
+        QCOMPARE(late->viewport()->font().pixelSize(), 14);
+        Trigger(form, "setup.font.small");
+        QCOMPARE(PixelSize(late), 12);
+        QVERIFY(Checked(form, "setup.font.small") && !Checked(form, "setup.font.medium"));
+        // A target that went away is skipped.
+        delete late;
+        Trigger(form, "setup.font.large");
+        QCOMPARE(PixelSize(form.RegionTree()), 15);
     }
 
     void theSetupMetersItemsAreTheContextMenusToo() {
