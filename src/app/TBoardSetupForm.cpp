@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "engine/AudioIOThread.h"
-#include "engine/DeviceChoice.h"
 #include "engine/DriverProbe.h"
 
 namespace {
@@ -105,12 +104,11 @@ bool TBoardSetupForm::Execute(int32_t& playbackDevice, int32_t& recordDevice, bo
     return true;
 }
 
-void TBoardSetupForm::Run(AudioIOThread& audio, CPrefs& prefs) {
+void TBoardSetupForm::Run(AudioIOThread& audio) {
     int32_t playback = audio.PlaybackDevice(), record = audio.RecordDevice();
     bool force = audio.Force24();
     if (!Execute(playback, record, force)) return;
     audio.SetPlaybackDevice(playback);
     audio.SetRecordDevice(record);
     audio.SetForce24(force);
-    StoreDeviceChoice(prefs, audio);
 }

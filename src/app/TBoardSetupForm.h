@@ -15,7 +15,6 @@ class QListWidget;
 class QPushButton;
 class DriverProbe;
 class AudioIOThread;
-class CPrefs;
 
 class TBoardSetupForm : public QDialog {
     Q_OBJECT
@@ -31,8 +30,8 @@ public:
     // Modal: Prepare, show, and on "OK" true with the chosen numbers.
     bool Execute(int32_t& playbackDevice, int32_t& recordDevice, bool& force24);
     // The menu command: the audio thread's devices in, and on "OK" the choice into the audio
-    // thread and the preferences.
-    void Run(AudioIOThread& audio, CPrefs& prefs);
+    // thread, which the shutdown writes into the preferences (keys 1 and 2) with the rest.
+    void Run(AudioIOThread& audio);
 
     QGroupBox* playbackGroup = nullptr;
     QGroupBox* recordGroup = nullptr;

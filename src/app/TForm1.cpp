@@ -176,7 +176,7 @@ void TForm1::RegisterShellCommands() {
     m_commands->Bind("file.quit", [this](bool) { close(); });
     m_commands->Bind("setup.audioBoard", [this](bool) {
         if (!m_boardSetup) m_boardSetup = std::make_unique<TBoardSetupForm>(*m_core->Devices(), this);
-        m_boardSetup->Run(*m_core->AudioThread(), *m_core->Prefs());
+        m_boardSetup->Run(*m_core->AudioThread());
     });
 }
 
