@@ -42,6 +42,10 @@ class WindowTransportView;
 class CWaveViewer;
 class RegionEditController;
 class SnapsController;
+class SideSections;
+class ImportFilesSection;
+class RangesSection;
+class MarkersSection;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -84,6 +88,11 @@ public:
     RegionEditController* RegionEdit() const { return m_regionEdit; }
     SnapsController* Snaps() const { return m_snaps; }
     CWaveViewer& WaveViewer() const { return *m_waveViewer; }
+    // The side sections of the right side panel (side sections block).
+    SideSections* Sections() const { return m_sections; }
+    ImportFilesSection* ImportFiles() const { return m_importFiles.get(); }
+    RangesSection* Ranges() const { return m_ranges; }
+    MarkersSection* Markers() const { return m_markers; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -141,6 +150,11 @@ private:
     MetersController* m_meters = nullptr;
     RegionEditController* m_regionEdit = nullptr; // region editing block
     SnapsController* m_snaps = nullptr;
+    // Side sections block.
+    SideSections* m_sections = nullptr;
+    std::unique_ptr<ImportFilesSection> m_importFiles;
+    RangesSection* m_ranges = nullptr;
+    MarkersSection* m_markers = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;
