@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
@@ -64,19 +65,33 @@ ImportFilesSection::ImportFilesSection() {
         if (index.isValid()) ShowFolder(m_model->filePath(index));
     });
     connect(m_import, &QPushButton::clicked, this, [this] { Import(); });
+    // Files that come or go in the shown folder show at once, as in a file manager.
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+        if (path == m_folder) FillList();
+    });
     ShowFolder(QDir::homePath());
 }
 
 ImportFilesSection::~ImportFilesSection() = default;
 
 void ImportFilesSection::ShowFolder(const QString& folder) {
-    m_folder = folder;
+    if (folder != m_folder) {
+        if (!m_folder.isEmpty()) m_watcher->removePath(m_folder);
+        m_folder = folder;
+        m_watcher->addPath(m_folder);
+    }
     const QModelIndex index = m_model->index(folder);
     if (index.isValid() && m_tree->currentIndex() != index) {
         m_tree->setCurrentIndex(index);
         m_tree->scrollTo(index);
     }
+    FillList();
+}
+
+void ImportFilesSection::FillList() {
     m_files->clear();
+    const QString folder = m_folder;
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
     for (const QFileInfo& info : entries) {
         if (!IsListed(info.fileName())) continue;
@@ -95,9 +110,8 @@ std::vector<std::string> ImportFilesSection::ListedPaths() const {
 
 void ImportFilesSection::Import() {
     // The folder is read again: files may have come or gone since it was shown.
-    ShowFolder(m_folder);
+    FillList();
     const std::vector<std::string> paths = ListedPaths();
     if (paths.empty() || !m_runner) return;
     m_runner(paths, m_mode->currentIndex() == 1);
-    ShowFolder(m_folder);
 }

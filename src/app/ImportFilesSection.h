@@ -14,6 +14,7 @@
 
 class QComboBox;
 class QFileSystemModel;
+class QFileSystemWatcher;
 class QListWidget;
 class QPushButton;
 class QTreeView;
@@ -45,7 +46,10 @@ public:
     QComboBox* Mode() const { return m_mode; }
 
 private:
+    void FillList();
+
     QWidget* m_widget = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
     QFileSystemModel* m_model = nullptr;
     QTreeView* m_tree = nullptr;
     QListWidget* m_files = nullptr;

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -116,11 +117,14 @@ private:
             p.drawEllipse(QPointF(cx, 7), 3.5, 3.5);
             p.drawLine(QPointF(cx, 10.5), QPointF(cx, m_pinned ? 17 : 15));
         }
-        p.setFont(HeaderFont());
+        const QFont font = HeaderFont();
+        p.setFont(font);
         p.setPen(m_open ? QColor(0xEF, 0xEF, 0xEF) : QColor(0xBF, 0xBF, 0xBF));
-        // The title's box starts at (20, 4).
-        p.drawText(QRect(20, 4, w - 20 - SideSections::kPinWidth, h - 4), Qt::AlignLeft | Qt::AlignTop,
-                   SideSections::Title(m_section));
+        // The title's box starts at (20, 4) and ends before the pin; a title too long for a
+        // narrow panel ends in an ellipsis rather than a cut letter.
+        const int room = w - 20 - (m_open ? SideSections::kPinWidth : 2);
+        const QString title = QFontMetrics(font).elidedText(SideSections::Title(m_section), Qt::ElideRight, room);
+        p.drawText(QRect(20, 4, room, h - 4), Qt::AlignLeft | Qt::AlignTop, title);
     }
 
     SideSections& m_owner;

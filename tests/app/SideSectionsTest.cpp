@@ -256,6 +256,13 @@ private slots:
         QCOMPARE(list->item(0)->text(), QString("one.wav"));
         QCOMPARE(list->item(1)->text(), QString("two.WAV"));
         QCOMPARE(section->Mode()->currentText(), QString("Copy"));
+        // A file that arrives in the shown folder joins the list.
+        QFile late(files.path() + "/late.ogg");
+        QVERIFY(late.open(QIODevice::WriteOnly));
+        late.close();
+        QTRY_COMPARE(list->count(), 3);
+        QVERIFY(late.remove());
+        QTRY_COMPARE(list->count(), 2);
 
         // "Import" runs the import loop over the whole list.
         int roots = 0;
