@@ -134,6 +134,7 @@ const CommandRow kCommands[] = {
     {"setup.mixer", "Setup", "Windows Mixer...", "", kInBothModes, kInAnyState, false},
     {"setup.extEncoders", "Setup", "External Encoders...", "", kInBothModes, kWhenStopped, false}, // export
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
+    {"setup.autoExpand", "Setup", "AutoExpand Panels", "", kInBothModes, kInAnyState, true}, // side sections
     {"setup.storage.none", "Setup/Audio Storage/Compression", "No Compression", "", kInBothModes, kInAnyState, true},
     // Kept for the stored choice; not offered.
     {"setup.storage.lossless", "Setup/Audio Storage/Compression", "Lossless Compression", "", kNeverShown, kInAnyState,
@@ -200,6 +201,16 @@ const CommandRow kCommands[] = {
     {"vtape.sep4", "@VTape", "-", "", kInBothModes, kInAnyState, false},
     {"vtape.locateItem", "@VTape", "Locate Item (Browse Panel)", "", kInBothModes, kInAnyState, false},
     {"vtape.viewItem", "@VTape", "View Item (Region Graph)", "", kInBothModes, kInAnyState, false},
+
+    // ---- side sections block: the marker list's context menu ("Edit Markers").
+    {"markers.delete", "@Markers", "Delete", "", kInEdit, kInAnyState, false},
+    {"markers.sep1", "@Markers", "-", "", kInEdit, kInAnyState, false},
+    {"markers.lamp", "@Markers", "Lamp", "", kInEdit, kInAnyState, false},
+    {"markers.downArrow", "@Markers", "Down Arrow", "", kInEdit, kInAnyState, false},
+    {"markers.pin", "@Markers", "Pin", "", kInEdit, kInAnyState, false},
+    {"markers.sep2", "@Markers", "-", "", kInEdit, kInAnyState, false},
+    {"markers.moveToCursor", "@Markers", "Move Marker To Cursor", "", kInEdit, kInAnyState, false},
+    // ---- end of the side sections block.
 };
 } // namespace
 

@@ -1,7 +1,9 @@
 #include "app/RegionDetailsController.h"
 
 #include <QHeaderView>
-#include <QLabel>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -11,23 +13,15 @@
 
 #include "app/BrowserController.h"
 #include "app/CommandTable.h"
+#include "app/DragTypes.h"
+#include "app/RangesSection.h"
 #include "app/RegionIcons.h"
 #include "app/WindowAreas.h"
 #include "core/CCore.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 
-namespace {
-QLabel* Title(const char* text) {
-    auto* l = new QLabel(text);
-    QFont f = l->font();
-    f.setBold(true);
-    l->setFont(f);
-    return l;
-}
-} // namespace
-
-RegionDetailsController::RegionDetailsController(CCore& core, const WindowAreas& areas) : AreaController(core) {
+RegionDetailsController::RegionDetailsController(CCore& core, const WindowAreas&) : AreaController(core) {
     m_info = new QTreeWidget;
     m_info->setObjectName("RegionInfo");
     m_info->setColumnCount(2);
@@ -38,6 +32,8 @@ RegionDetailsController::RegionDetailsController(CCore& core, const WindowAreas&
 
     m_sameSample = new QListWidget;
     m_sameSample->setObjectName("SameSampleRegions");
+    m_sameSample->viewport()->setAcceptDrops(true);
+    m_sameSample->viewport()->installEventFilter(&m_context);
 
     m_notesPanel = new QWidget;
     auto* notesLayout = new QVBoxLayout(m_notesPanel);
@@ -45,18 +41,11 @@ RegionDetailsController::RegionDetailsController(CCore& core, const WindowAreas&
     m_notes = new QPlainTextEdit;
     m_notes->setObjectName("RegionNotes");
     m_notes->setToolTip(kNotesHint);
-    m_notes->setMaximumHeight(110);
     m_save = new QPushButton("Save");
     m_save->setObjectName("NotesSave");
-    notesLayout->addWidget(Title("Edit Region Notes"));
-    notesLayout->addWidget(m_notes);
+    notesLayout->addWidget(m_notes, 1);
     notesLayout->addWidget(m_save);
-
-    areas.right->addWidget(m_notesPanel);
-    areas.right->addWidget(Title("View Region Info"));
-    areas.right->addWidget(m_info, 3);
-    areas.right->addWidget(Title("View Region and Subregions"));
-    areas.right->addWidget(m_sameSample, 1);
+    // The side sections place the three parts (SideSections).
 
     QObject::connect(m_save, &QPushButton::clicked, &m_context, [this] { SaveNotes(); });
     // The list is filled again when the current region changes, so the click is served once
@@ -74,7 +63,6 @@ void RegionDetailsController::SetBrowser(BrowserController* browser) {
     if (m_browser) m_browser->SetRedrawHook([this] { FollowBrowser(); });
 }
 
-void RegionDetailsController::ModeChanged(int mode) { m_notesPanel->setVisible(mode == kModeBrowse); }
 
 void RegionDetailsController::CoreStopping() {
     if (m_browser) m_browser->SetRedrawHook({});
@@ -128,4 +116,27 @@ void RegionDetailsController::SameSampleClicked(int row) {
     CRegion* r = list->NthOfSameSample(m_shown, row);
     if (!r || r == m_shown) return;
     m_browser->MakeCurrent(r);
+}
+
+bool RegionDetailsController::RangeDragEvent(QEvent* event) {
+    const auto type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove) {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        if (!e->mimeData()->hasFormat(kRangeMime)) return false;
+        e->acceptProposedAction();
+        return true;
+    }
+    if (type == QEvent::Drop) {
+        auto* e = static_cast<QDropEvent*>(event);
+        const int line = RangesSection::LineFrom(e->mimeData());
+        if (line <= 0) return false;
+        e->acceptProposedAction();
+        if (m_rangeDrop) {
+            // After the drag has ended: the new region refills this list.
+            auto hook = m_rangeDrop;
+            QTimer::singleShot(0, &m_context, [hook, line] { hook(line); });
+        }
+        return true;
+    }
+    return false;
 }

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 
 #include "app/AreaController.h"
 
@@ -19,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
 class QWidget;
+class QEvent;
 struct WindowAreas;
 
 class RegionDetailsController : public AreaController {
@@ -31,7 +33,6 @@ public:
 
     // The browser whose current region is shown; its redraws tell of changes.
     void SetBrowser(BrowserController* browser);
-    void ModeChanged(int mode) override;
     void CoreStopping() override;
 
     // Shows the region's details (null: empty lists).
@@ -40,9 +41,20 @@ public:
     void SaveNotes();
     CRegion* Shown() const { return m_shown; }
 
+    // The contents of the side sections "Edit Region Notes", "View Region Info" and "View
+    // Region and Subregions"; the notes box is enabled only while its section is open.
+    QWidget* NotesPanel() const { return m_notesPanel; }
+    QPlainTextEdit* NotesBox() const { return m_notes; }
+    QTreeWidget* InfoList() const { return m_info; }
+    QListWidget* SameSampleList() const { return m_sameSample; }
+    // A line of the range history dropped on the region list (the regions of the same sample):
+    // the hook makes a region of that range.
+    void SetRangeDropHook(std::function<void(int line)> hook) { m_rangeDrop = std::move(hook); }
+
 private:
     void FollowBrowser();
     void SameSampleClicked(int row);
+    bool RangeDragEvent(QEvent* event);
 
     QWidget* m_notesPanel = nullptr;
     QTreeWidget* m_info = nullptr;
@@ -52,5 +64,15 @@ private:
     BrowserController* m_browser = nullptr;
     CRegion* m_shown = nullptr;
     int32_t m_shownId = 0;
-    QObject m_context;
+    std::function<void(int line)> m_rangeDrop;
+    // Serves the connections and watches the region list for dropped ranges.
+    class Context : public QObject {
+    public:
+        explicit Context(RegionDetailsController& owner) : m_owner(owner) {}
+        bool eventFilter(QObject*, QEvent* event) override { return m_owner.RangeDragEvent(event); }
+
+    private:
+        RegionDetailsController& m_owner;
+    };
+    Context m_context{*this};
 };

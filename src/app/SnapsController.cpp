@@ -81,14 +81,12 @@ constexpr int kPresetIdRole = Qt::UserRole;
 
 SnapsController::SnapsController(CCore& core, const WindowAreas& areas, CWaveViewer& viewer, DSPController& dsp)
     : AreaController(core), m_viewer(viewer), m_dsp(dsp) {
-    // The snap list: a plain panel in the right side panel.
+    // The snap list: the content of the "Edit DSP Snaps" side section, which gives it its title.
     m_snapPanel = new QFrame;
     m_snapPanel->setObjectName("SnapsPanel");
     auto* v = new QVBoxLayout(m_snapPanel);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
-    auto* title = new QLabel("Edit DSP Snaps");
-    v->addWidget(title);
     m_snapList = new QListWidget;
     m_snapList->setObjectName("SnapList");
     m_snapList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -105,8 +103,6 @@ SnapsController::SnapsController(CCore& core, const WindowAreas& areas, CWaveVie
         m_buttons.push_back(b);
     }
     v->addLayout(grid);
-    m_snapPanel->setFixedHeight(300);
-    areas.right->addWidget(m_snapPanel);
 
     connect(m_buttons[New], &QPushButton::clicked, this, [this] { TakeSnap(); });
     connect(m_buttons[Favorite], &QPushButton::clicked, this, [this] { FavoriteSnap(); });
@@ -206,7 +202,7 @@ void SnapsController::CoreStopping() {
 
 void SnapsController::ModeChanged(int mode) {
     m_mode = mode;
-    m_snapPanel->setVisible(mode == kModeEdit);
+    // The side section column shows and hides the snap list with the mode.
     // The "DSP" menu belongs to edit mode as a whole, not only its items.
     if (QWidget* window = m_snapPanel->window())
         if (auto* menu = window->findChild<QMenu*>("menu:DSP")) menu->menuAction()->setVisible(mode == kModeEdit);

@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -30,6 +32,10 @@
 #include "app/RegionEditController.h"
 #include "app/SearchController.h"
 #include "app/SnapsController.h"
+#include "app/SideSections.h"
+#include "app/ImportFilesSection.h"
+#include "app/MarkersSection.h"
+#include "app/RangesSection.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -132,6 +138,7 @@ void TForm1::Startup() {
     if (CTransport* transport = m_core->Transport()) transport->SetView(m_transportView.get());
     m_keys = new WindowKeys(this, *m_core, *m_browserView, [this] { return m_mode; });
     m_keys->SetEditArea(m_edit);
+    m_keys->togglePanel = [this](int panel) { m_sections->TogglePanel(panel); };
     qApp->installEventFilter(m_keys);
 
     // The main timer. The splash stays a second longer, without holding up the window.
@@ -330,6 +337,37 @@ void TForm1::BuildLayout() {
         m_edit->Repaint();
         m_snaps->Refresh();
     });
+
+    // ---- side sections block: the column of the right side panel and what its sections show.
+    auto sections = std::make_unique<SideSections>(*m_core, areas);
+    m_sections = sections.get();
+    m_sections->SetPanels(leftPanel, rightPanel, abovePanel);
+    m_importFiles = std::make_unique<ImportFilesSection>();
+    m_importFiles->SetRunner(
+        [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
+    auto ranges = std::make_unique<RangesSection>(*m_core, *m_waveViewer);
+    auto markers = std::make_unique<MarkersSection>(*m_core, *m_waveViewer);
+    m_sections->SetContent(SideSections::ImportFiles, m_importFiles->Widget());
+    m_sections->SetContent(SideSections::EditRegionNotes, detailsArea->NotesPanel(), detailsArea->NotesBox());
+    m_sections->SetContent(SideSections::EditRanges, ranges->List());
+    m_sections->SetContent(SideSections::EditMarkers, markers->List());
+    m_sections->SetContent(SideSections::ViewRegionInfo, detailsArea->InfoList());
+    m_sections->SetContent(SideSections::EditDSPSnaps, m_snaps->SnapPanel());
+    m_sections->SetContent(SideSections::ViewRegionAndSubregions, detailsArea->SameSampleList());
+    // A range of the history dropped on the region list becomes the viewer's range and then a
+    // region of its own (Create New Region From Range).
+    RangesSection* rangesArea = ranges.get();
+    detailsArea->SetRangeDropHook([this, rangesArea](int line) {
+        if (m_mode != 1 || !rangesArea->SelectLine(line)) return;
+        m_regionEdit->CreateFromRange();
+    });
+    m_ranges = rangesArea;
+    m_markers = markers.get();
+    m_areas.push_back(std::move(ranges));
+    m_areas.push_back(std::move(markers));
+    m_areas.push_back(std::move(sections));
+    // ---- end of the side sections block.
+
     // The "Help" menu and the desktop's mixer.
     m_areas.push_back(std::make_unique<HelpController>(*m_core, *m_ui, this, m_env.splash));
 
@@ -337,6 +375,8 @@ void TForm1::BuildLayout() {
     auto prefs = std::make_unique<PrefsController>(*m_core, this, *browserView);
     m_prefs = prefs.get();
     m_areas.push_back(std::move(prefs));
+    // The section lists take the font size too.
+    m_prefs->AddFontTargets({m_importFiles->Tree(), m_importFiles->Files(), m_ranges->List(), m_markers->List()});
 }
 
 void TForm1::ApplyColourScheme() {

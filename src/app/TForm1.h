@@ -44,6 +44,10 @@ class CWaveViewer;
 class RegionEditController;
 class SnapsController;
 class PrefsController;
+class SideSections;
+class ImportFilesSection;
+class RangesSection;
+class MarkersSection;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -94,6 +98,11 @@ public:
     DSPController* DSP() const { return m_dsp; }
     MetersController* Meters() const { return m_meters; }
     EditController* Edit() const { return m_edit; }
+    // The side sections of the right side panel (side sections block).
+    SideSections* Sections() const { return m_sections; }
+    ImportFilesSection* ImportFiles() const { return m_importFiles.get(); }
+    RangesSection* Ranges() const { return m_ranges; }
+    MarkersSection* Markers() const { return m_markers; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -153,6 +162,11 @@ private:
     SnapsController* m_snaps = nullptr;
     PrefsController* m_prefs = nullptr;   // preferences block
     ImportController* m_import = nullptr; // the command line's files go through its drop import
+    // Side sections block.
+    SideSections* m_sections = nullptr;
+    std::unique_ptr<ImportFilesSection> m_importFiles;
+    RangesSection* m_ranges = nullptr;
+    MarkersSection* m_markers = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

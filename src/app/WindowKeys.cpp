@@ -15,9 +15,6 @@
 #include "engine/CTransport.h"
 
 namespace {
-constexpr int kPanelClosed = 6;
-constexpr int kSidePanelOpen = 224;
-constexpr int kAbovePanelOpen = 83;
 constexpr int kNotch = 120;
 } // namespace
 
@@ -44,16 +41,6 @@ void WindowKeys::StopTransport(bool finish) {
     const bool recording = t->IsRecording();
     t->Stop();
     if (finish && recording && finishRecording) finishRecording();
-}
-
-void WindowKeys::TogglePanel(const char* name, bool width, int open) {
-    auto* panel = m_window->findChild<QWidget*>(name);
-    if (!panel) return;
-    // The fixed size, not the geometry: the layout applies a change only later.
-    const int now = width ? panel->maximumWidth() : panel->maximumHeight();
-    const int next = now > kPanelClosed ? kPanelClosed : open;
-    if (width) panel->setFixedWidth(next);
-    else panel->setFixedHeight(next);
 }
 
 bool WindowKeys::KeyDown(int key, Qt::KeyboardModifiers mods) {
@@ -91,9 +78,15 @@ bool WindowKeys::KeyDown(int key, Qt::KeyboardModifiers mods) {
         if (state == kTransportPlaying || state == kTransportMonitoring) StopTransport(false);
         else if (state == kTransportRecording) StopTransport(true);
         return true;
-    case Qt::Key_F5: TogglePanel("LeftPanel", true, kSidePanelOpen); return true;
-    case Qt::Key_F6: TogglePanel("RightPanel", true, kSidePanelOpen); return true;
-    case Qt::Key_F8: TogglePanel("AboveTapePanel", false, kAbovePanelOpen); return true;
+    case Qt::Key_F5:
+        if (togglePanel) togglePanel(0);
+        return true;
+    case Qt::Key_F6:
+        if (togglePanel) togglePanel(1);
+        return true;
+    case Qt::Key_F8:
+        if (togglePanel) togglePanel(2);
+        return true;
     case Qt::Key_Home:
     case Qt::Key_End:
     case Qt::Key_PageUp:

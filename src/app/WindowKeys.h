@@ -44,6 +44,9 @@ public:
     // What the recording does with a recording that the user stops (finish it as a region when
     // it has frames). Without it the stop is all.
     std::function<void()> finishRecording;
+    // F5, F6, F8: opens or closes the left side panel (0), the right one (1) or the panel above
+    // the VTape (2); the side sections own the panels.
+    std::function<void(int panel)> togglePanel;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,7 +54,6 @@ protected:
 private:
     bool InWindow(QObject* watched) const;
     void StopTransport(bool finishRecording);
-    void TogglePanel(const char* name, bool width, int open);
 
     QWidget* m_window;
     CCore& m_core;

@@ -20,6 +20,7 @@
 #include "app/BrowserController.h"
 #include "app/RegionDetailsController.h"
 #include "app/RegionTree.h"
+#include "app/SideSections.h"
 #include "app/TForm1.h"
 #include "app/TapeBox.h"
 #include "common/FolderId.h"
@@ -527,7 +528,10 @@ void LibraryPanelsTest::currentRegionDetails() {
     QCOMPARE(same->item(0)->data(Qt::UserRole).toInt(), 0);
     QCOMPARE(same->item(1)->data(Qt::UserRole).toInt(), 2);
 
-    // "Save" keeps the box as the region's notes, cut to 255 bytes.
+    // "Save" keeps the box as the region's notes, cut to 255 bytes; the box takes typing while
+    // its section is open.
+    form.Sections()->HeaderClicked(SideSections::EditRegionNotes);
+    QVERIFY(notes->isEnabled());
     notes->clear();
     Type(notes, "new words");
     Press(form, "NotesSave");
