@@ -216,34 +216,36 @@ void EditController::BindMenus(CommandTable& commands) {
     commands.Bind("graph.rangeReset", edit([this] { m_viewer.ClearRange(); }));
 
     // The transport's shuttle; the transport itself knows when each acts.
-    const auto transport = [this](void (CTransport::*op)()) {
+    // (Plain lambdas rather than pointers to members: the sanitizing builds of the compiler we
+    // use report calls through member pointers made inside nested lambdas as misaligned.)
+    const auto transport = [this](std::function<void(CTransport&)> op) {
         return [this, op](bool) {
-            if (CTransport* t = m_core.Transport(); t && EditMode()) (t->*op)();
+            if (CTransport* t = m_core.Transport(); t && EditMode()) op(*t);
         };
     };
-    commands.Bind("transport.decShuttle", transport(&CTransport::DecreaseShuttleSpeed));
-    commands.Bind("transport.incShuttle", transport(&CTransport::IncreaseShuttleSpeed));
-    commands.Bind("transport.microDec", transport(&CTransport::MicroDecreaseSpeed));
-    commands.Bind("transport.microInc", transport(&CTransport::MicroIncreaseSpeed));
-    commands.Bind("transport.resetSpeed", transport(&CTransport::ResetSpeed));
+    commands.Bind("transport.decShuttle", transport([](CTransport& t) { t.DecreaseShuttleSpeed(); }));
+    commands.Bind("transport.incShuttle", transport([](CTransport& t) { t.IncreaseShuttleSpeed(); }));
+    commands.Bind("transport.microDec", transport([](CTransport& t) { t.MicroDecreaseSpeed(); }));
+    commands.Bind("transport.microInc", transport([](CTransport& t) { t.MicroIncreaseSpeed(); }));
+    commands.Bind("transport.resetSpeed", transport([](CTransport& t) { t.ResetSpeed(); }));
     // Pause stops; the transport then asks the viewer to put its cursor where playing stopped.
-    commands.Bind("transport.pause", transport(&CTransport::Pause));
+    commands.Bind("transport.pause", transport([](CTransport& t) { t.Pause(); }));
 
     // "Zoom": each acts only in edit mode and on a region.
-    const auto zoom = [this](bool (CWaveViewer::*op)()) {
+    const auto zoom = [this](std::function<void(CWaveViewer&)> op) {
         return [this, op](bool) {
-            if (EditMode() && HasRegion()) (m_viewer.*op)();
+            if (EditMode() && HasRegion()) op(m_viewer);
         };
     };
-    commands.Bind("view.zoom.start", zoom(&CWaveViewer::ZoomToStart));
-    commands.Bind("view.zoom.end", zoom(&CWaveViewer::ZoomToEnd));
-    commands.Bind("view.zoom.rangeStart", zoom(&CWaveViewer::ZoomToRangeStart));
-    commands.Bind("view.zoom.rangeEnd", zoom(&CWaveViewer::ZoomToRangeEnd));
-    commands.Bind("view.zoom.range", zoom(&CWaveViewer::ZoomToRange));
-    commands.Bind("view.zoom.fadeIn", zoom(&CWaveViewer::ZoomToFadeIn));
-    commands.Bind("view.zoom.fadeOut", zoom(&CWaveViewer::ZoomToFadeOut));
-    commands.Bind("view.zoom.cursor", zoom(&CWaveViewer::ZoomToCursor));
-    commands.Bind("view.zoom.reset", zoom(&CWaveViewer::ZoomReset));
+    commands.Bind("view.zoom.start", zoom([](CWaveViewer& v) { v.ZoomToStart(); }));
+    commands.Bind("view.zoom.end", zoom([](CWaveViewer& v) { v.ZoomToEnd(); }));
+    commands.Bind("view.zoom.rangeStart", zoom([](CWaveViewer& v) { v.ZoomToRangeStart(); }));
+    commands.Bind("view.zoom.rangeEnd", zoom([](CWaveViewer& v) { v.ZoomToRangeEnd(); }));
+    commands.Bind("view.zoom.range", zoom([](CWaveViewer& v) { v.ZoomToRange(); }));
+    commands.Bind("view.zoom.fadeIn", zoom([](CWaveViewer& v) { v.ZoomToFadeIn(); }));
+    commands.Bind("view.zoom.fadeOut", zoom([](CWaveViewer& v) { v.ZoomToFadeOut(); }));
+    commands.Bind("view.zoom.cursor", zoom([](CWaveViewer& v) { v.ZoomToCursor(); }));
+    commands.Bind("view.zoom.reset", zoom([](CWaveViewer& v) { v.ZoomReset(); }));
 
     commands.Bind("setup.graph.rebuild", edit([this] { RebuildGraph(); }));
 }
