@@ -68,6 +68,22 @@ void RegionDetailsController::CoreStopping() {
     if (m_browser) m_browser->SetRedrawHook({});
     m_shown = nullptr;
     m_shownId = 0;
+    m_infoRows.clear();
+}
+
+void RegionDetailsController::Tick(const EngineSnapshot&) {
+    // First the browser's current region, so that the one shown is never one that has gone.
+    FollowBrowser();
+    if (!m_shown) return;
+    std::vector<std::pair<std::string, std::string>> rows = m_shown->InfoList();
+    if (rows != m_infoRows) FillInfo(std::move(rows));
+}
+
+void RegionDetailsController::FillInfo(std::vector<std::pair<std::string, std::string>> rows) {
+    m_info->clear();
+    for (const auto& [label, value] : rows)
+        m_info->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(label), QString::fromStdString(value)}));
+    m_infoRows = std::move(rows);
 }
 
 void RegionDetailsController::FollowBrowser() {
@@ -81,12 +97,12 @@ void RegionDetailsController::Show(CRegion* region) {
     m_shown = region;
     m_shownId = region ? region->GetId() : 0;
     m_info->clear();
+    m_infoRows.clear();
     m_sameSample->clear();
     m_notes->setPlainText(region ? QString::fromStdString(region->GetNotes()) : QString());
     CRegionList* list = m_core.RegionList();
     if (!region || !list) return;
-    for (const auto& [label, value] : region->InfoList())
-        m_info->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(label), QString::fromStdString(value)}));
+    FillInfo(region->InfoList());
     QListWidgetItem* currentRow = nullptr;
     list->ForEach([&](CRegion* r) {
         if (r->IsFolder() || r->GetSample() != region->GetSample()) return;

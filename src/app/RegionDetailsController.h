@@ -9,6 +9,9 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/AreaController.h"
 
@@ -34,6 +37,9 @@ public:
     // The browser whose current region is shown; its redraws tell of changes.
     void SetBrowser(BrowserController* browser);
     void CoreStopping() override;
+    // Edits that keep the current region (fades, tags, ranges, snaps) change what its
+    // information list says: each tick the list follows them.
+    void Tick(const EngineSnapshot& snapshot) override;
 
     // Shows the region's details (null: empty lists).
     void Show(CRegion* region);
@@ -52,6 +58,7 @@ public:
     void SetRangeDropHook(std::function<void(int line)> hook) { m_rangeDrop = std::move(hook); }
 
 private:
+    void FillInfo(std::vector<std::pair<std::string, std::string>> rows);
     void FollowBrowser();
     void SameSampleClicked(int row);
     bool RangeDragEvent(QEvent* event);
@@ -64,6 +71,7 @@ private:
     BrowserController* m_browser = nullptr;
     CRegion* m_shown = nullptr;
     int32_t m_shownId = 0;
+    std::vector<std::pair<std::string, std::string>> m_infoRows; // what the information list shows
     std::function<void(int line)> m_rangeDrop;
     // Serves the connections and watches the region list for dropped ranges.
     class Context : public QObject {

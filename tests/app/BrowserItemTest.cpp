@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <memory>
 
 #include "WindowTestSupport.h"
@@ -166,6 +167,28 @@ private slots:
         QTRY_VERIFY(answered);
         QTRY_VERIFY(Find("cello") >= 0);
         QCOMPARE(Find("c"), -1);
+    }
+
+    void theInfoListFollowsEditsOfTheCurrentRegion() {
+        QTRY_VERIFY(LaidOut());
+        const int d = Find("d");
+        QTest::mouseClick(m_box, Qt::LeftButton, {}, Centre(Browser().ItemAt(d).thumb));
+        CRegion* region = Browser().GetCurrent();
+        QVERIFY(region && region->GetName() == "d");
+        auto* info = m_form->findChild<QTreeWidget*>("RegionInfo");
+        QVERIFY(info);
+        const auto value = [info](const char* label) {
+            for (int i = 0; i < info->topLevelItemCount(); ++i)
+                if (info->topLevelItem(i)->text(0) == label) return info->topLevelItem(i)->text(1);
+            return QString();
+        };
+        QTRY_VERIFY(!value("Fade In").isEmpty());
+        const QString before = value("Fade In");
+        // A fade set on the region that stays current (as the fade commands do) shows at once.
+        region->SetFadeInLength(22050);
+        QTRY_VERIFY(value("Fade In") != before);
+        for (const auto& [label, text] : region->InfoList())
+            QCOMPARE(value(label.c_str()), QString::fromStdString(text));
     }
 
     void cleanupTestCase() { m_form.reset(); }
