@@ -30,25 +30,7 @@
 #include "library/CRegionList.h"
 #include "support/AudioFiles.h"
 #include "support/ScriptedUiPort.h"
-
-namespace {
-// Seconds of a 440 Hz tone at half scale, 44.1 kHz stereo.
-std::vector<float> Tone(double seconds) {
-    const int n = static_cast<int>(seconds * 44100);
-    std::vector<float> v(static_cast<size_t>(n) * 2);
-    for (int i = 0; i < n; ++i) {
-        const float x = static_cast<float>(0.5 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0));
-        v[static_cast<size_t>(2 * i)] = x;
-        v[static_cast<size_t>(2 * i + 1)] = x;
-    }
-    return v;
-}
-
-BrowserController* ControllerOf(TForm1& form) {
-    auto* browser = form.findChild<TapeBox*>("RegionBrowser");
-    return browser ? static_cast<BrowserController*>(browser->property("browserController").value<void*>()) : nullptr;
-}
-} // namespace
+#include "WindowTestSupport.h"
 
 class AuditionTest : public QObject {
     Q_OBJECT
@@ -64,7 +46,7 @@ class AuditionTest : public QObject {
     CTransport& Transport() { return *m_form->Core().Transport(); }
     std::string Source(const char* name, double seconds) {
         const std::string folder = m_sources.path().toStdString();
-        if (!MakeWavFile(folder, name, Tone(seconds), 44100)) return {};
+        if (!MakeWavFile(folder, name, SineTone(seconds), 44100)) return {};
         return folder + "/" + name;
     }
     // The centre of item i's thumbnail on a tape.
@@ -104,7 +86,7 @@ private slots:
         core.AudioThread()->SetPlaybackDevice(core.Devices()->NullOutputIndex() - 1);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        c = ControllerOf(*m_form);
+        c = BrowserOf(*m_form);
         m_browser = m_form->findChild<TapeBox*>("RegionBrowser");
         m_vtape = m_form->findChild<TapeBox*>("VTape");
         QVERIFY(c && m_browser && m_vtape);

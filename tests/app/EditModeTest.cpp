@@ -35,27 +35,6 @@
 #include "WindowTestSupport.h"
 
 namespace {
-std::vector<float> Tone(double seconds) {
-    const int n = static_cast<int>(seconds * 44100);
-    std::vector<float> v(static_cast<size_t>(n) * 2);
-    for (int i = 0; i < n; ++i) {
-        const float x = static_cast<float>(0.5 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0));
-        v[static_cast<size_t>(2 * i)] = x;
-        v[static_cast<size_t>(2 * i + 1)] = x;
-    }
-    return v;
-}
-
-BrowserController* BrowserOf(TForm1& form) {
-    auto* browser = form.findChild<TapeBox*>("RegionBrowser");
-    return browser ? static_cast<BrowserController*>(browser->property("browserController").value<void*>()) : nullptr;
-}
-
-EditController* EditOf(TForm1& form) {
-    auto* graph = form.findChild<ViewerBox*>("PaintBox1");
-    return graph ? static_cast<EditController*>(graph->property("editController").value<void*>()) : nullptr;
-}
-
 // The item of a menu bar menu (or submenu path "View/Zoom") with this caption.
 QAction* MenuItem(TForm1& form, const QString& path, const QString& caption) {
     QMenu* menu = form.findChild<QMenu*>("menu:" + path);
@@ -70,16 +49,6 @@ bool MenuShown(TForm1& form, const QString& path) {
     return menu && menu->menuAction()->isVisible();
 }
 
-void SendMove(QWidget* w, QPoint at, Qt::MouseButtons buttons) {
-    QMouseEvent e(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void SendWheel(QWidget* w, int delta) {
-    QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
 } // namespace
 
 class EditModeTest : public QObject {
@@ -100,7 +69,7 @@ class EditModeTest : public QObject {
     CWaveViewer& Viewer() { return e->Viewer(); }
     std::string Source(const char* name, double seconds) {
         const std::string folder = m_sources.path().toStdString();
-        if (!MakeWavFile(folder, name, Tone(seconds), 44100)) return {};
+        if (!MakeWavFile(folder, name, SineTone(seconds), 44100)) return {};
         return folder + "/" + name;
     }
     QPoint Thumb(int i) {

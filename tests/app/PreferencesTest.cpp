@@ -57,11 +57,6 @@ void Trigger(TForm1& form, const char* id) {
 
 int PixelSize(QWidget* w) { return w ? w->font().pixelSize() : -1; }
 
-BrowserController* BrowserOf(TForm1& form) {
-    auto* browser = form.findChild<TapeBox*>("RegionBrowser");
-    return browser ? static_cast<BrowserController*>(browser->property("browserController").value<void*>()) : nullptr;
-}
-
 // The visible, non-separator captions of a menu with their submenus, as "Sub/Item" paths.
 void Captions(QMenu* menu, const QString& prefix, QStringList& out) {
     for (QAction* a : menu->actions()) {

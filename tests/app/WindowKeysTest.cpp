@@ -28,25 +28,6 @@
 #include "views/CWaveViewer.h"
 #include "WindowTestSupport.h"
 
-namespace {
-std::vector<float> Tone(double seconds) {
-    const int n = static_cast<int>(seconds * 44100);
-    std::vector<float> v(static_cast<size_t>(n) * 2);
-    for (int i = 0; i < n; ++i) {
-        const float x = static_cast<float>(0.5 * std::sin(2.0 * M_PI * 330.0 * i / 44100.0));
-        v[static_cast<size_t>(2 * i)] = x;
-        v[static_cast<size_t>(2 * i + 1)] = x;
-    }
-    return v;
-}
-
-void SendWheel(QWidget* w, int delta) {
-    QWheelEvent e(QPointF(20, 20), w->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
-} // namespace
-
 class WindowKeysTest : public QObject {
     Q_OBJECT
 
@@ -107,7 +88,7 @@ private slots:
         std::vector<std::string> files;
         for (int i = 0; i < 24; ++i) {
             const std::string name = "tone" + std::to_string(i) + ".wav";
-            QVERIFY(MakeWavFile(m_sources.path().toStdString(), name, Tone(i == 0 ? 8.0 : 0.5), 44100));
+            QVERIFY(MakeWavFile(m_sources.path().toStdString(), name, SineTone(i == 0 ? 8.0 : 0.5, 330.0), 44100));
             files.push_back(m_sources.path().toStdString() + "/" + name);
         }
         m_ui.fileAnswers.push_back(files);
@@ -161,12 +142,12 @@ private slots:
         const int32_t start = Viewer().ViewStart(), end = Viewer().ViewEnd();
         QTest::keyClick(m_form.get(), Qt::Key_Space, Qt::ShiftModifier);
         QTRY_VERIFY(Transport().IsPlaying());
-        SendWheel(m_graph, 120);
-        SendWheel(m_graph, 120);
+        SendWheel(m_graph, 120, QPoint(20, 20));
+        SendWheel(m_graph, 120, QPoint(20, 20));
         QCOMPARE(Viewer().ViewStart(), start);
         QCOMPARE(Viewer().ViewEnd(), end);
         StopAll();
-        SendWheel(m_graph, 120);
+        SendWheel(m_graph, 120, QPoint(20, 20));
         QVERIFY(Viewer().ViewEnd() - Viewer().ViewStart() < end - start);
 
         // Browse mode: no page turns while the region plays on.
@@ -177,11 +158,11 @@ private slots:
         QVERIFY(Transport().PlayRequest(*m_browserArea->Browser().RegionAt(LongIndex()), 0, 0, 0));
         QTRY_VERIFY(Transport().IsPlaying());
         const int first = m_browserArea->Browser().GetFirstVisible();
-        SendWheel(m_browser, -120);
-        SendWheel(m_browser, -120);
+        SendWheel(m_browser, -120, QPoint(20, 20));
+        SendWheel(m_browser, -120, QPoint(20, 20));
         QCOMPARE(m_browserArea->Browser().GetFirstVisible(), first);
         StopAll();
-        SendWheel(m_browser, -120);
+        SendWheel(m_browser, -120, QPoint(20, 20));
         QVERIFY(m_browserArea->Browser().GetFirstVisible() != first);
     }
 
