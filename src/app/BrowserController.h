@@ -152,7 +152,6 @@ private:
     QMenu* m_regionMenu = nullptr;
     std::function<void(const std::vector<CRegion*>&)> m_deleteHook;
     CommandTable* m_commands = nullptr;
-    CFolderIconCycle m_iconCycle;
     int m_mode = 0;
     bool m_dragPending = false;
     std::function<void()> m_redrawHook;

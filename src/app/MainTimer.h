@@ -2,16 +2,16 @@
 // MainTimer: what one tick of the window's 50 ms timer does, in its fixed order. The audio and
 // disk threads never touch the window; everything that moves while audio runs is drawn here
 // from what the engine published:
-//   1. while rendering, nothing (a clone or export render owns the engine);
-//   2. the state lamp: every eighth tick it swaps between the lamp picture and the transport's
+//   - while rendering, nothing (a clone or export render owns the engine);
+//   - the state lamp: every eighth tick it swaps between the lamp picture and the transport's
 //      status icon (400 ms each);
-//   3. and 4. the plug-in chain's step and the processor panels (the areas' own tick);
-//   5. stopped: at the first tick the time counter is redrawn; for 199 ticks the meters fall one
+//   - the plug-in chain's step and the processor panels (the areas' own tick);
+//   - stopped: at the first tick the time counter is redrawn; for 199 ticks the meters fall one
 //      step each; then the peaks are cleared and the meters, counter and status drawn once;
-//   6. running: the fall-off counter is held at 200, so a new start ends a fall-off at once;
-//   7. playing: only when the play position moved since the last shown one, the wave viewer
+//   - running: the fall-off counter is held at 200, so a new start ends a fall-off at once;
+//   - playing: only when the play position moved since the last shown one, the wave viewer
 //      follows it and the meters and counter show it;
-//   8. recording or monitoring: the meters and counter at every tick, and the automatic stop.
+//   - recording or monitoring: the meters and counter at every tick, and the automatic stop.
 // The order and the counters live here; the drawing is the steps' (WindowTick in the window).
 //
 // Threading: main thread only.
@@ -30,18 +30,18 @@ public:
         virtual ~Steps() = default;
         virtual void DrawStateLamp() = 0;
         virtual void RedrawStateDisplay() = 0;
-        // Steps 3 and 4 (and every area's own share of the tick).
+        // The plug-in chain's step and the processor panels (and every area's own share of the tick).
         virtual void Panels(const EngineSnapshot& snapshot) = 0;
         virtual void RedrawCounter() = 0;
         // The meters fall by one step; the processors' meters are let down by the panels.
         virtual void FallStep() = 0;
         // The peak values cleared; meters, counter and status icon redrawn.
         virtual void ClearMeters() = 0;
-        // Step 7b: the wave viewer follows the play position (edit mode, origin 2).
+        // Playing: the wave viewer follows the play position (edit mode, origin 2).
         virtual void FollowPlayPosition(const EngineSnapshot& snapshot) = 0;
-        // Step 7c: meters and counter at the new position.
+        // Playing: meters and counter at the new position.
         virtual void ShowPlaying(const EngineSnapshot& snapshot) = 0;
-        // Step 8.
+        // Recording or monitoring: meters and counter at every tick, and the automatic stop.
         virtual void ShowRecording(const EngineSnapshot& snapshot) = 0;
     };
 

@@ -110,7 +110,7 @@ int64_t AudioFileMp3::Id3v2End() {
 
 int64_t AudioFileMp3::ScanForFrame(int64_t pos, MpegHeader& h) {
     for (;;) {
-        // Step 2: the next sync pair. A 0xFF followed by 0xFF keeps looking at the second.
+        // The next sync pair. A 0xFF followed by 0xFF keeps looking at the second.
         bool found = false;
         uint8_t b[2];
         while (pos + 1 < m_fileSize) {
@@ -125,7 +125,7 @@ int64_t AudioFileMp3::ScanForFrame(int64_t pos, MpegHeader& h) {
             SetError("No header found.");
             return -1;
         }
-        // Step 3: the four header bytes.
+        // The four header bytes.
         uint8_t hb[4];
         if (!PeekAt(pos, hb, 4)) {
             SetError("No data found (truncated?).");
@@ -135,7 +135,7 @@ int64_t AudioFileMp3::ScanForFrame(int64_t pos, MpegHeader& h) {
             pos += 2;
             continue;
         }
-        // Step 4: a second header where this frame ends.
+        // A second header where this frame ends.
         uint8_t nb[2];
         if (PeekAt(pos + h.frameBytes, nb, 2) && IsMpegSync(nb[0], nb[1])) return pos;
         ++pos;

@@ -241,7 +241,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
     std::unique_ptr<AudioFile> source = OpenSource(folder, file, message, code);
     if (!source) return false;
 
-    // 1. Compressed sources are kept as they are unless the user wants them transcoded. FLAC
+    // Compressed sources are kept as they are unless the user wants them transcoded. FLAC
     // is lossless and always converted.
     const bool compressed = code == kFormatMp3 || code == kFormatVorbis;
     const bool convert = !compressed || m_settings.transcodeCompressed;
@@ -249,7 +249,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
                              ? m_settings.storageMode
                              : kFormatWav;
 
-    // 2. A fresh name in the VDisk.
+    // A fresh name in the VDisk.
     const int32_t serial = m_vdisk.CurrentSerial();
     std::string vdiskFolder, name;
     if (!m_vdisk.FolderOf(serial, vdiskFolder) || !CVDisk::NewFileName(vdiskFolder, name)) {
@@ -259,7 +259,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
     std::unique_ptr<AudioFile> target = convert ? MakeStorageWriter(mode, vdiskFolder, name)
                                                 : std::make_unique<AudioFileEmpty>(vdiskFolder, name);
 
-    // 3. The target's depth.
+    // The target's depth.
     const int32_t bits = convert ? StorageBits(mode, source->bits) : std::max(16, source->bits);
     if (!target->OpenWrite(source->channels, source->rate, bits, kSampleInt, m_settings.bitRate)) {
         target->Close();
@@ -268,7 +268,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
         return false;
     }
 
-    // 4. A fresh start for the viewer and the peaks.
+    // A fresh start for the viewer and the peaks.
     if (m_hooks.clearViewer) m_hooks.clearViewer();
     m_peaks.Clear();
     const bool own = style == kProgressOwn || style == kProgressOwnCancel;
@@ -280,10 +280,10 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
         if (own && m_ui != nullptr) m_ui->ProgressClose();
     };
 
-    // 5. One pass: peaks and, when converting, the stored file.
+    // One pass: peaks and, when converting, the stored file.
     const int64_t frames = Stream(*source, convert ? target.get() : nullptr, style, cancelled);
 
-    // 6. A cancel leaves nothing behind.
+    // A cancel leaves nothing behind.
     if (cancelled) {
         target->Close();
         source->Close();
@@ -293,7 +293,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
         return false;
     }
 
-    // 7. Finish the stored file. A failed write would leave a file the library trusts: it is
+    // Finish the stored file. A failed write would leave a file the library trusts: it is
     // reported and removed instead.
     int64_t storedBytes = 0;
     if (convert) {
@@ -319,31 +319,31 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
         storedBytes = source->dataBytes;
     }
 
-    // 8. The sample.
+    // The sample.
     auto* sample = new CSample(name, "", 1, serial, source->rate, static_cast<int32_t>(source->channels), bits, frames,
                                convert ? mode : code, storedBytes);
     m_samples.Add(sample);
 
-    // 9. Its peak file. Peaks can always be rebuilt from the audio, so a failure here does not
+    // Its peak file. Peaks can always be rebuilt from the audio, so a failure here does not
     // undo the import.
     std::string peakName;
     if (sample->PeakFileName(peakName))
         WritePeakFile(sample->PeakFileFolder(), peakName, m_peaks, PeakFramesPerEntry(source->rate));
 
-    // 10. The root region in the folder for new material, with the file's tags.
+    // The root region in the folder for new material, with the file's tags.
     const int32_t folderId = m_regions.FolderForNew();
     auto* region = new CRegion(RegionNameFor(file), 0, frames, sample, RegionRoot, -1, folderId);
     region->ComputePeakStats(m_peaks.peaks.data(), static_cast<int64_t>(m_peaks.peaks.size() / 2));
     ApplyTags(*source, *region);
 
-    // 11. Into the list, its folder selected, onto the tape.
+    // Into the list, its folder selected, onto the tape.
     m_regions.Insert(region);
     m_regions.SetSelectedFolder(folderId);
     if (m_hooks.selectFolder) m_hooks.selectFolder(folderId);
     if (m_hooks.showOnTape) m_hooks.showOnTape(*region);
     m_last = region;
 
-    // 12.
+    // The progress dialog closes only once everything is in place.
     closeProgress();
     return true;
 }
@@ -357,7 +357,7 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
     std::unique_ptr<AudioFile> source = OpenSource(folder, file, message, code);
     if (!source) return false;
 
-    // 1. The sample for the file where it lies; only a found file counts as stored.
+    // The sample for the file where it lies; only a found file counts as stored.
     const int32_t serial = m_vdisk.CurrentSerial();
     auto sample = std::make_unique<CSample>(file, folder, found ? 1 : 0, serial, source->rate,
                                             static_cast<int32_t>(source->channels), source->bits, source->frames, code,
@@ -369,13 +369,13 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
     }
     peaks.peakFolder = sample->PeakFileFolder();
 
-    // 2. The root region, with the file's tags.
+    // The root region, with the file's tags.
     const int32_t folderId = m_regions.FolderForNew();
     auto region = std::make_unique<CRegion>(RegionNameFor(file), 0, source->frames, sample.get(),
                                             RegionRoot | (found ? RegionFound : 0u), -1, folderId);
     ApplyTags(*source, *region);
 
-    // 3. The peak file, built from the audio. The same reader opens again.
+    // The peak file, built from the audio. The same reader opens again.
     source->Close();
     const bool own = style == kProgressOwn || style == kProgressOwnCancel;
     if (!source->OpenRead()) {
@@ -397,18 +397,18 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
     }
     WritePeakFile(peaks.peakFolder, peaks.peakName, m_peaks, PeakFramesPerEntry(source->rate));
 
-    // 4. Compressed headers give only an estimate: the frames read count.
+    // Compressed headers give only an estimate: the frames read count.
     if (code == kFormatMp3 || code == kFormatVorbis || code == kFormatFlac) {
         sample->SetFrameCount(frames);
         region->SetEnd(frames);
         region->ResetViewWindow();
     }
 
-    // 5. The overview from the peak file as written (from the buffer when it could not be).
+    // The overview from the peak file as written (from the buffer when it could not be).
     if (!ComputeRegionPeaks(*region))
         region->ComputePeakStats(m_peaks.peaks.data(), static_cast<int64_t>(m_peaks.peaks.size() / 2));
 
-    // 6. Into the lists.
+    // Into the lists.
     CRegion* r = region.release();
     m_samples.Add(sample.release());
     m_regions.Insert(r);

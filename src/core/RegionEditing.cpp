@@ -233,7 +233,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     CPlayList& playList = *m_core.PlayList();
     if (!source) return nullptr;
 
-    // 1. The format: the storage mode when it is KX64 or Ogg Vorbis, else WAV.
+    // The format: the storage mode when it is KX64 or Ogg Vorbis, else WAV.
     const int32_t mode = m_core.StorageMode() == kFormatKX64 || m_core.StorageMode() == kFormatVorbis
                              ? m_core.StorageMode()
                              : kFormatWav;
@@ -241,7 +241,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     const uint32_t channels = static_cast<uint32_t>(std::max(1, std::min(2, source->GetChannels())));
     const int32_t rate = source->GetSampleRate();
 
-    // 3. A free name in the VDisk.
+    // A free name in the VDisk.
     CVDisk& vdisk = CVDisk::Table();
     const int32_t serial = vdisk.CurrentSerial();
     std::string folder, fileName;
@@ -252,7 +252,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     std::unique_ptr<AudioFile> writer = MakeStorageWriter(mode, folder, fileName);
     AudioFile* file = writer.get();
 
-    // 2. Main timer off, the region alone on the play list, its snap or a dry pass.
+    // Main timer off, the region alone on the play list, its snap or a dry pass.
     if (m_mainTimer) m_mainTimer(false);
     playList.Clear();
     playList.Add(r, 0);
@@ -263,7 +263,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     // it is made.
     stack->ClearAll();
 
-    // 4. The render: the region's frames, with its fades.
+    // The render: the region's frames, with its fades.
     const int32_t length = static_cast<int32_t>(std::min<int64_t>(r.Length(), INT32_MAX));
     CloneTarget target(std::move(writer), channels, rate, bits, kSampleInt, m_core.LossyBitRate());
     transport.SetPlayRange(0, length, rate);
@@ -281,7 +281,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     if (m_mainTimer) m_mainTimer(true);
     playList.Clear();
 
-    // 5. An aborted or failed render has removed what it wrote.
+    // An aborted or failed render has removed what it wrote.
     if (ui.ProgressAborted() || target.Cancelled()) {
         aborted = true;
         file->Delete();
@@ -294,7 +294,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
         return nullptr;
     }
 
-    // 6. The sample, its root region, its peak file.
+    // The sample, its root region, its peak file.
     std::error_code ec;
     const auto size = std::filesystem::file_size(std::filesystem::path(folder) / fileName, ec);
     const int64_t fileSize = ec ? file->dataBytes : static_cast<int64_t>(size);
@@ -319,7 +319,7 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     }
     ComputeRegionPeaks(*clone);
 
-    // 7. Into the lists, with what a clone keeps of its source.
+    // Into the lists, with what a clone keeps of its source.
     m_core.SampleList()->Add(sample);
     // Notes, tags, markers, the range history with the current range and the snaps after
     // "Flat"; the wet clone already holds its snap's sound, so it keeps "Flat" alone.

@@ -79,7 +79,8 @@ public:
 
 private:
     bool SkipBlock(bool rendering) const;
-    // Steps 3 to 9 on the main pair; returns the pair that holds the result.
+    // Hosted effects, guard noise, the processors, the valve stage, dither and the clip on the main
+    // pair; returns the pair that holds the result.
     void RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight);
     bool ProcessPiece(float* interleaved, int frames, int sampleRate, bool rendering, int renderBits);
     bool ProcessChannelPiece(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits);

@@ -99,7 +99,6 @@ protected:
     void MarkDirty() { m_dirty = true; }
     bool ApplyBlock(const CParamBlock& block, bool withRecall, const int* skipIds, int skipCount);
 
-    int32_t m_reserved = 0;
     int32_t m_kind;
     CDataInputElement* m_controls[kMaxControls] = {};
     int32_t m_ids[kMaxControls] = {};

@@ -125,7 +125,6 @@ private:
     int m_decay = 2;
     bool m_persistence = true;
     int m_counterLayout = 0;
-    int m_digitSpacing = 24;
     int m_groupGap = 7;
     int m_scale = Linear;
     float m_range = 140.0f;

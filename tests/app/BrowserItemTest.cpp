@@ -150,7 +150,7 @@ private slots:
         // The first press makes it current; only a press on the current item renames.
         QTest::mouseClick(m_box, Qt::LeftButton, {}, second);
         QCOMPARE(Browser().GetCurrent(), Browser().RegionAt(c0));
-        QTest::qWait(0);
+        QCoreApplication::processEvents();
         QVERIFY(!QApplication::activeModalWidget());
         bool answered = false;
         QTimer poll;
