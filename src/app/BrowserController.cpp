@@ -4,7 +4,9 @@
 #include <QBoxLayout>
 #include <QMenu>
 #include <QPainter>
+#include <QComboBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QTimer>
 #include <QVariant>
 #include <QTreeWidget>
@@ -139,14 +141,25 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
     // there), the VTape in the tape panel.
     areas.work->insertWidget(0, m_browserBox, 100);
     areas.work->insertWidget(1, m_barBox);
-    // The tape with its "Export" button at the right end of the row.
+    // The tape with its length box and "Export" button at the right end of the row. "Normal"
+    // gives fixed cells; the others lay the items out in proportion to a tape of that length.
+    m_vtapeLength = new QComboBox;
+    m_vtapeLength->setObjectName("ComboBox8");
+    for (const char* item : {"Normal", "74 min", "90 min", "120 min", "180 min"}) m_vtapeLength->addItem(item);
+    QObject::connect(m_vtapeLength, &QComboBox::currentIndexChanged, m_vtapeLength,
+                     [this](int index) { SetVTapeLength(index); });
     m_vtapeExport = new QPushButton("Export");
     m_vtapeExport->setObjectName("Button11");
     m_vtapeExport->setEnabled(false); // until the export binds its row and the state allows it
+    auto* vtapeSide = new QVBoxLayout;
+    vtapeSide->setContentsMargins(0, 0, 0, 0);
+    vtapeSide->addWidget(m_vtapeLength);
+    vtapeSide->addStretch(1);
+    vtapeSide->addWidget(m_vtapeExport);
     auto* vtapeRow = new QHBoxLayout;
     vtapeRow->setContentsMargins(0, 0, 0, 0);
     vtapeRow->addWidget(m_vtapeBox, 1);
-    vtapeRow->addWidget(m_vtapeExport);
+    vtapeRow->addLayout(vtapeSide);
     areas.tape->addLayout(vtapeRow);
     // Tests reach the tapes through the widgets they drive.
     m_browserBox->setProperty("browserController", QVariant::fromValue(static_cast<void*>(this)));
@@ -434,6 +447,20 @@ bool BrowserController::BarPress(int x, int y) {
 
 void BrowserController::BrowserChanged() {
     m_vtape.TakeSelectionFrom(m_browser);
+    Redraw();
+}
+
+void BrowserController::SetVTapeLength(int index) {
+    static constexpr int kMinutes[] = {0, 74, 90, 120, 180};
+    if (index < 0 || index >= static_cast<int>(std::size(kMinutes))) return;
+    if (index == 0) {
+        m_vtape.SetLengthMode(CTape::FixedCells);
+    } else {
+        m_vtape.SetLengthMode(CTape::Proportional);
+        m_vtape.SetTapeMinutes(kMinutes[index]);
+    }
+    // A new layout starts from the tape's beginning.
+    m_vtape.ScrollToStart();
     Redraw();
 }
 

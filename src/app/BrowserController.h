@@ -26,6 +26,7 @@
 
 class CommandTable;
 class PanelBox;
+class QComboBox;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
@@ -109,6 +110,7 @@ public:
     TapeBox* BrowserBox() const { return m_browserBox; }
     TapeBox* VTapeBox() const { return m_vtapeBox; }
     QPushButton* VTapeExportButton() const { return m_vtapeExport; }
+    QComboBox* VTapeLengthBox() const { return m_vtapeLength; }
     PanelBox* BarBox() const { return m_barBox; }
 
 private:
@@ -122,8 +124,10 @@ private:
     bool VTapeKey(int key, Qt::KeyboardModifiers mods);
     void ComposeBar(int width, int height);
     bool BarPress(int x, int y);
-    void VTapeChanged();   // the browser takes the VTape's selection; both repaint
-    void BrowserChanged(); // the VTape takes the browser's selection; both repaint
+    void VTapeChanged();
+    // The length box's choice: 0 fixed cells, 1..4 a tape of 74, 90, 120 or 180 minutes.
+    void SetVTapeLength(int index); // the browser takes the VTape's selection; both repaint
+    void BrowserChanged();          // the VTape takes the browser's selection; both repaint
     // A left click made a region current: its snap goes into the stack.
     void ClickedRegion(CRegion* hit);
     bool StopPlaying();
@@ -144,6 +148,7 @@ private:
     QImage m_barImage;
     TapeBox* m_browserBox = nullptr;
     TapeBox* m_vtapeBox = nullptr;
+    QComboBox* m_vtapeLength = nullptr;   // "Normal" or a tape length in minutes
     QPushButton* m_vtapeExport = nullptr; // "Export" beside the VTape: the VTape menu's export
     PanelBox* m_barBox = nullptr;
     QTreeWidget* m_regionTree = nullptr;

@@ -1,4 +1,5 @@
 // The region browser, its bar, the VTape and the meters' menus, driven with the mouse and keys.
+#include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -28,6 +29,54 @@ class BrowseTest : public QObject {
     }
 
 private slots:
+    // The length box beside the VTape: "Normal" gives cells 100 px apart, a tape length lays the
+    // items side by side in proportion to their durations; the choice lasts until changed.
+    void vtapeLengthBox() {
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        TForm1 form(Env(dir, ui));
+        QVERIFY(form.StartupComplete());
+        auto* sample = new CSample("y.wav", dir.path().toStdString(), 0, 0, 44100, 2, 16, 44100LL * 3600, 0, 0);
+        auto* half = new CRegion("half hour", 0, 44100LL * 1800, sample, 0, -1, 1);
+        auto* quarter = new CRegion("quarter", 0, 44100LL * 900, sample, 0, -1, 1);
+        form.RegionList()->Insert(half);
+        form.RegionList()->Insert(quarter);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* vtape = form.findChild<TapeBox*>("VTape");
+        auto* length = form.findChild<QComboBox*>("ComboBox8");
+        QVERIFY(vtape && length);
+        auto* c = BrowserOf(form);
+        QVERIFY(c);
+        QStringList items;
+        for (int i = 0; i < length->count(); ++i) items << length->itemText(i);
+        QCOMPARE(items, QStringList({"Normal", "74 min", "90 min", "120 min", "180 min"}));
+        QCOMPARE(length->currentIndex(), 0);
+        c->VTape().Add(half);
+        c->VTape().Add(quarter);
+        vtape->Recompose();
+        QTRY_VERIFY(c->VTape().ItemAt(1).flags & 2u); // laid out
+        QCOMPARE(c->VTape().GetLengthMode(), int(CTape::FixedCells));
+        QCOMPARE(c->VTape().ItemAt(1).box.left - c->VTape().ItemAt(0).box.left, 100);
+
+        // 90 minutes: the half hour is a third of the tape's width, the quarter a sixth.
+        length->setCurrentIndex(2);
+        QCOMPARE(c->VTape().GetLengthMode(), int(CTape::Proportional));
+        QCOMPARE(c->VTape().GetTapeMinutes(), 90);
+        const int W = vtape->width() - 105;
+        QTRY_COMPARE(c->VTape().ItemAt(0).box.width, int(1800.0 * W / (90 * 60)));
+        QCOMPARE(c->VTape().ItemAt(1).box.width, int(900.0 * W / (90 * 60)));
+        QCOMPARE(c->VTape().ItemAt(1).box.left, c->VTape().ItemAt(0).box.left + c->VTape().ItemAt(0).box.width);
+        length->setCurrentIndex(4);
+        QCOMPARE(c->VTape().GetTapeMinutes(), 180);
+        QTRY_COMPARE(c->VTape().ItemAt(0).box.width, int(1800.0 * W / (180 * 60)));
+
+        // Back to cells.
+        length->setCurrentIndex(0);
+        QCOMPARE(c->VTape().GetLengthMode(), int(CTape::FixedCells));
+        QTRY_COMPARE(c->VTape().ItemAt(1).box.left - c->VTape().ItemAt(0).box.left, 100);
+    }
+
     void browserVTapeAndMeters() {
         QTemporaryDir dir;
         ScriptedUiPort ui;
