@@ -151,15 +151,18 @@ BrowserController::BrowserController(CCore& core, const WindowAreas& areas, QTre
     m_vtapeExport = new QPushButton("Export");
     m_vtapeExport->setObjectName("Button11");
     m_vtapeExport->setEnabled(false); // until the export binds its row and the state allows it
-    auto* vtapeSide = new QVBoxLayout;
-    vtapeSide->setContentsMargins(0, 0, 0, 0);
-    vtapeSide->addWidget(m_vtapeLength);
-    vtapeSide->addStretch(1);
-    vtapeSide->addWidget(m_vtapeExport);
+    // The two stand at the top and bottom of a column exactly as tall as the tape.
+    auto* vtapeSide = new QWidget;
+    vtapeSide->setFixedHeight(kVTapePanelHeight);
+    auto* sideColumn = new QVBoxLayout(vtapeSide);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sideColumn->addWidget(m_vtapeLength);
+    sideColumn->addStretch(1);
+    sideColumn->addWidget(m_vtapeExport);
     auto* vtapeRow = new QHBoxLayout;
     vtapeRow->setContentsMargins(0, 0, 0, 0);
     vtapeRow->addWidget(m_vtapeBox, 1);
-    vtapeRow->addLayout(vtapeSide);
+    vtapeRow->addWidget(vtapeSide);
     areas.tape->addLayout(vtapeRow);
     // Tests reach the tapes through the widgets they drive.
     m_browserBox->setProperty("browserController", QVariant::fromValue(static_cast<void*>(this)));
