@@ -105,12 +105,7 @@ public:
 
     CTape& Browser() { return m_browser; }
     CTape& VTape() { return m_vtape; }
-    QMenu* RegionMenu() const { return m_regionMenu; }
     CWorkList& WorkList() { return m_workList; }
-    TapeBox* BrowserBox() const { return m_browserBox; }
-    TapeBox* VTapeBox() const { return m_vtapeBox; }
-    QPushButton* VTapeExportButton() const { return m_vtapeExport; }
-    QComboBox* VTapeLengthBox() const { return m_vtapeLength; }
     PanelBox* BarBox() const { return m_barBox; }
 
 private:

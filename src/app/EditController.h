@@ -92,7 +92,6 @@ public:
     void RemovePlayMark();
 
     CWaveViewer& Viewer() { return m_viewer; }
-    ViewerBox* GraphBox() const { return m_graph; }
     ViewerBox* NavigatorBox() const { return m_navigator; }
     ViewerBox* ScaleBox() const { return m_scale; }
     ViewerBox* StripBox() const { return m_strip; }

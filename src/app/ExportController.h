@@ -39,9 +39,6 @@ public:
 
     // The export command for a source (kExportFromVTape or kExportFromBrowser).
     void Export(ExportSource source);
-    TExportForm* Form() const { return m_form.get(); }
-    const ExportJob* LastJob() const { return m_job.get(); }
-    bool ShowReports() const { return m_showReports; }
 
 private:
     std::vector<CRegion*> Regions(ExportSource source) const;

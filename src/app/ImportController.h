@@ -44,8 +44,6 @@ public:
     // A stray audio file of the VDisk (the Found scan) linked in place as a stored sample whose
     // root region carries the Found flag; false when it cannot be read.
     bool RecoverFoundFile(const std::string& path);
-    CImporter* Importer() const { return m_importer.get(); }
-    TRawFileTypeForm* RawDialog() const { return m_raw.get(); }
     // The shared peak buffers the imports fill (the wave viewer draws them).
     PeakBuffers& Peaks() { return m_peaks; }
 

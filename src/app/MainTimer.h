@@ -50,7 +50,6 @@ public:
     void Tick(const EngineSnapshot& snapshot, int32_t& lastShown, Steps& steps);
 
     int BlinkCounter() const { return m_blinkCounter; }
-    bool BlinkPhase() const { return m_blinkPhase; }
     int Falloff() const { return m_falloff; }
 
 private:

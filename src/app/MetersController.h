@@ -50,7 +50,6 @@ public:
 
     CAudioDisplay& Display() { return m_display; }
     PanelBox* Box() const { return m_box; }
-    QMenu* ContextMenu() const { return m_menu; }
 
 private:
     void CheckOnly(const char* prefix, int count, int chosen);

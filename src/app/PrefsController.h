@@ -42,7 +42,6 @@ public:
 
     // Font size choice 0 "Small", 1 "Medium", 2 "Large"; anything else is taken as "Small".
     void SetFontSize(int choice);
-    int FontSize() const { return m_fontSize; }
     static int FontPixels(int choice);
     // The lists and views that other areas build later (the import panel's file views, the range
     // and marker lists) join here: they take the current size at once and every later change.

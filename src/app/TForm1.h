@@ -81,7 +81,6 @@ public:
     void CreateDialogs();
     CCore& Core() const { return *m_core; }
     CommandTable& Commands() const { return *m_commands; }
-    const std::filesystem::path& ExeFolder() const { return m_exeFolder; }
 
     // Shortcuts into the areas, for the program's tests.
     CRegionList* RegionList() const;
@@ -89,8 +88,7 @@ public:
     QTreeWidget* PresetTree() const;
     QAction* UseSSEAction() const;
     PanelBox* ControlAmpBox() const;
-    // The region editing and snap areas (region editing block).
-    RegionEditController* RegionEdit() const { return m_regionEdit; }
+    // The snap area (region editing block).
     SnapsController* Snaps() const { return m_snaps; }
     CWaveViewer& WaveViewer() const { return *m_waveViewer; }
     // Preferences block: the settings no other area owns, and the font size's widget list.

@@ -33,8 +33,6 @@ public:
     void MiddleButton(bool down);
 
     bool TapeKeys() const { return m_tapeKeys; }
-    bool MiddleDrag() const { return m_middleDrag; }
-    int WheelTotal() const { return m_wheelTotal; }
     // A control of the window has the input focus.
     bool ControlHasFocus() const;
 

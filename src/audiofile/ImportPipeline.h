@@ -103,8 +103,6 @@ public:
     const ImportSettings& Settings() const { return m_settings; }
     void SetRawChooser(RawFormatChooser* chooser) { m_raw = chooser; }
     void SetHooks(ImportHooks hooks) { m_hooks = std::move(hooks); }
-    // The overall bar that styles 3 and 4 keep while they move the detail bar.
-    void SetOverallPercent(int percent) { m_overall = percent; }
 
     // Import by copy. On failure message holds the reason and cancelled tells whether the
     // user aborted; nothing of the attempt is left in the VDisk or the library.

@@ -81,7 +81,6 @@ public:
     // The last step of the program's start-up: from now on Stop() saves the library.
     void MarkStartupComplete() { m_startupComplete = true; }
     bool StartupComplete() const { return m_startupComplete; }
-    bool Started() const { return m_started; }
 
     // The shutdown order. beforeSave runs just before the library is saved (the window copies
     // its settings into the preferences there). True when nothing needed saving or the save
