@@ -154,19 +154,25 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     float* buf = m_block.get();
 
     const int64_t passLimit = m_passLimit.load(std::memory_order_relaxed);
-    int64_t passes = 0;
-    // The loop flag as this pass sees it: a pass limit ends the last allowed pass as if the
-    // flag were clear.
-    auto looping = [&] { return m_transport.GetLoop() && (passLimit <= 0 || passes + 1 < passLimit); };
     int64_t fetched = 0; // frames the swapper delivered this run; it cycles over the range
+    int64_t content = 0; // of those, the frames that were played rather than silenced
+    // Whether the range is to play again after the time through it that the swapper is in: the
+    // loop flag, and below a pass limit of N only before the N-th time through.
+    auto looping = [&] {
+        return m_transport.GetLoop() && (passLimit <= 0 || (length > 0 && fetched / length + 1 < passLimit));
+    };
+    bool wasLooping = true;
     for (;;) {
         int64_t remaining = length;
-        // The passes before ran past the range's end into its start again (a pass lasts whole
-        // blocks); the last pass a limit allows ends where the range does, so a limit of N
-        // plays the range exactly N times.
-        if (passLimit > 0 && passes > 0 && !looping() && length > 0) remaining = length - fetched % length;
         while (remaining >= 0) {
             bool leaving = false;
+            // A pass lasts whole blocks, so a looping pass runs past the range's end into its
+            // start again as the swapper cycles on. Once the loop is no longer wanted (turned
+            // off, or the last time a pass limit allows), this pass ends where the swapper's
+            // time through the range ends: the range is never heard again after its end.
+            const bool loopNow = looping();
+            if (!render && wasLooping && !loopNow && length > 0) remaining = length - fetched % length;
+            wasLooping = loopNow;
             if (!render) {
                 if (!wrapper.WaitOutput(DeviceLimit())) {
                     message = kOutputStalled;
@@ -180,7 +186,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             m_swapper.Fetch(m_fetch.get(), n, render);
             fetched += n;
             int64_t played = n;
-            if (!render && remaining < n && !looping()) {
+            if (!render && remaining < n && !loopNow) {
                 // Past the end of a range that does not loop the buffers hold other audio.
                 std::memset(m_fetch.get() + 2 * remaining, 0, sizeof(float) * 2 * static_cast<size_t>(n - remaining));
                 played = remaining;
@@ -205,6 +211,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 CBlockStats::Measure(buf, block, m_stats.post);
                 wrapper.WriteBlock(buf, block);
                 m_framesPlayed.fetch_add(played, std::memory_order_relaxed);
+                content += played;
                 const int64_t done = m_blocks.load(std::memory_order_relaxed);
                 m_workNs[done % kWorkRing].store(static_cast<int32_t>(
                                                      std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
@@ -248,11 +255,14 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                 break;
             }
         }
-        if (!userStopped && !ended) m_passes.fetch_add(1, std::memory_order_relaxed);
+        if (render && !userStopped && !ended) m_passes.fetch_add(1, std::memory_order_relaxed);
         if (render || userStopped || ended) break;
-        if (!looping() || m_transport.State() != kTransportPlaying) break;
-        ++passes;
+        // Another pass when the loop was still wanted at this pass's last block; if it is no
+        // longer wanted now, that pass runs only to the end of the time through the range.
+        if (!wasLooping || m_transport.State() != kTransportPlaying) break;
     }
+    // A playback counts the times it went through the whole range.
+    if (!render && length > 0) m_passes.fetch_add(content / length, std::memory_order_relaxed);
 
     if (!render) {
         wrapper.CloseOutput();

@@ -83,10 +83,10 @@ public:
     // The depth the input really opened at (after a fallback).
     int32_t InputBits() const { return m_inputBits.load(std::memory_order_relaxed); }
 
-    // Playback ends after this many passes of a looping range (0: until stopped). Main thread,
-    // while stopped.
+    // Playback of a looping range ends after it went through the range this many times (0:
+    // until stopped). Main thread, while stopped.
     void SetPassLimit(int64_t passes) { m_passLimit.store(passes, std::memory_order_relaxed); }
-    // Passes played to their end since construction.
+    // Since construction: the times playback went through a whole range, and renders finished.
     int64_t PassesDone() const { return m_passes.load(std::memory_order_relaxed); }
     // Frames of play ranges handed to the output device since construction: the fetched frames
     // of every block, without the silence after the end of a range that does not loop.

@@ -143,38 +143,13 @@ TEST(Playback, LoopedRangeOfTenBlocksRepeatsSeamlesslyAndTheCursorWraps) {
     EXPECT_EQ(rig.transport.PlayCursor(), 500 + static_cast<int32_t>(static_cast<int64_t>(blocks) * block % range));
 }
 
-TEST(Playback, TurningLoopOffEndsThePlaybackAtTheEndOfThePass) {
-    EngineRig rig;
-    ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", 30000));
-    ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", 30000, 0, 30000)));
-    rig.transport.SetLoopSetting(true);
-    rig.Play(0, 5 * 4096, 44100, true);
-    ASSERT_TRUE(rig.WaitFor([&] { return rig.audio->BlocksDone() >= 14; }));
-    EXPECT_TRUE(rig.transport.IsPlaying());
-    rig.transport.SetLoopSetting(false);
-    // The audio thread ends the pass and has this thread run the stop.
-    ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
-    EXPECT_EQ(rig.audio->BlocksDone() % 6, 0); // whole passes of five blocks and the last
-}
-
-TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
-    EngineRig rig;
-    rig.chain.BypassAll();
-    ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", 30000));
-    ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", 30000, 0, 30000)));
-    rig.null.settings.captureFile = rig.Path("cap.wav");
-    rig.audio->SetPassLimit(3);
-    const int32_t range = 5 * 4096 + 100;
-    const int64_t before = rig.audio->FramesPlayed();
-    rig.Play(0, range, 44100, true);
-    ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
-    EXPECT_EQ(rig.audio->PassesDone(), 3);
-    // The range three times over without a gap, then silence: the first two passes run six
-    // blocks each (into the range's start again, as the swapper cycles on), the last ends
-    // where the range does.
-    const int64_t content = 3LL * range, blocks = content / 4096 + 1;
+// What a looping playback that ends sends to the device: the range time after time without a
+// gap, ending exactly where a time through the range ends, then silence to the end of the block.
+static void ExpectWholeTimesThroughTheRange(EngineRig& rig, int32_t range, int64_t times) {
+    const int64_t content = times * range, blocks = content / 4096 + 1;
+    EXPECT_EQ(rig.audio->PassesDone(), times);
+    EXPECT_EQ(rig.audio->FramesPlayed(), content);
     EXPECT_EQ(rig.audio->BlocksDone(), blocks);
-    EXPECT_EQ(rig.audio->FramesPlayed() - before, content);
     const Capture cap = ReadCapture(rig.Path("cap.wav"));
     ASSERT_EQ(cap.data.size(), static_cast<size_t>(blocks) * 4096 * 4);
     uint8_t pcm[4];
@@ -184,7 +159,48 @@ TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
         frame[0] = past ? 0.0f : SignalLeft(t % range);
         frame[1] = past ? 0.0f : SignalRight(t % range);
         EncodeDevicePcm(frame, 1, 16, 2, pcm);
-        ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "frame " << t;
+        ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "range " << range << " frame " << t;
+    }
+}
+
+TEST(Playback, TurningLoopOffEndsThePlaybackWhereTheRangeEnds) {
+    // A pass lasts whole blocks, so the passes after the first start inside the range; the
+    // range's start must not be heard again after its end. Both a range of whole blocks and
+    // one that is not.
+    for (const int32_t range : {5 * 4096, 5 * 4096 + 100}) {
+        EngineRig rig;
+        rig.chain.BypassAll();
+        ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", 30000));
+        ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", 30000, 0, 30000)));
+        rig.null.settings.captureFile = rig.Path("cap.wav");
+        rig.transport.SetLoopSetting(true);
+        rig.Play(0, range, 44100, true);
+        ASSERT_TRUE(rig.WaitFor([&] { return rig.audio->BlocksDone() >= 14; }));
+        EXPECT_TRUE(rig.transport.IsPlaying());
+        rig.transport.SetLoopSetting(false);
+        // The audio thread ends the pass and has this thread run the stop.
+        ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
+        const int64_t played = rig.audio->FramesPlayed();
+        EXPECT_EQ(played % range, 0) << "range " << range;
+        EXPECT_GE(played / range, 2);
+        ExpectWholeTimesThroughTheRange(rig, range, played / range);
+    }
+}
+
+TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
+    // Three passes, and seven: by then the passes of whole blocks have run more than a whole
+    // range ahead of the times through it, and the limit still counts the times through.
+    for (const int64_t limit : {3, 7}) {
+        EngineRig rig;
+        rig.chain.BypassAll();
+        ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", 30000));
+        ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", 30000, 0, 30000)));
+        rig.null.settings.captureFile = rig.Path("cap.wav");
+        rig.audio->SetPassLimit(limit);
+        const int32_t range = 5 * 4096 + 100;
+        rig.Play(0, range, 44100, true);
+        ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.IsStopped(); }));
+        ExpectWholeTimesThroughTheRange(rig, range, limit);
     }
 }
 
