@@ -43,9 +43,15 @@ const Command kCommands[] = {
      "        [--mono] [--kbps N]"},
 };
 
-void Usage() {
-    std::fprintf(stderr, "usage: sonquil-cli [--library DIR] COMMAND ...\n");
-    for (const Command& c : kCommands) std::fprintf(stderr, "  sonquil-cli %s\n", c.usage);
+// The whole usage: on stdout when asked for, on stderr after a mistake.
+void Usage(std::FILE* to) {
+    std::fprintf(to, "usage: sonquil-cli [--library DIR] COMMAND ...\n");
+    for (const Command& c : kCommands) std::fprintf(to, "  sonquil-cli %s\n", c.usage);
+    std::fprintf(to, "  sonquil-cli --help | --version | COMMAND --help\n");
+}
+
+bool AsksForHelp(const char* arg) {
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "help") == 0;
 }
 
 } // namespace
@@ -62,13 +68,28 @@ int main(int argc, char** argv) {
         first += 2;
     }
     if (first >= argc) {
-        Usage();
+        Usage(stderr);
         return 2;
     }
+    if (AsksForHelp(argv[first])) {
+        Usage(stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[first], "--version") == 0) {
+        std::printf("sonquil-cli %s\n", SONQUIL_VERSION);
+        return 0;
+    }
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[first], c.name) == 0) return c.run(Args(argv + first + 1, argv + argc));
+        if (std::strcmp(argv[first], c.name) != 0) continue;
+        // "COMMAND --help" (alone after the command) shows that command's usage.
+        if (argc == first + 2 &&
+            (std::strcmp(argv[first + 1], "--help") == 0 || std::strcmp(argv[first + 1], "-h") == 0)) {
+            std::printf("usage: sonquil-cli %s\n", c.usage);
+            return 0;
+        }
+        return c.run(Args(argv + first + 1, argv + argc));
     }
     std::fprintf(stderr, "sonquil-cli: unknown command \"%s\"\n", argv[first]);
-    Usage();
+    Usage(stderr);
     return 2;
 }

@@ -168,3 +168,34 @@ TEST(Cli, PeaksAndErrors) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
 }
+
+TEST(Cli, HelpAndVersionGoToStandardOutputAndSucceed) {
+    TempDir dir;
+    for (const char* ask : {"--help", "-h", "help"}) {
+        SCOPED_TRACE(ask);
+        const CliRun r = Cli(dir, ask);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(r.err.empty());
+        EXPECT_EQ(r.out.rfind("usage: sonquil-cli [--library DIR] COMMAND ...\n", 0), 0u);
+        EXPECT_NE(r.out.find("  sonquil-cli render IN OUT"), std::string::npos);
+    }
+    // The same usage after a mistake goes to stderr, with a failing exit.
+    const CliRun wrong = Cli(dir, "frobnicate");
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.out.empty());
+    EXPECT_NE(wrong.err.find("usage: sonquil-cli"), std::string::npos);
+
+    const CliRun version = Cli(dir, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("sonquil-cli ", 0), 0u);
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
+
+    // One command's usage, and a --help among other arguments is still that command's mistake.
+    const CliRun render = Cli(dir, "render --help");
+    EXPECT_EQ(render.status, 0);
+    EXPECT_EQ(render.out,
+              "usage: sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]\n");
+    const CliRun mixed = Cli(dir, "render a.wav --help");
+    EXPECT_NE(mixed.status, 0);
+    EXPECT_FALSE(mixed.err.empty());
+}
