@@ -8,6 +8,8 @@
 #include <exception>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,13 +30,43 @@ void OnSignal(int) {
 std::vector<std::string> CommandLineFiles() {
     std::vector<std::string> files;
     const QStringList args = QCoreApplication::arguments();
+    bool optionsEnded = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString path = args[i];
+        // "--" ends the options: what follows are files, even a name that starts with "-".
+        if (!optionsEnded && path == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
         if (path.startsWith(QLatin1String("file://"))) path = QUrl(path).toLocalFile();
         if (path.isEmpty()) continue;
         files.push_back(QFileInfo(path).absoluteFilePath().toStdString());
     }
     return files;
+}
+const char* const kUsage = "usage: sonquil [OPTION...] [FILE...]\n"
+                           "Starts Sonquil. Audio files named here are imported into the library by copy once\n"
+                           "the window is up, as if they had been dropped on it.\n"
+                           "  -h, --help   show this and end\n"
+                           "  --version    show the version and end\n"
+                           "  --           what follows are files, even names that start with -\n"
+                           "Qt's own options (-platform, -display, -style, ...) are taken as well.\n";
+
+// --help and --version are answered before anything else starts, so they need no display and
+// never touch the library. Returns true when the program should end with exit code 0.
+bool AnswerInfoOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("sonquil %s\n", SONQUIL_VERSION);
+            return true;
+        }
+    }
+    return false;
 }
 } // namespace
 
@@ -54,6 +86,7 @@ public:
 };
 
 int main(int argc, char** argv) {
+    if (AnswerInfoOptions(argc, argv)) return 0;
     SonquilApplication app(argc, argv);
     QApplication::setApplicationName("");
 

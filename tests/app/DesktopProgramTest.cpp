@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,6 +52,29 @@ QStringList Captions(QMenu* menu) {
 class DesktopProgramTest : public QObject {
     Q_OBJECT
 private slots:
+    // --help and --version answer on stdout and end at once: no display, no library, no window.
+    void HelpAndVersionNeedNoDisplay() {
+        QTemporaryDir home;
+        for (const QString& ask : {QString("--help"), QString("-h"), QString("--version")}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("DISPLAY");
+            env.remove("WAYLAND_DISPLAY");
+            env.remove("QT_QPA_PLATFORM");
+            env.insert("HOME", home.path());
+            p.setProcessEnvironment(env);
+            p.start(SONQUIL_EXE, {ask});
+            QVERIFY(p.waitForFinished(10000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), 0);
+            const QString out = QString::fromUtf8(p.readAllStandardOutput());
+            if (ask == "--version") QVERIFY2(out.startsWith("sonquil ") && out.count('\n') == 1, qPrintable(out));
+            else QVERIFY2(out.startsWith("usage: sonquil [OPTION...] [FILE...]\n"), qPrintable(out));
+        }
+        // Nothing was made for a library.
+        QVERIFY(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+    }
+
     void CommandLineFilesAreImportedAfterStartUpLikeADrop() {
         QTemporaryDir dir;
         ScriptedUiPort ui;
