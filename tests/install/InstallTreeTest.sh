@@ -22,13 +22,16 @@ need() {
     command -v "$1" >/dev/null || fail "$1 is not installed (scripts/setup.sh installs it)"
 }
 need desktop-file-validate
+need groff
+need man
 need sox
 need xvfb-run
 need xdotool
 
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || fail "cmake --install failed: $(cat "$tmp/install.log")"
-for f in bin/sonquil bin/sonquil-cli share/applications/sonquil.desktop share/icons/hicolor/scalable/apps/sonquil.svg; do
+for f in bin/sonquil bin/sonquil-cli share/applications/sonquil.desktop share/icons/hicolor/scalable/apps/sonquil.svg \
+    share/man/man1/sonquil.1 share/man/man1/sonquil-cli.1; do
     [ -e "$prefix/$f" ] || fail "the install lacks $f"
 done
 [ -x "$prefix/bin/sonquil" ] && [ -x "$prefix/bin/sonquil-cli" ] || fail "the executables are not executable"
@@ -40,6 +43,12 @@ grep -qx 'Exec=sonquil %F' "$entry" || fail "Exec is not 'sonquil %F'"
 grep -qx 'Icon=sonquil' "$entry" || fail "Icon is not 'sonquil'"
 grep -q '^MimeType=.*audio/x-wav;' "$entry" || fail "the entry offers no WAV type"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/sonquil.svg" || fail "the icon is no SVG"
+# The manual pages format without a warning and name their program.
+for page in sonquil sonquil-cli; do
+    warnings=$(groff -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1) || fail "groff fails on $page.1"
+    [ -z "$warnings" ] || fail "$page.1: $warnings"
+    MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1" 2>/dev/null | grep -q "^NAME" || fail "$page.1 has no NAME"
+done
 
 # A person's session in the temporary folder; the lock too, so no other run is in the way.
 export HOME=$tmp/home XDG_DATA_HOME=$tmp/data XDG_RUNTIME_DIR=$tmp/run XDG_CONFIG_HOME=$tmp/config
