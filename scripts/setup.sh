@@ -14,8 +14,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # the install test: the desktop entry check and the installed window under Xvfb
   desktop-file-utils xdotool
-  # the install test formats the manual pages
-  groff-base man-db
+  # the install test formats the manual pages and validates the software centres' description
+  groff-base man-db appstream
   # sound cards (the engine's device layer)
   portaudio19-dev
   # real tools that make test inputs and check what we write

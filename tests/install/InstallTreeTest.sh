@@ -23,6 +23,7 @@ need() {
 }
 need desktop-file-validate
 need groff
+need appstreamcli
 need man
 need sox
 need xvfb-run
@@ -31,7 +32,7 @@ need xdotool
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || fail "cmake --install failed: $(cat "$tmp/install.log")"
 for f in bin/sonquil bin/sonquil-cli share/applications/sonquil.desktop share/icons/hicolor/scalable/apps/sonquil.svg \
-    share/man/man1/sonquil.1 share/man/man1/sonquil-cli.1; do
+    share/man/man1/sonquil.1 share/man/man1/sonquil-cli.1 share/metainfo/org.sonquil.Sonquil.metainfo.xml; do
     [ -e "$prefix/$f" ] || fail "the install lacks $f"
 done
 [ -x "$prefix/bin/sonquil" ] && [ -x "$prefix/bin/sonquil-cli" ] || fail "the executables are not executable"
@@ -43,6 +44,10 @@ grep -qx 'Exec=sonquil %F' "$entry" || fail "Exec is not 'sonquil %F'"
 grep -qx 'Icon=sonquil' "$entry" || fail "Icon is not 'sonquil'"
 grep -q '^MimeType=.*audio/x-wav;' "$entry" || fail "the entry offers no WAV type"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/sonquil.svg" || fail "the icon is no SVG"
+# The software centres' description is valid and names the desktop entry it describes.
+metainfo=$prefix/share/metainfo/org.sonquil.Sonquil.metainfo.xml
+appstreamcli validate --no-net "$metainfo" >"$tmp/appstream.log" 2>&1 || fail "appstreamcli rejects the metainfo: $(cat "$tmp/appstream.log")"
+grep -q '<launchable type="desktop-id">sonquil.desktop</launchable>' "$metainfo" || fail "the metainfo does not launch sonquil.desktop"
 # The manual pages format without a warning and name their program.
 for page in sonquil sonquil-cli; do
     warnings=$(groff -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1) || fail "groff fails on $page.1"
