@@ -132,6 +132,10 @@ void TForm1::Startup() {
     // The transport tells the window of its changes; the window's keys see every key first.
     m_transportView = std::make_unique<WindowTransportView>();
     m_transportView->refresh.push_back([this] { m_meters->RefreshTransport(); });
+    // The menus follow a change of the transport at once, not only at the next timer tick.
+    m_transportView->refresh.push_back([this] {
+        if (CTransport* t = m_core->Transport()) m_commands->ApplyTransportState(t->State());
+    });
     m_transportView->removePlayMark.push_back([this](int32_t) { m_edit->RemovePlayMark(); });
     m_transportView->pauseAt.push_back([this](int32_t lastShown) { m_edit->PauseAt(lastShown); });
     m_transportView->playFromCursor.push_back([this] { m_edit->PlayFromCursor(); });

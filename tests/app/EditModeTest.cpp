@@ -187,8 +187,11 @@ private slots:
         Open(m_short);
         // Monitoring the input: a double click on the graph does not leave.
         m_form->Core().AudioThread()->SetRecordDevice(-1);
+        QVERIFY(m_form->Commands().Action("setup.audioBoard")->isEnabled());
         Transport().Monitor();
         QVERIFY(Transport().IsMonitoring());
+        // The menus know at once, before any timer tick, that only stopped rows are greyed.
+        QVERIFY(!m_form->Commands().Action("setup.audioBoard")->isEnabled());
         QTest::mouseDClick(m_graph, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(m_form->Mode(), int(kModeEdit));
         QCOMPARE(Viewer().CurrentRegion(), m_short);
