@@ -10,17 +10,8 @@
 #include <vector>
 
 #include "AudioTestUtil.h"
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
-
-// A tool that a test needs: missing under CI is a failure, elsewhere the test is skipped.
-#define REQUIRE_TOOL(name)                                                                                             \
-    do {                                                                                                               \
-        if (!HaveProgram(name)) {                                                                                      \
-            const char* ci = std::getenv("CI");                                                                        \
-            if (ci != nullptr && std::string(ci) == "true") FAIL() << name << " is needed under CI";                   \
-            GTEST_SKIP() << name << " not installed";                                                                  \
-        }                                                                                                              \
-    } while (0)
 
 // Raw little-endian 16-bit samples as floats (x / 32768).
 inline std::vector<float> LoadS16(const std::filesystem::path& p) {

@@ -21,6 +21,7 @@
 #include "library/CSample.h"
 #include "library/CSampleList.h"
 #include "support/AudioFiles.h"
+#include "support/OracleTool.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
 
@@ -116,16 +117,10 @@ Library MakeLibrary(const TempDir& dir) {
     return lib;
 }
 
-bool Have(const char* tool) {
-    if (HaveProgram(tool)) return true;
-    if (std::getenv("CI")) ADD_FAILURE() << tool << " is missing";
-    return false;
-}
-
 } // namespace
 
 TEST(ExportCommand, EveryFormatReadsBackWithItsRateChannelsAndLength) {
-    if (!Have("ffprobe")) GTEST_SKIP();
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     const Library lib = MakeLibrary(dir);
     std::string out, err;
@@ -245,7 +240,8 @@ TEST(ExportCommand, FolderNamingSubfolderAndTheSameBytesAsTheWindowsJob) {
 }
 
 TEST(ExportCommand, ExternalEncoderProfilesFromEncodersDat) {
-    if (!Have("lame") || !Have("ffprobe")) GTEST_SKIP();
+    REQUIRE_TOOL("lame");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     const Library lib = MakeLibrary(dir);
     std::string out, err;

@@ -31,6 +31,7 @@
 #include "library/CRegion.h"
 #include "library/CSample.h"
 #include "support/AudioFiles.h"
+#include "support/OracleTool.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
 #include "support/WiredChain.h"
@@ -355,10 +356,7 @@ TEST(ExportJob, TimerIsOffForTheWholeExport) {
 }
 
 TEST(ExportJob, ExternalEncodersRunWithoutAShellAndFailuresKeepTheWav) {
-    if (!HaveProgram("flac")) {
-        if (std::getenv("CI")) FAIL() << "flac is missing";
-        GTEST_SKIP() << "flac not installed";
-    }
+    REQUIRE_TOOL("flac");
     ExportRig rig;
     // A name full of what a shell would act on; the file name keeps all but the nine characters.
     const std::string nasty = "it's $(touch PWNED); `touch PWNED2` & x";
@@ -451,10 +449,7 @@ std::map<std::string, std::string> ProbeTags(const fs::path& file) {
 } // namespace
 
 TEST(ExportJob, BatchTagsThenExportCarryEveryFieldIntoFlacOggAndMp3) {
-    if (!HaveProgram("ffprobe")) {
-        if (std::getenv("CI")) FAIL() << "ffprobe is missing";
-        GTEST_SKIP() << "ffprobe not installed";
-    }
+    REQUIRE_TOOL("ffprobe");
     ExportRig rig;
     rig.AddRegion("one", 0, 8000, {});
     rig.AddRegion("two", 0, 8000, {});

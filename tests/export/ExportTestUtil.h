@@ -14,16 +14,8 @@
 #include <vector>
 
 #include "audiofile/AudioFile.h"
+#include "support/OracleTool.h"
 #include "support/TempDir.h"
-
-// A tool the test needs: skipped on a developer's machine without it, failed under CI.
-#define NEED_TOOL(name)                                                                                                \
-    do {                                                                                                               \
-        if (!HaveProgram(name)) {                                                                                      \
-            if (std::getenv("CI")) FAIL() << name << " is missing";                                                    \
-            GTEST_SKIP() << name << " not installed";                                                                  \
-        }                                                                                                              \
-    } while (0)
 
 inline std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -240,9 +240,9 @@ TEST(EncoderRun, FailingOrMissingProgramKeepsTheWavAndReports) {
 }
 
 TEST(EncoderRun, RealFlacAndLameThroughARealEncodersFile) {
-    NEED_TOOL("flac");
-    NEED_TOOL("lame");
-    NEED_TOOL("ffprobe");
+    REQUIRE_TOOL("flac");
+    REQUIRE_TOOL("lame");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     const auto where = [](const char* tool) {
         for (const char* d : {"/usr/bin", "/usr/local/bin", "/bin"})

@@ -212,7 +212,7 @@ size_t Id3v2Size(const std::vector<uint8_t>& b) {
 } // namespace
 
 TEST(Mp3Writer, StereoAndMonoAtTheThreeRatesReadBack) {
-    NEED_TOOL("ffprobe");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     for (int32_t rate : {32000, 44100, 48000}) {
         for (uint32_t ch : {2u, 1u}) {
@@ -261,7 +261,7 @@ TEST(Mp3Writer, RefusesOtherRatesAtOpenWithoutMakingAFile) {
 }
 
 TEST(Mp3Writer, Id3v1TagAtTheEndFieldByFieldAndId3v2InFront) {
-    NEED_TOOL("ffprobe");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     AudioFileMp3Writer w(dir.Str(), "tags.mp3");
     SetTags(w);
@@ -292,7 +292,7 @@ TEST(Mp3Writer, Id3v1TagAtTheEndFieldByFieldAndId3v2InFront) {
 
 #if SONQUIL_HAVE_FLAC
 TEST(FlacWriter, LosslessAtSixteenAndTwentyFourBitsStereoAndMono) {
-    NEED_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffmpeg");
     TempDir dir;
     for (int32_t bits : {16, 24}) {
         for (uint32_t ch : {2u, 1u}) {
@@ -354,7 +354,7 @@ TEST(AacWriter, AsksTheBitRatePerChannel) {
 }
 
 TEST(AacWriter, AdtsStreamReadsBackWithRateChannelsLengthAndBitRate) {
-    NEED_TOOL("ffprobe");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     for (uint32_t ch : {2u, 1u}) {
         SCOPED_TRACE(ch);
@@ -382,7 +382,7 @@ TEST(AacWriter, AdtsStreamReadsBackWithRateChannelsLengthAndBitRate) {
 
 #if SONQUIL_HAVE_WMA
 TEST(WmaWriter, AsfFileReadsBackWithTagsRateChannelsAndLength) {
-    NEED_TOOL("ffprobe");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     const int64_t frames = 44100 * 3 + 321;
     AudioFileWma w(dir.Str(), "t.wma");
