@@ -9,13 +9,6 @@
 
 #include "EngineTestUtil.h"
 #include "common/MainThreadPort.h"
-#include "dsp/CCompressor.h"
-#include "dsp/CDSPEngine.h"
-#include "dsp/CDSPStack.h"
-#include "dsp/CDitherEngine.h"
-#include "dsp/CParaEQ4B.h"
-#include "dsp/CStereoImager.h"
-#include "dsp/CTubeAmp.h"
 #include "engine/AudioIOThread.h"
 #include "engine/CPlayList.h"
 #include "engine/CSwapper.h"
@@ -26,28 +19,17 @@
 #include "engine/NullDevice.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
+#include "support/WiredChain.h"
 
 // The mastering chain with settings that change the sound (so a wrong block order shows).
-struct TestChain {
-    TestChain()
-        : dither(DSPEngine()), amp(DSPEngine(), dither), stack(DSPEngine(), dither, amp), imager(DSPEngine()),
-          comp(DSPEngine()) {
-        DSPEngine().AllocWorkBuffers();
-        stack.SetEqualiser(&eq);
-        stack.SetStereoImager(&imager);
-        stack.SetCompressor(&comp);
+struct TestChain : WiredChain {
+    TestChain() {
         eq.SetParam(CParaEQ4B::IdOutput, -3.0f);
         imager.SetParam(CStereoImager::IdCrossMix, 30.0f);
         comp.SetParam(CCompressor::IdOn, 1.0f);
         comp.SetParam(CCompressor::IdThres, -12.0f);
     }
     void BypassAll() { amp.SetParam(CTubeAmp::IdBypassAll, 0.0f); }
-    CDitherEngine dither;
-    CTubeAmp amp;
-    CDSPStack stack;
-    CParaEQ4B eq;
-    CStereoImager imager;
-    CCompressor comp;
 };
 
 struct EngineRig {

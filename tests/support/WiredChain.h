@@ -3,8 +3,8 @@
 // compressor, stereo imager, valve amplifier and the stack that runs them, on the one DSP
 // engine with its work buffers. Header only: include it where sonquil_dsp is linked.
 //
-// This stands in for the program's core object until that owns the chain; tests and benchmarks
-// then take the chain from the core and this header goes.
+// The program's core wires the same chain among its other objects; this one is for tests and
+// benchmarks of the chain and the engine that need no library, no devices and no threads.
 
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
