@@ -2,11 +2,7 @@
 
 #include <algorithm>
 
-#include "audiofile/AudioFileAiff.h"
-#include "audiofile/AudioFileRaw.h"
-#include "audiofile/AudioFileSUN.h"
-#include "audiofile/AudioFileVorbis.h"
-#include "audiofile/AudioFileWav.h"
+#include "audiofile/AudioFileFactory.h"
 #include "export/ExtEncoders.h"
 #if SONQUIL_HAVE_MP3
 #include "export/AudioFileMp3Writer.h"
@@ -105,11 +101,17 @@ std::vector<ExportFormatEntry> BuildExportFormatList(const ExtEncoderList* encod
 
 std::unique_ptr<AudioFile> CreateExportWriter(int32_t writerCode, const std::string& folder, const std::string& name) {
     switch (writerCode) {
-    case kFormatWav: return std::make_unique<AudioFileWav>(folder, name);
-    case kFormatAiff: return std::make_unique<AudioFileAiff>(folder, name);
-    case kFormatSun: return std::make_unique<AudioFileSUN>(folder, name);
-    case kFormatRaw: return std::make_unique<AudioFileRaw>(folder, name);
-    case kFormatVorbis: return std::make_unique<AudioFileVorbis>(folder, name);
+    // The PCM formats and Ogg Vorbis read and write in one class, made by the audio file factory;
+    // KX64 is a storage format only and is never exported.
+    case kFormatWav:
+    case kFormatAiff:
+    case kFormatSun:
+    case kFormatRaw:
+    case kFormatVorbis: {
+        std::string unused;
+        return MakeAudioFile(writerCode, folder, name, unused);
+    }
+    // The encoders that only write live here.
 #if SONQUIL_HAVE_MP3
     case kFormatMp3: return std::make_unique<AudioFileMp3Writer>(folder, name);
 #endif
