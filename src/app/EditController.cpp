@@ -479,7 +479,6 @@ void EditController::GraphPress(int x, int y, Qt::MouseButton button, Qt::Keyboa
         break;
     case Qt::RightButton:
         m_rightHeld = true;
-        m_rightOnNavigator = false;
         m_graph->grabMouse();
         m_viewer.GraphRightPress();
         break;
@@ -532,7 +531,6 @@ void EditController::NavigatorPress(int x, int y, Qt::MouseButton button) {
         m_viewer.NavigatorPress(x, y);
     } else if (button == Qt::RightButton) {
         m_rightHeld = true;
-        m_rightOnNavigator = true;
         m_navigator->grabMouse();
         m_viewer.NavigatorRightPress(x);
     }

@@ -164,7 +164,6 @@ private:
     // The region the transport is playing for the viewer (null when none).
     const CRegion* m_playing = nullptr;
     bool m_rightHeld = false; // right button held over the graph or the navigator
-    bool m_rightOnNavigator = false;
     bool m_middleHeld = false;
     int32_t m_lineAt = -1; // the play position the line was last moved to
 };

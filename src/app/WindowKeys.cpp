@@ -128,7 +128,6 @@ bool WindowKeys::Wheel(int delta) {
 }
 
 void WindowKeys::MiddleButton(bool down) {
-    m_middleDrag = down;
     if (down) {
         m_wheelTotal = 0;
         m_wheelRest = 0;

@@ -59,7 +59,6 @@ private:
     EditController* m_edit = nullptr;
     std::function<int()> m_mode;
     bool m_tapeKeys = false;
-    bool m_middleDrag = false;
     int m_wheelTotal = 0;
     int m_wheelRest = 0; // turns not yet a whole notch
 };

@@ -60,7 +60,6 @@ bool AudioFileKX64::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, i
     m_stageFrames = 0;
     m_stagePos = 0;
     m_blockLen = kBlockFrames;
-    m_blocksPerGroup = kBlocksPerGroup;
     m_framesPerGroup = static_cast<int64_t>(kBlockFrames) * kBlocksPerGroup;
     m_isFloat = type != 0;
     if ((ch != 1 && ch != 2) || r <= 0 || (b != 8 && b != 16 && b != 24 && b != 32) || (m_isFloat && b != 32)) {
@@ -277,7 +276,6 @@ bool AudioFileKX64::OpenRead() {
         }
     }
     m_blockLen = blockLen;
-    m_blocksPerGroup = blocksPerGroup;
     m_framesPerGroup = static_cast<int64_t>(blockLen) * blocksPerGroup;
     // No stream can hold more frames than its blocks: bounds a damaged count.
     const int64_t minBlockBytes = 5 + static_cast<int64_t>(channels) * 10;

@@ -63,7 +63,6 @@ private:
 
     // Parameter record.
     uint32_t m_blockLen = kBlockFrames;
-    int32_t m_blocksPerGroup = kBlocksPerGroup;
     int64_t m_framesPerGroup = static_cast<int64_t>(kBlockFrames) * kBlocksPerGroup;
     bool m_isFloat = false;
 

@@ -66,7 +66,6 @@ void TerminalUiPort::ReportShow() {
 
 void TerminalUiPort::SetProgressTextShown(const std::string& text) {
     EndBarLine();
-    m_progressText = text;
     if (!text.empty()) std::fprintf(m_err, "%s\n", text.c_str());
 }
 

@@ -27,7 +27,7 @@ public:
     void LetEventsThrough() override {}
     void ReportClear() override { m_report.clear(); }
     void ReportAddLine(const std::string& file, const std::string& result) override;
-    void ReportPrepare(const std::string& caption, bool* dontShowAgain) override { m_reportCaption = caption; }
+    void ReportPrepare(const std::string&, bool*) override {}
     void ReportShow() override;
 
 protected:
@@ -51,7 +51,5 @@ private:
     bool m_errIsTerminal;
     bool m_barShown = false;
     int m_notices = 0;
-    std::string m_progressText;
-    std::string m_reportCaption;
     std::vector<std::pair<std::string, std::string>> m_report;
 };

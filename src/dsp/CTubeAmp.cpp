@@ -63,7 +63,6 @@ void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
     if (n <= 0 || !left || !right) return;
     // Drive and the ceiling, which moves in steps of a tenth of a decibel.
     const float drive = DbToLinear(Param(IdValveGain));
-    m_drive = drive;
     const int tenths = static_cast<int>(Param(IdCeiling) * 10.0f);
     const float ceiling = DbToLinear(tenths * 0.1);
 

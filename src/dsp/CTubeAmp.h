@@ -83,7 +83,6 @@ private:
 
     CDSPEngine& m_engine;
     CDitherEngine& m_dither;
-    float m_drive = 1.0f;
     std::atomic<float> m_peaks[4];
     BiquadHistory m_hist[2];
     float* m_high[2] = {nullptr, nullptr};

@@ -422,12 +422,10 @@ private:
     int32_t m_savedStart = 0, m_savedEnd = kDefaultEnd;
     CMarker* m_grabbedMarker = nullptr;
     int64_t m_grabbedOldPosition = 0;
-    int m_pointerX = 0;
     int32_t m_rangeAnchor = 0;
     bool m_graphDrag = false;
     int m_pressX = 0;
     bool m_navDrag = false;
-    int m_pressY = 0;
     int m_dragOriginX = 0;
     int m_grabOffset = 0;
     int m_navGrabOffset = 0;

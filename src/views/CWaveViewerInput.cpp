@@ -293,7 +293,6 @@ void CWaveViewer::BeginRangeEdit(int x) {
 void CWaveViewer::GraphPress(int x, int y, bool shift, bool alt) {
     m_graphDrag = true;
     m_pressX = x;
-    m_pointerX = x;
     m_grabbedMarker = nullptr;
     if (m_current == nullptr) {
         m_graphDragMode = DragNone;
@@ -338,7 +337,6 @@ void CWaveViewer::GraphPress(int x, int y, bool shift, bool alt) {
 }
 
 CWaveViewer::Pointer CWaveViewer::GraphMove(int x, bool rightHeld) {
-    m_pointerX = x;
     if (!m_graphDrag) {
         if (m_current != nullptr && m_rangeOn &&
             (Near(x, X(m_rangeStart), kGrabColumns) || Near(x, X(m_rangeEnd), kGrabColumns)))
@@ -460,7 +458,6 @@ void CWaveViewer::GraphDoubleClick() {
 
 void CWaveViewer::NavigatorPress(int x, int y) {
     m_navDrag = true;
-    m_pressY = y;
     if (m_current == nullptr) {
         m_navDragMode = NavNone;
         return;
