@@ -1,7 +1,7 @@
 #pragma once
-// AreaController: one area of the main window (the library browser, the DSP panels, later the
-// wave viewer, the transport and meters, import, export, the side sections, recording, CD and
-// plug-ins). It owns its widgets and registers its commands; the shell (TForm1) lays the areas
+// AreaController: one area of the main window (the library browser, the DSP panels, the edit
+// area with its wave viewer, the meters, import, export, the side sections; later recording,
+// CD and plug-ins). It owns its widgets and registers its commands; the shell (TForm1) lays the areas
 // out, starts the core and hands every controller the same moments of the program's life.
 //
 // Threading: main thread only.

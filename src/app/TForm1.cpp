@@ -126,9 +126,13 @@ void TForm1::Startup() {
         m_env.splash->repaint();
     }
 
-    // The region tree with the user's folders ("User" selected), the preset tree, the panels.
+    // The region tree with the user's folders ("User" selected), the preset tree, the panels;
+    // the preferences come last, when every area that owns a key has its widgets.
     Trace("Preparing RL folders");
-    for (auto& area : m_areas) area->CoreStarted();
+    for (auto& area : m_areas) {
+        if (area.get() == m_prefs) Trace("Reading prefs");
+        area->CoreStarted();
+    }
     // The transport tells the window of its changes; the window's keys see every key first.
     m_transportView = std::make_unique<WindowTransportView>();
     m_transportView->refresh.push_back([this] { m_meters->RefreshTransport(); });

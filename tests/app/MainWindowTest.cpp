@@ -294,8 +294,11 @@ private slots:
         StartupEnvironment env = Env(dir, ui);
         env.trace = &trace;
         TForm1 form(env);
-        QVERIFY(trace.str().find("Checking screen size\n") != std::string::npos);
-        QVERIFY(trace.str().find("Opening DB\n") != std::string::npos);
+        // Every labelled step, in the start-up order.
+        QCOMPARE(QString::fromStdString(trace.str()),
+                 QString("Starting DSP engine\nChecking screen size\nCreating main objects\nOpening DB\n"
+                         "Starting audio thread\nStarting disk I/O thread\nPreparing RL folders\nReading prefs\n"
+                         "Setting enviroment\n"));
     }
 };
 
