@@ -406,12 +406,17 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::SetMode(int mode) {
+    // A control the switch hides (the region browser, entered by a double click on it) would
+    // pass the focus on to the next control, a combo box that then eats Space: the keys go back
+    // to the window instead.
+    QWidget* focused = QApplication::focusWidget();
     setUpdatesEnabled(false);
     m_mode = mode;
     m_commands->ApplyMode(mode);
     for (auto& area : m_areas) area->ModeChanged(mode);
     HideEmptyMenus();
     setUpdatesEnabled(true);
+    if (focused && !focused->isVisible()) setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::HideEmptyMenus() {

@@ -183,6 +183,22 @@ private slots:
         QCOMPARE(Viewer().ViewEnd(), Viewer().RegionLength());
     }
 
+    // The browser had the focus from the double click; it is hidden in edit mode, and Space from
+    // the keyboard plays instead of opening a combo box.
+    void keysReachTheWindowAfterADoubleClickOpensTheGraph() {
+        StopAll();
+        if (m_form->Mode() != kModeBrowse) m_form->SetMode(kModeBrowse);
+        m_form->activateWindow();
+        QTRY_VERIFY(m_form->isActiveWindow());
+        m_browser->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(m_browser->hasFocus());
+        Open(m_long);
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : m_form.get();
+        QTest::keyClick(target, Qt::Key_Space);
+        QTRY_VERIFY(Transport().IsPlaying());
+        StopAll();
+    }
+
     void theEngineBusyKeepsTheModeAsItIs() {
         Open(m_short);
         // Monitoring the input: a double click on the graph does not leave.
