@@ -19,6 +19,9 @@ while [ $# -gt 0 ]; do
 done
 # CI holds warnings as errors unless the caller chose otherwise.
 if [ "${CI:-}" = "true" ] && [[ " ${extra[*]:-} " != *" -DSONQUIL_WERROR="* ]]; then extra+=(-DSONQUIL_WERROR=ON); fi
+# ccache keys on paths below the tree, not on where the tree lies, so that a fresh clone (CI's)
+# reuses what an earlier build in another folder compiled.
 export CCACHE_BASEDIR="$PWD"
+export CCACHE_NOHASHDIR=true
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
