@@ -27,6 +27,7 @@
 #include "engine/NullDevice.h"
 #include "library/CDSPPreset.h"
 #include "library/CPresetList.h"
+#include "support/Files.h"
 #include "support/AudioFiles.h"
 #include "support/ScriptedUiPort.h"
 #include "support/Signals.h"
@@ -51,10 +52,7 @@ std::string Output(const std::string& cmd, int& status) {
     return out;
 }
 
-std::vector<uint8_t> Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::vector<uint8_t> Bytes(const std::string& path) { return LoadBytes(path); }
 
 // Music-like stereo material as floats on the 16-bit grid.
 std::vector<float> Material(int64_t frames, uint32_t seed) {

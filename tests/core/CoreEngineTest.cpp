@@ -18,6 +18,7 @@
 #include "engine/NullDevice.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
+#include "support/Files.h"
 #include "support/AudioFiles.h"
 #include "support/OracleTool.h"
 #include "support/Signals.h"
@@ -130,8 +131,7 @@ TEST(CoreEngine, CompressedSamplesPlayThroughTheirReadersFrameForFrame) {
         ASSERT_TRUE(port.WaitServing([&] { return core.Transport()->IsStopped(); }, std::chrono::seconds(60)));
         core.PlayList()->Clear();
 
-        std::ifstream in(cap, std::ios::binary);
-        const std::vector<uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> got = LoadBytes(cap);
         const int64_t blocks = length / 4096 + 1;
         ASSERT_EQ(got.size(), 44 + static_cast<size_t>(blocks) * 4096 * 4) << c.name;
         std::vector<uint8_t> bytes(static_cast<size_t>(length) * 4);

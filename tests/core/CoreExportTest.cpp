@@ -11,6 +11,7 @@
 #include "export/ExtEncoders.h"
 #include "library/CDSPSnap.h"
 #include "library/CRegion.h"
+#include "support/Files.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
 
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::vector<uint8_t> Bytes(const fs::path& p) { return LoadBytes(p); }
 
 // Starts a core on the folder (making the library on the first start).
 bool Start(CCore& core, ScriptedUiPort& ui, const TempDir& dir) {

@@ -1,12 +1,12 @@
 #include "EngineRig.h"
 
 #include <cstring>
-#include <fstream>
+
+#include "support/Files.h"
 
 Capture ReadCapture(const std::string& path) {
     Capture c;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> all = LoadBytes(path);
     if (all.size() < 44 || std::memcmp(all.data(), "RIFF", 4) != 0) return c;
     c.channels = all[22] | (all[23] << 8);
     c.rate = static_cast<int>(all[24] | (all[25] << 8) | (all[26] << 16) | (static_cast<uint32_t>(all[27]) << 24));

@@ -14,13 +14,9 @@
 #include <vector>
 
 #include "audiofile/AudioFile.h"
+#include "support/Files.h"
 #include "support/OracleTool.h"
 #include "support/TempDir.h"
-
-inline std::vector<uint8_t> FileBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 inline std::string Quote(const std::string& s) {
     std::string out = "'";
@@ -85,7 +81,7 @@ inline int64_t DecodedFrames(const std::filesystem::path& file, int channels, co
     if (RunCommand("ffmpeg -v error -y -i " + Quote(file.string()) + " -f s16le -ac " + std::to_string(channels) + " " +
                    Quote(raw.string())) != 0)
         return -1;
-    const std::vector<uint8_t> b = FileBytes(raw);
+    const std::vector<uint8_t> b = LoadBytes(raw);
     if (pcm) {
         pcm->resize(b.size() / 2);
         std::memcpy(pcm->data(), b.data(), pcm->size() * 2);

@@ -116,7 +116,7 @@ TEST(EncodersFile, LoadSaveMissingFileAndFailedWrites) {
     ASSERT_TRUE(list.Delete(0));
     EXPECT_FALSE(list.Delete(0));
     ASSERT_TRUE(list.Save(path, error));
-    EXPECT_EQ(FileBytes(path), std::vector<uint8_t>(8, 0));
+    EXPECT_EQ(LoadBytes(path), std::vector<uint8_t>(8, 0));
 
     ASSERT_EQ(list.Add(Profile("Two", "%s")), ProfileCheck::Ok);
     ASSERT_TRUE(list.Save(path, error));

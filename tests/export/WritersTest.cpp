@@ -233,7 +233,7 @@ TEST(Mp3Writer, StereoAndMonoAtTheThreeRatesReadBack) {
             // The Info frame carries delay and padding, so the decoder gives back the length.
             const int64_t got = DecodedFrames(dir / "t.mp3", static_cast<int>(ch), dir);
             EXPECT_NEAR(static_cast<double>(got), static_cast<double>(frames), 1152);
-            const auto b = FileBytes(dir / "t.mp3");
+            const auto b = LoadBytes(dir / "t.mp3");
             const size_t start = Id3v2Size(b); // 0: no tags, no ID3v2 tag
             // Info frame first ("Info" for constant bit rate), then frames of the asked mode.
             const std::string head(b.begin() + static_cast<long>(start), b.begin() + static_cast<long>(start) + 64);
@@ -267,7 +267,7 @@ TEST(Mp3Writer, Id3v1TagAtTheEndFieldByFieldAndId3v2InFront) {
     SetTags(w);
     ASSERT_TRUE(w.OpenWrite(2, 44100, 16, 0, 192));
     ASSERT_TRUE(WriteThrough(w, MakeStereo(44100, 44100)));
-    const auto b = FileBytes(dir / "tags.mp3");
+    const auto b = LoadBytes(dir / "tags.mp3");
     ASSERT_GT(b.size(), 128u);
     const uint8_t* t = b.data() + b.size() - 128;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(t), 3), "TAG");
@@ -319,7 +319,7 @@ TEST(FlacWriter, LosslessAtSixteenAndTwentyFourBitsStereoAndMono) {
             const auto raw = dir / "d.raw";
             ASSERT_EQ(0, RunCommand("ffmpeg -v error -y -i " + Quote((dir / "t.flac").string()) + " -f s32le " +
                                     Quote(raw.string())));
-            const auto b = FileBytes(raw);
+            const auto b = LoadBytes(raw);
             ASSERT_EQ(b.size(), static_cast<size_t>(frames) * ch * 4);
             const int shift = 32 - bits;
             for (int64_t i = 0; i < frames; i += 997) {
