@@ -17,7 +17,6 @@
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/TForm1.h"
-#include "audiofile/AudioFileWav.h"
 #include "common/TransportState.h"
 #include "core/CCore.h"
 #include "library/CRegion.h"
@@ -26,14 +25,6 @@
 #include "WindowTestSupport.h"
 
 namespace {
-
-void MakeWav(const std::string& folder, const std::string& name, int frames) {
-    AudioFileWav w(folder, name);
-    QVERIFY(w.OpenWrite(2, 44100, 16, 0));
-    std::vector<float> buf(static_cast<size_t>(frames) * 2, 0.25f);
-    w.WriteFloat(buf.data(), frames);
-    QVERIFY(w.FinishWrite());
-}
 
 bool HasRegion(CRegionList& list, const std::string& name) {
     bool found = false;

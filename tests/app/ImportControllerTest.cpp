@@ -12,7 +12,6 @@
 
 #include "app/CommandTable.h"
 #include "app/ImportController.h"
-#include "audiofile/AudioFileWav.h"
 #include "common/MainThreadPort.h"
 #include "core/CCore.h"
 #include "engine/AudioIOThread.h"
@@ -26,6 +25,7 @@
 #include "library/CSampleList.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
+#include "WindowTestSupport.h"
 
 namespace {
 
@@ -42,14 +42,6 @@ const CommandRow kRows[] = {
     {"setup.onImport.transcode", "Setup", "Transcode Compressed Files", "", kInBothModes, kInAnyState, true},
     {"setup.onImport.clone", "Setup", "Clone Compressed Files", "", kInBothModes, kInAnyState, true},
 };
-
-void MakeWav(const std::string& folder, const std::string& name, int frames) {
-    AudioFileWav w(folder, name);
-    QVERIFY(w.OpenWrite(2, 44100, 16, 0));
-    std::vector<float> buf(static_cast<size_t>(frames) * 2, 0.25f);
-    w.WriteFloat(buf.data(), frames);
-    QVERIFY(w.FinishWrite());
-}
 
 int CountNamed(CRegionList& regions, const std::string& name) {
     int n = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // Shared pieces of the window tests: a start-up environment in a temporary folder whose first
 // start answers the VDisk question with that folder, a driver for modal dialogs, the areas'
-// controllers found through their widgets, synthetic pointer events and a test tone.
+// controllers found through their widgets, synthetic pointer events, a test tone and a WAV file
+// to import.
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -18,6 +19,7 @@
 #include "app/TForm1.h"
 #include "app/TapeBox.h"
 #include "app/ViewerBox.h"
+#include "support/AudioFiles.h"
 #include "support/ScriptedUiPort.h"
 
 // Seconds of a sine at half scale, 44.1 kHz stereo, the same on both channels.
@@ -83,3 +85,8 @@ public:
     std::vector<std::function<void(QDialog*)>> steps;
     size_t next = 0;
 };
+
+// A 44.1 kHz 16-bit stereo WAV file of frames frames at a steady quarter of full scale.
+inline void MakeWav(const std::string& folder, const std::string& name, int frames) {
+    QVERIFY(MakeWavFile(folder, name, std::vector<float>(static_cast<size_t>(frames) * 2, 0.25f), 44100));
+}
