@@ -10,6 +10,7 @@
 #include "app/PanelBox.h"
 #include "app/TForm1.h"
 #include "app/TapeBox.h"
+#include "core/CCore.h"
 #include "library/CRegion.h"
 #include "library/CRegionList.h"
 #include "library/CSample.h"
@@ -37,6 +38,7 @@ private slots:
         TForm1 form(Env(dir, ui));
         QVERIFY(form.StartupComplete());
         auto* sample = new CSample("y.wav", dir.path().toStdString(), 0, 0, 44100, 2, 16, 44100LL * 3600, 0, 0);
+        form.Core().SampleList()->Add(sample);
         auto* half = new CRegion("half hour", 0, 44100LL * 1800, sample, 0, -1, 1);
         auto* quarter = new CRegion("quarter", 0, 44100LL * 900, sample, 0, -1, 1);
         form.RegionList()->Insert(half);
