@@ -51,6 +51,8 @@
 
 namespace {
 const char* kAppTitle = "Sonquil";
+const char* kLibraryInUse = "The library is in use by another program (sonquil-cli).\n"
+                            "Please start Sonquil again when it has finished.";
 const int kSidePanelWidth = 224;
 const int kAbovePanelHeight = 83;
 } // namespace
@@ -118,6 +120,12 @@ void TForm1::Startup() {
     case CCore::StartResult::DSPEngineMissing: Terminate(StartupResult::DSPEngineMissing); return;
     case CCore::StartResult::Refused: Terminate(StartupResult::ScreenTooSmall); return;
     case CCore::StartResult::LibraryFailed: Terminate(StartupResult::LibraryFailed); return;
+    case CCore::StartResult::LibraryInUse:
+        // A tool (perhaps run from cron or by another user) works on this library now; two
+        // holders would each save over the other's work.
+        m_ui->Notice(kLibraryInUse, kAppTitle);
+        Terminate(StartupResult::LibraryFailed);
+        return;
     }
 
     // The splash shows while the rest starts.
@@ -309,7 +317,7 @@ void TForm1::BuildLayout() {
     m_import = importer;
     browserView->SetImportRunner(
         [importer](const std::vector<std::string>& paths, bool link) { importer->ImportFiles(paths, link); });
-    m_browser->SetFoundRecovery([importer](const std::string& path) { return importer->RecoverFoundFile(path); });
+    m_browser->SetFoundImporter([importer] { return importer->Importer(); });
     // An import refills the peak buffers: the graph lets go of its picture.
     connect(importer, &ImportController::viewerCleared, this, [this] { m_edit->ClearViewer(); });
     m_edit->SetPeakBuffers(&importer->Peaks());

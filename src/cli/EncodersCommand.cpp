@@ -22,9 +22,14 @@ int EncodersCommand(const Args& args) {
     if (o.positional.empty()) return Fail(usage);
     const std::string path = (LibraryFolder() / "Encoders.dat").string();
     // The program writes its list back when it ends: a change made meanwhile would be lost.
-    SingleInstance lock(SingleInstance::DefaultLockPath());
-    if (o.positional[0] != "list" && !lock.Acquire())
-        return Fail("the library is in use: Sonquil or another sonquil-cli is running");
+    // Whoever has the library open holds the lock in its "AudioDB" folder; with no such folder
+    // nothing has the library open.
+    const std::filesystem::path audioDb = LibraryFolder() / "AudioDB";
+    SingleInstance lock(SingleInstance::LibraryLockPath(audioDb.string()));
+    std::error_code ec;
+    bool busy = false;
+    if (o.positional[0] != "list" && std::filesystem::is_directory(audioDb, ec) && !lock.Acquire(&busy) && busy)
+        return Fail(kLibraryInUse);
     ExtEncoderList list;
     if (!list.Load(path, error)) return Fail(error);
     const std::string& what = o.positional[0];

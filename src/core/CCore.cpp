@@ -7,6 +7,7 @@
 #include "audiofile/PeakRebuild.h"
 #include "common/MainThreadPort.h"
 #include "common/ProcessorKind.h"
+#include "common/SingleInstance.h"
 #include "common/UiPort.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
@@ -70,7 +71,7 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
 
     if (options.withLibrary) {
         Trace("Opening DB");
-        if (!OpenLibrary()) return StartResult::LibraryFailed;
+        if (!OpenLibrary()) return m_libraryInUse ? StartResult::LibraryInUse : StartResult::LibraryFailed;
         LoadEncoders();
     }
     StartEngine(options.withSoundCards);
@@ -183,6 +184,18 @@ bool CCore::OpenLibrary() {
     m_database = std::make_unique<CDatabase>(m_baseFolder);
     // Regions stored without statistics take them from their sample's peak file.
     m_database->SetPeakSource(ReadSamplePeakPairsIn);
+    // The lock lies in the library's own folder, so every process that opens this library
+    // meets it, whichever session, user or runtime folder it runs in; a tool working on
+    // another library is not held up. Asking whether the database exists makes the folder.
+    m_database->Exists();
+    m_libraryLock = std::make_unique<SingleInstance>(SingleInstance::LibraryLockPath(m_database->Folder().string()));
+    bool busy = false;
+    if (!m_libraryLock->Acquire(&busy) && busy) {
+        m_libraryInUse = true;
+        return false;
+    }
+    // A folder where no lock file can be made cannot take the database either; the write test
+    // below tells the user so.
     return OpenLibraryAtStartup(*m_database, m_ui, Library());
 }
 
@@ -250,7 +263,8 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
             saved = false;
         }
     }
-    if (m_startupComplete && m_database) {
+    // A library another process holds was never read: saving would replace its work.
+    if (m_startupComplete && m_database && !m_libraryInUse) {
         if (beforeSave) beforeSave();
         saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete) && saved;
     }
@@ -264,6 +278,7 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
     m_playList.reset();
     m_dither.reset();
     m_database.reset();
+    m_libraryLock.reset();
     m_devices.reset();
     m_nullDevice.reset();
     m_soundCards.reset();

@@ -50,6 +50,7 @@ class CDeviceList;
 class CDSPPreset;
 class CRegion;
 class ExtEncoderList;
+class SingleInstance;
 
 struct CoreOptions {
     // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
@@ -68,7 +69,9 @@ struct CoreOptions {
 
 class CCore {
 public:
-    enum class StartResult { Running, DSPEngineMissing, Refused, LibraryFailed };
+    // LibraryInUse: another process (a window or a tool, of any session or user) holds the
+    // library's lock; nothing of the library was read or written.
+    enum class StartResult { Running, DSPEngineMissing, Refused, LibraryFailed, LibraryInUse };
 
     CCore(UiPort& ui, MainThreadPort& mainThread);
     ~CCore();
@@ -183,6 +186,9 @@ private:
     std::unique_ptr<CPrefs> m_prefs;
     std::unique_ptr<CVSTFolders> m_vstFolders;
     std::unique_ptr<CDatabase> m_database;
+    // Held from the opening of the library until after its save.
+    std::unique_ptr<SingleInstance> m_libraryLock;
+    bool m_libraryInUse = false;
     std::unique_ptr<ExtEncoderList> m_encoders;
     bool m_encodersLoaded = false;
     std::unique_ptr<DriverProbePortAudio> m_soundCards;

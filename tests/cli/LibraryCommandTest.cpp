@@ -81,9 +81,9 @@ TEST(LibraryCommand, ListsTheLibraryUnderTheLockAndRefusesWithoutIt) {
     ASSERT_EQ(Tool(dir, "--library '" + dir.Str() + "' list --folder " + std::to_string(folderId), out, err), 0) << err;
     EXPECT_NE(out.find("\ttake\t"), std::string::npos) << out;
 
-    // While the program runs (it holds the session's lock) the tool leaves the library alone.
+    // While the program runs (it holds the library's lock) the tool leaves the library alone.
     {
-        SingleInstance program(dir.Str() + "/Sonquil.lock");
+        SingleInstance program(SingleInstance::LibraryLockPath((dir / "AudioDB").string()));
         ASSERT_TRUE(program.Acquire());
         EXPECT_NE(Tool(dir, "--library '" + dir.Str() + "' list", out, err), 0);
         EXPECT_EQ(err, "sonquil-cli: the library is in use: Sonquil or another sonquil-cli is running\n");
@@ -97,4 +97,58 @@ TEST(LibraryCommand, ListsTheLibraryUnderTheLockAndRefusesWithoutIt) {
     EXPECT_NE(Tool(dir, "--library", out, err), 0);
     EXPECT_EQ(err, "sonquil-cli: option --library needs a folder\n");
     EXPECT_NE(Tool(dir, "--library '" + dir.Str() + "' list --folder x", out, err), 0);
+}
+
+// The lock belongs to the library, not to a session: the window started from the desktop and
+// the tool started from cron, su or sudo (another runtime folder, or none) meet at the same
+// lock, while a tool working on another library is not held up by the window.
+TEST(LibraryCommand, TheLockIsTheLibrarysWhateverTheSession) {
+    TempDir dir, other;
+    MakeLibrary(dir);
+    MakeLibrary(other);
+    std::filesystem::create_directories(dir / "cron-run");
+    auto toolIn = [&](const std::string& runtime, const TempDir& lib, std::string& out, std::string& err) {
+        const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
+        const int status = RunCommand(
+            (runtime.empty() ? std::string("env -u XDG_RUNTIME_DIR ") : "XDG_RUNTIME_DIR='" + runtime + "' ") +
+            SONQUIL_CLI + " --library '" + lib.Str() + "' list >'" + o + "' 2>'" + e + "' </dev/null");
+        std::ifstream so(o), se(e);
+        std::stringstream a, b;
+        a << so.rdbuf();
+        b << se.rdbuf();
+        out = a.str();
+        err = b.str();
+        return status;
+    };
+    std::string out, err;
+    {
+        // The window's core holds dir's library (this process, with its own runtime folder).
+        ScriptedUiPort ui;
+        MainThreadPort port;
+        CCore window(ui, port);
+        CoreOptions options;
+        options.baseFolder = dir.Path();
+        options.withSoundCards = false;
+        ASSERT_EQ(window.Start(options), CCore::StartResult::Running);
+        EXPECT_NE(toolIn((dir / "cron-run").string(), dir, out, err), 0);
+        EXPECT_EQ(err, "sonquil-cli: the library is in use: Sonquil or another sonquil-cli is running\n");
+        EXPECT_NE(toolIn("", dir, out, err), 0);
+        EXPECT_EQ(err, "sonquil-cli: the library is in use: Sonquil or another sonquil-cli is running\n");
+        // Another library is free.
+        EXPECT_EQ(toolIn((dir / "cron-run").string(), other, out, err), 0) << err;
+        EXPECT_NE(out.find("\ttake\t"), std::string::npos) << out;
+
+        // A second core on the same library (a second window of another session) is refused
+        // before it reads or writes anything.
+        ScriptedUiPort ui2;
+        MainThreadPort port2;
+        CCore second(ui2, port2);
+        EXPECT_EQ(second.Start(options), CCore::StartResult::LibraryInUse);
+        second.MarkStartupComplete();
+        EXPECT_TRUE(second.Stop());
+        EXPECT_TRUE(ui2.messages.empty());
+    }
+    // Once the window has ended, the tool opens the library from any session.
+    EXPECT_EQ(toolIn((dir / "cron-run").string(), dir, out, err), 0) << err;
+    EXPECT_NE(out.find("\ttake\t"), std::string::npos) << out;
 }

@@ -112,9 +112,9 @@ TEST(ImportCommand, ImportsReportsAndKeepsTheLibraryAcrossARestart) {
     const size_t at = out.find("\tSong\t1\t0\t44100\t" + (dir / "store" / "VDisk").string() + "/");
     EXPECT_NE(at, std::string::npos) << out;
     EXPECT_NE(out.find("\t0\t44100\t16\t2\n", at), std::string::npos) << out;
-    // While the program holds the lock nothing is touched.
+    // While the program holds the library's lock nothing is touched.
     {
-        SingleInstance program(dir.Str() + "/Sonquil.lock");
+        SingleInstance program(SingleInstance::LibraryLockPath((dir / "lib" / "AudioDB").string()));
         ASSERT_TRUE(program.Acquire());
         EXPECT_NE(Tool(dir, "import '" + (dir / "Song.WAV").string() + "'", out, err), 0);
         EXPECT_EQ(err, "sonquil-cli: the library is in use: Sonquil or another sonquil-cli is running\n");
