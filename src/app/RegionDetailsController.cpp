@@ -105,7 +105,7 @@ void RegionDetailsController::Show(CRegion* region) {
     FillInfo(region->InfoList());
     QListWidgetItem* currentRow = nullptr;
     list->ForEach([&](CRegion* r) {
-        if (r->IsFolder() || r->GetSample() != region->GetSample()) return;
+        if (r->IsFolder() || !CRegionList::SameSample(r, region)) return;
         const int icon = RegionIcons::IndexFor(*r);
         auto* row = new QListWidgetItem(RegionIcons::Icon(icon), QString::fromStdString(r->GetName()));
         row->setData(Qt::UserRole, icon);

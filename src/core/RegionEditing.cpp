@@ -172,7 +172,7 @@ RegionEditing::DeleteResult RegionEditing::Delete(const std::vector<CRegion*>& s
             std::vector<CRegion*> others;
             for (int i = 0; i < list->Count(); ++i) {
                 CRegion* o = list->At(i);
-                if (o && o != r && !o->IsFolder() && o->GetSample() == sample) others.push_back(o);
+                if (o && o != r && !o->IsFolder() && CRegionList::SameSample(o, r)) others.push_back(o);
             }
             for (CRegion* o : others) {
                 ReleaseFromPlayList(o, nullptr, result);
@@ -231,7 +231,12 @@ CRegion* RegionEditing::CloneOne(CRegion& r, bool wet, int, int, bool& aborted) 
     CSample* source = r.GetSample();
     CTransport& transport = *m_core.Transport();
     CPlayList& playList = *m_core.PlayList();
-    if (!source) return nullptr;
+    // The engine plays a missing file as silence; a silent clone reported as made would stand
+    // in the library for audio that is not there.
+    if (!source || !source->FilePresent()) {
+        ui.Notice(kNoAudio);
+        return nullptr;
+    }
 
     // The format: the storage mode when it is KX64 or Ogg Vorbis, else WAV.
     const int32_t mode = m_core.StorageMode() == kFormatKX64 || m_core.StorageMode() == kFormatVorbis

@@ -31,6 +31,7 @@ public:
     static constexpr const char* kNoSelection = "No selection. Please select a portion\nto duplicate, first.";
     static constexpr const char* kMultipleCaption = "Multiple deletion confirmation";
     static constexpr const char* kMultipleText = "%d items selected. Delete?";
+    static constexpr const char* kNoAudio = "Can't read the region's audio file.";
     static constexpr const char* kDeleteRegion = "Delete region? (no audio files are removed)";
     static constexpr const char* kDeleteSubRegions =
         "Deleting this root region will remove also its sub-regions. Delete?";

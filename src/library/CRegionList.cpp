@@ -85,17 +85,24 @@ void CRegionList::Clear() {
 
 CRegion* CRegionList::RootOf(const CSample* sample) const {
     CRegion* found = nullptr;
+    if (!sample) return found; // a missing sample is nobody's in particular
     m_list.ForEach([&](CRegion* r) {
         if (!found && r->IsRoot() && !r->IsFolder() && r->GetSample() == sample) found = r;
     });
     return found;
 }
 
+bool CRegionList::SameSample(const CRegion* a, const CRegion* b) {
+    if (!a || !b) return false;
+    if (a->GetSample() || b->GetSample()) return a->GetSample() == b->GetSample();
+    return a->GetSampleId() != 0 && a->GetSampleId() == b->GetSampleId();
+}
+
 CRegion* CRegionList::OtherUserOfSample(const CRegion* region) const {
     if (!region) return nullptr;
     CRegion* found = nullptr;
     m_list.ForEach([&](CRegion* r) {
-        if (!found && r != region && !r->IsFolder() && r->GetSample() == region->GetSample()) found = r;
+        if (!found && r != region && !r->IsFolder() && SameSample(r, region)) found = r;
     });
     return found;
 }
@@ -124,7 +131,7 @@ CRegion* CRegionList::NthOfSameSample(const CRegion* region, int n) const {
     CRegion* found = nullptr;
     int i = 0;
     m_list.ForEach([&](CRegion* r) {
-        if (found || r->IsFolder() || r->GetSample() != region->GetSample()) return;
+        if (found || r->IsFolder() || !SameSample(r, region)) return;
         if (i++ == n) found = r;
     });
     return found;

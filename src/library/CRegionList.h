@@ -45,6 +45,10 @@ public:
     // The first region (not a folder, not region itself) of the same sample, or null.
     CRegion* OtherUserOfSample(const CRegion* region) const;
     bool SampleUsedElsewhere(const CRegion* region) const { return OtherUserOfSample(region) != nullptr; }
+    // Whether two regions read the same sample: the same sample object, or, while the sample is
+    // missing (regions in "Lost"), the same sample id from the database. Two missing samples
+    // are not one sample.
+    static bool SameSample(const CRegion* a, const CRegion* b);
     // First folder record with that id, or null.
     CRegion* FolderById(int32_t id) const;
     // The n-th region (0-based, list order, folders not counted) whose parent is the selected folder.

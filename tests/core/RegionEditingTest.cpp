@@ -517,3 +517,57 @@ TEST(RegionEditingClone, StorageModeKX64GivesAKX64CloneWithItsPeaks) {
     EXPECT_EQ(again[1]->GetName(), "part-Wet");
     EXPECT_EQ(rig.ui.progressTexts[rig.ui.progressTexts.size() - 2], "Rendering part (2/2)");
 }
+
+// Regions in "Lost" have no sample. Deleting one root of them takes its own sub-regions (the
+// same sample id in the database) and nothing else: two missing samples are not one.
+TEST(RegionEditingDelete, ALostRootTakesOnlyItsOwnSubRegions) {
+    Rig rig;
+    CRegion* kept = rig.AddSample("kept.wav", false);
+    auto lost = [&](const std::string& name, int32_t sampleId, uint32_t flags) {
+        auto* r = new CRegion(name, 0, 1000, nullptr, flags, -1, FolderId::User);
+        r->SetSampleId(sampleId);
+        rig.Regions().Insert(r);
+        return r;
+    };
+    CRegion* rootA = lost("A", 901, RegionRoot);
+    CRegion* subA = lost("A sub", 901, 0);
+    CRegion* rootB = lost("B", 902, RegionRoot);
+    CRegion* subB = lost("B sub", 902, 0);
+    CRegion* orphan = lost("no id", 0, 0);
+    EXPECT_FALSE(CRegionList::SameSample(rootA, rootB));
+    EXPECT_FALSE(CRegionList::SameSample(orphan, lost("no id either", 0, 0)));
+    EXPECT_EQ(rig.Regions().NthOfSameSample(rootA, 1), subA);
+    EXPECT_EQ(rig.Regions().NthOfSameSample(rootA, 2), nullptr);
+    EXPECT_EQ(rig.Regions().RootOf(nullptr), nullptr);
+
+    rig.ui.questionAnswers = {true, true};
+    const RegionEditing::DeleteResult r = rig.edit->Delete({rootA});
+    EXPECT_EQ(r.regionsDeleted, 2);
+    EXPECT_EQ(rig.removed, (std::vector<CRegion*>{subA, rootA}));
+    std::set<CRegion*> left;
+    rig.Regions().ForEach([&](CRegion* x) { left.insert(x); });
+    for (CRegion* x : {kept, rootB, subB, orphan}) EXPECT_TRUE(left.count(x)) << x->GetName();
+}
+
+// A clone of a region whose audio file is gone makes nothing and says why, instead of a silent
+// "-Dry" sample reported as made; the regions after it are still cloned.
+TEST(RegionEditingClone, AMissingAudioFileMakesNoClone) {
+    Rig rig;
+    CRegion* gone = rig.AddSample("gone.wav", false);
+    CRegion* there = rig.AddSample("there.wav", false);
+    ASSERT_TRUE(fs::remove(rig.dir / "gone.wav"));
+    std::set<fs::path> before;
+    for (const auto& e : fs::directory_iterator(rig.vdisk)) before.insert(e.path());
+    bool aborted = false;
+    const std::vector<CRegion*> made = rig.edit->Clone({gone, there}, false, aborted);
+    EXPECT_FALSE(aborted);
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0]->GetName(), "there.wav-Dry");
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text, "Can't read the region's audio file.");
+    EXPECT_EQ(rig.Samples().Count(), 3);
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(rig.vdisk)) files += before.count(e.path()) ? 0 : 1;
+    EXPECT_GE(files, 1u); // the one clone's file (and its peak file when kept there); none for "gone"
+    EXPECT_LE(files, 2u);
+}
