@@ -123,16 +123,6 @@ bool ImportController::ImportFiles(const std::vector<std::string>& paths, bool l
     return true;
 }
 
-bool ImportController::RecoverFoundFile(const std::string& path) {
-    if (!m_importer) return false;
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    std::string message;
-    bool cancelled = false;
-    // The recovery's own progress window shows the files; the link keeps to its second bar.
-    return m_importer->Link(folder, path.substr(slash + 1), message, kProgressSecondBar, cancelled, true);
-}
-
 void ImportController::ChooseAndRun(bool link) {
     if (!TransportReady()) return;
     std::string& folder = link ? m_linkFolder : m_copyFolder;

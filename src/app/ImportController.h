@@ -41,9 +41,8 @@ public:
     bool ImportFiles(const std::vector<std::string>& paths, bool link);
     // Files handed over by the desktop: dropped on the window or named on the command line.
     bool ImportDropped(const std::vector<std::string>& paths);
-    // A stray audio file of the VDisk (the Found scan) linked in place as a stored sample whose
-    // root region carries the Found flag; false when it cannot be read.
-    bool RecoverFoundFile(const std::string& path);
+    // The importer (the Found scan links the VDisk's unclaimed files through it).
+    CImporter* Importer() const { return m_importer.get(); }
     // The shared peak buffers the imports fill (the wave viewer draws them).
     PeakBuffers& Peaks() { return m_peaks; }
 

@@ -14,6 +14,7 @@
 #include "audiofile/ImportPipeline.h"
 #include "common/FolderId.h"
 #include "core/CCore.h"
+#include "core/FoundScan.h"
 #include "engine/CTransport.h"
 #include "library/CDatabase.h"
 #include "library/CRegion.h"
@@ -258,23 +259,13 @@ bool LibraryBrowserController::DropRegions(int32_t targetId) {
 }
 
 int LibraryBrowserController::ScanFound() {
-    CRegionList* list = m_core.RegionList();
-    if (!list || m_scanning) return 0;
-    const DbLibrary lib = m_core.Library();
-    std::string folder;
-    if (!lib.vdisk || !lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder)) return 0;
-    // A recording writes its file into the VDisk before any region claims it; a scan now would
-    // take that file for a stray and delete or import it under the engine's hands. The scan
-    // waits for the next selection of "Found" with the transport stopped.
-    if (const CTransport* transport = m_core.Transport(); transport && !transport->IsStopped()) return 0;
+    CImporter* importer = m_importer ? m_importer() : nullptr;
+    if (!importer || m_scanning) return 0;
+    // The scan does nothing while an import or a recording writes into the VDisk: their files
+    // have no sample yet. It runs again at the next selection of "Found".
     m_scanning = true;
-    const std::vector<std::string> files = CFolderOps::ScanUnclaimed(*list, folder);
-    // Each file stays where it lies and becomes a stored sample whose root region is marked
-    // Found (the import's link in place).
-    const int recovered = files.empty() || !m_recoverFound
-                              ? 0
-                              : CFolderOps::RecoverFound(files, folder, m_core.Ui(), m_recoverFound);
+    const FoundScanResult scan = RunFoundScan(m_core, *importer);
     m_scanning = false;
-    if (recovered > 0 && m_browser && SelectedId() == FolderId::Found) m_browser->ShowFolder(FolderId::Found);
-    return recovered;
+    if (scan.recovered > 0 && m_browser && SelectedId() == FolderId::Found) m_browser->ShowFolder(FolderId::Found);
+    return scan.recovered;
 }

@@ -16,6 +16,7 @@
 #include "library/CFolderOps.h"
 
 class BrowserController;
+class CImporter;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -33,7 +34,8 @@ public:
     // The region browser, which shows folders and whose selected regions can be dropped on the
     // tree; and how a stray file of the VDisk comes back (the import's link in place, full path).
     void SetBrowser(BrowserController* browser) { m_browser = browser; }
-    void SetFoundRecovery(std::function<bool(const std::string& path)> recover) { m_recoverFound = std::move(recover); }
+    // The importer that brings back the files of the Found scan.
+    void SetFoundImporter(std::function<CImporter*()> importer) { m_importer = std::move(importer); }
 
     QTreeWidget* RegionTree() const;
     // Selects a folder's node and makes it the region list's selected folder.
@@ -66,7 +68,7 @@ private:
     QPushButton* m_rename = nullptr;
     QPushButton* m_icon = nullptr;
     BrowserController* m_browser = nullptr;
-    std::function<bool(const std::string&)> m_recoverFound;
+    std::function<CImporter*()> m_importer;
     CFolderIconCycle m_iconCycle;
     QObject m_context;    // owner of the tree's connections, so they end with this controller
     bool m_quiet = false; // nodes being changed by the program, not by an edit

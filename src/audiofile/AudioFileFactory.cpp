@@ -66,19 +66,6 @@ std::string LowerExtension(const std::string& name) {
     return e;
 }
 
-class MarkFile : public CFile {
-public:
-    using CFile::CFile;
-    // The first four bytes are mark; false when the file cannot be read.
-    bool StartsWith(const char* mark) {
-        if (!OpenForRead()) return false;
-        char head[4] = {};
-        const bool yes = Read(head, 4) == 4 && std::memcmp(head, mark, 4) == 0;
-        Close();
-        return yes;
-    }
-};
-
 } // namespace
 
 const char* FormatName(int32_t code) {
@@ -101,8 +88,6 @@ int32_t ProbeAudioFile(const std::string& folder, const std::string& name, std::
     // the factory (the tool's probe, convert and render) recognises Ogg files by their content.
     static const bool vorbisRegistered = (AudioFileVorbis::RegisterWithProbe(), true);
     (void)vorbisRegistered;
-    MarkFile f(folder, name);
-    if (f.StartsWith("KX64")) return kFormatKX64;
     return ProbeFormat(folder, name, error);
 }
 

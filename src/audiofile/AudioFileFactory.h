@@ -29,9 +29,8 @@ struct RawFormat {
     int32_t sampleType = kRawIntLE; // a byte-order code (AudioFile.h)
 };
 
-// The format of a file from outside the library: KX64 by its mark "KX64" at the start (the
-// library keeps its KX64 samples by their code, so the format probe never looks for it), any
-// other by ProbeFormat. -1 with the probe's message when no format fits.
+// The format of a file from outside the library, by ProbeFormat (with the Ogg Vorbis test
+// registered). -1 with the probe's message when no format fits.
 int32_t ProbeAudioFile(const std::string& folder, const std::string& name, std::string& error);
 
 // Opens a file of the given format for reading. A raw file needs raw; without it the result is

@@ -47,6 +47,9 @@ int ProbeFormat(const std::string& folder, const std::string& name, std::string&
         message = "No data found (truncated?).";
         return -1;
     }
+    // Our own storage format first: a KX64 file in the VDisk has no extension, and a sample
+    // record that lost it must still be recognised (the Found scan recovers it).
+    if (std::memcmp(head, "KX64", 4) == 0) return kFormatKX64;
     if (EndsWithNoCase(name, ".raw")) return kFormatRaw;
     if (EndsWithNoCase(name, ".mp3")) return kFormatMp3;
     if (std::memcmp(head, "RIFF", 4) == 0) return kFormatWav;

@@ -142,7 +142,7 @@ std::unique_ptr<AudioFile> CImporter::OpenSource(const std::string& folder, cons
         message = probeMessage;
         return nullptr;
     }
-    std::unique_ptr<AudioFile> reader = code == kFormatKX64 ? nullptr : MakeSourceReader(code, folder, file);
+    std::unique_ptr<AudioFile> reader = MakeSourceReader(code, folder, file);
     if (!reader) {
         message = "Can't read this file format";
         return nullptr;
@@ -234,6 +234,7 @@ int64_t CImporter::Stream(AudioFile& source, AudioFile* target, int style, bool&
 
 bool CImporter::Import(const std::string& folder, const std::string& file, std::string& message, int style,
                        bool& cancelled) {
+    const BusyScope busy(m_busy);
     cancelled = false;
     m_last = nullptr;
     message.clear();
@@ -350,6 +351,7 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
 
 bool CImporter::Link(const std::string& folder, const std::string& file, std::string& message, int style,
                      bool& cancelled, bool found) {
+    const BusyScope busy(m_busy);
     cancelled = false;
     m_last = nullptr;
     message.clear();
@@ -422,6 +424,7 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
 }
 
 CImporter::LoopResult CImporter::RunFileLoop(const std::vector<std::string>& paths, bool link, bool& showReport) {
+    const BusyScope busy(m_busy);
     LoopResult result;
     if (m_ui != nullptr) {
         m_ui->DualOpen();

@@ -114,6 +114,10 @@ public:
     // The root region made by the last successful call (owned by the region list).
     CRegion* LastRegion() const { return m_last; }
 
+    // An import, link or file loop is under way (it lets the window's events through, so other
+    // commands can run meanwhile): its file in the VDisk has no sample yet.
+    bool Busy() const { return m_busy > 0; }
+
     // The file loop of the window: the double progress dialog, one import or link per file,
     // the report. paths are full paths. showReport is the "Show '... Audio' Reports" item: the
     // report is shown when it is set, and the report's own check box clears it.
@@ -133,6 +137,16 @@ private:
     // Streams the whole source through the peak builder (and the target when given). Returns
     // the frames read; cancelled when the user aborted.
     int64_t Stream(AudioFile& source, AudioFile* target, int style, bool& cancelled);
+
+    // Counts the calls under way; see Busy.
+    struct BusyScope {
+        explicit BusyScope(int& n) : count(n) { ++count; }
+        ~BusyScope() { --count; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        int& count;
+    };
+    int m_busy = 0;
 
     CSampleList& m_samples;
     CRegionList& m_regions;

@@ -17,6 +17,8 @@ int RenderCommand(const Args& args);
 int ListCommand(const Args& args);
 int ImportCommand(const Args& args);
 int MarkTracksCommand(const Args& args);
+// The Found scan of the library's VDisk; see RecoverCommand.cpp.
+int RecoverCommand(const Args& args);
 // The engine commands: playback and the device lists.
 int PlayCommand(const Args& args);
 int DevicesCommand(const Args& args);

@@ -59,53 +59,6 @@ bool ParseRaw(const std::string& text, RawFileType& out, std::string& error) {
     return true;
 }
 
-// Answers the first start's folder question with the --vdisk folder, once.
-class VDiskAnswer : public TerminalUiPort {
-public:
-    explicit VDiskAnswer(std::string folder) : m_folder(std::move(folder)) {}
-    bool ChooseFolder(const std::string&, const std::string&, std::string& folder) override {
-        if (m_used) return false;
-        m_used = true;
-        folder = m_folder;
-        return true;
-    }
-    void Notice(const std::string& text, const std::string& caption) override {
-        // The first start's explanation is for the window; errors still reach stderr.
-        if (text.rfind("Please select", 0) != 0) TerminalUiPort::Notice(text, caption);
-    }
-
-private:
-    std::string m_folder;
-    bool m_used = false;
-};
-
-// A new library whose VDisk lies in folder.
-bool CreateLibrary(const fs::path& base, const std::string& folder, std::string& error) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    SingleInstance lock(SingleInstance::DefaultLockPath());
-    if (!lock.Acquire()) {
-        error = "the library is in use: Sonquil or another sonquil-cli is running";
-        return false;
-    }
-    VDiskAnswer ui(fs::absolute(folder, ec).string());
-    MainThreadPort port;
-    CCore core(ui, port);
-    CoreOptions options;
-    options.baseFolder = base;
-    if (core.Start(options) != CCore::StartResult::Running) {
-        core.Stop();
-        error = "no VDisk could be made in " + folder;
-        return false;
-    }
-    core.MarkStartupComplete();
-    if (!core.Stop()) {
-        error = "the new library could not be saved";
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int ImportCommand(const Args& args) {

@@ -33,6 +33,7 @@ const Command kCommands[] = {
      "[--library DIR] import [--link] [--storage wav|kx64|ogg-hq|ogg-sp|ogg-lp] [--on-import transcode|clone]\n"
      "        [--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE..."},
     {"mark-tracks", MarkTracksCommand, "[--library DIR] mark-tracks REGION-ID"},
+    {"recover", RecoverCommand, "[--library DIR] recover [--vdisk FOLDER]"},
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},
     {"encoders", EncodersCommand, "[--library DIR] encoders list | add NAME PROGRAM ARGUMENTS EXTENSION | delete NAME"},

@@ -104,7 +104,8 @@ bool CFolderOps::MoveRegions(CRegionList&, const std::vector<CRegion*>& regions,
     return true;
 }
 
-std::vector<std::string> CFolderOps::ScanUnclaimed(const CRegionList& list, const std::string& vdiskFolder) {
+std::vector<std::string> CFolderOps::ScanUnclaimed(const CRegionList& list, const std::string& vdiskFolder,
+                                                   const std::function<bool(const std::string&)>& readable) {
     std::unordered_set<std::string> claimed;
     list.ForEach([&](CRegion* r) {
         if (r->IsFolder() || !r->GetSample() || !r->GetSample()->IsStored()) return;
@@ -121,7 +122,7 @@ std::vector<std::string> CFolderOps::ScanUnclaimed(const CRegionList& list, cons
         if (claimed.count(LowerCase(name))) continue;
         const auto size = it->file_size(e2);
         if (e2) continue;
-        if (size < 1024) {
+        if (size < 1024 && !(readable && readable(it->path().string()))) {
             fs::remove(it->path(), e2);
         } else {
             collected.push_back(name);
@@ -132,7 +133,7 @@ std::vector<std::string> CFolderOps::ScanUnclaimed(const CRegionList& list, cons
 }
 
 int CFolderOps::RecoverFound(const std::vector<std::string>& files, const std::string& vdiskFolder, UiPort& ui,
-                             const std::function<bool(const std::string&)>& import) {
+                             const FoundImport& import, std::vector<std::pair<std::string, std::string>>* lines) {
     if (files.empty()) return 0;
     int recovered = 0;
     const int n = static_cast<int>(files.size());
@@ -142,13 +143,14 @@ int CFolderOps::RecoverFound(const std::vector<std::string>& files, const std::s
         ui.ProgressBar(static_cast<int>(static_cast<int64_t>(i + 1) * 100 / n));
         ui.LetEventsThrough();
         const std::string path = (fs::path(vdiskFolder) / files[i]).string();
-        if (import(path)) {
+        std::string message;
+        const bool ok = import(path, message);
+        if (lines) lines->emplace_back(files[i], ok ? "OK" : message.empty() ? "Can't open file." : message);
+        if (ok) {
             ++recovered;
             continue;
         }
         if (ui.ProgressAborted()) break;
-        std::error_code ec;
-        fs::remove(path, ec);
     }
     ui.ProgressClose();
     return recovered;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CRegion;
@@ -47,16 +48,23 @@ public:
     static bool MoveRegions(CRegionList& list, const std::vector<CRegion*>& regions, int32_t targetId);
 
     // The scan of "Found": files of vdiskFolder that no region's stored sample claims (file name
-    // compared without regard to case, folders and names beginning with "_" skipped). Unclaimed
-    // files under 1,024 bytes are deleted; the others are returned, sorted by name.
-    static std::vector<std::string> ScanUnclaimed(const CRegionList& list, const std::string& vdiskFolder);
+    // compared without regard to case, folders and names beginning with "_" skipped). An
+    // unclaimed file under 1,024 bytes that no reader opens (readable says so; what a write cut
+    // short leaves behind) is deleted; every other unclaimed file is returned, sorted by name:
+    // audio that a reader opens is never deleted here, however small.
+    static std::vector<std::string> ScanUnclaimed(const CRegionList& list, const std::string& vdiskFolder,
+                                                  const std::function<bool(const std::string&)>& readable);
 
     // Recovers the collected files with the progress dialog: for each file, import (the
-    // import of a file in place whose root region carries the Found flag). A failed import is
-    // deleted, unless the user aborted, which ends the recovery. Returns how many came back.
-    // import: (full path) -> success.
+    // import of a file in place whose root region carries the Found flag). A file that does not
+    // come back stays where it is: it may be audio the library can read another day. An abort
+    // ends the recovery. Returns how many came back; lines, when given, gets one (file, "OK"
+    // or the import's message) per file tried.
+    // import: (full path, message out) -> success.
+    using FoundImport = std::function<bool(const std::string& path, std::string& message)>;
     static int RecoverFound(const std::vector<std::string>& files, const std::string& vdiskFolder, UiPort& ui,
-                            const std::function<bool(const std::string&)>& import);
+                            const FoundImport& import,
+                            std::vector<std::pair<std::string, std::string>>* lines = nullptr);
 };
 
 // The "Icon" button's colour cycle, one for the whole window: choices 2, 3, 4, 5, 6, 1, 2, …

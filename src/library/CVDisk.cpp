@@ -145,6 +145,12 @@ bool CVDisk::Create(UiPort& ui) {
         if (!ui.ChooseFolder("", "", chosen) || chosen.empty()) return false;
         chosen = StripTrailingSlash(chosen);
 
+        // A VDisk that is already there (a library whose database was lost, or one moved to a
+        // new machine) is taken as it is: its files are the person's takes, and the Found scan
+        // brings them back. Making a new one beside it would fail, and asking for another
+        // place would leave them out.
+        if (AdoptExisting(chosen)) return true;
+
         std::error_code ec;
         fs::path base(chosen);
         fs::path vdisk = base / "VDisk";
@@ -182,21 +188,25 @@ bool CVDisk::Create(UiPort& ui) {
     }
 }
 
+bool CVDisk::AdoptExisting(std::string path) {
+    path = StripTrailingSlash(path);
+    fs::path system = fs::path(path) / "VDisk" / "System";
+    // The VDisk folder itself may be the one chosen.
+    if (!IsDir(system) && path.size() > 6 && path.compare(path.size() - 6, 6, "/VDisk") == 0) {
+        path.resize(path.size() - 6);
+        system = fs::path(path) / "VDisk" / "System";
+    }
+    std::string text;
+    int32_t serial = 0;
+    return IsDir(system) && path.size() <= static_cast<size_t>(kLocationSize - 1) &&
+           ReadSerialFile((system / "Serial").string(), text) && ParseSerialWord(text, serial) && Add(serial, path);
+}
+
 bool CVDisk::Locate(UiPort& ui) {
     for (;;) {
         std::string chosen;
         if (!ui.ChooseFolder("", "", chosen) || chosen.empty()) return false;
-        std::string path = StripTrailingSlash(chosen);
-        fs::path system = fs::path(path) / "VDisk" / "System";
-        if (!IsDir(system) && path.size() > 6 && path.compare(path.size() - 6, 6, "/VDisk") == 0) {
-            path.resize(path.size() - 6);
-            system = fs::path(path) / "VDisk" / "System";
-        }
-        std::string text;
-        int32_t serial = 0;
-        if (IsDir(system) && ReadSerialFile((system / "Serial").string(), text) && ParseSerialWord(text, serial) &&
-            Add(serial, path))
-            return true;
+        if (AdoptExisting(chosen)) return true;
         ui.Notice("Can't find VDisk.", "");
     }
 }

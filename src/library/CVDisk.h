@@ -38,7 +38,8 @@ public:
 
     // The location, its VDisk folder and System folder exist, "Serial" opens and holds serial.
     static bool Check(const std::string& location, int32_t serial);
-    // First start: asks for a location and makes a VDisk there; false when the user cancels.
+    // First start: asks for a location and makes a VDisk there, or takes the VDisk that is
+    // already there; false when the user cancels.
     bool Create(UiPort& ui);
     // Asks for the new location of a moved VDisk (its parent or the VDisk folder itself);
     // false when the user cancels.
@@ -63,6 +64,9 @@ public:
     static bool ReadSerialFile(const std::string& path, std::string& text);
 
 private:
+    // Takes the VDisk lying at path (or path itself when it is a VDisk folder) as the next
+    // entry; false when there is none.
+    bool AdoptExisting(std::string path);
     Entry m_entries[kMaxEntries];
     int m_count = 0;
 };

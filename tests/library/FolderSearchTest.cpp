@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <random>
 #include <string>
@@ -283,12 +285,15 @@ TEST(FolderOpsTest, IconCycleReturnsAfterSixPresses) {
     EXPECT_EQ(lib.list.FolderById(2001)->GetFolderIcon(), 6);
 }
 
-TEST(FolderOpsTest, FoundScanDeletesStraysAndRecoversRealFiles) {
+// Only an unclaimed file that no reader opens and that is under 1,024 bytes is deleted; audio a
+// reader opens comes back however small, and a file whose import fails stays where it is.
+TEST(FolderOpsTest, FoundScanDeletesOnlyUnreadableStraysAndKeepsWhatFails) {
     TempDir dir;
     auto write = [&](const std::string& name, size_t bytes) {
         std::ofstream(dir / name, std::ios::binary) << std::string(bytes, 'x');
     };
     write("stray.bin", 500);
+    write("tiny-take", 600); // small, but a reader opens it (say, a few frames of KX64)
     write("real.wav", 4096);
     write("broken.wav", 2048);
     write("_peak", 10);
@@ -297,31 +302,47 @@ TEST(FolderOpsTest, FoundScanDeletesStraysAndRecoversRealFiles) {
     Library lib;
     CSample stored("claimed.wav", "", 1, 1, 44100, 2, 16, 10, 0, 100, 9);
     lib.list.Insert(new CRegion("c", 0, 10, &stored, RegionRoot, 500, 1));
+    std::vector<std::string> asked;
+    auto readable = [&](const std::string& path) {
+        asked.push_back(std::filesystem::path(path).filename().string());
+        return path.find("tiny-take") != std::string::npos;
+    };
 
-    std::vector<std::string> files = CFolderOps::ScanUnclaimed(lib.list, dir.Str());
-    EXPECT_EQ(files, (std::vector<std::string>{"broken.wav", "real.wav"}));
+    std::vector<std::string> files = CFolderOps::ScanUnclaimed(lib.list, dir.Str(), readable);
+    EXPECT_EQ(files, (std::vector<std::string>{"broken.wav", "real.wav", "tiny-take"}));
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<std::string>{"stray.bin", "tiny-take"})) << "only the small files are asked about";
     EXPECT_FALSE(std::filesystem::exists(dir / "stray.bin"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "tiny-take"));
     EXPECT_TRUE(std::filesystem::exists(dir / "_peak"));
     EXPECT_TRUE(std::filesystem::exists(dir / "CLAIMED.WAV"));
 
     ScriptedUiPort ui;
     std::vector<std::string> imported;
-    const int n = CFolderOps::RecoverFound(files, dir.Str(), ui, [&](const std::string& path) {
-        imported.push_back(path);
-        return path.find("real") != std::string::npos;
-    });
-    EXPECT_EQ(n, 1);
-    EXPECT_EQ(imported.size(), 2u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "broken.wav")); // a file that cannot be imported goes
+    std::vector<std::pair<std::string, std::string>> lines;
+    const int n = CFolderOps::RecoverFound(
+        files, dir.Str(), ui,
+        [&](const std::string& path, std::string& message) {
+            imported.push_back(path);
+            if (path.find("broken") != std::string::npos) message = "No RIFF chunk.";
+            return path.find("broken") == std::string::npos;
+        },
+        &lines);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(imported.size(), 3u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "broken.wav")) << "a file that does not come back is kept";
     EXPECT_TRUE(std::filesystem::exists(dir / "real.wav"));
-    ASSERT_EQ(ui.progressTexts.size(), 2u);
-    EXPECT_EQ(ui.progressTexts[0], "Recovering file 1 of 2\nbroken.wav");
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, std::string>>{{"broken.wav", "No RIFF chunk."},
+                                                                       {"real.wav", "OK"},
+                                                                       {"tiny-take", "OK"}}));
+    ASSERT_EQ(ui.progressTexts.size(), 3u);
+    EXPECT_EQ(ui.progressTexts[0], "Recovering file 1 of 3\nbroken.wav");
     EXPECT_EQ(ui.progressDraws.back(), 100);
     EXPECT_FALSE(ui.progressVisible);
 
     // A 500-byte stray alone: deleted, nothing to import.
     write("stray2", 500);
-    EXPECT_TRUE(CFolderOps::ScanUnclaimed(lib.list, dir.Str()).size() == 1u); // real.wav still unclaimed
+    EXPECT_EQ(CFolderOps::ScanUnclaimed(lib.list, dir.Str(), readable).size(), 3u); // the three above, unclaimed
     EXPECT_FALSE(std::filesystem::exists(dir / "stray2"));
 }
 
@@ -331,7 +352,7 @@ TEST(FolderOpsTest, AbortedRecoveryKeepsTheFailedFileAndStops) {
     std::ofstream(dir / "b.wav") << std::string(2000, 'x');
     ScriptedUiPort ui;
     int calls = 0;
-    CFolderOps::RecoverFound({"a.wav", "b.wav"}, dir.Str(), ui, [&](const std::string&) {
+    CFolderOps::RecoverFound({"a.wav", "b.wav"}, dir.Str(), ui, [&](const std::string&, std::string&) {
         ++calls;
         ui.PressAbort();
         return false;

@@ -94,6 +94,25 @@ TEST(VDiskTest, LocateAcceptsParentOrVDiskFolder) {
     EXPECT_EQ(table.Count(), 0);
 }
 
+// A first start whose chosen place already holds a VDisk (the database was lost) takes that
+// VDisk as it is, serial and files untouched, instead of refusing the place for ever.
+TEST(VDiskTest, CreateTakesAVDiskThatIsAlreadyThere) {
+    TempDir dir;
+    MakeVDisk(dir / "old", "654321");
+    std::ofstream(dir / "old" / "VDisk" / "261209120000", std::ios::binary) << std::string(5000, 't');
+    for (const std::string& answer : {(dir / "old").string(), (dir / "old" / "VDisk").string()}) {
+        CVDisk table;
+        ScriptedUiPort ui;
+        ui.folderAnswers = {answer};
+        ASSERT_TRUE(table.Create(ui)) << answer;
+        ASSERT_EQ(table.Count(), 1);
+        EXPECT_EQ(table.At(0).serial, 654321);
+        EXPECT_EQ(table.At(0).location, (dir / "old").string());
+        ASSERT_EQ(ui.messages.size(), 1u) << "only the explanation before the question";
+    }
+    EXPECT_EQ(fs::file_size(dir / "old" / "VDisk" / "261209120000"), 5000u);
+}
+
 TEST(VDiskTest, CheckOnLoadRelocatesAndOldSamplesBecomeLost) {
     TempDir dir;
     MakeVDisk(dir / "home", "42");
