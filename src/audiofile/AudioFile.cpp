@@ -54,6 +54,12 @@ bool AudioFile::OpenWriteChecked() {
     return true;
 }
 
+void AudioFile::DiscardCreatedFile() {
+    // Only the handle: a subclass's Close would finish the stream or write a tag into the file.
+    CFile::Close();
+    CFile::Delete();
+}
+
 bool AudioFile::ReadMark(uint8_t* head, const char* mark, const char* missingMessage) {
     if (Read(head, 4) < 4) {
         SetError("No data found (truncated?).");
