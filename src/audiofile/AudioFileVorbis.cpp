@@ -261,8 +261,8 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     while (!writeFailed && ogg_stream_flush(&m_writer->os, &page) != 0)
         WritePage(page.header, page.header_len, page.body, page.body_len);
     if (!FinishResult()) {
-        Close(); // keeps the message
-        CFile::Delete();
+        DiscardCreatedFile();
+        Close(); // frees the encoder; the message stays
         return false;
     }
     return true;

@@ -146,6 +146,7 @@ namespace {
 // Enough of a file's identity to tell whether a program made or changed it.
 struct FileState {
     bool exists = false;
+    bool regular = false;
     dev_t dev = 0;
     ino_t ino = 0;
     off_t size = 0;
@@ -157,6 +158,7 @@ FileState StateOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return f;
     f.exists = true;
+    f.regular = S_ISREG(st.st_mode);
     f.dev = st.st_dev;
     f.ino = st.st_ino;
     f.size = st.st_size;
@@ -182,7 +184,7 @@ bool RunExternalEncoder(const ExtEncoderProfile& p, const std::string& wavPath, 
         // A half-encoded output goes; a file the encoder never touched (an earlier export of
         // the same name) stays as it was.
         const FileState after = StateOf(outPath);
-        if (after.exists && !SameState(before, after)) ::unlink(outPath.c_str());
+        if (after.exists && after.regular && !SameState(before, after)) ::unlink(outPath.c_str());
         return false;
     }
     if (status != 0) {
