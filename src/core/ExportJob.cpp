@@ -299,9 +299,10 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
         // empty above even when the writer never opened it.
         if (external) ::unlink(wavPath.c_str());
     } else if (external) {
-        m_written.Add(wavPath);
         const std::string encoded = JoinPath(m_output, files.encoded);
         if (RunEncoder(s.encoderIndex, wavPath, encoded, s.kbps, report)) m_written.Add(encoded);
+        // A failed encoder leaves the WAV file for a run by hand; a later item keeps off it.
+        else if (report != AudioIOThread::kCanceled) m_written.Add(wavPath);
         aborted = ui.DualAborted();
     } else {
         m_written.Add(wavPath);
