@@ -1,5 +1,7 @@
 #include "audiofile/AudioFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -52,6 +54,19 @@ bool AudioFile::OpenWriteChecked() {
         return false;
     }
     return true;
+}
+
+void AudioFile::DiscardCreatedFile() {
+    // Only a plain file that the name still leads to is deleted: a device or pipe the writer was
+    // pointed at (/dev/full, a FIFO) is not ours to remove, and neither is a file that took the
+    // name meanwhile.
+    struct stat opened, named;
+    const bool ours = handle != -1 && ::fstat(handle, &opened) == 0 && S_ISREG(opened.st_mode) &&
+                      ::stat(FullPath().c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                      named.st_ino == opened.st_ino;
+    // Only the handle: a subclass's Close would finish the stream or write a tag into the file.
+    CFile::Close();
+    if (ours) CFile::Delete();
 }
 
 bool AudioFile::ReadMark(uint8_t* head, const char* mark, const char* missingMessage) {

@@ -111,6 +111,10 @@ protected:
     // The common start of every open: folder, then the file. Messages as the readers give them.
     bool OpenReadChecked();
     bool OpenWriteChecked();
+    // Undoes the creation of OpenWriteChecked when the open fails after it: the file (empty or
+    // with half a header) is closed and deleted, so a refused export leaves nothing that could
+    // be taken for a result. Its old content, if any, was already cut away by the creation.
+    void DiscardCreatedFile();
     // Records a failed write (reported by FinishWrite).
     void NoteWrite(int64_t wanted, int64_t written) {
         if (wanted != written) writeFailed = true;

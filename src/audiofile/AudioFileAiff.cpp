@@ -105,7 +105,11 @@ bool AudioFileAiff::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, i
     EncodeRate(r, h + 28);
     std::memcpy(h + 38, "SSND", 4);
     NoteWrite(54, Write(h, 54));
-    return FinishResult();
+    if (!FinishResult()) {
+        DiscardCreatedFile();
+        return false;
+    }
+    return true;
 }
 
 bool AudioFileAiff::FinishWrite() {

@@ -67,5 +67,9 @@ bool AudioFileSUN::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, in
     StoreBE32(h + 16, static_cast<uint32_t>(r));
     StoreBE32(h + 20, ch);
     NoteWrite(24, Write(h, 24));
-    return FinishResult();
+    if (!FinishResult()) {
+        DiscardCreatedFile();
+        return false;
+    }
+    return true;
 }

@@ -222,13 +222,12 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
         SetError("Unsupported sample format.");
         return false;
     }
-    // The file first: opening it closes whatever the object had open, encoder included.
-    if (!OpenWriteChecked()) return false;
+    // The encoder first, so that settings it refuses (a rate it has no mode for) fail before a
+    // file exists; the header packets are made before the file, too.
     auto w = std::make_unique<Writer>();
     vorbis_info_init(&w->vi);
     if (vorbis_encode_init_vbr(&w->vi, static_cast<long>(ch), r, QualityFor(kbps)) != 0) {
         vorbis_info_clear(&w->vi);
-        AudioFile::Close();
         SetError("Unsupported sample format.");
         return false;
     }
@@ -237,27 +236,36 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     if (vorbis_analysis_init(&w->vd, &w->vi) != 0) {
         vorbis_comment_clear(&w->vc);
         vorbis_info_clear(&w->vi);
-        AudioFile::Close();
         SetError("Unsupported sample format.");
         return false;
     }
     vorbis_block_init(&w->vd, &w->vb);
     std::mt19937 rng(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     ogg_stream_init(&w->os, static_cast<int>(rng() & 0x7FFFFFFF));
-    m_writer = std::move(w);
     ogg_packet header, comment, code;
-    if (vorbis_analysis_headerout(&m_writer->vd, &m_writer->vc, &header, &comment, &code) != 0) {
-        Close();
-        SetError("Unsupported sample format.");
+    const bool headers = vorbis_analysis_headerout(&w->vd, &w->vc, &header, &comment, &code) == 0;
+    if (headers) {
+        ogg_stream_packetin(&w->os, &header);
+        ogg_stream_packetin(&w->os, &comment);
+        ogg_stream_packetin(&w->os, &code);
+    }
+    // Opening the file closes whatever the object had open (m_writer is still empty here).
+    if (!headers || !OpenWriteChecked()) {
+        m_writer = std::move(w);
+        Close(); // frees the encoder
+        if (!headers) SetError("Unsupported sample format.");
         return false;
     }
-    ogg_stream_packetin(&m_writer->os, &header);
-    ogg_stream_packetin(&m_writer->os, &comment);
-    ogg_stream_packetin(&m_writer->os, &code);
+    m_writer = std::move(w);
     ogg_page page;
     while (!writeFailed && ogg_stream_flush(&m_writer->os, &page) != 0)
         WritePage(page.header, page.header_len, page.body, page.body_len);
-    return FinishResult();
+    if (!FinishResult()) {
+        DiscardCreatedFile();
+        Close(); // frees the encoder; the message stays
+        return false;
+    }
+    return true;
 }
 
 void AudioFileVorbis::AddTagComments(vorbis_comment* vc) const {

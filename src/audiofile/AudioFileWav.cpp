@@ -128,7 +128,11 @@ bool AudioFileWav::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, in
     w.U32(0);
     const int64_t n = static_cast<int64_t>(w.Size());
     NoteWrite(n, Write(w.Data().data(), n));
-    return FinishResult();
+    if (!FinishResult()) {
+        DiscardCreatedFile();
+        return false;
+    }
+    return true;
 }
 
 bool AudioFileWav::FinishWrite() {

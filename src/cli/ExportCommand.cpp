@@ -8,7 +8,7 @@
 // folder named S (path characters made underscores) inside FOLDER, made when absent. --folder
 // adds the regions lying directly in that folder, in list order, after the ones given by id.
 // One report line per file on stdout ("file<TAB>result");
-// the exit status is non-zero when any file failed.
+// the exit status is non-zero when any file failed. Ctrl+C aborts as the window's "Abort".
 #include <strings.h>
 
 #include <cstdio>
@@ -19,6 +19,7 @@
 
 #include "cli/ExportCommands.h"
 #include "cli/LibrarySession.h"
+#include "cli/TerminalUiPort.h"
 #include "common/FolderId.h"
 #include "core/ExportJob.h"
 #include "export/ExtEncoders.h"
@@ -182,12 +183,19 @@ int ExportCommand(const Args& args) {
     if (!job.MayStart(kExportFromBrowser, regions.size())) return Fail(ExportJob::kNoSelection);
     // The terminal's notices carry the job's messages; the command's own line says it failed.
     bool showReport = true;
-    if (!job.Export(choice, regions, showReport)) return Fail("nothing was exported");
+    bool exported = false;
+    {
+        // Ctrl+C stops the export as the window's "Abort" does: the item in work is canceled
+        // and leaves no file, its external encoder is ended, and the report is still written.
+        InterruptAsAbort interrupts;
+        exported = job.Export(choice, regions, showReport);
+    }
+    if (!exported) return Fail("nothing was exported");
     int failed = 0;
     for (const ExportReportLine& line : job.Lines())
         if (!line.ok) ++failed;
     if (std::fflush(stdout) != 0) return Fail("write error on the output");
-    if (job.Lines().size() < regions.size()) return Fail("the export was aborted");
+    if (job.Lines().size() < regions.size() || InterruptAsAbort::Interrupted()) return Fail("the export was aborted");
     if (failed > 0) return Fail(std::to_string(failed) + " of " + std::to_string(regions.size()) + " files failed");
     return 0;
 }

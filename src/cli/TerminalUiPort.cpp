@@ -2,6 +2,47 @@
 
 #include <unistd.h>
 
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterruptAsAbort(int sig) {
+    if (g_interrupted) {
+        // The second one: the person means it.
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    g_interrupted = 1;
+}
+
+} // namespace
+
+InterruptAsAbort::InterruptAsAbort() {
+    g_interrupted = 0;
+    struct sigaction action = {};
+    action.sa_handler = OnInterruptAsAbort;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &m_oldInt);
+    // A tool started in the background of a script ignores Ctrl+C, and goes on ignoring it.
+    if (!(m_oldInt.sa_flags & SA_SIGINFO) && m_oldInt.sa_handler == SIG_IGN) sigaction(SIGINT, &m_oldInt, nullptr);
+    sigaction(SIGTERM, &action, &m_oldTerm);
+}
+
+InterruptAsAbort::~InterruptAsAbort() {
+    sigaction(SIGINT, &m_oldInt, nullptr);
+    sigaction(SIGTERM, &m_oldTerm, nullptr);
+}
+
+bool InterruptAsAbort::Interrupted() { return g_interrupted != 0; }
+
+void TerminalUiPort::LetEventsThrough() {
+    if (g_interrupted) {
+        SetProgressAborted();
+        SetDualAborted();
+    }
+}
+
 TerminalUiPort::TerminalUiPort(std::FILE* in, std::FILE* out, std::FILE* err)
     : m_in(in), m_out(out), m_err(err), m_errIsTerminal(isatty(fileno(err)) != 0) {}
 

@@ -6,11 +6,28 @@
 //
 // Threading: main thread only.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/UiPort.h"
+
+// While one lives, Ctrl+C (SIGINT) and SIGTERM press "Abort" on the tool's progress dialogs
+// instead of ending the tool at once: a long operation then stops the way the window's button
+// stops it, at its next LetEventsThrough (an external encoder ended, a partial file deleted,
+// the report written). A second signal ends the tool as it would without the guard.
+class InterruptAsAbort {
+public:
+    InterruptAsAbort();
+    ~InterruptAsAbort();
+    InterruptAsAbort(const InterruptAsAbort&) = delete;
+    InterruptAsAbort& operator=(const InterruptAsAbort&) = delete;
+    static bool Interrupted();
+
+private:
+    struct sigaction m_oldInt = {}, m_oldTerm = {};
+};
 
 class TerminalUiPort : public UiPort {
 public:
@@ -24,7 +41,8 @@ public:
     bool ChooseFolder(const std::string& title, const std::string& startFolder, std::string& folder) override;
     bool ChooseFiles(const std::string& title, const std::string& startFolder, const std::string& filter, bool multiple,
                      std::vector<std::string>& files) override;
-    void LetEventsThrough() override {}
+    // Where an interrupt (see InterruptAsAbort) presses "Abort".
+    void LetEventsThrough() override;
     void ReportClear() override { m_report.clear(); }
     void ReportAddLine(const std::string& file, const std::string& result) override;
     void ReportPrepare(const std::string&, bool*) override {}

@@ -1,5 +1,7 @@
 #include "core/ExportJob.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,7 +9,10 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "audiofile/AudioFile.h"
@@ -29,6 +34,7 @@
 #include "library/CParamBlock.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
+#include "library/CSampleList.h"
 
 namespace {
 
@@ -69,7 +75,63 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+// The name an external encoder's intermediate WAV file gets: "<stem>.wav" when no file of that
+// name is there, else "<stem>.XXXXXX.wav" with a random part; either way created here, so no
+// file that was there before (a library file, an earlier export) is ever written over, and the
+// file deleted afterwards is the export's own. False when none can be made.
+// plainAllowed is false when "<stem>.wav" is a name the export must not make.
+bool CreateIntermediate(const std::string& folder, const std::string& stem, bool plainAllowed, std::string& name) {
+    const std::string plain = stem + ".wav";
+    if (plainAllowed) {
+        const int fd = ::open(JoinPath(folder, plain).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            name = plain;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    std::string path = JoinPath(folder, stem + ".XXXXXX.wav");
+    const int fd = ::mkstemps(path.data(), 4);
+    if (fd < 0) return false;
+    // mkstemps makes the file private; an export is as readable as any other file written here.
+    ::fchmod(fd, 0644);
+    ::close(fd);
+    name = path.substr(path.size() - (stem.size() + 11));
+    return true;
+}
+
 } // namespace
+
+void ExportJob::FileSet::Clear() {
+    m_ids.clear();
+    m_names.clear();
+}
+
+void ExportJob::FileSet::Add(const std::string& path) {
+    if (path.empty()) return;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        m_ids.push_back({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) m_names.push_back(resolved.string());
+}
+
+bool ExportJob::FileSet::Holds(const std::string& path) const {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        for (const Identity& id : m_ids)
+            if (id.device == static_cast<uint64_t>(st.st_dev) && id.inode == static_cast<uint64_t>(st.st_ino))
+                return true;
+    }
+    // A file that is not there now (a sample whose file has gone missing) still must not be
+    // made by an export: the library would take the export for its sample.
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return false;
+    return std::find(m_names.begin(), m_names.end(), resolved.string()) != m_names.end();
+}
 
 ExportJob::ExportJob(CCore& core) : m_core(core) {}
 
@@ -106,6 +168,19 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
     CProcessor* const processors[4] = {m_core.Equaliser(), m_core.Compressor(), m_core.StereoImager(),
                                        m_core.ValveAmp()};
     for (CProcessor* p : processors) p->StoreParameters(before);
+
+    m_libraryFiles.Clear();
+    m_written.Clear();
+    auto addSample = [this](const CSample* sample) {
+        if (!sample) return;
+        m_libraryFiles.Add(sample->FilePath());
+        std::string peak;
+        const std::string peakFolder = sample->PeakFileFolder();
+        if (!peakFolder.empty() && sample->PeakFileName(peak)) m_libraryFiles.Add(JoinPath(peakFolder, peak));
+    };
+    if (const CSampleList* samples = m_core.SampleList()) samples->ForEach([&](const CSample* sm) { addSample(sm); });
+    for (const CRegion* r : regions)
+        if (r) addSample(r->GetSample());
 
     ui.DualOpen();
     if (m_mainTimer) m_mainTimer(false);
@@ -159,6 +234,25 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
         return true;
     }
 
+    // The name is checked before any writer exists: a writer's open already cuts the file.
+    if (const char* refusal = Refusal(JoinPath(m_output, line.file))) {
+        line.result = refusal;
+        return true;
+    }
+    // An external encoder's intermediate file is one of this export's own making.
+    std::string wavName = files.rendered;
+    if (external) {
+        const std::string stem = files.rendered.substr(0, files.rendered.size() - 4);
+        // The plain name is not taken when it is the encoded file's own (an encoder making WAV
+        // files) or the name of a library file that has gone missing.
+        const bool plainAllowed = files.rendered != files.encoded && !Refusal(JoinPath(m_output, files.rendered));
+        if (!CreateIntermediate(m_output, stem, plainAllowed, wavName)) {
+            line.result = AudioIOThread::kCantWrite;
+            return true;
+        }
+    }
+    const std::string wavPath = JoinPath(m_output, wavName);
+
     playList.Clear();
     playList.Add(region, 0);
     m_core.ApplyRegionSnap(region, m_editMode);
@@ -169,8 +263,9 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
     // The render takes one frame past the region's end: end − start + 1 frames.
     const int32_t length = static_cast<int32_t>(std::min<int64_t>(region.Length() + 1, INT32_MAX));
 
-    std::unique_ptr<AudioFile> writer = CreateExportWriter(s.writerCode, m_output, files.rendered);
+    std::unique_ptr<AudioFile> writer = CreateExportWriter(s.writerCode, m_output, wavName);
     if (!writer) {
+        if (external) ::unlink(wavPath.c_str());
         line.result = AudioIOThread::kCantWrite;
         return true;
     }
@@ -199,9 +294,19 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
     line.peak = target.Peak();
 
     std::string report = target.Message();
-    if (report.empty() && external)
-        RunEncoder(s.encoderIndex, JoinPath(m_output, files.rendered), JoinPath(m_output, files.encoded), s.kbps,
-                   report);
+    if (!report.empty()) {
+        // A render that failed or was aborted leaves no file; the intermediate one was made
+        // empty above even when the writer never opened it.
+        if (external) ::unlink(wavPath.c_str());
+    } else if (external) {
+        const std::string encoded = JoinPath(m_output, files.encoded);
+        if (RunEncoder(s.encoderIndex, wavPath, encoded, s.kbps, report)) m_written.Add(encoded);
+        // A failed encoder leaves the WAV file for a run by hand; a later item keeps off it.
+        else if (report != AudioIOThread::kCanceled) m_written.Add(wavPath);
+        aborted = ui.DualAborted();
+    } else {
+        m_written.Add(wavPath);
+    }
     line.ok = report.empty();
     if (line.ok)
         report = "OK (" + ExportFormatText(s) + ", " + FormatTime(line.frames, rate) + ", " + PeakText(line.peak) + ")";
@@ -209,21 +314,30 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
     return true;
 }
 
+const char* ExportJob::Refusal(const std::string& path) const {
+    if (m_libraryFiles.Holds(path)) return kWouldOverwriteLibrary;
+    if (m_written.Holds(path)) return kWouldOverwriteExport;
+    return nullptr;
+}
+
 bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::string& out, int32_t kbps,
                            std::string& report) {
     const ExtEncoderProfile profile = m_core.Encoders().At(index);
-    // The encoder runs beside the main thread, which keeps the window alive meanwhile; an
-    // abort lets it finish and ends the loop after it.
-    std::atomic<bool> done{false};
+    // The encoder runs beside the main thread, which keeps the window alive meanwhile; "Abort"
+    // (or the tool's Ctrl+C) ends the encoder, and the item is then reported "Canceled.".
+    std::atomic<bool> done{false}, cancel{false};
     bool ok = false;
     std::string text;
     std::thread run([&] {
-        ok = RunExternalEncoder(profile, wav, out, kbps, text);
+        ok = RunExternalEncoder(profile, wav, out, kbps, text, &cancel);
         done.store(true, std::memory_order_release);
     });
+    UiPort& ui = m_core.Ui();
     while (!m_core.MainThread().WaitServing([&] { return done.load(std::memory_order_acquire); },
-                                            std::chrono::milliseconds(100)))
-        m_core.Ui().LetEventsThrough();
+                                            std::chrono::milliseconds(100))) {
+        ui.LetEventsThrough();
+        if (ui.DualAborted()) cancel.store(true, std::memory_order_release);
+    }
     run.join();
     if (!ok) report = text;
     return ok;

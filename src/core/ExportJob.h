@@ -38,6 +38,8 @@ public:
     static constexpr const char* kNoSelection = "No region selected.";
     static constexpr const char* kReportCaption = "Export Audio Report";
     static constexpr const char* kNoAudio = "Can't read the region's audio file.";
+    static constexpr const char* kWouldOverwriteLibrary = "Would overwrite a library file.";
+    static constexpr const char* kWouldOverwriteExport = "Would overwrite a file written earlier in this export.";
 
     explicit ExportJob(CCore& core);
 
@@ -62,14 +64,36 @@ public:
     // The output folder of the last export.
     const std::string& OutputFolder() const { return m_output; }
 
+    // A set of files known by what they are, not by how they are named: a symbolic link, a
+    // "./" or a second path to the same file is the same file.
+    class FileSet {
+    public:
+        void Clear();
+        void Add(const std::string& path);
+        bool Holds(const std::string& path) const;
+
+    private:
+        struct Identity {
+            uint64_t device, inode;
+        };
+        std::vector<Identity> m_ids;
+        std::vector<std::string> m_names; // resolved names, for files that are not there (yet)
+    };
+
 private:
     bool RenderItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, const ExportChoice& c,
                     ExportReportLine& line, bool& aborted);
     bool RunEncoder(int32_t index, const std::string& wav, const std::string& out, int32_t kbps, std::string& report);
+    // Why the item's file must not be written, or "" when it may.
+    const char* Refusal(const std::string& path) const;
 
     CCore& m_core;
     std::function<void(bool)> m_mainTimer;
     bool m_editMode = false;
     std::vector<ExportReportLine> m_lines;
     std::string m_output;
+    // Nothing an export writes may land on these: the files of the library's samples (their
+    // audio and peak files), and the files this export has already written.
+    FileSet m_libraryFiles;
+    FileSet m_written;
 };

@@ -127,10 +127,7 @@ bool AudioFileFlacWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t t
         SetError("Invalid sample rate.");
         return false;
     }
-    if (!OpenWriteChecked()) return false;
     SetWriteFormat(ch, r, b, kSampleInt);
-    m_out.resize(kOutBytes);
-    m_outFill = 0;
 
     bool ok = FLAC__stream_encoder_set_channels(m_flac->enc, ch) &&
               FLAC__stream_encoder_set_bits_per_sample(m_flac->enc, static_cast<uint32_t>(b)) &&
@@ -149,12 +146,19 @@ bool AudioFileFlacWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t t
         if (ok && m_flac->tags->data.vorbis_comment.num_comments > 0)
             ok = FLAC__stream_encoder_set_metadata(m_flac->enc, &m_flac->tags, 1);
     }
-    if (ok)
-        ok = FLAC__stream_encoder_init_stream(m_flac->enc, WriteCb, SeekCb, TellCb, nullptr, this) ==
-             FLAC__STREAM_ENCODER_INIT_STATUS_OK;
     if (!ok) {
         SetError("FLAC encoder refused the settings.");
-        CFile::Close();
+        return false;
+    }
+    // The encoder writes its stream header while it starts, so the file must exist by then; a
+    // refusal at the start still takes the file away again.
+    if (!OpenWriteChecked()) return false;
+    m_out.resize(kOutBytes);
+    m_outFill = 0;
+    if (FLAC__stream_encoder_init_stream(m_flac->enc, WriteCb, SeekCb, TellCb, nullptr, this) !=
+        FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+        SetError("FLAC encoder refused the settings.");
+        DiscardCreatedFile();
         return false;
     }
     m_running = true;

@@ -48,7 +48,33 @@ bool AudioFileMp3Writer::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t ty
         SetError("Unsupported number of channels (only mono and stereo).");
         return false;
     }
-    if (!OpenWriteChecked()) return false;
+    // The encoder takes its settings before the file exists, so a refusal leaves no file.
+    lame_global_struct* lame = lame_init();
+    if (!lame) {
+        SetError("MP3 encoder could not start.");
+        return false;
+    }
+    lame_set_in_samplerate(lame, r);
+    lame_set_out_samplerate(lame, r);
+    lame_set_num_channels(lame, static_cast<int>(ch));
+    lame_set_mode(lame, ch == 1 ? MONO : JOINT_STEREO);
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, kbps);
+    lame_set_original(lame, 1);
+    lame_set_emphasis(lame, 0);
+    lame_set_bWriteVbrTag(lame, 1);
+    lame_set_write_id3tag_automatic(lame, 0);
+    if (lame_init_params(lame) < 0) {
+        SetError("MP3 encoder refused the settings.");
+        lame_close(lame);
+        return false;
+    }
+    // Creating the file closes what the object had open, encoder included: m_lame is null here.
+    if (!OpenWriteChecked()) {
+        lame_close(lame);
+        return false;
+    }
+    m_lame = lame;
     SetWriteFormat(ch, r, 16, kSampleInt);
     m_kbps = kbps;
 
@@ -57,33 +83,11 @@ bool AudioFileMp3Writer::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t ty
     const std::vector<uint8_t> v2 = MakeId3v2Tag(tags);
     if (!v2.empty() && Write(v2.data(), static_cast<int64_t>(v2.size())) != static_cast<int64_t>(v2.size())) {
         SetError("Can't write file (disk full?).");
-        CFile::Close();
+        Release();
+        DiscardCreatedFile();
         return false;
     }
     m_audioStart = static_cast<int64_t>(v2.size());
-
-    m_lame = lame_init();
-    if (!m_lame) {
-        SetError("MP3 encoder could not start.");
-        CFile::Close();
-        return false;
-    }
-    lame_set_in_samplerate(m_lame, r);
-    lame_set_out_samplerate(m_lame, r);
-    lame_set_num_channels(m_lame, static_cast<int>(ch));
-    lame_set_mode(m_lame, ch == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(m_lame, vbr_off);
-    lame_set_brate(m_lame, kbps);
-    lame_set_original(m_lame, 1);
-    lame_set_emphasis(m_lame, 0);
-    lame_set_bWriteVbrTag(m_lame, 1);
-    lame_set_write_id3tag_automatic(m_lame, 0);
-    if (lame_init_params(m_lame) < 0) {
-        SetError("MP3 encoder refused the settings.");
-        Release();
-        CFile::Close();
-        return false;
-    }
     m_mode = ch == 1 ? 3 : 1;
     m_stage.Reset(kChunkFrames * static_cast<int32_t>(ch));
     return true;

@@ -8,8 +8,10 @@
 // a path or a tag (quotes, $, backticks, ;) is ever read by a shell, and a path that itself
 // holds "%d" is not replaced a second time.
 //
-// Threading: any thread; RunExternalEncoder blocks until the program ends.
+// Threading: any thread; RunExternalEncoder blocks until the program ends. The cancel flag may
+// be set from another thread.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,13 +31,25 @@ std::vector<std::string> EncoderArguments(const std::string& argTemplate, const 
 std::string EncoderCommandLine(const ExtEncoderProfile& p, const std::string& wavPath, const std::string& outPath,
                                int32_t kbps);
 
+// RunProgram's result when the cancel flag ended the program.
+constexpr int kProgramCanceled = -2;
+
 // Starts program with args (args[0] is not the program; it is added), stdin from /dev/null
 // and stdout onto stderr (the tool's report lines stay alone on stdout), and waits. Returns
 // the exit status, or -1 when it could not be started or did not exit normally.
-int RunProgram(const std::string& program, const std::vector<std::string>& args);
+//
+// The program runs as the leader of a process group of its own, so that ending it reaches
+// whatever it started (a script's encoder, a pipeline). When cancel turns true while it runs,
+// the group gets SIGTERM and, if still there after graceMs, SIGKILL; the result is then
+// kProgramCanceled. A terminal's Ctrl+C no longer reaches the group directly: the caller turns
+// it into the cancel flag.
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::atomic<bool>* cancel = nullptr, int graceMs = 2000);
 
 // Runs the profile on wavPath. Success (exit status 0) deletes the WAV file and leaves
 // reportText alone; otherwise reportText becomes "External encoder failed, check syntax:"
-// with the program path, and the WAV file stays.
+// with the program path, and the WAV file stays. Canceled through cancel, reportText becomes
+// "Canceled." and the item leaves no file: the WAV file goes, and so does the output when the
+// encoder had made or changed it.
 bool RunExternalEncoder(const ExtEncoderProfile& p, const std::string& wavPath, const std::string& outPath,
-                        int32_t kbps, std::string& reportText);
+                        int32_t kbps, std::string& reportText, const std::atomic<bool>* cancel = nullptr);

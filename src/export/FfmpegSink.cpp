@@ -68,14 +68,13 @@ int64_t FfmpegSink::SeekTo(int64_t offset, int whence) {
     return at < 0 ? AVERROR(EIO) : at;
 }
 
-bool FfmpegSink::Open(CFile& file, const char* muxer, const char* codecName, int32_t rate, uint32_t channels,
-                      int64_t bitRate, const std::vector<std::pair<std::string, std::string>>& metadata,
-                      std::string& error) {
+bool FfmpegSink::Prepare(const char* muxer, const char* codecName, int32_t rate, uint32_t channels, int64_t bitRate,
+                         const std::vector<std::pair<std::string, std::string>>& metadata, std::string& error) {
     // The encoders' statistics lines would land among the tool's messages on stderr.
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
     Free();
-    m_file = &file;
+    m_file = nullptr;
     m_channels = channels;
     m_pts = 0;
     m_writeFailed = false;
@@ -109,6 +108,19 @@ bool FfmpegSink::Open(CFile& file, const char* muxer, const char* codecName, int
     if (rc < 0) return fail("Encoder refused the settings.", rc);
     for (const auto& [key, value] : metadata)
         if (!value.empty()) av_dict_set(&m_fmt->metadata, key.c_str(), value.c_str(), 0);
+    return true;
+}
+
+bool FfmpegSink::Start(CFile& file, std::string& error) {
+    auto fail = [&](const std::string& what, int code) {
+        error = code ? what + " (" + AvError(code) + ")" : what;
+        Free();
+        return false;
+    };
+    if (!m_ctx || !m_fmt || !m_stream) return fail("Encoder not prepared.", 0);
+    m_file = &file;
+    const int32_t rate = m_ctx->sample_rate;
+    int rc = 0;
 
     uint8_t* ioBuf = static_cast<uint8_t*>(av_malloc(kIoBuffer));
     if (!ioBuf) return fail("Out of memory.", 0);
@@ -190,18 +202,22 @@ bool FfmpegAudioWriter::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t typ
         return false;
     }
     if (!Accepts(ch, r, kbps)) return false;
-    if (!OpenWriteChecked()) return false;
     SetWriteFormat(ch, r, 16, kSampleInt);
     std::string error;
-    if (!m_sink.Open(*this, Muxer(), Codec(), r, ch, BitRate(ch, kbps), Metadata(), error)) {
+    // The encoder judges the settings before the file exists: a refusal leaves no file.
+    if (!m_sink.Prepare(Muxer(), Codec(), r, ch, BitRate(ch, kbps), Metadata(), error)) {
         SetError(error);
-        CFile::Close();
         return false;
     }
     const int32_t chunk = m_sink.FrameSize() * static_cast<int32_t>(ch);
     if (!m_stage.Reset(chunk)) {
         SetError("Encoder frame too large.");
-        CFile::Close();
+        return false;
+    }
+    if (!OpenWriteChecked()) return false;
+    if (!m_sink.Start(*this, error)) {
+        SetError(error);
+        DiscardCreatedFile();
         return false;
     }
     m_running = true;

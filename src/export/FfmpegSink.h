@@ -31,10 +31,14 @@ public:
     FfmpegSink(const FfmpegSink&) = delete;
     FfmpegSink& operator=(const FfmpegSink&) = delete;
 
-    // muxer: "adts" or "asf"; codec: "aac" or "wmav2"; bitRate in bit/s for all channels.
-    // metadata: container tags (key, value), empty values left out. False with error set.
-    bool Open(CFile& file, const char* muxer, const char* codec, int32_t rate, uint32_t channels, int64_t bitRate,
-              const std::vector<std::pair<std::string, std::string>>& metadata, std::string& error);
+    // Opening takes two steps. Prepare opens the encoder and the container without touching a
+    // file, so settings the encoder refuses fail before the writer creates its file; Start then
+    // writes the container's header into the file. muxer: "adts" or "asf"; codec: "aac" or
+    // "wmav2"; bitRate in bit/s for all channels; metadata: container tags (key, value), empty
+    // values left out. False with error set.
+    bool Prepare(const char* muxer, const char* codec, int32_t rate, uint32_t channels, int64_t bitRate,
+                 const std::vector<std::pair<std::string, std::string>>& metadata, std::string& error);
+    bool Start(CFile& file, std::string& error);
     // Frames per encoder frame (the chunk the caller stages).
     int32_t FrameSize() const { return m_frameSize; }
     // frames ≤ FrameSize(); a shorter frame is only allowed last (it is padded when the codec

@@ -3,6 +3,7 @@
 // against the chain run directly; naming, tags, messages, the report, abort, failures and the
 // external encoders run without a shell.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,7 @@
 #include "library/CDSPSnap.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
+#include "library/CSampleList.h"
 #include "support/AudioFiles.h"
 #include "support/OracleTool.h"
 #include "support/ScriptedUiPort.h"
@@ -504,4 +506,85 @@ TEST(ExportJob, BatchTagsThenExportCarryEveryFieldIntoFlacOggAndMp3) {
     EXPECT_EQ(tag[126], '\3');
     EXPECT_EQ(static_cast<uint8_t>(tag[127]), 17); // "Rock", found without regard to case
 #endif
+}
+
+namespace {
+
+bool ProcessRunning(long pid) {
+    // A zombie that no parent reaps (the child of an ended script) counts as gone.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+} // namespace
+
+TEST(ExportJob, AbortEndsAHungExternalEncoderAndItsChildren) {
+    ExportRig rig;
+    rig.AddRegion("Song", 0, 20000, {});
+    rig.AddRegion("Next", 0, 20000, {});
+    // The encoder begins its output, starts a child and waits for it far longer than any test.
+    const fs::path encoder = rig.dir / "hang.sh";
+    {
+        std::ofstream s(encoder);
+        s << "#!/bin/sh\nd=$(dirname \"$0\")\n: > \"$2\"\nsleep 120 &\necho $! > \"$d/child.pid\"\necho $$ > "
+             "\"$d/encoder.pid\"\nwait\n";
+    }
+    fs::permissions(encoder, fs::perms::owner_all);
+    ASSERT_EQ(rig.core->Encoders().Add({rig.dir.Str(), "hang.sh", "%s %d", "mp3", "Hang"}), ProfileCheck::Ok);
+    const fs::path pidFile = rig.dir / "encoder.pid";
+    rig.ui.onEvents = [&](ScriptedUiPort& ui) {
+        std::error_code ec;
+        const auto size = fs::file_size(pidFile, ec);
+        if (!ec && size > 0 && !ui.DualAborted()) ui.PressAbort();
+    };
+    ExportJob job(*rig.core);
+    bool show = true;
+    ASSERT_TRUE(job.Export(rig.Choice("Hang"), rig.All(), show));
+    // The item is reported canceled and the loop ends there.
+    ASSERT_EQ(rig.ui.reportLines.size(), 1u);
+    EXPECT_EQ(rig.ui.reportLines[0].first, "Song.mp3");
+    EXPECT_EQ(rig.ui.reportLines[0].second, "Canceled.");
+    EXPECT_FALSE(job.Lines()[0].ok);
+    const long encoderPid = std::atol(Slurp(pidFile).c_str());
+    const long childPid = std::atol(Slurp(rig.dir / "child.pid").c_str());
+    ASSERT_GT(encoderPid, 0);
+    ASSERT_GT(childPid, 0);
+    EXPECT_FALSE(ProcessRunning(encoderPid));
+    EXPECT_FALSE(ProcessRunning(childPid));
+    if (ProcessRunning(childPid)) ::kill(static_cast<pid_t>(childPid), SIGKILL);
+    // No intermediate WAV file and no begun output: the aborted item leaves nothing.
+    EXPECT_TRUE(fs::is_empty(rig.out));
+    EXPECT_TRUE(rig.core->Transport()->IsStopped());
+}
+
+TEST(ExportJob, TheRegionsOwnFileAndEveryLibraryFileAreNeverWrittenOver) {
+    ExportRig rig;
+    CRegion* region = rig.AddRegion("source", 0, 20000, {});
+    const std::string original = Slurp(rig.dir / "source.wav");
+    // The rig's sample is not in the library's list; its file is protected as the region's own.
+    ExportChoice c = rig.Choice("WAV");
+    c.folder = rig.dir.Str();
+    ExportJob job(*rig.core);
+    bool show = false;
+    ASSERT_TRUE(job.Export(c, {region}, show));
+    ASSERT_EQ(job.Lines().size(), 1u);
+    EXPECT_EQ(job.Lines()[0].result, "Would overwrite a library file.");
+    EXPECT_TRUE(Slurp(rig.dir / "source.wav") == original);
+
+    // A sample of the library whose file is missing: its name is not made by an export either,
+    // or the library would take the export for its recording.
+    auto* lost = new CSample("other.wav", rig.out, 0, 0, 44100, 2, 16, 100, kFormatWav, 444);
+    ASSERT_NE(rig.core->SampleList(), nullptr);
+    rig.core->SampleList()->Add(lost);
+    rig.AddRegion("other", 0, 1000, {});
+    rig.ui.reportLines.clear();
+    ASSERT_TRUE(job.Export(rig.Choice("WAV"), {rig.regions.back().get(), region}, show));
+    ASSERT_EQ(rig.ui.reportLines.size(), 2u);
+    EXPECT_EQ(rig.ui.reportLines[0].second, "Would overwrite a library file.");
+    EXPECT_EQ(rig.ui.reportLines[1].second.rfind("OK (", 0), 0u) << rig.ui.reportLines[1].second;
+    EXPECT_FALSE(fs::exists(fs::path(rig.out) / "other.wav"));
+    EXPECT_TRUE(fs::exists(fs::path(rig.out) / "source.wav"));
 }

@@ -4,7 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "ExportTestUtil.h"
 #include "audiofile/AudioFileWav.h"
@@ -278,4 +281,81 @@ TEST(EncoderRun, RealFlacAndLameThroughARealEncodersFile) {
             EXPECT_NEAR(std::stod(probe["bit_rate"]), 128000.0, 12000.0);
         }
     }
+}
+
+namespace {
+
+std::string LoadText(const std::filesystem::path& p) {
+    const std::vector<uint8_t> bytes = LoadBytes(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool ProcessRunning(long pid) {
+    // A zombie that no parent reaps (the child of an ended script) counts as gone.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+} // namespace
+
+TEST(EncoderRun, CancelEndsTheEncoderAndWhatItStartedAndLeavesNoFile) {
+    TempDir dir;
+    // The encoder begins its output, then waits on a child; both ignore SIGTERM, so only the
+    // SIGKILL after the grace time ends them.
+    MakeScript(dir / "stubborn", "trap '' TERM\n: > \"$2\"\nsleep 120 &\necho $! > \"$(dirname \"$0\")/child\"\n"
+                                 "echo $$ > \"$(dirname \"$0\")/pid\"\nwait\nwait\n");
+    const std::string wav = (dir / "Song.wav").string(), out = (dir / "Song.x").string();
+    std::ofstream(wav) << "x";
+    std::atomic<bool> cancel{false};
+    std::thread presser([&] {
+        for (int i = 0; i < 600 && !std::filesystem::exists(dir / "pid"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the pid written whole
+        cancel.store(true);
+    });
+    const int status = RunProgram((dir / "stubborn").string(), {wav, out}, &cancel, 200);
+    presser.join();
+    EXPECT_EQ(status, kProgramCanceled);
+    const long pid = std::atol(LoadText(dir / "pid").c_str()), child = std::atol(LoadText(dir / "child").c_str());
+    ASSERT_GT(pid, 0);
+    ASSERT_GT(child, 0);
+    EXPECT_FALSE(ProcessRunning(pid));
+    EXPECT_FALSE(ProcessRunning(child));
+
+    // Through the export's call: "Canceled.", the WAV file and the begun output both gone.
+    std::filesystem::remove(dir / "pid");
+    cancel.store(false);
+    std::thread again([&] {
+        for (int i = 0; i < 600 && !std::filesystem::exists(dir / "pid"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        cancel.store(true);
+    });
+    ExtEncoderProfile p{dir.Str(), "stubborn", "%s %d", "x", "S"};
+    std::string report;
+    EXPECT_FALSE(RunExternalEncoder(p, wav, out, 128, report, &cancel));
+    again.join();
+    EXPECT_EQ(report, "Canceled.");
+    EXPECT_FALSE(std::filesystem::exists(wav));
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    // An output the encoder never reached (an earlier export of the name) stays as it was.
+    std::ofstream(wav) << "x";
+    std::ofstream(out) << "earlier";
+    MakeScript(dir / "idle", "echo $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 120\n");
+    std::filesystem::remove(dir / "pid");
+    cancel.store(false);
+    std::thread third([&] {
+        for (int i = 0; i < 600 && !std::filesystem::exists(dir / "pid"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        cancel.store(true);
+    });
+    ExtEncoderProfile idle{dir.Str(), "idle", "%s %d", "x", "I"};
+    EXPECT_FALSE(RunExternalEncoder(idle, wav, out, 128, report, &cancel));
+    third.join();
+    EXPECT_EQ(report, "Canceled.");
+    EXPECT_FALSE(std::filesystem::exists(wav));
+    EXPECT_EQ(LoadText(dir / "Song.x"), "earlier");
 }

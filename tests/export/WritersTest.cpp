@@ -426,4 +426,31 @@ TEST(Writers, AFullDiskIsReportedNotCalledGood) {
         EXPECT_FALSE(WriteThrough(*w, MakeStereo(44100 * 2, 44100)));
         EXPECT_FALSE(w->ErrorText().empty());
     }
+    // A failed open takes away only a file it made: the device stays.
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+TEST(Writers, SettingsTheEncoderRefusesLeaveNoFileAndAnEarlierFileAsItWas) {
+    // No Vorbis, AAC or WMA mode takes 400 kHz; only the encoder itself says so.
+    std::vector<int32_t> codes;
+    if (VorbisAvailable()) codes.push_back(kFormatVorbis);
+    if (AacAvailable()) codes.push_back(kFormatAac);
+    if (WmaAvailable()) codes.push_back(kFormatWma);
+    if (codes.empty()) GTEST_SKIP() << "no encoder library in this build";
+    TempDir dir;
+    for (int32_t code : codes) {
+        SCOPED_TRACE(code);
+        auto w = CreateExportWriter(code, dir.Str(), "new");
+        ASSERT_TRUE(w);
+        EXPECT_FALSE(w->OpenWrite(2, 400000, 16, 0, 128));
+        EXPECT_FALSE(w->ErrorText().empty());
+        EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+        // A file of that name from before is not cut by a refused open.
+        std::ofstream(dir / "old") << "earlier export";
+        auto again = CreateExportWriter(code, dir.Str(), "old");
+        EXPECT_FALSE(again->OpenWrite(2, 400000, 16, 0, 128));
+        again.reset();
+        const std::vector<uint8_t> old = LoadBytes(dir / "old");
+        EXPECT_EQ(std::string(old.begin(), old.end()), "earlier export");
+    }
 }
