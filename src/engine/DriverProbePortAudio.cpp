@@ -95,15 +95,16 @@ DriverProbePortAudio::~DriverProbePortAudio() {
     if (m_ok) Pa_Terminate();
 }
 
+int PortAudioDeviceOf(int32_t index, const std::vector<int>& devices, int hostDefault) {
+    if (index == 0) return hostDefault < 0 ? -1 : hostDefault;
+    if (index < 0 || index > static_cast<int32_t>(devices.size())) return -1;
+    return devices[static_cast<size_t>(index - 1)];
+}
+
 int DriverProbePortAudio::DeviceOf(int32_t index, bool output) const {
     if (!m_ok) return -1;
-    const std::vector<int>& list = output ? m_outputs : m_inputs;
-    if (index == 0) {
-        const PaDeviceIndex d = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
-        return d == paNoDevice ? -1 : d;
-    }
-    if (index < 0 || index > static_cast<int32_t>(list.size())) return -1;
-    return list[static_cast<size_t>(index - 1)];
+    const PaDeviceIndex hostDefault = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
+    return PortAudioDeviceOf(index, output ? m_outputs : m_inputs, hostDefault == paNoDevice ? -1 : hostDefault);
 }
 
 std::string DriverProbePortAudio::InputDeviceName(int32_t index) {
