@@ -21,7 +21,11 @@ bool CPolledStream::Transfer(uint8_t* data, int32_t bytes) {
             m_failed = true;
             return false;
         }
-        if (room == 0) {
+        // Dribbling a few frames at every look would wake the driver hundreds of times a second;
+        // a quarter of the most room the card ever had (its whole buffer, seen when the stream
+        // was new) is always reached again while the card plays.
+        m_largestRoom = std::max(m_largestRoom, room);
+        if (room == 0 || room < std::min(left, std::max<int64_t>(1, m_largestRoom / 4))) {
             std::this_thread::sleep_for(kNap);
             continue;
         }

@@ -48,5 +48,6 @@ private:
     std::unique_ptr<CPolledDriver> m_driver;
     int32_t m_frameBytes;
     std::atomic<bool> m_abort{false};
-    bool m_failed = false; // the transfer thread's; read by the destructor after it
+    bool m_failed = false;     // the transfer thread's; read by the destructor after it
+    int64_t m_largestRoom = 0; // the transfer thread's
 };
