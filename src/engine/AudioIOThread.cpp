@@ -187,7 +187,8 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
             fetched += n;
             int64_t played = n;
             if (!render && remaining < n && !loopNow) {
-                // Past the end of a range that does not loop the buffers hold other audio.
+                // Past the end of a range that does not loop, the swapper's frames (the range's start
+                // again) are not to be heard.
                 std::memset(m_fetch.get() + 2 * remaining, 0, sizeof(float) * 2 * static_cast<size_t>(n - remaining));
                 played = remaining;
             }

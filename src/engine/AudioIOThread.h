@@ -132,7 +132,8 @@ private:
     RecordingSetup m_recording;
     std::function<void()> m_inputFailedHook;
     std::atomic<bool> m_triggered{false};
-    std::atomic<int32_t> m_playbackDevice{0}, m_recordDevice{0}, m_inputBits{16};
+    // Until board setup or the preferences say otherwise, the system's default device.
+    std::atomic<int32_t> m_playbackDevice{-1}, m_recordDevice{-1}, m_inputBits{16};
     std::atomic<bool> m_force24{false};
     std::atomic<int32_t> m_deviceLimitMs{3000};
     std::atomic<int64_t> m_blocks{0}, m_inputBlocks{0}, m_firstBlockNs{0}, m_passes{0}, m_passLimit{0},

@@ -104,7 +104,9 @@ void CDeviceWrapper::ReadBlock(float* block, int32_t frames) {
 void CDeviceWrapper::Close() {
     if (!m_stream) return;
     // Both headers done: the queued audio has reached the device. A device that stopped gets a
-    // bounded wait and is then aborted, which releases the pump's transfer.
+    // bounded wait; then the pump's transfer is told to give up, the pump ends, and only after
+    // that is the stream destroyed here, which ends the device: the stream is never ended
+    // while the pump is still inside it.
     const auto deadline = std::chrono::steady_clock::now() + m_closeLimit;
     for (;;) {
         const bool done = m_headers[0].state.load(std::memory_order_acquire) == Done &&

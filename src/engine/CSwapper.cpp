@@ -118,6 +118,7 @@ void CSwapper::StartPlayback(int32_t start, int32_t end) {
     // cover the whole range (otherwise the last frames of a render would repeat old audio).
     m_chunkRemainder = static_cast<int32_t>(range % m_chunks);
     m_issued = 0;
+    m_refillDue = false;
     m_readPos = 0;
     m_count = m_playList.Count();
     for (int i = 0; i < m_count; ++i) {
@@ -142,7 +143,9 @@ void CSwapper::StartPlayback(int32_t start, int32_t end) {
 }
 
 void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
-    (void)wait; // both paths wait where a buffer is still being filled; see the header
+    // The buffer that ran out in the previous fetch is refilled here rather than there, so a
+    // pass that ended with that fetch reads nothing it will not play.
+    if (m_refillDue) Refill(wait);
     while (n > 0) {
         const int32_t available = m_length[m_played] - m_readPos;
         if (m_length[m_played] <= 0) {
@@ -161,23 +164,8 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
         n -= available;
         m_readPos = 0;
         if (m_chunks > 2) {
-            const bool allIssued = m_issued >= m_chunks;
-            const bool loop = m_transport.GetLoop();
-            if (!(allIssued && !loop)) {
-                // The disk thread owns the play-list copy while a fill is pending; the rewind
-                // waits for it before touching the readers.
-                WaitFill();
-                if (allIssued) {
-                    CloseReader(m_index);
-                    m_index = 0;
-                    m_issued = 0;
-                    m_timeline = m_rangeStart;
-                }
-                m_toFill = m_played;
-                m_length[m_toFill] = ChunkLength(m_issued);
-                RaiseFill();
-                ++m_issued;
-            }
+            if (m_refillDue) Refill(wait);
+            m_refillDue = true;
         }
         if (m_chunks >= 2) {
             const int other = m_played ^ 1;
@@ -185,6 +173,27 @@ void CSwapper::Fetch(float* destination, int32_t n, bool wait) {
             m_played = other;
         }
     }
+}
+
+void CSwapper::Refill(bool wait) {
+    m_refillDue = false;
+    // The disk thread owns the play-list copy and the buffer pointers while a fill is pending.
+    WaitFill();
+    if (m_issued >= m_chunks) {
+        // After the range's last chunk the fill goes round to the range start even while loop
+        // is off: loop may still be switched on before the pass ends, and the buffer played
+        // after the last chunk must then hold the first, not what it held before. Only a
+        // render, which never goes round again by itself, stops here.
+        if (wait && !m_transport.GetLoop()) return;
+        CloseReader(m_index);
+        m_index = 0;
+        m_issued = 0;
+        m_timeline = m_rangeStart;
+    }
+    m_toFill = m_played ^ 1;
+    m_length[m_toFill] = ChunkLength(m_issued);
+    RaiseFill();
+    ++m_issued;
 }
 
 void CSwapper::Release() {

@@ -51,6 +51,11 @@ public:
     // issuing refills. A buffer is never read while the disk thread fills it: where a fill is
     // still pending at a switch the fetch waits for it (rendering always may; playback only
     // in the rare case that the disk fell a whole buffer behind). wait: rendering.
+    //
+    // A playback goes round the range whether or not loop is set, so that the frames after
+    // the range's end are always its start: the audio thread alone decides whether they are
+    // heard, and loop may be switched on at any time before its pass ends. A render goes round
+    // only while loop is set.
     void Fetch(float* destination, int32_t n, bool wait);
     // Waits for a pending fill, closes every reader, rewinds the copy and sets the transport's
     // playback-ended flag.
@@ -87,6 +92,8 @@ private:
     float* Buffer(int b) const { return m_buffers.get() + static_cast<size_t>(b) * kBufferFrames * 2; }
     void RaiseFill();
     void WaitFill();
+    // Has the buffer not being played filled with the next chunk of the range (audio thread).
+    void Refill(bool wait);
     void RaiseWrite();
     void WaitWrite();
     // Disk thread.
@@ -105,6 +112,7 @@ private:
     // Playback bookkeeping.
     int32_t m_rangeStart = 0;
     int32_t m_chunks = 0, m_framesPerChunk = 0, m_chunkRemainder = 0, m_issued = 0;
+    bool m_refillDue = false; // the buffer not being played ran out and awaits its next chunk
     int32_t m_readPos = 0;
     int64_t m_timeline = 0;
     int m_toFill = BufA, m_played = BufA;

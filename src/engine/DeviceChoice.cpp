@@ -4,8 +4,8 @@
 #include "library/CPrefs.h"
 
 void LoadDeviceChoice(const CPrefs& prefs, AudioIOThread& audio) {
-    audio.SetPlaybackDevice(prefs.Has(kPrefPlaybackDevice) ? prefs.GetInt(kPrefPlaybackDevice) : 0);
-    audio.SetRecordDevice(prefs.Has(kPrefRecordDevice) ? prefs.GetInt(kPrefRecordDevice) : 0);
+    audio.SetPlaybackDevice(prefs.Has(kPrefPlaybackDevice) ? prefs.GetInt(kPrefPlaybackDevice) : kDefaultDevice);
+    audio.SetRecordDevice(prefs.Has(kPrefRecordDevice) ? prefs.GetInt(kPrefRecordDevice) : kDefaultDevice);
 }
 
 void StoreDeviceChoice(CPrefs& prefs, const AudioIOThread& audio) {

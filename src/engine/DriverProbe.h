@@ -23,7 +23,9 @@ public:
     // Output: returns once the device has taken the bytes. Input: once they are filled with
     // what the device delivered. False when the device failed.
     virtual bool Transfer(uint8_t* data, int32_t bytes) = 0;
-    // Releases a Transfer that waits for a device that stopped; called from another thread.
+    // Called from another thread while a Transfer may be under way: that Transfer gives up soon
+    // (false), and so does every later one. It only signals: whatever ends the device itself
+    // happens when the stream is destroyed, after the last Transfer has returned.
     virtual void Abort() {}
 };
 

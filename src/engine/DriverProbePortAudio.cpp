@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "engine/CPolledStream.h"
 #include "engine/DevicePcm.h"
 
 namespace {
@@ -48,31 +49,34 @@ PaSampleFormat FormatOf(int32_t bits) {
     }
 }
 
-class PortAudioStream : public CAudioStream {
+// One started blocking PortAudio stream as the polled stream drives it. PortAudio does not
+// promise that a blocking stream survives being aborted from one thread while another waits in
+// Pa_WriteStream or Pa_ReadStream; the polled stream never writes or reads more than the stream
+// has room or data for, so no call waits on the device, and it ends the stream only after the
+// last transfer.
+class PortAudioDriver : public CPolledDriver {
 public:
-    PortAudioStream(PaStream* s, bool output, int32_t frameBytes)
-        : m_stream(s), m_output(output), m_frameBytes(frameBytes) {}
-    ~PortAudioStream() override {
-        if (m_aborted) Pa_AbortStream(m_stream);
-        else Pa_StopStream(m_stream);
-        Pa_CloseStream(m_stream);
+    PortAudioDriver(PaStream* s, bool output) : m_stream(s), m_output(output) {}
+    int64_t Available() override {
+        const signed long n = m_output ? Pa_GetStreamWriteAvailable(m_stream) : Pa_GetStreamReadAvailable(m_stream);
+        // An underflow or overflow has lost data but the device goes on: look again.
+        if (n == paOutputUnderflowed || n == paInputOverflowed) return 0;
+        return n;
     }
-    bool Transfer(uint8_t* data, int32_t bytes) override {
-        const unsigned long frames = static_cast<unsigned long>(bytes / m_frameBytes);
-        const PaError e = m_output ? Pa_WriteStream(m_stream, data, frames) : Pa_ReadStream(m_stream, data, frames);
-        // An underflow or overflow has lost data but the device goes on.
+    bool Move(uint8_t* data, int64_t frames) override {
+        const unsigned long n = static_cast<unsigned long>(frames);
+        const PaError e = m_output ? Pa_WriteStream(m_stream, data, n) : Pa_ReadStream(m_stream, data, n);
         return e == paNoError || e == paOutputUnderflowed || e == paInputOverflowed;
     }
-    void Abort() override {
-        m_aborted = true;
-        Pa_AbortStream(m_stream);
+    void End(bool drop) override {
+        if (drop) Pa_AbortStream(m_stream);
+        else Pa_StopStream(m_stream);
+        Pa_CloseStream(m_stream);
     }
 
 private:
     PaStream* m_stream;
     bool m_output;
-    int32_t m_frameBytes;
-    bool m_aborted = false;
 };
 
 } // namespace
@@ -95,15 +99,16 @@ DriverProbePortAudio::~DriverProbePortAudio() {
     if (m_ok) Pa_Terminate();
 }
 
+int PortAudioDeviceOf(int32_t index, const std::vector<int>& devices, int hostDefault) {
+    if (index == 0) return hostDefault < 0 ? -1 : hostDefault;
+    if (index < 0 || index > static_cast<int32_t>(devices.size())) return -1;
+    return devices[static_cast<size_t>(index - 1)];
+}
+
 int DriverProbePortAudio::DeviceOf(int32_t index, bool output) const {
     if (!m_ok) return -1;
-    const std::vector<int>& list = output ? m_outputs : m_inputs;
-    if (index == 0) {
-        const PaDeviceIndex d = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
-        return d == paNoDevice ? -1 : d;
-    }
-    if (index < 0 || index > static_cast<int32_t>(list.size())) return -1;
-    return list[static_cast<size_t>(index - 1)];
+    const PaDeviceIndex hostDefault = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
+    return PortAudioDeviceOf(index, output ? m_outputs : m_inputs, hostDefault == paNoDevice ? -1 : hostDefault);
 }
 
 std::string DriverProbePortAudio::InputDeviceName(int32_t index) {
@@ -141,7 +146,8 @@ std::unique_ptr<CAudioStream> DriverProbePortAudio::Open(int32_t index, bool out
         Pa_CloseStream(stream);
         return nullptr;
     }
-    return std::make_unique<PortAudioStream>(stream, output, DeviceFrameBytes(bits, channels));
+    return std::make_unique<CPolledStream>(std::make_unique<PortAudioDriver>(stream, output),
+                                           DeviceFrameBytes(bits, channels));
 }
 
 bool DriverProbePortAudio::ProbeInput(int32_t index, int32_t rate, int32_t bits, int32_t channels) {

@@ -11,6 +11,12 @@
 
 #include "engine/DriverProbe.h"
 
+// The PortAudio device of a list index: entry 0 is the host's default device (hostDefault, −1
+// when the host has none), entry i the (i − 1)-th of devices; −1 when there is none. The default
+// is whatever the host names, which need not be the first device of the list: on a desktop
+// with a sound server it is the server's device, while the first is a raw card the server holds.
+int PortAudioDeviceOf(int32_t index, const std::vector<int>& devices, int hostDefault);
+
 class DriverProbePortAudio : public DriverProbe {
 public:
     // Initialises PortAudio; Ok() is false when that failed (the lists then hold the default

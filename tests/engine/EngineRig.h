@@ -45,7 +45,8 @@ struct EngineRig {
     std::unique_ptr<AudioIOThread> audio;
     std::unique_ptr<DiskIOThread> disk;
 
-    EngineRig() {
+    // host: a sound-card driver listed before the null device (the default entry is then its).
+    explicit EngineRig(DriverProbe* host = nullptr) : devices(host, null) {
         null.settings.realTime = false;
         audio = std::make_unique<AudioIOThread>(transport, *swapper, chain.stack, devices, port, ui);
         disk = std::make_unique<DiskIOThread>(*swapper);

@@ -187,6 +187,50 @@ TEST(Playback, TurningLoopOffEndsThePlaybackWhereTheRangeEnds) {
     }
 }
 
+TEST(Playback, LoopSwitchedOnWhileTheLastChunkPlaysGoesOnWithTheRangeStart) {
+    // Three swapper chunks of 250,000 frames (less one), played at real pace at 192 kHz so the
+    // loop can be switched on while the last chunk plays: after the point where the swapper
+    // would have gone round for a loop, before the block that crosses the range's end. The
+    // device must then hear the range's first frame right after its last, and on from there.
+    const int32_t rate = 192000, range = 749999;
+    const int32_t block = EngineBlockFrames(rate);
+    const int64_t sampleFrames = 760000;
+    EngineRig rig;
+    rig.chain.BypassAll();
+    ASSERT_TRUE(WriteSignalWav(rig.dir.Str(), "in.wav", sampleFrames, rate));
+    ASSERT_TRUE(rig.playList.AddItem(SignalItem(rig.dir.Str(), "in.wav", sampleFrames, 0, sampleFrames, 0, rate)));
+    rig.null.settings.captureFile = rig.Path("cap.wav");
+    rig.null.settings.realTime = true;
+    rig.Play(0, range, rate, false);
+
+    // The last chunk starts at 500,000; two blocks in, the swapper has long passed the refill
+    // that a loop set from the start would have issued.
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.transport.PlayCursor() >= 500000 + 2 * block; }));
+    rig.transport.SetLoop(true);
+    // The audio thread looks at the loop once per block: one whole block before the block that
+    // crosses the end is in time.
+    const int32_t crossing = range / block * block;
+    ASSERT_LT(rig.transport.PlayCursor(), crossing - block) << "the loop came too late for this test";
+
+    const int64_t firstPass = range / block + 1;
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.audio->BlocksDone() >= firstPass + 12; }));
+    EXPECT_TRUE(rig.transport.IsPlaying());
+    rig.transport.Stop();
+    const Capture cap = ReadCapture(rig.Path("cap.wav"));
+    ASSERT_EQ(cap.rate, rate);
+    const int64_t blocks = static_cast<int64_t>(cap.data.size() / (static_cast<size_t>(block) * 4));
+    ASSERT_GE(blocks, firstPass + 12);
+    uint8_t pcm[4];
+    float frame[2];
+    // Every block but the faded last one: the range, then the range again from its start.
+    for (int64_t t = 0; t < (blocks - 1) * block; ++t) {
+        frame[0] = SignalLeft(t % range);
+        frame[1] = SignalRight(t % range);
+        EncodeDevicePcm(frame, 1, 16, 2, pcm);
+        ASSERT_EQ(std::memcmp(cap.data.data() + 4 * t, pcm, 4), 0) << "frame " << t;
+    }
+}
+
 TEST(Playback, APassLimitEndsALoopingRangeAfterThatManyPasses) {
     // Three passes, and seven: by then the passes of whole blocks have run more than a whole
     // range ahead of the times through it, and the limit still counts the times through.

@@ -109,6 +109,44 @@ TEST_F(SwapperFixture, LoopingAcrossChunkBoundariesRefillsFromTheRangeStart) {
     EXPECT_GE(swapper->FillsServed(), 7);
 }
 
+TEST_F(SwapperFixture, PlaybackGoesOnWithTheRangeStartWhenLoopIsSwitchedOnLate) {
+    // Three chunks of 200,000 fetched as playback does (no wait flag), loop off at the start.
+    // Loop switched on while the last chunk plays, after the point where a refill went round
+    // to the range start, or not at all: either way the frames after the range's end are the
+    // range again from its first frame, through several more times round.
+    AddSignal(700000, 0, 700000);
+    for (const int64_t switchAt : {int64_t{450000}, int64_t{-1}}) {
+        transport.SetLoop(false);
+        swapper->StartPlayback(10000, 610000);
+        ASSERT_EQ(swapper->Chunks(), 3);
+        const int64_t total = 600000 * 3 + 7777;
+        std::vector<float> got(static_cast<size_t>(total) * 2);
+        for (int64_t done = 0; done < total;) {
+            if (done >= switchAt && switchAt >= 0) transport.SetLoop(true);
+            const int32_t n = static_cast<int32_t>(std::min<int64_t>(4096, total - done));
+            swapper->Fetch(got.data() + 2 * done, n, false);
+            done += n;
+        }
+        for (int64_t t = 0; t < total; ++t) {
+            ASSERT_EQ(got[2 * t], SignalLeft(10000 + t % 600000)) << "switch " << switchAt << " frame " << t;
+            ASSERT_EQ(got[2 * t + 1], SignalRight(10000 + t % 600000)) << "switch " << switchAt << " frame " << t;
+        }
+        swapper->Release();
+    }
+}
+
+TEST_F(SwapperFixture, APlaybackThatEndsWithTheRangeReadsNothingPastIt) {
+    // A playback pass without loop ends with the fetch that crosses the range's end; the fill of
+    // the range start was issued while the last chunk played, and nothing is read after it.
+    AddSignal(700000, 0, 700000);
+    swapper->StartPlayback(0, 600000);
+    std::vector<float> block(2 * 4096);
+    int64_t done = 0;
+    for (; done <= 600000; done += 4096) swapper->Fetch(block.data(), 4096, false);
+    swapper->Release();
+    EXPECT_EQ(swapper->FillsServed(), 4); // three chunks, then the first again
+}
+
 TEST_F(SwapperFixture, TwoChunksAlternateWithoutRefills) {
     AddSignal(400000, 0, 400000);
     transport.SetLoop(true);
