@@ -16,6 +16,7 @@
 #include "app/CommandTable.h"
 #include "app/EditController.h"
 #include "app/TForm1.h"
+#include "app/WindowKeys.h"
 #include "app/TapeBox.h"
 #include "app/ViewerBox.h"
 #include "core/CCore.h"
