@@ -45,8 +45,8 @@ static bool WaitsForEvents(qint64 pid) {
     return false;
 }
 
-// An offscreen platform whose screen is large enough for the program; its size is in real
-// pixels, and dpr is its scale factor.
+// An offscreen platform whose screen is large enough for the program; its size is in logical
+// pixels (the platform reports it so), and dpr is its scale factor.
 static QProcessEnvironment BigOffscreenScreen(QTemporaryDir& dir, int width = 1280, int height = 1024, int dpr = 1) {
     QString config = dir.path() + "/screen.json";
     QFile f(config);
@@ -263,14 +263,15 @@ private slots:
     }
 
     void realProgramStartsOnAScaledScreen() {
-        // The real program reads the primary screen itself: 2560 x 1440 at scale 2 gets past the
-        // screen check to the first start's library folder and its VDisk question.
+        // The real program reads the primary screen itself: 2560 x 1440 at scale 2 (1280 x 720
+        // logical) gets past the screen check to the first start's library folder and its VDisk
+        // question.
         QTemporaryDir dir;
         if (!LockFree(SingleInstance::DefaultLockPath())) QSKIP("a Sonquil session runs on this machine");
         QString exe = dir.path() + "/sonquil";
         QVERIFY(QFile::copy(SONQUIL_EXE, exe));
         QProcess program;
-        program.setProcessEnvironment(BigOffscreenScreen(dir, 2560, 1440, 2));
+        program.setProcessEnvironment(BigOffscreenScreen(dir, 1280, 720, 2));
         program.start(exe, {});
         QVERIFY(program.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.path() + "/AudioDB").isDir() && WaitsForEvents(program.processId()),
