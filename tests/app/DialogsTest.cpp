@@ -50,8 +50,10 @@ private slots:
         main.show();
         QtUiPort ui(&main);
         ui.CreateDialogs();
-        // The double dialog: Esc is the abort, and the loop still owns the dialog.
+        // The double dialog takes the keyboard (the window behind it is disabled): Esc is the
+        // abort, and the loop still owns the dialog.
         ui.DualOpen();
+        QTRY_VERIFY(ui.dualGauge()->isActiveWindow());
         QTest::keyClick(ui.dualGauge(), Qt::Key_Escape);
         QVERIFY(ui.DualAborted());
         QVERIFY(ui.dualGauge()->isVisible());
@@ -69,6 +71,7 @@ private slots:
 
         // The single dialog with its "Abort" button: the same.
         ui.ProgressOpen(true);
+        QTRY_VERIFY(ui.gauge()->isActiveWindow());
         QTest::keyClick(ui.gauge(), Qt::Key_Escape);
         QVERIFY(ui.ProgressAborted());
         QVERIFY(ui.gauge()->isVisible());
