@@ -186,7 +186,10 @@ bool TForm1::CheckScreenSize() {
         m_ui->Notice(refusal, kAppTitle);
         return false;
     }
-    // The whole work area, from its top left corner.
+    // The whole work area, from its top left corner. A scaled screen's work area can be lower
+    // than the window's usual minimum (2560 x 1440 at scale 2 less a desktop panel is under 690
+    // logical pixels high): the minimum then gives way, so that the window stays on the screen.
+    setMinimumSize(std::min(kMinWidth, work.width()), std::min(kMinHeight, work.height()));
     setGeometry(work);
     return true;
 }

@@ -253,6 +253,19 @@ private slots:
             QVERIFY(form.StartupComplete());
             QCOMPARE(form.geometry(), QRect(0, 0, 1280, 720));
         }
+        // The same screen less a desktop panel: the window still fits the work area.
+        {
+            QTemporaryDir dir;
+            ScriptedUiPort ui;
+            StartupEnvironment env = Env(dir, ui, QSize(1280, 660));
+            env.screenRatio = 2.0;
+            TForm1 form(env);
+            QVERIFY(form.StartupComplete());
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QCOMPARE(form.height(), 660);
+            QVERIFY(form.minimumHeight() <= 660);
+        }
         // 900 x 600 logical at 1.25 is 1125 x 750 real pixels: too low, refused all the same.
         QTemporaryDir dir;
         ScriptedUiPort ui;
