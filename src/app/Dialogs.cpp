@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -27,6 +28,16 @@ TGaugeForm::TGaugeForm(QWidget* parent) : QDialog(parent, kOnTop) {
     connect(abortButton, &QPushButton::clicked, this, &TGaugeForm::abortPressed);
 }
 
+void TGaugeForm::reject() {
+    // Without the button the operation cannot be stopped, and the dialog stays as it is.
+    if (!abortButton->isHidden()) emit abortPressed();
+}
+
+void TGaugeForm::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    reject();
+}
+
 TDualGaugeForm::TDualGaugeForm(QWidget* parent) : QDialog(parent, kOnTop) {
     setObjectName("TDualGaugeForm");
     setWindowTitle("In Progress...");
@@ -46,6 +57,13 @@ TDualGaugeForm::TDualGaugeForm(QWidget* parent) : QDialog(parent, kOnTop) {
     h->addWidget(abortButton);
     v->addLayout(h);
     connect(abortButton, &QPushButton::clicked, this, &TDualGaugeForm::abortPressed);
+}
+
+void TDualGaugeForm::reject() { emit abortPressed(); }
+
+void TDualGaugeForm::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    reject();
 }
 
 TReportForm::TReportForm(QWidget* parent) : QDialog(parent) {
@@ -75,4 +93,11 @@ void TReportForm::Button1Click() {
     if (setting) *setting = dontShowAgain->isChecked();
     dontShowAgain->setChecked(false);
     accept();
+}
+
+void TReportForm::reject() {
+    // Only "Ok" takes the box's choice; the next report starts with it unchecked either way, so a
+    // tick left behind here is not written by the next report's "Ok".
+    dontShowAgain->setChecked(false);
+    QDialog::reject();
 }

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 
 QtUiPort::QtUiPort(QWidget* mainWindow) : m_main(mainWindow) {}
 
@@ -80,6 +81,19 @@ void QtUiPort::Centre(QWidget* w) {
     w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
 }
 
+void QtUiPort::TakeKeyboard(QWidget* dialog) {
+    // The main window is disabled while the dialog shows, so the keyboard is of use only here:
+    // Esc must reach the dialog even where no window manager hands a new window the focus. The
+    // request is repeated once the window system has seen the dialog: an X server ignores a
+    // focus request stamped earlier than the focus change that closing the previous dialog (the
+    // export settings) made.
+    dialog->raise();
+    dialog->activateWindow();
+    QTimer::singleShot(100, dialog, [dialog] {
+        if (dialog->isVisible() && !dialog->isActiveWindow()) dialog->activateWindow();
+    });
+}
+
 void QtUiPort::ShowProgress(bool withAbort) {
     CreateDialogs();
     m_gauge->abortButton->setVisible(withAbort);
@@ -87,6 +101,7 @@ void QtUiPort::ShowProgress(bool withAbort) {
     Centre(m_gauge);
     m_gauge->show();
     m_gauge->setEnabled(true);
+    TakeKeyboard(m_gauge);
 }
 
 void QtUiPort::SetProgressTextShown(const std::string& text) {
@@ -110,6 +125,7 @@ void QtUiPort::ShowDual() {
     Centre(m_dual);
     m_dual->show();
     m_dual->setEnabled(true);
+    TakeKeyboard(m_dual);
 }
 
 void QtUiPort::SetDualTextShown(const std::string& text) {

@@ -51,4 +51,6 @@ private:
     TDualGaugeForm* m_dual = nullptr;
     TReportForm* m_report = nullptr;
     void Centre(QWidget* w);
+    // Makes a shown progress dialog the active window.
+    void TakeKeyboard(QWidget* dialog);
 };

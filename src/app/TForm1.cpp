@@ -36,6 +36,7 @@
 #include "app/ImportFilesSection.h"
 #include "app/MarkersSection.h"
 #include "app/RangesSection.h"
+#include "app/ScreenCheck.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
 #include "app/WindowAreas.h"
@@ -176,21 +177,27 @@ void TForm1::Startup() {
 
 bool TForm1::CheckScreenSize() {
     QSize size;
+    double ratio = 1.0;
     QRect work;
     if (m_env.screenSize) {
         size = *m_env.screenSize;
+        ratio = m_env.screenRatio;
         work = QRect(QPoint(0, 0), size);
     } else if (QScreen* s = QGuiApplication::primaryScreen()) {
         size = s->size();
+        ratio = s->devicePixelRatio();
         work = s->availableGeometry();
     }
-    if (size.width() < 1024 || size.height() < 768) {
-        m_ui->Notice("The minimum required screen resolution is 1024x768.\n Please modify settings using the "
-                     "Windows control panel.",
-                     kAppTitle);
+    // The screen's real pixels decide: at scale factor 2 a large screen has few logical ones.
+    std::string refusal;
+    if (!ScreenLargeEnough(ScreenDeviceSize(size, ratio), refusal)) {
+        m_ui->Notice(refusal, kAppTitle);
         return false;
     }
-    // The whole work area, from its top left corner.
+    // The whole work area, from its top left corner. A scaled screen's work area can be lower
+    // than the window's usual minimum (2560 x 1440 at scale 2 less a desktop panel is under 690
+    // logical pixels high): the minimum then gives way, so that the window stays on the screen.
+    setMinimumSize(std::min(kMinWidth, work.width()), std::min(kMinHeight, work.height()));
     setGeometry(work);
     return true;
 }

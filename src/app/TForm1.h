@@ -54,7 +54,8 @@ class MarkersSection;
 struct StartupEnvironment {
     std::filesystem::path exeFolder; // empty: the folder of the running executable
     std::string lockPath;            // empty: the session's lock
-    std::optional<QSize> screenSize; // none: the primary screen
+    std::optional<QSize> screenSize; // none: the primary screen; logical pixels, as Qt reports it
+    double screenRatio = 1.0;        // the injected screen's device pixel ratio (scale factor)
     UiPort* ui = nullptr;            // none: the window's own dialogs
     std::ostream* trace = nullptr;   // start-up trace; none is opened by default
     QWidget* splash = nullptr;       // the splash window, shown while the library loads

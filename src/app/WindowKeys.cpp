@@ -113,6 +113,12 @@ void WindowKeys::KeyUp(int key) {
     if (key == Qt::Key_Alt) m_tapeKeys = false;
 }
 
+void WindowKeys::FocusLost() {
+    // Alt+Tab: the release of Alt goes to the window switched to, never to us, so the held state
+    // ends with the focus; otherwise the arrows would drive the VTape until Alt was pressed again.
+    m_tapeKeys = false;
+}
+
 bool WindowKeys::Wheel(int delta) {
     m_wheelTotal += delta;
     // Whole notches become steps; a fine wheel's small deltas add up until they make one.
@@ -147,6 +153,12 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::KeyRelease:
         if (InWindow(watched)) KeyUp(static_cast<QKeyEvent*>(event)->key());
+        break;
+    case QEvent::WindowDeactivate:
+        if (watched == m_window) FocusLost();
+        break;
+    case QEvent::ApplicationStateChange:
+        if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive) FocusLost();
         break;
     case QEvent::Wheel:
         if (InWindow(watched)) {

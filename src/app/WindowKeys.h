@@ -3,7 +3,8 @@
 // controls do; while a control of the window (an edit box, a tree, a list, a button) has the
 // input focus it does nothing, so typing there works. Otherwise it carries out the key's row of
 // the window's key table and swallows the key. Alt alone holds the tape keys: Left, Right,
-// Page Up, Page Down, Home and End then act on the VTape instead of the browser. The wheel is
+// Page Up, Page Down, Home and End then act on the VTape instead of the browser, until Alt is
+// released or the window stops being the active one. The wheel is
 // the window's wherever the pointer is: in browse mode and while the transport is stopped it
 // scrolls the browser, in edit mode it zooms the region graph. In edit mode the cursor, zoom
 // and range keys and the Space rows that play go to the region graph (EditController).
@@ -28,6 +29,9 @@ public:
     bool KeyDown(int key, Qt::KeyboardModifiers mods);
     // Form1OnKeyUp: releasing Alt ends the tape keys.
     void KeyUp(int key);
+    // The window lost the keyboard (another window or program became active): no key is held
+    // for it any more.
+    void FocusLost();
     // The wheel turned by delta (120 a notch). True: the window took it.
     bool Wheel(int delta);
     void MiddleButton(bool down);

@@ -45,6 +45,81 @@ private slots:
         QVERIFY(main.isEnabled());
     }
 
+    void escAndTheCloseButtonAbortAndTheProgressStaysUp() {
+        QMainWindow main;
+        main.show();
+        QtUiPort ui(&main);
+        ui.CreateDialogs();
+        // The double dialog takes the keyboard (the window behind it is disabled): Esc is the
+        // abort, and the loop still owns the dialog.
+        ui.DualOpen();
+        QTRY_VERIFY(ui.dualGauge()->isActiveWindow());
+        QTest::keyClick(ui.dualGauge(), Qt::Key_Escape);
+        QVERIFY(ui.DualAborted());
+        QVERIFY(ui.dualGauge()->isVisible());
+        QVERIFY(!main.isEnabled());
+        ui.DualClose();
+        QVERIFY(!ui.dualGauge()->isVisible());
+        QVERIFY(main.isEnabled());
+        // The close button too.
+        ui.DualOpen();
+        QVERIFY(!ui.DualAborted());
+        QVERIFY(!ui.dualGauge()->close());
+        QVERIFY(ui.DualAborted());
+        QVERIFY(ui.dualGauge()->isVisible());
+        ui.DualClose();
+
+        // The single dialog with its "Abort" button: the same.
+        ui.ProgressOpen(true);
+        QTRY_VERIFY(ui.gauge()->isActiveWindow());
+        QTest::keyClick(ui.gauge(), Qt::Key_Escape);
+        QVERIFY(ui.ProgressAborted());
+        QVERIFY(ui.gauge()->isVisible());
+        ui.ProgressClose();
+        ui.ProgressOpen(true);
+        QVERIFY(!ui.gauge()->close());
+        QVERIFY(ui.ProgressAborted());
+        QVERIFY(ui.gauge()->isVisible());
+        ui.ProgressClose();
+        // Without the button the operation cannot be stopped: neither aborts nor hides it.
+        ui.ProgressOpen(false);
+        QTest::keyClick(ui.gauge(), Qt::Key_Escape);
+        QVERIFY(!ui.gauge()->close());
+        QVERIFY(!ui.ProgressAborted());
+        QVERIFY(ui.gauge()->isVisible());
+        ui.ProgressClose();
+        QVERIFY(main.isEnabled());
+    }
+
+    void reportTakesTheCheckBoxOnlyThroughOk() {
+        QMainWindow main;
+        QtUiPort ui(&main);
+        ui.CreateDialogs();
+        TReportForm* r = ui.report();
+        // Ticked, then closed with Esc: the setting stays, and so it does with the close button.
+        bool dontShow = false;
+        ui.ReportPrepare("Export Audio Report", &dontShow);
+        QTimer::singleShot(0, [r] {
+            r->dontShowAgain->setChecked(true);
+            QTest::keyClick(r, Qt::Key_Escape);
+        });
+        ui.ReportShow();
+        QVERIFY(!dontShow);
+        QTimer::singleShot(0, [r] {
+            r->dontShowAgain->setChecked(true);
+            r->close();
+        });
+        ui.ReportShow();
+        QVERIFY(!dontShow);
+        // The next report starts unticked, so its "Ok" keeps the reports on.
+        QTimer::singleShot(0, [r] {
+            QVERIFY(!r->dontShowAgain->isChecked());
+            QTest::mouseClick(r->okButton, Qt::LeftButton);
+        });
+        ui.ReportShow();
+        QVERIFY(!dontShow);
+    }
+
     void reportOkWritesTheCheckBoxIntoTheSetting() {
         QMainWindow main;
         QtUiPort ui(&main);

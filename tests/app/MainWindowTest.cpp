@@ -45,13 +45,18 @@ static bool WaitsForEvents(qint64 pid) {
     return false;
 }
 
-// An offscreen platform whose screen is large enough for the program.
-static QProcessEnvironment BigOffscreenScreen(QTemporaryDir& dir) {
+// An offscreen platform whose screen is large enough for the program; its size is in logical
+// pixels (the platform reports it so), and dpr is its scale factor.
+static QProcessEnvironment BigOffscreenScreen(QTemporaryDir& dir, int width = 1280, int height = 1024, int dpr = 1) {
     QString config = dir.path() + "/screen.json";
     QFile f(config);
     if (f.open(QIODevice::WriteOnly))
-        f.write(R"({"screens":[{"name":"s","x":0,"y":0,"width":1280,"height":1024,"logicalDpi":96,)"
-                R"("logicalBaseDpi":96,"dpr":1}]})");
+        f.write(QString(R"({"screens":[{"name":"s","x":0,"y":0,"width":%1,"height":%2,"logicalDpi":96,)"
+                        R"("logicalBaseDpi":96,"dpr":%3}]})")
+                    .arg(width)
+                    .arg(height)
+                    .arg(dpr)
+                    .toUtf8());
     f.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
@@ -224,8 +229,8 @@ private slots:
         QVERIFY(form.Result() == TForm1::StartupResult::ScreenTooSmall);
         QCOMPARE(ui.messages.size(), size_t(1));
         QCOMPARE(QString::fromStdString(ui.messages[0].text),
-                 QString("The minimum required screen resolution is 1024x768.\n Please modify settings using "
-                         "the Windows control panel."));
+                 QString("The minimum required screen resolution is 1024x768.\n Please change the resolution in "
+                         "your system's display settings."));
         QCOMPARE(QString::fromStdString(ui.messages[0].caption), QString("Sonquil"));
 
         ScriptedUiPort ui2;
@@ -235,6 +240,58 @@ private slots:
         QTemporaryDir dir3;
         TForm1 exact(Env(dir3, ui3, QSize(1024, 768)));
         QVERIFY(exact.StartupComplete());
+    }
+
+    void hiDpiScreenIsMeasuredInItsRealPixels() {
+        // A 2560 x 1440 laptop screen at scale factor 2: 1280 x 720 logical pixels, enough.
+        {
+            QTemporaryDir dir;
+            ScriptedUiPort ui;
+            StartupEnvironment env = Env(dir, ui, QSize(1280, 720));
+            env.screenRatio = 2.0;
+            TForm1 form(env);
+            QVERIFY(form.StartupComplete());
+            QCOMPARE(form.geometry(), QRect(0, 0, 1280, 720));
+        }
+        // The same screen less a desktop panel: the window still fits the work area.
+        {
+            QTemporaryDir dir;
+            ScriptedUiPort ui;
+            StartupEnvironment env = Env(dir, ui, QSize(1280, 660));
+            env.screenRatio = 2.0;
+            TForm1 form(env);
+            QVERIFY(form.StartupComplete());
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QCOMPARE(form.height(), 660);
+            QVERIFY(form.minimumHeight() <= 660);
+        }
+        // 900 x 600 logical at 1.25 is 1125 x 750 real pixels: too low, refused all the same.
+        QTemporaryDir dir;
+        ScriptedUiPort ui;
+        StartupEnvironment env = Env(dir, ui, QSize(900, 600));
+        env.screenRatio = 1.25;
+        TForm1 form(env);
+        QVERIFY(form.Result() == TForm1::StartupResult::ScreenTooSmall);
+    }
+
+    void realProgramStartsOnAScaledScreen() {
+        // The real program reads the primary screen itself: 2560 x 1440 at scale 2 (1280 x 720
+        // logical) gets past the screen check to the first start's library folder and its VDisk
+        // question.
+        QTemporaryDir dir;
+        if (!LockFree(SingleInstance::DefaultLockPath())) QSKIP("a Sonquil session runs on this machine");
+        QString exe = dir.path() + "/sonquil";
+        QVERIFY(QFile::copy(SONQUIL_EXE, exe));
+        QProcess program;
+        program.setProcessEnvironment(BigOffscreenScreen(dir, 1280, 720, 2));
+        program.start(exe, {});
+        QVERIFY(program.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.path() + "/AudioDB").isDir() && WaitsForEvents(program.processId()),
+                                 20000);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     }
 
     void secondInstanceEndsSilently() {

@@ -2,7 +2,7 @@
 // the focus, the transport and Alt: a space typed into the search box stays text and plays
 // nothing; Alt held keeps Up and Down on the region graph in edit mode; the wheel neither pages
 // the browser nor zooms the graph while the transport plays; Alt alone sets the tape-key state
-// and releasing it clears it.
+// and releasing it, or the window losing the keyboard, clears it.
 #include <QApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,6 +16,7 @@
 #include "app/CommandTable.h"
 #include "app/EditController.h"
 #include "app/TForm1.h"
+#include "app/WindowKeys.h"
 #include "app/TapeBox.h"
 #include "app/ViewerBox.h"
 #include "core/CCore.h"
@@ -132,6 +133,33 @@ private slots:
         const int32_t cursor = Viewer().Cursor();
         QTest::keyClick(m_form.get(), Qt::Key_Left);
         QVERIFY(Viewer().Cursor() < cursor);
+    }
+
+    void altLeftBehindByAnotherWindowEndsTheTapeKeys() {
+        // Alt+Tab: Alt goes down in the window, another window becomes active and gets the
+        // release. Back in the window, Left is the graph's again, not the VTape's.
+        OpenFirst();
+        FocusWindow();
+        Viewer().SetCursor(44100);
+        QTest::keyPress(m_form.get(), Qt::Key_Alt);
+        QVERIFY(m_form->Keys()->TapeKeys());
+        QWidget other;
+        other.resize(200, 100);
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        QVERIFY(!m_form->Keys()->TapeKeys());
+        other.hide();
+        FocusWindow();
+        const int32_t cursor = Viewer().Cursor();
+        QTest::keyClick(m_form.get(), Qt::Key_Left);
+        QVERIFY(Viewer().Cursor() < cursor);
+
+        // The program as a whole losing the keyboard ends them too.
+        QTest::keyPress(m_form.get(), Qt::Key_Alt);
+        QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+        QApplication::sendEvent(qApp, &inactive);
+        QVERIFY(!m_form->Keys()->TapeKeys());
     }
 
     void theWheelDoesNothingWhilePlaying() {
