@@ -149,7 +149,8 @@ void CCore::StartEngine(bool withSoundCards) {
     m_audio = std::make_unique<AudioIOThread>(*m_transport, *m_swapper, *m_stack, *m_devices, m_mainThread, m_ui);
     Trace("Starting disk I/O thread");
     m_disk = std::make_unique<DiskIOThread>(*m_swapper);
-    // The board-setup choice the library's preferences keep (the first device when absent).
+    // The board-setup choice the library's preferences keep (the system's default device when
+    // none is stored).
     LoadDeviceChoice(*m_prefs, *m_audio);
 }
 
