@@ -73,6 +73,8 @@ bool LibrarySession::SaveAndClose() {
 // A new library whose VDisk lies in folder.
 bool CreateLibrary(const fs::path& base, const std::string& folder, std::string& error) {
     std::error_code ec;
+    // --library may name a folder that is not there yet: a new library starts there.
+    fs::create_directories(base, ec);
     fs::create_directories(folder, ec);
     VDiskAnswer ui(fs::absolute(folder, ec).string());
     MainThreadPort port;
