@@ -23,18 +23,12 @@
 #include "support/AudioFiles.h"
 #include "support/OracleTool.h"
 #include "support/ScriptedUiPort.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string Q(const std::string& s) {
     std::string out = "'";
@@ -46,8 +40,8 @@ int Tool(const TempDir& dir, const std::string& args, std::string& out, std::str
     const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
     const int status = RunCommand("XDG_RUNTIME_DIR=" + Q(dir.Str()) + " " + SONQUIL_CLI + " --library " + Q(dir.Str()) +
                                   " " + args + " >" + Q(o) + " 2>" + Q(e) + " </dev/null");
-    out = Slurp(o);
-    err = Slurp(e);
+    out = LoadText(o);
+    err = LoadText(e);
     return status;
 }
 
@@ -234,8 +228,8 @@ TEST(ExportCommand, FolderNamingSubfolderAndTheSameBytesAsTheWindowsJob) {
         ASSERT_TRUE(job.Export(
             c, {FindRegionById(*core.RegionList(), lib.intro), FindRegionById(*core.RegionList(), lib.verse)}, show));
     }
-    EXPECT_TRUE(Slurp(win / "Master7.wav") == Slurp(to / "CD_1" / "Master7.wav"));
-    EXPECT_TRUE(Slurp(win / "Master8.wav") == Slurp(to / "CD_1" / "Master8.wav"));
+    EXPECT_TRUE(LoadText(win / "Master7.wav") == LoadText(to / "CD_1" / "Master7.wav"));
+    EXPECT_TRUE(LoadText(win / "Master8.wav") == LoadText(to / "CD_1" / "Master8.wav"));
     EXPECT_EQ(fs::file_size(win / "Master8.wav"), 44u + 20001u * 6u);
 }
 

@@ -17,18 +17,12 @@
 #include <vector>
 
 #include "support/AudioFiles.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string Q(const std::string& s) {
     std::string out = "'";
@@ -50,8 +44,8 @@ struct Rig {
         const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
         const int status = RunCommand("XDG_RUNTIME_DIR=" + Q(dir.Str()) + " " + SONQUIL_CLI + " --library " +
                                       Q(lib.string()) + " " + args + " >" + Q(o) + " 2>" + Q(e) + " </dev/null");
-        out = Slurp(o);
-        err = Slurp(e);
+        out = LoadText(o);
+        err = LoadText(e);
         return status;
     }
 
@@ -102,15 +96,6 @@ std::set<std::string> Names(const fs::path& folder) {
     return names;
 }
 
-bool Running(long pid) {
-    // A zombie waiting for a parent that never reaps it counts as gone.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return false;
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
-
 } // namespace
 
 TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
@@ -120,7 +105,7 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
     std::string songFile;
     rig.Import(rig.music / "Song.wav", true, song, songFile);
     ASSERT_TRUE(fs::equivalent(songFile, rig.music / "Song.wav"));
-    const std::string original = Slurp(rig.music / "Song.wav");
+    const std::string original = LoadText(rig.music / "Song.wav");
     const std::string id = std::to_string(song);
     std::string out, err;
 
@@ -131,7 +116,7 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
         EXPECT_NE(rig.Tool("export " + id + " --format wav --to " + Q(to.string()), out, err), 0) << to;
         EXPECT_EQ(out, "Song.wav\tWould overwrite a library file.\n") << to;
         EXPECT_EQ(LastMessage(err), "sonquil-cli: 1 of 1 files failed\n");
-        ASSERT_TRUE(Slurp(rig.music / "Song.wav") == original) << "the recording was written over via " << to;
+        ASSERT_TRUE(LoadText(rig.music / "Song.wav") == original) << "the recording was written over via " << to;
     }
 
     // A file stored in the VDisk is as much the library's. Its stored name never meets an
@@ -144,20 +129,20 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
     const fs::path vdiskFile(storedFile);
     ASSERT_NE(vdiskFile.parent_path(), rig.dir / "incoming");
     ASSERT_TRUE(fs::exists(vdiskFile));
-    const std::string storedBytes = Slurp(vdiskFile);
+    const std::string storedBytes = LoadText(vdiskFile);
     fs::create_directories(rig.dir / "shelf");
     fs::create_symlink(vdiskFile, rig.dir / "shelf" / "Stored.wav");
     EXPECT_NE(rig.Tool("export " + std::to_string(stored) + " --format wav --to " + Q((rig.dir / "shelf").string()),
                        out, err),
               0);
     EXPECT_EQ(out, "Stored.wav\tWould overwrite a library file.\n");
-    EXPECT_TRUE(Slurp(vdiskFile) == storedBytes);
+    EXPECT_TRUE(LoadText(vdiskFile) == storedBytes);
 
     // An external encoder whose own file would be the library's: refused before anything runs.
     ASSERT_EQ(rig.Tool("encoders add Copy /bin/cp '%s %d' wav", out, err), 0) << err;
     EXPECT_NE(rig.Tool("export " + id + " --format Copy --to " + Q(rig.music.string()), out, err), 0);
     EXPECT_EQ(out, "Song.wav\tWould overwrite a library file.\n");
-    EXPECT_TRUE(Slurp(rig.music / "Song.wav") == original);
+    EXPECT_TRUE(LoadText(rig.music / "Song.wav") == original);
     EXPECT_EQ(Names(rig.music), (std::set<std::string>{"Song.wav"}));
 }
 
@@ -167,7 +152,7 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
     int song = 0;
     std::string songFile;
     rig.Import(rig.music / "Song.wav", true, song, songFile);
-    const std::string original = Slurp(rig.music / "Song.wav");
+    const std::string original = LoadText(rig.music / "Song.wav");
     const std::string id = std::to_string(song);
     std::string out, err;
     // "cp" stands for an encoder: the final file then holds exactly what it was given.
@@ -177,9 +162,9 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
     // the final file is named as always, and the intermediate file is gone afterwards.
     ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + Q(rig.music.string()), out, err), 0) << err;
     EXPECT_EQ(out.rfind("Song.mp3\tOK (", 0), 0u) << out;
-    EXPECT_TRUE(Slurp(rig.music / "Song.wav") == original);
+    EXPECT_TRUE(LoadText(rig.music / "Song.wav") == original);
     EXPECT_EQ(Names(rig.music), (std::set<std::string>{"Song.wav", "Song.mp3"}));
-    const std::string encoded = Slurp(rig.music / "Song.mp3");
+    const std::string encoded = LoadText(rig.music / "Song.mp3");
     EXPECT_EQ(encoded.substr(0, 4), "RIFF");
     EXPECT_EQ(encoded.size(), 44u + 44101u * 4u);
 
@@ -191,8 +176,8 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
         keep << "not an export";
     }
     ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + Q(other.string()), out, err), 0) << err;
-    EXPECT_EQ(Slurp(other / "Song.wav"), "not an export");
-    EXPECT_TRUE(Slurp(other / "Song.mp3") == encoded);
+    EXPECT_EQ(LoadText(other / "Song.wav"), "not an export");
+    EXPECT_TRUE(LoadText(other / "Song.mp3") == encoded);
     EXPECT_EQ(Names(other), (std::set<std::string>{"Song.wav", "Song.mp3"}));
 
     // In a folder of its own the intermediate file keeps the plain name, which stays with the
@@ -222,7 +207,7 @@ TEST(ExportSafety, TwoItemsOfOneNameWriteTheFirstOnly) {
     EXPECT_EQ(out.substr(out.find('\n') + 1), "Song.wav\tWould overwrite a file written earlier in this export.\n")
         << out;
     EXPECT_EQ(out.rfind("Song.wav\tOK (", 0), 0u) << out;
-    EXPECT_TRUE(Slurp(twice / "Song.wav") == Slurp(one / "Song.wav"));
+    EXPECT_TRUE(LoadText(twice / "Song.wav") == LoadText(one / "Song.wav"));
     EXPECT_EQ(Names(twice), (std::set<std::string>{"Song.wav"}));
 
     // An external encoder's files count the same way.
@@ -234,7 +219,7 @@ TEST(ExportSafety, TwoItemsOfOneNameWriteTheFirstOnly) {
 
     // A file of an earlier export is still written over, as ever.
     ASSERT_EQ(rig.Tool("export " + id + " --format wav --to " + Q(twice.string()), out, err), 0) << err;
-    EXPECT_NE(Slurp(twice / "Song.wav"), Slurp(one / "Song.wav"));
+    EXPECT_NE(LoadText(twice / "Song.wav"), LoadText(one / "Song.wav"));
 }
 
 TEST(ExportSafety, SettingsAnEncoderRefusesLeaveNoFile) {
@@ -286,17 +271,17 @@ TEST(ExportSafety, InterruptEndsAHungEncoderAndLeavesNothing) {
                                "echo $? > " +
                                Q(status);
     ASSERT_EQ(RunCommand("sh -c " + Q(script)), 0);
-    EXPECT_NE(Slurp(status), "0\n");
-    EXPECT_EQ(Slurp(o), "Song.mp3\tCanceled.\n");
-    EXPECT_EQ(LastMessage(Slurp(e)), "sonquil-cli: the export was aborted\n");
-    const long encoderPid = std::atol(Slurp(rig.dir / "encoder.pid").c_str());
-    const long childPid = std::atol(Slurp(rig.dir / "child.pid").c_str());
+    EXPECT_NE(LoadText(status), "0\n");
+    EXPECT_EQ(LoadText(o), "Song.mp3\tCanceled.\n");
+    EXPECT_EQ(LastMessage(LoadText(e)), "sonquil-cli: the export was aborted\n");
+    const long encoderPid = std::atol(LoadText(rig.dir / "encoder.pid").c_str());
+    const long childPid = std::atol(LoadText(rig.dir / "child.pid").c_str());
     ASSERT_GT(encoderPid, 0);
     ASSERT_GT(childPid, 0);
-    EXPECT_FALSE(Running(encoderPid));
-    EXPECT_FALSE(Running(childPid));
-    if (Running(childPid)) ::kill(static_cast<pid_t>(childPid), SIGKILL);
-    if (Running(encoderPid)) ::kill(static_cast<pid_t>(encoderPid), SIGKILL);
+    EXPECT_FALSE(ProcessRunning(encoderPid));
+    EXPECT_FALSE(ProcessRunning(childPid));
+    if (ProcessRunning(childPid)) ::kill(static_cast<pid_t>(childPid), SIGKILL);
+    if (ProcessRunning(encoderPid)) ::kill(static_cast<pid_t>(encoderPid), SIGKILL);
     // Neither the intermediate WAV file nor the encoder's begun output is left.
     EXPECT_TRUE(Names(to).empty());
 }

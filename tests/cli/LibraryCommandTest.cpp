@@ -13,6 +13,7 @@
 #include "library/CRegionList.h"
 #include "library/CSample.h"
 #include "library/CSampleList.h"
+#include "support/Files.h"
 #include "support/ScriptedUiPort.h"
 #include "support/TempDir.h"
 
@@ -23,14 +24,8 @@ int Tool(const TempDir& dir, const std::string& args, std::string& out, std::str
     const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
     const int status = RunCommand("XDG_RUNTIME_DIR='" + dir.Str() + "' " + SONQUIL_CLI + " " + args + " >'" + o +
                                   "' 2>'" + e + "' </dev/null");
-    auto slurp = [](const std::string& p) {
-        std::ifstream in(p);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    out = slurp(o);
-    err = slurp(e);
+    out = LoadText(o);
+    err = LoadText(e);
     return status;
 }
 
@@ -112,12 +107,8 @@ TEST(LibraryCommand, TheLockIsTheLibrarysWhateverTheSession) {
         const int status = RunCommand(
             (runtime.empty() ? std::string("env -u XDG_RUNTIME_DIR ") : "XDG_RUNTIME_DIR='" + runtime + "' ") +
             SONQUIL_CLI + " --library '" + lib.Str() + "' list >'" + o + "' 2>'" + e + "' </dev/null");
-        std::ifstream so(o), se(e);
-        std::stringstream a, b;
-        a << so.rdbuf();
-        b << se.rdbuf();
-        out = a.str();
-        err = b.str();
+        out = LoadText(o);
+        err = LoadText(e);
         return status;
     };
     std::string out, err;

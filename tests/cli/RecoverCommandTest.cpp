@@ -21,12 +21,8 @@ int Tool(const TempDir& dir, const std::string& args, std::string& out, std::str
     const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
     const int status = RunCommand("XDG_RUNTIME_DIR='" + dir.Str() + "' " + SONQUIL_CLI + " --library '" + dir.Str() +
                                   "' " + args + " >'" + o + "' 2>'" + e + "' </dev/null");
-    std::ifstream so(o), se(e);
-    std::stringstream a, b;
-    a << so.rdbuf();
-    b << se.rdbuf();
-    out = a.str();
-    err = b.str();
+    out = LoadText(o);
+    err = LoadText(e);
     return status;
 }
 

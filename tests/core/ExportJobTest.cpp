@@ -508,19 +508,6 @@ TEST(ExportJob, BatchTagsThenExportCarryEveryFieldIntoFlacOggAndMp3) {
 #endif
 }
 
-namespace {
-
-bool ProcessRunning(long pid) {
-    // A zombie that no parent reaps (the child of an ended script) counts as gone.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return false;
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
-
-} // namespace
-
 TEST(ExportJob, AbortEndsAHungExternalEncoderAndItsChildren) {
     ExportRig rig;
     rig.AddRegion("Song", 0, 20000, {});

@@ -283,24 +283,6 @@ TEST(EncoderRun, RealFlacAndLameThroughARealEncodersFile) {
     }
 }
 
-namespace {
-
-std::string LoadText(const std::filesystem::path& p) {
-    const std::vector<uint8_t> bytes = LoadBytes(p);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-bool ProcessRunning(long pid) {
-    // A zombie that no parent reaps (the child of an ended script) counts as gone.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return false;
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
-
-} // namespace
-
 TEST(EncoderRun, CancelEndsTheEncoderAndWhatItStartedAndLeavesNoFile) {
     TempDir dir;
     // The encoder begins its output, then waits on a child; both ignore SIGTERM, so only the

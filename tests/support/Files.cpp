@@ -14,3 +14,8 @@ bool SaveBytes(const std::filesystem::path& p, const std::vector<uint8_t>& bytes
     out.close();
     return static_cast<bool>(out);
 }
+
+std::string LoadText(const std::filesystem::path& p) {
+    const std::vector<uint8_t> bytes = LoadBytes(p);
+    return std::string(bytes.begin(), bytes.end());
+}

@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include <fstream>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +32,14 @@ int RunCommand(const std::string& cmd) {
     int rc = std::system(cmd.c_str());
     if (rc == -1) return -1;
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+bool ProcessRunning(long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
 }
 
 bool HaveProgram(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }

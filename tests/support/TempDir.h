@@ -28,5 +28,8 @@ private:
 
 // Runs a shell command; returns its exit status.
 int RunCommand(const std::string& cmd);
+// Whether the process is alive; a zombie that no parent reaps (the child of an ended script)
+// counts as gone.
+bool ProcessRunning(long pid);
 // True when a program is on the PATH.
 bool HaveProgram(const std::string& name);
