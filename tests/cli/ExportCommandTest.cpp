@@ -30,16 +30,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Q(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 int Tool(const TempDir& dir, const std::string& args, std::string& out, std::string& err) {
     const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
-    const int status = RunCommand("XDG_RUNTIME_DIR=" + Q(dir.Str()) + " " + SONQUIL_CLI + " --library " + Q(dir.Str()) +
-                                  " " + args + " >" + Q(o) + " 2>" + Q(e) + " </dev/null");
+    const int status = RunCommand("XDG_RUNTIME_DIR=" + ShellQuote(dir.Str()) + " " + SONQUIL_CLI + " --library " +
+                                  ShellQuote(dir.Str()) + " " + args + " >" + ShellQuote(o) + " 2>" + ShellQuote(e) +
+                                  " </dev/null");
     out = LoadText(o);
     err = LoadText(e);
     return status;
@@ -52,7 +47,7 @@ std::map<std::string, std::string> Probe(const fs::path& file) {
     if (RunCommand("ffprobe -v error -select_streams a:0 -show_entries "
                    "stream=codec_name,sample_rate,channels,bits_per_sample,duration_ts,bit_rate:format=format_name,"
                    "duration:format_tags:stream_tags -of default=nw=1 " +
-                   Q(file.string()) + " > " + Q(out.string())) != 0)
+                   ShellQuote(file.string()) + " > " + ShellQuote(out.string())) != 0)
         return m;
     std::ifstream in(out);
     std::string line;
@@ -130,7 +125,9 @@ TEST(ExportCommand, EveryFormatReadsBackWithItsRateChannelsAndLength) {
     const fs::path to = dir / "masters";
     fs::create_directories(to);
     for (const Case& c : cases) {
-        ASSERT_EQ(Tool(dir, "export " + std::to_string(lib.intro) + " --format " + c.format + " --to " + Q(to.string()),
+        ASSERT_EQ(Tool(dir,
+                       "export " + std::to_string(lib.intro) + " --format " + c.format + " --to " +
+                           ShellQuote(to.string()),
                        out, err),
                   0)
             << c.format << ": " << err;
@@ -159,15 +156,16 @@ TEST(ExportCommand, EveryFormatReadsBackWithItsRateChannelsAndLength) {
     // RAW 24-bit big-endian: three bytes a sample, nothing else; the mono switch halves it.
     ASSERT_EQ(Tool(dir,
                    "export " + std::to_string(lib.intro) + " --format raw --bits 24 --order be --mono --to " +
-                       Q(to.string()),
+                       ShellQuote(to.string()),
                    out, err),
               0)
         << err;
     EXPECT_EQ(fs::file_size(to / "Intro.raw"), 20001u * 3u);
     EXPECT_NE(out.find("RAW 24-bit big-endian mono"), std::string::npos) << out;
     // 32-bit float WAV.
-    ASSERT_EQ(Tool(dir, "export " + std::to_string(lib.intro) + " --format wav --bits 32f --to " + Q(to.string()), out,
-                   err),
+    ASSERT_EQ(Tool(dir,
+                   "export " + std::to_string(lib.intro) + " --format wav --bits 32f --to " + ShellQuote(to.string()),
+                   out, err),
               0);
     EXPECT_EQ(Probe(to / "Intro.wav")["codec_name"], "pcm_f32le");
 }
@@ -180,7 +178,8 @@ TEST(ExportCommand, FolderNamingSubfolderAndTheSameBytesAsTheWindowsJob) {
     fs::create_directories(to);
     ASSERT_EQ(Tool(dir,
                    "export " + std::to_string(lib.intro) + " --folder " + std::to_string(lib.album) +
-                       " --format wav --bits 24 --naming base:Master:7 --subfolder 'CD:1' --to " + Q(to.string()),
+                       " --format wav --bits 24 --naming base:Master:7 --subfolder 'CD:1' --to " +
+                       ShellQuote(to.string()),
                    out, err),
               0)
         << err;
@@ -190,14 +189,16 @@ TEST(ExportCommand, FolderNamingSubfolderAndTheSameBytesAsTheWindowsJob) {
     // --subfolder names a folder made inside --to; one that is there already is written into
     // again, and the name's path characters never reach the file system as such.
     ASSERT_EQ(Tool(dir,
-                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'CD:1' --to " + Q(to.string()),
+                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'CD:1' --to " +
+                       ShellQuote(to.string()),
                    out, err),
               0)
         << err;
     EXPECT_TRUE(fs::exists(to / "CD_1" / "Intro.wav"));
     EXPECT_TRUE(fs::exists(to / "CD_1" / "Master7.wav"));
     ASSERT_EQ(Tool(dir,
-                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'a/b' --to " + Q(to.string()),
+                   "export " + std::to_string(lib.intro) + " --format wav --subfolder 'a/b' --to " +
+                       ShellQuote(to.string()),
                    out, err),
               0)
         << err;
@@ -243,8 +244,9 @@ TEST(ExportCommand, ExternalEncoderProfilesFromEncodersDat) {
     ASSERT_EQ(Tool(dir, "encoders add Fails /bin/false '%s %d' xyz", out, err), 0) << err;
     const fs::path to = dir / "with spaces $x";
     fs::create_directories(to);
-    ASSERT_EQ(Tool(dir, "export " + std::to_string(lib.intro) + " --format lame --kbps 192 --to " + Q(to.string()), out,
-                   err),
+    ASSERT_EQ(Tool(dir,
+                   "export " + std::to_string(lib.intro) + " --format lame --kbps 192 --to " + ShellQuote(to.string()),
+                   out, err),
               0)
         << err;
     EXPECT_EQ(out.rfind("Intro.mp3\tOK (LAME, ", 0), 0u) << out;
@@ -253,13 +255,16 @@ TEST(ExportCommand, ExternalEncoderProfilesFromEncodersDat) {
     EXPECT_EQ(p["codec_name"], "mp3");
     EXPECT_EQ(p["bit_rate"].substr(0, 3), "192") << p["bit_rate"];
 
-    EXPECT_NE(Tool(dir, "export " + std::to_string(lib.intro) + " --format Fails --to " + Q(to.string()), out, err), 0);
+    EXPECT_NE(Tool(dir, "export " + std::to_string(lib.intro) + " --format Fails --to " + ShellQuote(to.string()), out,
+                   err),
+              0);
     EXPECT_EQ(out, "Intro.xyz\tExternal encoder failed, check syntax:/bin/false\n");
     // Progress goes to stderr, then the one line saying what failed.
     EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1), "sonquil-cli: 1 of 1 files failed\n") << err;
     EXPECT_TRUE(fs::exists(to / "Intro.wav"));
     // A profile without %k takes no bit rate.
-    EXPECT_NE(Tool(dir, "export " + std::to_string(lib.intro) + " --format Fails --kbps 128 --to " + Q(to.string()),
+    EXPECT_NE(Tool(dir,
+                   "export " + std::to_string(lib.intro) + " --format Fails --kbps 128 --to " + ShellQuote(to.string()),
                    out, err),
               0);
     EXPECT_EQ(err, "sonquil-cli: Fails takes no --kbps\n");
@@ -268,7 +273,7 @@ TEST(ExportCommand, ExternalEncoderProfilesFromEncodersDat) {
 TEST(ExportCommand, OneLineErrors) {
     TempDir dir;
     const Library lib = MakeLibrary(dir);
-    const std::string id = std::to_string(lib.intro), to = " --to " + Q(dir.Str());
+    const std::string id = std::to_string(lib.intro), to = " --to " + ShellQuote(dir.Str());
     std::string out, err;
     struct Case {
         std::string args, error;
@@ -286,9 +291,10 @@ TEST(ExportCommand, OneLineErrors) {
         {"export " + id + " --format wma --kbps 320" + to, "320 kbit/s is not offered for WMA"},
         {"export " + id + " --format ogg --mono" + to, "OGG takes no --mono"},
         {"export " + id + " --format wav --naming base:X:1000" + to, "bad --naming base:X:1000"},
-        {"export " + id + " --format wav --to " + Q((dir / "missing").string()), "no folder "},
-        {"export " + id + " --format wav --subfolder x --to " + Q((dir / "song.wav").string()), "no folder "},
-        {"export " + id + " --format wav --subfolder taken --to " + Q(dir.Str()), "Can't create selected subfolder."},
+        {"export " + id + " --format wav --to " + ShellQuote((dir / "missing").string()), "no folder "},
+        {"export " + id + " --format wav --subfolder x --to " + ShellQuote((dir / "song.wav").string()), "no folder "},
+        {"export " + id + " --format wav --subfolder taken --to " + ShellQuote(dir.Str()),
+         "Can't create selected subfolder."},
     };
     // A file where the subfolder would go.
     std::FILE* taken = std::fopen((dir / "taken").string().c_str(), "wb");

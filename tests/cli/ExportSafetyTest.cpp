@@ -24,12 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Q(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 struct Rig {
     TempDir dir;
     fs::path lib = dir / "lib";
@@ -42,8 +36,9 @@ struct Rig {
 
     int Tool(const std::string& args, std::string& out, std::string& err) const {
         const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
-        const int status = RunCommand("XDG_RUNTIME_DIR=" + Q(dir.Str()) + " " + SONQUIL_CLI + " --library " +
-                                      Q(lib.string()) + " " + args + " >" + Q(o) + " 2>" + Q(e) + " </dev/null");
+        const int status = RunCommand("XDG_RUNTIME_DIR=" + ShellQuote(dir.Str()) + " " + SONQUIL_CLI + " --library " +
+                                      ShellQuote(lib.string()) + " " + args + " >" + ShellQuote(o) + " 2>" +
+                                      ShellQuote(e) + " </dev/null");
         out = LoadText(o);
         err = LoadText(e);
         return status;
@@ -63,7 +58,8 @@ struct Rig {
     // library then reads, from the tool's list.
     void Import(const fs::path& file, bool link, int& id, std::string& libraryFile) const {
         std::string out, err;
-        ASSERT_EQ(Tool("import --vdisk " + Q((lib / "store").string()) + (link ? " --link " : " ") + Q(file.string()),
+        ASSERT_EQ(Tool("import --vdisk " + ShellQuote((lib / "store").string()) + (link ? " --link " : " ") +
+                           ShellQuote(file.string()),
                        out, err),
                   0)
             << err;
@@ -113,7 +109,7 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
     fs::create_directories(rig.dir / "links");
     fs::create_symlink(rig.music / "Song.wav", rig.dir / "links" / "Song.wav");
     for (const fs::path& to : {rig.music, rig.music / "." / "", rig.dir / "links"}) {
-        EXPECT_NE(rig.Tool("export " + id + " --format wav --to " + Q(to.string()), out, err), 0) << to;
+        EXPECT_NE(rig.Tool("export " + id + " --format wav --to " + ShellQuote(to.string()), out, err), 0) << to;
         EXPECT_EQ(out, "Song.wav\tWould overwrite a library file.\n") << to;
         EXPECT_EQ(LastMessage(err), "sonquil-cli: 1 of 1 files failed\n");
         ASSERT_TRUE(LoadText(rig.music / "Song.wav") == original) << "the recording was written over via " << to;
@@ -132,7 +128,8 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
     const std::string storedBytes = LoadText(vdiskFile);
     fs::create_directories(rig.dir / "shelf");
     fs::create_symlink(vdiskFile, rig.dir / "shelf" / "Stored.wav");
-    EXPECT_NE(rig.Tool("export " + std::to_string(stored) + " --format wav --to " + Q((rig.dir / "shelf").string()),
+    EXPECT_NE(rig.Tool("export " + std::to_string(stored) + " --format wav --to " +
+                           ShellQuote((rig.dir / "shelf").string()),
                        out, err),
               0);
     EXPECT_EQ(out, "Stored.wav\tWould overwrite a library file.\n");
@@ -140,7 +137,7 @@ TEST(ExportSafety, NeverWritesOverAFileTheLibraryReads) {
 
     // An external encoder whose own file would be the library's: refused before anything runs.
     ASSERT_EQ(rig.Tool("encoders add Copy /bin/cp '%s %d' wav", out, err), 0) << err;
-    EXPECT_NE(rig.Tool("export " + id + " --format Copy --to " + Q(rig.music.string()), out, err), 0);
+    EXPECT_NE(rig.Tool("export " + id + " --format Copy --to " + ShellQuote(rig.music.string()), out, err), 0);
     EXPECT_EQ(out, "Song.wav\tWould overwrite a library file.\n");
     EXPECT_TRUE(LoadText(rig.music / "Song.wav") == original);
     EXPECT_EQ(Names(rig.music), (std::set<std::string>{"Song.wav"}));
@@ -160,7 +157,7 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
 
     // Beside the linked source, "Song.wav" is the library's; the encoder still gets a WAV file,
     // the final file is named as always, and the intermediate file is gone afterwards.
-    ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + Q(rig.music.string()), out, err), 0) << err;
+    ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + ShellQuote(rig.music.string()), out, err), 0) << err;
     EXPECT_EQ(out.rfind("Song.mp3\tOK (", 0), 0u) << out;
     EXPECT_TRUE(LoadText(rig.music / "Song.wav") == original);
     EXPECT_EQ(Names(rig.music), (std::set<std::string>{"Song.wav", "Song.mp3"}));
@@ -175,7 +172,7 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
         std::ofstream keep(other / "Song.wav", std::ios::binary);
         keep << "not an export";
     }
-    ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + Q(other.string()), out, err), 0) << err;
+    ASSERT_EQ(rig.Tool("export " + id + " --format Enc --to " + ShellQuote(other.string()), out, err), 0) << err;
     EXPECT_EQ(LoadText(other / "Song.wav"), "not an export");
     EXPECT_TRUE(LoadText(other / "Song.mp3") == encoded);
     EXPECT_EQ(Names(other), (std::set<std::string>{"Song.wav", "Song.mp3"}));
@@ -185,7 +182,7 @@ TEST(ExportSafety, TheIntermediateWavTakesANameOfItsOwn) {
     ASSERT_EQ(rig.Tool("encoders add Broken /bin/false '%s %d' xyz", out, err), 0) << err;
     const fs::path clean = rig.dir / "clean";
     fs::create_directories(clean);
-    EXPECT_NE(rig.Tool("export " + id + " --format Broken --to " + Q(clean.string()), out, err), 0);
+    EXPECT_NE(rig.Tool("export " + id + " --format Broken --to " + ShellQuote(clean.string()), out, err), 0);
     EXPECT_EQ(out, "Song.xyz\tExternal encoder failed, check syntax:/bin/false\n");
     EXPECT_EQ(Names(clean), (std::set<std::string>{"Song.wav"}));
 }
@@ -201,9 +198,12 @@ TEST(ExportSafety, TwoItemsOfOneNameWriteTheFirstOnly) {
     const fs::path one = rig.dir / "one", twice = rig.dir / "twice";
     fs::create_directories(one);
     fs::create_directories(twice);
-    ASSERT_EQ(rig.Tool("export " + id + " --format wav --bits 24 --to " + Q(one.string()), out, err), 0) << err;
+    ASSERT_EQ(rig.Tool("export " + id + " --format wav --bits 24 --to " + ShellQuote(one.string()), out, err), 0)
+        << err;
     // The region twice: the first item writes the file, the second is refused.
-    EXPECT_NE(rig.Tool("export " + id + " " + id + " --format wav --bits 24 --to " + Q(twice.string()), out, err), 0);
+    EXPECT_NE(rig.Tool("export " + id + " " + id + " --format wav --bits 24 --to " + ShellQuote(twice.string()), out,
+                       err),
+              0);
     EXPECT_EQ(out.substr(out.find('\n') + 1), "Song.wav\tWould overwrite a file written earlier in this export.\n")
         << out;
     EXPECT_EQ(out.rfind("Song.wav\tOK (", 0), 0u) << out;
@@ -212,13 +212,13 @@ TEST(ExportSafety, TwoItemsOfOneNameWriteTheFirstOnly) {
 
     // An external encoder's files count the same way.
     ASSERT_EQ(rig.Tool("encoders add Enc /bin/cp '%s %d' mp3", out, err), 0) << err;
-    EXPECT_NE(rig.Tool("export " + id + " " + id + " --format Enc --to " + Q(twice.string()), out, err), 0);
+    EXPECT_NE(rig.Tool("export " + id + " " + id + " --format Enc --to " + ShellQuote(twice.string()), out, err), 0);
     EXPECT_EQ(out.substr(out.find('\n') + 1), "Song.mp3\tWould overwrite a file written earlier in this export.\n")
         << out;
     EXPECT_EQ(Names(twice), (std::set<std::string>{"Song.wav", "Song.mp3"}));
 
     // A file of an earlier export is still written over, as ever.
-    ASSERT_EQ(rig.Tool("export " + id + " --format wav --to " + Q(twice.string()), out, err), 0) << err;
+    ASSERT_EQ(rig.Tool("export " + id + " --format wav --to " + ShellQuote(twice.string()), out, err), 0) << err;
     EXPECT_NE(LoadText(twice / "Song.wav"), LoadText(one / "Song.wav"));
 }
 
@@ -233,7 +233,8 @@ TEST(ExportSafety, SettingsAnEncoderRefusesLeaveNoFile) {
     fs::create_directories(to);
     std::string out, err;
     for (const char* format : {"ogg", "aac", "wma"}) {
-        const std::string args = "export " + std::to_string(fast) + " --format " + format + " --to " + Q(to.string());
+        const std::string args = "export " + std::to_string(fast) + " --format " + format + " --to " +
+                                 ShellQuote(to.string());
         if (rig.Tool(args, out, err) != 0 && err.find("not available in this build") != std::string::npos) continue;
         EXPECT_EQ(out, "Fast." + std::string(format) + "\tCan't write output file.\n") << format << ": " << err;
         EXPECT_TRUE(Names(to).empty()) << format << " left " << *Names(to).begin();
@@ -257,20 +258,21 @@ TEST(ExportSafety, InterruptEndsAHungEncoderAndLeavesNothing) {
     }
     fs::permissions(encoder, fs::perms::owner_all);
     std::string out, err;
-    ASSERT_EQ(rig.Tool("encoders add Hang " + Q(encoder.string()) + " '%s %d' mp3", out, err), 0) << err;
+    ASSERT_EQ(rig.Tool("encoders add Hang " + ShellQuote(encoder.string()) + " '%s %d' mp3", out, err), 0) << err;
     const fs::path to = rig.dir / "masters";
     fs::create_directories(to);
     const std::string o = (rig.dir / "out.txt").string(), e = (rig.dir / "err.txt").string();
     const std::string status = (rig.dir / "status").string();
     // The tool in the background; once the encoder runs, the tool is told to stop.
-    const std::string script = "XDG_RUNTIME_DIR=" + Q(rig.dir.Str()) + " " + SONQUIL_CLI + " --library " +
-                               Q(rig.lib.string()) + " export " + std::to_string(song) + " " + std::to_string(song) +
-                               " --format Hang --to " + Q(to.string()) + " >" + Q(o) + " 2>" + Q(e) +
-                               " </dev/null & tool=$!; n=0; while [ ! -s " + Q((rig.dir / "encoder.pid").string()) +
+    const std::string script = "XDG_RUNTIME_DIR=" + ShellQuote(rig.dir.Str()) + " " + SONQUIL_CLI + " --library " +
+                               ShellQuote(rig.lib.string()) + " export " + std::to_string(song) + " " +
+                               std::to_string(song) + " --format Hang --to " + ShellQuote(to.string()) + " >" +
+                               ShellQuote(o) + " 2>" + ShellQuote(e) + " </dev/null & tool=$!; n=0; while [ ! -s " +
+                               ShellQuote((rig.dir / "encoder.pid").string()) +
                                " ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done; kill -TERM $tool; wait $tool; "
                                "echo $? > " +
-                               Q(status);
-    ASSERT_EQ(RunCommand("sh -c " + Q(script)), 0);
+                               ShellQuote(status);
+    ASSERT_EQ(RunCommand("sh -c " + ShellQuote(script)), 0);
     EXPECT_NE(LoadText(status), "0\n");
     EXPECT_EQ(LoadText(o), "Song.mp3\tCanceled.\n");
     EXPECT_EQ(LastMessage(LoadText(e)), "sonquil-cli: the export was aborted\n");

@@ -28,6 +28,12 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+std::string ShellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 int RunCommand(const std::string& cmd) {
     int rc = std::system(cmd.c_str());
     if (rc == -1) return -1;

@@ -26,6 +26,8 @@ private:
     std::filesystem::path m_path; // empty until mkdtemp made it
 };
 
+// s in single quotes for the shell, whatever it holds.
+std::string ShellQuote(const std::string& s);
 // Runs a shell command; returns its exit status.
 int RunCommand(const std::string& cmd);
 // Whether the process is alive; a zombie that no parent reaps (the child of an ended script)
