@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   # export encoders (MP3, FLAC, AAC and WMA) and the lame tool that external-encoder tests run
   libmp3lame-dev libflac-dev libavcodec-dev libavformat-dev libavutil-dev lame
+  # import of everything else FFmpeg decodes (M4A, ALAC, Opus, CAF, WebM, WMA, coded AIFF-C)
+  libswresample-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # the install test: the desktop entry check and the installed window under Xvfb

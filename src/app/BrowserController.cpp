@@ -16,6 +16,7 @@
 
 #include "app/CommandTable.h"
 #include "app/PanelBox.h"
+#include "audiofile/ImportPipeline.h"
 #include "app/TRenameForm.h"
 #include "app/TapeBox.h"
 #include "app/WindowAreas.h"
@@ -241,7 +242,7 @@ void BrowserController::ImportToVTape(bool link) {
         if (const char* home = std::getenv("HOME")) folder = home;
     std::vector<std::string> files;
     if (!m_core.Ui().ChooseFiles(link ? "Link Audio File (Open)" : "Import Audio File (Clone)", folder,
-                                 "All Files (*.*)", true, files) ||
+                                 ImportFileFilter(), true, files) ||
         files.empty())
         return;
     const std::string& first = files.front();

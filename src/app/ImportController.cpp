@@ -127,7 +127,7 @@ void ImportController::ChooseAndRun(bool link) {
     if (!TransportReady()) return;
     std::string& folder = link ? m_linkFolder : m_copyFolder;
     std::vector<std::string> files;
-    if (!m_ui.ChooseFiles(link ? "Import Audio File (Link)" : "Import Audio File (Copy)", folder, "All Files (*.*)",
+    if (!m_ui.ChooseFiles(link ? "Import Audio File (Link)" : "Import Audio File (Copy)", folder, ImportFileFilter(),
                           true, files) ||
         files.empty())
         return;

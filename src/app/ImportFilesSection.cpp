@@ -12,15 +12,13 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-// FLAC is listed as well: the import reads it like the others.
-const char* const kExtensions[] = {".WAV", ".WAVE", ".AIF", ".AIFF", ".MP3", ".OGG", ".SND", ".RAW", ".FLAC"};
-} // namespace
+#include "audiofile/ImportPipeline.h"
 
 bool ImportFilesSection::IsListed(const QString& fileName) {
+    // The extensions the import recognises, the same list its region names drop.
     const QString upper = fileName.toUpper();
-    for (const char* ext : kExtensions) {
-        const QString e = QString::fromLatin1(ext);
+    for (const std::string& ext : ImportExtensions()) {
+        const QString e = "." + QString::fromStdString(ext).toUpper();
         // A name that is only the extension (".wav") is a hidden file, not an audio file.
         if (upper.size() > e.size() && upper.endsWith(e)) return true;
     }

@@ -5,6 +5,9 @@
 
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileFlac.h"
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+#include "audiofile/AudioFileFFmpeg.h"
+#endif
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileMp3.h"
 #include "audiofile/AudioFileRaw.h"
@@ -40,6 +43,11 @@ const FormatEntry kFormats[] = {
     {kFormatFlac, "FLAC", Make<AudioFileFlac>},
     {kFormatSun, "SUN", Make<AudioFileSUN>},
     {kFormatRaw, "raw", Make<AudioFileRaw>},
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+    {kFormatFFmpeg, "FFmpeg", Make<AudioFileFFmpeg>},
+#else
+    {kFormatFFmpeg, "FFmpeg", nullptr},
+#endif
 };
 
 const FormatEntry* Find(int32_t code) {

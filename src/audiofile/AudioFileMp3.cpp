@@ -174,14 +174,25 @@ bool AudioFileMp3::OpenRead() {
     if (ReadId3v1(*this, v1)) ApplyTags(*this, v1); // the ID3v1 tag wins over ID3v2
     m_decodedBytes = 0;
     m_consumedBytes = 0;
+    m_gaplessPos = 0;
     return true;
+}
+
+void AudioFileMp3::SetGapless(bool on) {
+    m_gapless = on;
+    if (!IsOpen()) return;
+    if (!StartDecoder()) return;
+    m_decodedBytes = 0;
+    m_consumedBytes = 0;
+    m_gaplessPos = 0;
 }
 
 bool AudioFileMp3::StartDecoder() {
     StopDecoder();
-    // No gapless trimming and the information frame decoded as audio: every frame header
-    // stands for its full count of samples (see SeekFrame).
-    m_mh = NewHandle(MPG123_QUIET | MPG123_IGNORE_INFOFRAME);
+    // Without gapless trimming the information frame is decoded as audio: every frame header
+    // stands for its full count of samples (see SeekFrame). In gapless mode libmpg123 reads
+    // the information frame for the delay and padding and gives only the music.
+    m_mh = NewHandle(m_gapless ? (MPG123_QUIET | MPG123_GAPLESS) : (MPG123_QUIET | MPG123_IGNORE_INFOFRAME));
     if (m_mh == nullptr) return false;
     mpg123_format_none(m_mh);
     if (mpg123_format(m_mh, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
@@ -310,6 +321,7 @@ int32_t AudioFileMp3::ReadFrames(void* buffer, int32_t n, bool asFloat) {
         }
     }
     std::memset(bytes + whole * 8, 0, static_cast<size_t>((n - whole) * 8));
+    m_gaplessPos += whole;
     if (got > 0) {
         m_decodedBytes += got;
         // decoded / consumed × (dataBytes / frame bytes), in whole numbers so that the length is
@@ -333,12 +345,22 @@ void AudioFileMp3::Skip(int64_t count) {
         const int64_t got = Decode(m_scratch.data(), want * frameBytes) / frameBytes;
         if (got <= 0) break;
         count -= got;
+        m_gaplessPos += got;
     }
 }
 
 bool AudioFileMp3::SeekFrame(int64_t f) {
     if (!IsOpen()) return false;
     if (f < 0) f = 0;
+    if (m_gapless) {
+        // The trimmed start is not where the headers say: decode forward to the frame.
+        if (f < m_gaplessPos) {
+            if (!StartDecoder()) return false;
+            m_gaplessPos = 0;
+        }
+        Skip(f - m_gaplessPos);
+        return true;
+    }
     if (!StartDecoder()) return false;
     // Walk the headers; keep the starts of the last frames for the preroll.
     struct Mark {

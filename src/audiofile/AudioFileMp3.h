@@ -39,6 +39,15 @@ public:
     bool SeekFrame(int64_t frame) override;
     void Close() override;
 
+    // Gapless decoding, for a file that is converted: the encoder's information frame is not
+    // audio, and the encoder delay and padding it records are cut off, so the samples line up
+    // with what other decoders give. Off by default: samples kept as MP3 files (clones and
+    // links) address their audio by the frame positions above, and their regions rely on them.
+    // Takes effect at once on an open reader (it starts reading from the beginning again);
+    // SeekFrame then decodes forward from the start.
+    void SetGapless(bool on);
+    bool Gapless() const { return m_gapless; }
+
     // The first header as found by the scan.
     const MpegHeader& FirstHeader() const { return m_first; }
 
@@ -60,6 +69,8 @@ private:
     void Skip(int64_t frames);
 
     mpg123_handle_struct* m_mh = nullptr;
+    bool m_gapless = false;
+    int64_t m_gaplessPos = 0; // frames handed out since the start, in gapless mode
     MpegHeader m_first;
     int64_t m_fileSize = 0;
     int64_t m_feedPos = 0;

@@ -5,6 +5,10 @@
 #include <cstring>
 
 #include "audiofile/AudioFile.h"
+#include "audiofile/AudioFileAiff.h"
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+#include "audiofile/AudioFileFFmpeg.h"
+#endif
 #include "audiofile/CFile.h"
 
 namespace {
@@ -25,6 +29,17 @@ public:
     bool Open() { return OpenForRead(); }
 };
 
+// The last resort: whatever the installed FFmpeg decodes.
+bool FfmpegAccepts(const std::string& folder, const std::string& name) {
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+    return AudioFileFFmpeg::Accepts(folder, name);
+#else
+    (void)folder;
+    (void)name;
+    return false;
+#endif
+}
+
 } // namespace
 
 void SetVorbisProbe(VorbisAcceptFn fn) { g_vorbisProbe.store(fn); }
@@ -40,8 +55,8 @@ int ProbeFormat(const std::string& folder, const std::string& name, std::string&
         message = "Can't open file.";
         return -1;
     }
-    char head[4];
-    const int64_t got = f.Read(head, 4);
+    char head[12] = {};
+    const int64_t got = f.Read(head, 12);
     f.Close();
     if (got < 4) {
         message = "No data found (truncated?).";
@@ -53,9 +68,19 @@ int ProbeFormat(const std::string& folder, const std::string& name, std::string&
     if (EndsWithNoCase(name, ".raw")) return kFormatRaw;
     if (EndsWithNoCase(name, ".mp3")) return kFormatMp3;
     if (std::memcmp(head, "RIFF", 4) == 0) return kFormatWav;
-    if (std::memcmp(head, "FORM", 4) == 0) return kFormatAiff;
+    if (std::memcmp(head, "FORM", 4) == 0) {
+        // AIFF-C whose samples are coded (GSM, IMA ADPCM, ...) is FFmpeg's to decode.
+        if (got >= 12 && std::memcmp(head + 8, "AIFC", 4) == 0) {
+            AudioFileAiff aiff(folder, name);
+            const bool coded = !aiff.OpenRead() && aiff.UnsupportedCompression();
+            aiff.Close();
+            if (coded && FfmpegAccepts(folder, name)) return kFormatFFmpeg;
+        }
+        return kFormatAiff;
+    }
     if (std::memcmp(head, ".snd", 4) == 0) return kFormatSun;
     if (std::memcmp(head, "fLaC", 4) == 0) return kFormatFlac;
+    if (FfmpegAccepts(folder, name)) return kFormatFFmpeg;
     message = "Format is not supported.";
     return -1;
 }

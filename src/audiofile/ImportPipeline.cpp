@@ -7,6 +7,9 @@
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileFlac.h"
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+#include "audiofile/AudioFileFFmpeg.h"
+#endif
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileMp3.h"
 #include "audiofile/AudioFileRaw.h"
@@ -28,8 +31,15 @@
 
 namespace {
 
-const char* const kKnownExtensions[] = {".au",  ".wav", ".aif",  ".mp3",  ".ogg", ".aac",
-                                        ".raw", ".snd", ".wave", ".aiff", ".flac"};
+// The extensions of the formats our own readers take (".wave" before ".wav" would not matter:
+// one is not the end of the other).
+const char* const kOwnExtensions[] = {"au",  "wav", "aif",  "mp3",  "ogg",  "aac",
+                                      "raw", "snd", "wave", "aiff", "flac", "aifc"};
+// What people keep that FFmpeg decodes for us: the usual extensions of audio files (not of
+// video files, whose sound the probe takes too when one is dropped).
+const char* const kFfmpegExtensions[] = {"m4a", "m4b", "alac", "opus", "oga", "caf", "webm", "mka",
+                                         "wma", "asf", "ac3",  "eac3", "dts", "wv",  "ape",  "mpc",
+                                         "amr", "3ga", "tta",  "w64",  "mp2", "spx", "gsm",  "voc"};
 
 bool EndsWithNoCase(const std::string& s, const char* tail) {
     const size_t n = std::strlen(tail);
@@ -65,6 +75,15 @@ bool CopyWhole(const std::string& srcFolder, const std::string& srcName, const s
     return true;
 }
 
+bool IsFfmpegReader(const AudioFile& f) {
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+    return dynamic_cast<const AudioFileFFmpeg*>(&f) != nullptr;
+#else
+    (void)f;
+    return false;
+#endif
+}
+
 std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -72,11 +91,35 @@ std::string BaseName(const std::string& path) {
 
 } // namespace
 
+const std::vector<std::string>& ImportExtensions() {
+    static const std::vector<std::string> list = [] {
+        std::vector<std::string> v(std::begin(kOwnExtensions), std::end(kOwnExtensions));
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+        v.insert(v.end(), std::begin(kFfmpegExtensions), std::end(kFfmpegExtensions));
+#endif
+        return v;
+    }();
+    return list;
+}
+
+std::string ImportFileFilter() {
+    // Name filters match case-sensitively on this system: both spellings are listed. "*" and
+    // not "*.*": a file without an extension is shown too.
+    std::string audio;
+    for (const std::string& e : ImportExtensions()) {
+        std::string upper = e;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        audio += (audio.empty() ? "*." : " *.") + e + " *." + upper;
+    }
+    return "Audio Files (" + audio + ");;All Files (*)";
+}
+
 std::string RegionNameFor(const std::string& fileName) {
     std::string name = BaseName(fileName);
-    for (const char* ext : kKnownExtensions) {
-        if (EndsWithNoCase(name, ext) && name.size() > std::strlen(ext)) {
-            name.resize(name.size() - std::strlen(ext));
+    for (const std::string& ext : ImportExtensions()) {
+        const std::string tail = "." + ext;
+        if (EndsWithNoCase(name, tail.c_str()) && name.size() > tail.size()) {
+            name.resize(name.size() - tail.size());
             break;
         }
     }
@@ -206,7 +249,7 @@ int64_t CImporter::Stream(AudioFile& source, AudioFile* target, int style, bool&
     // An MP3's length is an estimate that trails the decoder (it has taken in more of the file
     // than it has given out): stopping at the estimate would cut the end off, so such a source
     // is read until it gives nothing more.
-    const bool estimated = dynamic_cast<AudioFileMp3*>(&source) != nullptr;
+    const bool estimated = dynamic_cast<AudioFileMp3*>(&source) != nullptr || IsFfmpegReader(source);
     while (estimated || read < source.frames) {
         const int64_t left = estimated ? kBlockFrames : source.frames - read;
         const int32_t want = static_cast<int32_t>(std::min<int64_t>(kBlockFrames, left));
@@ -243,9 +286,13 @@ bool CImporter::Import(const std::string& folder, const std::string& file, std::
     if (!source) return false;
 
     // Compressed sources are kept as they are unless the user wants them transcoded. FLAC
-    // is lossless and always converted.
+    // is lossless and always converted; so is whatever FFmpeg decodes, so that every stored
+    // sample has a format of our own.
     const bool compressed = code == kFormatMp3 || code == kFormatVorbis;
     const bool convert = !compressed || m_settings.transcodeCompressed;
+    // A converted MP3 becomes the music alone, lined up as other decoders give it. A clone
+    // stays an MP3 sample, read with the frame positions every MP3 sample has.
+    if (convert && code == kFormatMp3) static_cast<AudioFileMp3&>(*source).SetGapless(true);
     const int32_t mode = m_settings.storageMode == kFormatKX64 || m_settings.storageMode == kFormatVorbis
                              ? m_settings.storageMode
                              : kFormatWav;
@@ -400,7 +447,7 @@ bool CImporter::Link(const std::string& folder, const std::string& file, std::st
     WritePeakFile(peaks.peakFolder, peaks.peakName, m_peaks, PeakFramesPerEntry(source->rate));
 
     // Compressed headers give only an estimate: the frames read count.
-    if (code == kFormatMp3 || code == kFormatVorbis || code == kFormatFlac) {
+    if (code == kFormatMp3 || code == kFormatVorbis || code == kFormatFlac || code == kFormatFFmpeg) {
         sample->SetFrameCount(frames);
         region->SetEnd(frames);
         region->ResetViewWindow();

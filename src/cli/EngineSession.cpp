@@ -182,7 +182,7 @@ bool TransientRegion::Open(const std::string& path, std::string& error) {
     m_rate = in->rate;
     m_channels = in->channels;
     int64_t frames = in->frames;
-    if (m_code == kFormatMp3 || m_code == kFormatVorbis || frames <= 0) {
+    if (m_code == kFormatMp3 || m_code == kFormatVorbis || m_code == kFormatFFmpeg || frames <= 0) {
         // Their headers give an estimate only: the region is what really decodes.
         std::vector<float> buf(2 * 32768);
         frames = 0;

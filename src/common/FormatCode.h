@@ -14,4 +14,6 @@ enum FormatCode : int32_t {
     kFormatFlac = 7,
     kFormatSun = 8,
     kFormatRaw = 9,
+    // Any other file, decoded by FFmpeg; never the storage of an import.
+    kFormatFFmpeg = 10,
 };

@@ -231,7 +231,8 @@ private slots:
     }
 
     void importSectionListsAudioFilesAndImportsThem() {
-        for (const char* yes : {"a.wav", "B.WAVE", "c.aif", "d.AIFF", "e.Mp3", "f.ogg", "g.snd", "h.raw", "i.flac"})
+        for (const char* yes : {"a.wav", "B.WAVE", "c.aif", "d.AIFF", "e.Mp3", "f.ogg", "g.snd", "h.raw", "i.flac",
+                                "j.m4a", "k.OPUS", "l.aifc", "m.caf", "n.webm", "o.wma", "p.oga"})
             QVERIFY2(ImportFilesSection::IsListed(yes), yes);
         for (const char* no : {"a.txt", "a.wav.bak", "wav", ".wav", "a.mp4", "a.wa"})
             QVERIFY2(!ImportFilesSection::IsListed(no), no);
