@@ -92,6 +92,26 @@ int main(int argc, char** argv) {
                         .c_str()) == 0;
         fs::remove(in);
     }
+    // Files only FFmpeg reads, and AIFF-C of each kind our AIFF reader takes, from ffmpeg when
+    // it is installed.
+    fs::create_directories(root / "fuzz_ffmpeg");
+    AudioFileWav ffsrc((root / "fuzz_ffmpeg").string(), "source.wav");
+    if (WriteOne(ffsrc, 2, 16, 0, 3000)) {
+        const std::string in = (root / "fuzz_ffmpeg" / "source.wav").string();
+        const std::string ff = "ffmpeg -loglevel quiet -y -i " + in + " ";
+        auto make = [&](const std::string& args, const fs::path& out) {
+            made += std::system((ff + args + " " + out.string() + " 2>/dev/null").c_str()) == 0;
+        };
+        make("-c:a aac -b:a 32k -metadata title=T", root / "fuzz_ffmpeg" / "seed.m4a");
+        make("-c:a alac", root / "fuzz_ffmpeg" / "seed-alac.m4a");
+        make("-c:a libopus -b:a 24k", root / "fuzz_ffmpeg" / "seed.opus");
+        make("-c:a pcm_s24le", root / "fuzz_ffmpeg" / "seed.caf");
+        make("-c:a libopus -b:a 24k", root / "fuzz_ffmpeg" / "seed.webm");
+        make("-c:a adpcm_ima_qt -f aiff", root / "fuzz_ffmpeg" / "seed-ima.aifc");
+        for (const char* codec : {"pcm_s16le", "pcm_f32be", "pcm_f64be", "pcm_mulaw", "pcm_alaw"})
+            make(std::string("-c:a ") + codec + " -f aiff", root / "fuzz_aiff" / (std::string("seed-") + codec));
+        fs::remove(in);
+    }
     {
         std::FILE* f = std::fopen((root / "fuzz_id3" / "seed").string().c_str(), "wb");
         if (f != nullptr) {
