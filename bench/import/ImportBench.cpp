@@ -1,6 +1,7 @@
 // Import of a ten-minute 44.1 kHz 16-bit stereo WAV by copy into WAV storage (peaks included)
 // against `cp` of the same file; the same import into KX64 storage against `flac -0`; and the
-// import of a three-minute MP3 into WAV storage against `mpg123 -w` decoding the same file.
+// import of a three-minute MP3 into WAV storage against `mpg123 -w` decoding the same file; and
+// the import of a ten-minute M4A (AAC) into WAV storage against `ffmpeg -i x.m4a x.wav`.
 // Times are wall-clock (the peers run as child processes). "bytes_per_second" is source bytes;
 // "xRealtime" is audio seconds per second of work.
 #include <benchmark/benchmark.h>
@@ -34,6 +35,8 @@ struct Setup {
     int64_t wavFrames = int64_t{kRate} * 600;
     int64_t mp3Frames = 0;
     bool haveMp3 = false;
+    std::string m4a = "ten.m4a";
+    bool haveM4a = false;
 };
 
 bool Have(const char* tool) {
@@ -76,6 +79,10 @@ Setup& Get() {
                             ("lame --quiet -b 192 " + (m.dir / "three.wav").string() + " " + (m.dir / m.mp3).string())
                                 .c_str()) == 0;
         }
+        if (Have("ffmpeg"))
+            m.haveM4a = std::system(("ffmpeg -loglevel error -y -i " + (m.dir / m.wav).string() +
+                                     " -c:a aac -b:a 192k " + (m.dir / m.m4a).string())
+                                        .c_str()) == 0;
         CVDisk::Table().Clear();
         CVDisk::Table().Add(1, m.dir.string());
         return m;
@@ -167,12 +174,37 @@ void BM_Mpg123Peer(benchmark::State& state) {
     state.counters["xRealtime"] = benchmark::Counter(180.0 * state.iterations(), benchmark::Counter::kIsRate);
 }
 
+void BM_ImportM4aToWavStorage(benchmark::State& state) {
+    Setup& s = Get();
+    if (!s.haveM4a) {
+        state.SkipWithError("ffmpeg missing");
+        return;
+    }
+    int64_t frames = 0;
+    for (auto _ : state) frames = ImportOnce(s.m4a, kFormatWav);
+    state.counters["xRealtime"] = benchmark::Counter(static_cast<double>(frames) / kRate * state.iterations(),
+                                                     benchmark::Counter::kIsRate);
+}
+
+// ffmpeg's own decoding of the same file into a WAV.
+void BM_FfmpegPeer(benchmark::State& state) {
+    Setup& s = Get();
+    if (!s.haveM4a) {
+        state.SkipWithError("ffmpeg missing");
+        return;
+    }
+    Run(state, "ffmpeg -loglevel error -y -i " + (s.dir / s.m4a).string() + " " + (s.dir / "VDisk" / "x.wav").string());
+    state.counters["xRealtime"] = benchmark::Counter(600.0 * state.iterations(), benchmark::Counter::kIsRate);
+}
+
 BENCHMARK(BM_ImportWavToWavStorage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_CpPeer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_ImportWavToKx64Storage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_Flac0Peer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_ImportMp3ToWavStorage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_Mpg123Peer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ImportM4aToWavStorage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FfmpegPeer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 } // namespace
 
