@@ -99,7 +99,8 @@ AudioFileFFmpeg::~AudioFileFFmpeg() { Close(); }
 
 bool AudioFileFFmpeg::Accepts(const std::string& folder, const std::string& name) {
     AudioFileFFmpeg f(folder, name);
-    const bool ok = f.Open(false);
+    // A file that merely looks like some container is not audio until something decodes.
+    const bool ok = f.Open(false) && f.Refill();
     f.Close();
     return ok;
 }

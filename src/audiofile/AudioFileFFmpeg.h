@@ -31,7 +31,8 @@ public:
     AudioFileFFmpeg(const std::string& folder, const std::string& path);
     ~AudioFileFFmpeg() override;
 
-    // The probe's test: the file opens and has a mono or stereo audio stream with a decoder.
+    // The probe's test: the file opens, has a mono or stereo audio stream with a decoder, and
+    // its first audio decodes.
     static bool Accepts(const std::string& folder, const std::string& name);
 
     bool OpenRead() override;

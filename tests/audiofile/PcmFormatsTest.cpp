@@ -523,10 +523,15 @@ TEST(AiffHeaders, RateFieldEncodingAndRoundTrips) {
     EXPECT_EQ(r.frames, 3);
     EXPECT_EQ(ReadAllInt(r), (std::vector<int32_t>{4194303, 4194303, -4194303, -4194303, 2097151, 2097151}));
 
+    // An AIFF-C form is read as well; this one has no chunks at all.
     SaveBytes(dir / "c.aiff", {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'A', 'I', 'F', 'C'});
     AudioFileAiff c(dir.Str(), "c.aiff");
     EXPECT_FALSE(c.OpenRead());
-    EXPECT_EQ(c.ErrorText(), "No AIFF chunk.");
+    EXPECT_EQ(c.ErrorText(), "No COMM/SSND chunks found (malformed?).");
+    SaveBytes(dir / "d.aiff", {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'A', 'I', 'F', 'X'});
+    AudioFileAiff d(dir.Str(), "d.aiff");
+    EXPECT_FALSE(d.OpenRead());
+    EXPECT_EQ(d.ErrorText(), "No AIFF chunk.");
 }
 
 TEST(SunHeaders, EncodingsAndDamagedHeaders) {

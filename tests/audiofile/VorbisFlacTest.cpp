@@ -100,8 +100,14 @@ TEST(VorbisReader, ProbeRecognisesOggOnlyWhenRegisteredAndRefusesOthers) {
     ASSERT_EQ(0, RunCommand("oggenc -Q -o " + (dir / "a.ogg").string() + " " + (dir / "src.wav").string()));
     std::string msg;
     SetVorbisProbe(nullptr);
+    // Without the Vorbis test the file is not ours; FFmpeg, offered last, decodes it when it is
+    // there.
+#ifdef SONQUIL_HAVE_FFMPEG_READER
+    EXPECT_EQ(ProbeFormat(dir.Str(), "a.ogg", msg), kFormatFFmpeg);
+#else
     EXPECT_EQ(ProbeFormat(dir.Str(), "a.ogg", msg), -1);
     EXPECT_EQ(msg, "Format is not supported.");
+#endif
     AudioFileVorbis::RegisterWithProbe();
     EXPECT_EQ(ProbeFormat(dir.Str(), "a.ogg", msg), kFormatVorbis);
     EXPECT_EQ(ProbeFormat(dir.Str(), "src.wav", msg), kFormatWav);
