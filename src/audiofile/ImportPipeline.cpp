@@ -103,14 +103,10 @@ const std::vector<std::string>& ImportExtensions() {
 }
 
 std::string ImportFileFilter() {
-    // Name filters match case-sensitively on this system: both spellings are listed. "*" and
-    // not "*.*": a file without an extension is shown too.
+    // The dialogs match the patterns without regard to case. "*" and not "*.*": a file without
+    // an extension is shown too.
     std::string audio;
-    for (const std::string& e : ImportExtensions()) {
-        std::string upper = e;
-        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        audio += (audio.empty() ? "*." : " *.") + e + " *." + upper;
-    }
+    for (const std::string& e : ImportExtensions()) audio += (audio.empty() ? "*." : " *.") + e;
     return "Audio Files (" + audio + ");;All Files (*)";
 }
 

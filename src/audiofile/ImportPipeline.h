@@ -84,8 +84,8 @@ std::string RegionNameFor(const std::string& fileName);
 // The extensions (lower case, no dot) of the files the probe recognises: those of our own
 // readers and, when FFmpeg is there, the usual ones of the files it decodes.
 const std::vector<std::string>& ImportExtensions();
-// The file dialogs' filter for audio to import or link: the extensions above in either case,
-// then every file, with or without an extension.
+// The file dialogs' filter for audio to import or link: the extensions above, then every
+// file, with or without an extension.
 std::string ImportFileFilter();
 
 // The reader of a format code (WAV, AIFF, SUN, raw, MP3, Ogg Vorbis, FLAC); null otherwise.
