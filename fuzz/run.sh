@@ -9,7 +9,7 @@ SECONDS_EACH="${1:-60}"
 shift || true
 TARGETS=("$@")
 if [ ${#TARGETS[@]} -eq 0 ]; then
-  TARGETS=(fuzz_wav fuzz_aiff fuzz_sun fuzz_raw fuzz_kx64 fuzz_peakfile fuzz_probe fuzz_mp3 fuzz_vorbis fuzz_flac fuzz_id3 fuzz_database fuzz_vdisk_serial fuzz_encoders)
+  TARGETS=(fuzz_wav fuzz_aiff fuzz_sun fuzz_raw fuzz_kx64 fuzz_peakfile fuzz_probe fuzz_mp3 fuzz_vorbis fuzz_flac fuzz_ffmpeg fuzz_id3 fuzz_database fuzz_vdisk_serial fuzz_encoders)
 fi
 
 if [ ! -f "$BUILD/build.ninja" ]; then
