@@ -12,8 +12,8 @@
 // whole (ValveStage, CompressSplit, ImagerPass), so that a SIMD set can do each in one pass;
 // their plain form is the sequence of kernel calls they stand for.
 //
-// Threading: Sum, Sub, Scale, ClipAtDb, Valve, Compress, CompressBands, CompressSplit, ValveStage
-// and ImagerPass run on the audio thread; AllocMem, FreeMem, Load, Unload, UseSSE, ForceKernels
+// Threading: Sum, Sub, Scale, ClipAtDb, Valve, Compress, CompressBands, CompressSplit, ValveStage,
+// ImagerPass and Cascade run on the audio thread; AllocMem, FreeMem, Load, Unload, UseSSE, ForceKernels
 // and ReleaseKernels on the main thread. The one instance is reached through DSPEngine().
 
 #include "dsp/Biquad.h"
@@ -85,6 +85,11 @@ public:
     // The stereo imager's chunk in one pass, where the active set has one; false when it runs
     // the imager as separate passes, which the caller then makes (CStereoImager).
     bool ImagerPass(const ImagerPassArgs& a) const;
+    // The equaliser's stages in series on a stereo pair, in place: each stage in the general
+    // form (RunBiquad) with its own history per channel, then every sample times the gain.
+    // The plain set runs the extended-precision form itself; the SIMD sets reach the same bits
+    // by a faster route (see kernels::sse2::Cascade).
+    void Cascade(const CascadeArgs& a) const;
 
     // Size bytes aligned for the SIMD path (rounded up to whole vectors); null on failure.
     void* AllocMem(size_t size) const;

@@ -27,6 +27,8 @@ struct DSPKernels {
     void (*valveStage)(const ValveStageArgs& a, float peaks[4]);
     void (*compressSplit)(const CompressSplitArgs& a);
     void (*imagerPass)(const ImagerPassArgs& a);
+    // The equaliser's stages in series on a pair; every set has one.
+    void (*cascade)(const CascadeArgs& a);
 };
 
 namespace kernels {
@@ -43,6 +45,9 @@ void CompressBands(float* const* left, float* const* right, int bands, int n, co
 // ValveFrom continues a block's peak; CompressPair runs one band, whose state entries are single.
 float ValveFrom(float* buf, int n, float drive, float peak);
 void CompressPair(float* left, float* right, int n, const GainState& state, const CompressorSettings& settings);
+// The general form in extended precision, the stages skewed over both channels. The reference
+// the SIMD sets are held to, and where they fall back for a value they cannot settle.
+void Cascade(const CascadeArgs& a);
 } // namespace plain
 
 namespace sse2 {
@@ -55,11 +60,13 @@ void CompressBands(float* const* left, float* const* right, int bands, int n, co
                    const CompressorSettings& settings);
 void CompressSplit(const CompressSplitArgs& a);
 void ImagerPass(const ImagerPassArgs& a);
+void Cascade(const CascadeArgs& a);
 } // namespace sse2
 
 namespace avx {
 float Valve(float* buf, int n, float drive);
 void ValveStage(const ValveStageArgs& a, float peaks[4]);
+void Cascade(const CascadeArgs& a);
 } // namespace avx
 
 } // namespace kernels

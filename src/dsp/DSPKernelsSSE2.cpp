@@ -10,6 +10,8 @@
 
 #include <emmintrin.h>
 
+#include <cmath>
+
 namespace kernels::sse2 {
 
 namespace {
@@ -236,6 +238,189 @@ template <bool Spatialize> void Imager(const ImagerPassArgs& a) {
 void ImagerPass(const ImagerPassArgs& a) {
     if (a.spatialize) Imager<true>(a);
     else Imager<false>(a);
+}
+
+namespace {
+
+// The equaliser's general form for one output as the plain set forms it: double coefficients
+// widened to extended precision, float data, the five products summed left to right, rounded
+// once to float.
+float ExtendedForm(const BiquadCoefs& k, float x, float x1, float x2, float y1, float y2) {
+    using Ext = long double;
+    return static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * x1 + Ext(k.b2) * x2 - Ext(k.a1) * y1 - Ext(k.a2) * y2);
+}
+
+// The equaliser's stages on (left, right) in the two lanes of each vector. Every datum is a float,
+// held exactly as a double.
+//
+// The plain set sums each stage's five products in extended precision (64-bit significands) and
+// rounds the sum to float; x87 arithmetic is scalar and slow to issue. Here the same sum is formed
+// in double, two channels at once. Each of the five roundings of either sum is within 2^-53
+// (2^-64) of its value, so both lie within 5.01 × 2^-53 × T of the exact sum, where T = Σ
+// |coefficient × operand| ≤ Σ |coefficient| × (largest |operand|). Rounding to float is monotonic:
+// when D − E and D + E round to the same float, with E at least that bound, the double sum D and
+// the extended one round to it too. E takes 2^-49 for 5.01 × 2^-53, three times over, which also
+// keeps E above eight units in the last place of D, so forming D ± E cannot shrink the interval
+// below the bound. The largest operand is bounded by a running maximum of each stage's outputs,
+// never below 2^-90, so that an interval around zero always straddles it and is sent back.
+// Where the test fails (rarely on music, and wherever a NaN or infinity appears) the output is
+// formed in extended precision exactly as the plain set forms it.
+struct CascadeCoefs {
+    __m128d b0, b1, b2, a1, a2;
+    __m128d margin; // 2^-49 × Σ |coefficient|
+};
+
+// Both outputs of a stage in extended precision, as the plain set forms them.
+[[gnu::noinline]] __m128d Extended(const BiquadCoefs& k, __m128d x, __m128d x1, __m128d x2, __m128d y1, __m128d y2) {
+    alignas(16) double v[5][2];
+    _mm_store_pd(v[0], x);
+    _mm_store_pd(v[1], x1);
+    _mm_store_pd(v[2], x2);
+    _mm_store_pd(v[3], y1);
+    _mm_store_pd(v[4], y2);
+    float y[2];
+    for (int c = 0; c < 2; ++c)
+        y[c] = ExtendedForm(k, static_cast<float>(v[0][c]), static_cast<float>(v[1][c]), static_cast<float>(v[2][c]),
+                            static_cast<float>(v[3][c]), static_cast<float>(v[4][c]));
+    return _mm_setr_pd(y[0], y[1]);
+}
+
+[[gnu::always_inline]] inline __m128d AbsPd(__m128d v) {
+    return _mm_and_pd(v, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL)));
+}
+
+constexpr double kFloor = 0x1p-90;
+
+// The stages skewed as in the plain set: at step t stage s works on sample t − s with what stage
+// s − 1 made at the step before, so the stages' recursions overlap.
+template <int S> void RunFastCascade(const CascadeArgs& a) {
+    float* const left = a.left;
+    float* const right = a.right;
+    const int n = a.n;
+    CascadeCoefs k[S];
+    __m128d x1[S], x2[S], y1[S], y2[S];
+    __m128d top[S + 1]; // [0] the input's running maximum, [s + 1] stage s's outputs'
+    for (int s = 0; s < S; ++s) {
+        const BiquadCoefs& c = a.coefs[s];
+        k[s].b0 = _mm_set1_pd(c.b0);
+        k[s].b1 = _mm_set1_pd(c.b1);
+        k[s].b2 = _mm_set1_pd(c.b2);
+        k[s].a1 = _mm_set1_pd(c.a1);
+        k[s].a2 = _mm_set1_pd(c.a2);
+        const double sum = std::fabs(c.b0) + std::fabs(c.b1) + std::fabs(c.b2) + std::fabs(c.a1) + std::fabs(c.a2);
+        k[s].margin = _mm_set1_pd(std::ldexp(sum, -49));
+        const BiquadHistory& l = *a.hist[s][0];
+        const BiquadHistory& r = *a.hist[s][1];
+        x1[s] = _mm_setr_pd(l.x1, r.x1);
+        x2[s] = _mm_setr_pd(l.x2, r.x2);
+        y1[s] = _mm_setr_pd(l.y1, r.y1);
+        y2[s] = _mm_setr_pd(l.y2, r.y2);
+    }
+    // Every operand a stage will take that is already there: its own two outputs and the next
+    // stage's two inputs.
+    auto refresh = [&] {
+        const __m128d floor = _mm_set1_pd(kFloor);
+        for (int s = 0; s <= S; ++s) top[s] = floor;
+        for (int s = 0; s < S; ++s) {
+            top[s] = _mm_max_pd(top[s], _mm_max_pd(AbsPd(x1[s]), AbsPd(x2[s])));
+            top[s + 1] = _mm_max_pd(top[s + 1], _mm_max_pd(AbsPd(y1[s]), AbsPd(y2[s])));
+        }
+    };
+    refresh();
+
+    auto stage = [&](int s, int i) __attribute__((always_inline)) {
+        __m128d x;
+        if (s == 0) {
+            x = _mm_cvtps_pd(LoadPair(left, right, i));
+            top[0] = _mm_max_pd(top[0], AbsPd(x));
+        } else {
+            x = y1[s - 1];
+        }
+        __m128d d = _mm_mul_pd(k[s].b0, x);
+        d = _mm_add_pd(d, _mm_mul_pd(k[s].b1, x1[s]));
+        d = _mm_add_pd(d, _mm_mul_pd(k[s].b2, x2[s]));
+        d = _mm_sub_pd(d, _mm_mul_pd(k[s].a1, y1[s]));
+        d = _mm_sub_pd(d, _mm_mul_pd(k[s].a2, y2[s]));
+        const __m128d e = _mm_mul_pd(k[s].margin, _mm_max_pd(top[s], top[s + 1]));
+        const __m128 lo = _mm_cvtpd_ps(_mm_sub_pd(d, e));
+        const __m128 hi = _mm_cvtpd_ps(_mm_add_pd(d, e));
+        __m128d y = _mm_cvtps_pd(lo);
+        if (__builtin_expect((_mm_movemask_ps(_mm_cmpeq_ps(lo, hi)) & 3) != 3, 0))
+            y = Extended(a.coefs[s], x, x1[s], x2[s], y1[s], y2[s]);
+        top[s + 1] = _mm_max_pd(top[s + 1], AbsPd(y));
+        x2[s] = x1[s];
+        x1[s] = x;
+        y2[s] = y1[s];
+        y1[s] = y;
+        if (s == S - 1) {
+            const __m128 f = _mm_cvtpd_ps(y);
+            _mm_store_ss(left + i, f);
+            _mm_store_ss(right + i, _mm_shuffle_ps(f, f, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+    };
+    // Near either end of the block some stages have no sample. Last stage first, so each takes
+    // what the stage before it made at the previous step.
+    auto edge = [&](int t) {
+        for (int s = S - 1; s >= 0; --s)
+            if (t - s >= 0 && t - s < n) stage(s, t - s);
+    };
+
+    const int total = n + S - 1;
+    int t = 0;
+    for (; t < total && t < S - 1; ++t) edge(t);
+    while (t < n) {
+        // A loud passage must not widen the margins of the quiet one after it for long.
+        const int end = n - t > 64 ? t + 64 : n;
+        for (; t < end; ++t) {
+#pragma GCC unroll 8
+            for (int s = S - 1; s >= 0; --s) stage(s, t - s);
+        }
+        refresh();
+    }
+    for (; t < total; ++t) edge(t);
+    for (int s = 0; s < S; ++s) {
+        alignas(16) double v[4][2];
+        _mm_store_pd(v[0], x1[s]);
+        _mm_store_pd(v[1], x2[s]);
+        _mm_store_pd(v[2], y1[s]);
+        _mm_store_pd(v[3], y2[s]);
+        for (int c = 0; c < 2; ++c)
+            *a.hist[s][c] = {static_cast<float>(v[0][c]), static_cast<float>(v[1][c]), static_cast<float>(v[2][c]),
+                             static_cast<float>(v[3][c])};
+    }
+}
+
+// The x87 control word: rounding to nearest, and sums kept to at least double's precision.
+bool ExtendedRoundsAsAssumed() {
+    unsigned short cw = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    return (cw & 0x0C00) == 0 && (cw & 0x0300) >= 0x0200;
+}
+
+} // namespace
+
+void Cascade(const CascadeArgs& a) {
+    if (a.stages < 1 || a.stages > kCascadeStages || !ExtendedRoundsAsAssumed()) {
+        plain::Cascade(a);
+        return;
+    }
+    // The audio thread flushes denormals to zero, which the extended-precision form never does;
+    // the margin test needs IEEE arithmetic throughout. The gain is applied afterwards under the
+    // caller's mode, as the plain set applies it.
+    const unsigned int csr = _mm_getcsr();
+    _mm_setcsr((csr & ~0xE040u) | 0x1F80u);
+    switch (a.stages) {
+    case 1: RunFastCascade<1>(a); break;
+    case 2: RunFastCascade<2>(a); break;
+    case 3: RunFastCascade<3>(a); break;
+    case 4: RunFastCascade<4>(a); break;
+    case 5: RunFastCascade<5>(a); break;
+    case 6: RunFastCascade<6>(a); break;
+    default: RunFastCascade<7>(a); break;
+    }
+    _mm_setcsr(csr);
+    Scale(a.left, a.n, a.gain);
+    Scale(a.right, a.n, a.gain);
 }
 
 } // namespace kernels::sse2

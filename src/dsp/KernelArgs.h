@@ -62,6 +62,18 @@ struct CompressSplitArgs {
     CompressorSettings settings;
 };
 
+// The equaliser's running stages on a stereo pair (CDSPEngine::Cascade).
+constexpr int kCascadeStages = 7;
+struct CascadeArgs {
+    float* left = nullptr; // in: the pair; out: through every stage in order, times gain
+    float* right = nullptr;
+    int n = 0;
+    int stages = 0;                              // 0 to kCascadeStages; none leaves only the gain
+    BiquadCoefs coefs[kCascadeStages];           // the general form's coefficients, in running order
+    BiquadHistory* hist[kCascadeStages][2] = {}; // per stage: left, right
+    float gain = 1.0f;
+};
+
 // The stereo imager's chunk in one pass (CDSPEngine::ImagerPass).
 struct ImagerPassArgs {
     float* left = nullptr;
