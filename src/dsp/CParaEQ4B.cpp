@@ -7,6 +7,7 @@
 #include "dsp/CToggleInputElement.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -103,11 +104,26 @@ CParaEQ4B::Design CParaEQ4B::MakeDesign(int fs) const {
     return d;
 }
 
+const CParaEQ4B::Design& CParaEQ4B::BlockDesign(int fs, float& gain) {
+    // Seven designs take sines, cosines and powers; most blocks find every control where the
+    // block before left it.
+    float inputs[IdOutput + 1];
+    for (int id = 0; id <= IdOutput; ++id) inputs[id] = id == IdOn ? 0.0f : Param(id);
+    if (fs != m_designRate || std::memcmp(inputs, m_designInputs, sizeof inputs) != 0) {
+        m_design = MakeDesign(fs);
+        m_designGain = static_cast<float>(m_design.compensation * std::pow(10.0, Param(IdOutput) / 20.0));
+        std::memcpy(m_designInputs, inputs, sizeof inputs);
+        m_designRate = fs;
+    }
+    gain = m_designGain;
+    return m_design;
+}
+
 void CParaEQ4B::Process(float* left, float* right, int n, int sampleRate) {
     if (Param(IdOn, 1.0f) < 0.5f) return;
     if (n <= 0 || !left || !right || sampleRate <= 0) return;
-    const Design d = MakeDesign(sampleRate);
-    const float gain = static_cast<float>(d.compensation * std::pow(10.0, Param(IdOutput) / 20.0));
+    float gain = 1.0f;
+    const Design& d = BlockDesign(sampleRate, gain);
     CascadeArgs a;
     a.left = left;
     a.right = right;
