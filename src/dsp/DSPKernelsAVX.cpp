@@ -181,11 +181,10 @@ template <int S> void RunAvxCascade(const CascadeArgs& a) {
     // the lanes of a stage that has no sample at this step and keeps its state.
     auto stage = [&](int v, __m256d xv, bool edge, __m256d keep) __attribute__((always_inline)) {
         __m256d m = _mm256_max_pd(top[v], AbsPd(xv));
-        __m256d d = _mm256_mul_pd(b0[v], xv);
-        d = _mm256_add_pd(d, _mm256_mul_pd(b1[v], x1[v]));
-        d = _mm256_add_pd(d, _mm256_mul_pd(b2[v], x2[v]));
-        d = _mm256_sub_pd(d, _mm256_mul_pd(a1[v], y1[v]));
-        d = _mm256_sub_pd(d, _mm256_mul_pd(a2[v], y2[v]));
+        // The newest operands last, so that each step waits on as few operations as can be.
+        const __m256d older = _mm256_sub_pd(_mm256_add_pd(_mm256_mul_pd(b1[v], x1[v]), _mm256_mul_pd(b2[v], x2[v])),
+                                            _mm256_add_pd(_mm256_mul_pd(a1[v], y1[v]), _mm256_mul_pd(a2[v], y2[v])));
+        const __m256d d = _mm256_add_pd(older, _mm256_mul_pd(b0[v], xv));
         const __m256d e = _mm256_mul_pd(margin[v], m);
         const __m128 lo = _mm256_cvtpd_ps(_mm256_sub_pd(d, e));
         const __m128 hi = _mm256_cvtpd_ps(_mm256_add_pd(d, e));
@@ -295,8 +294,8 @@ void Cascade(const CascadeArgs& a) {
     default: RunAvxCascade<7>(a); break;
     }
     _mm_setcsr(csr);
-    plain::Scale(a.left, a.n, a.gain);
-    plain::Scale(a.right, a.n, a.gain);
+    sse2::Scale(a.left, a.n, a.gain);
+    sse2::Scale(a.right, a.n, a.gain);
 }
 
 } // namespace kernels::avx
