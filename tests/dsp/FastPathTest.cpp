@@ -6,7 +6,10 @@
 #include "dsp/Biquad.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
+#include "dsp/CDitherEngine.h"
 #include "dsp/CParaEQ4B.h"
+#include "dsp/CStereoImager.h"
+#include "dsp/CTubeAmp.h"
 
 #include <gtest/gtest.h>
 
@@ -322,39 +325,58 @@ TEST(FastPaths, EveryEqualiserControlAndTheRateReachTheNextBlock) {
     }
 }
 
-TEST(FastPaths, CompressorSplitsFollowTheRateAndBothFrequencies) {
-    // The split filters are kept while rate and splits stay; each move must reach the next block.
-    // The reference is a compressor made afresh for every setting; the kept one is cleared
-    // before each block, so both start from rest.
+// A processor kept from setting to setting against one made afresh for each; the kept one is
+// cleared before each block, so both start from rest and differ only in what they designed.
+template <typename Make, typename Apply> void ExpectKeptMatchesFresh(const char* what, Make make, Apply apply) {
     struct Setting {
         int rate;
-        float split1, split2;
+        float first, second;
     };
-    const Setting settings[] = {{44100, 300.0f, 3000.0f},
-                                {44100, 500.0f, 3000.0f},
-                                {44100, 500.0f, 2000.0f},
-                                {48000, 500.0f, 2000.0f},
-                                {48000, 500.7f, 2000.9f}};
-    CCompressor kept(DSPEngine());
-    kept.SetParam(CCompressor::IdMulti, 1.0f);
-    kept.SetParam(CCompressor::IdThres, -20.0f);
+    const Setting settings[] = {{44100, 300.0f, 3000.0f}, {44100, 500.0f, 3000.0f}, {44100, 500.0f, 2000.0f},
+                                {48000, 500.0f, 2000.0f}, {48000, 500.7f, 2000.9f}, {32000, 500.7f, 2000.9f}};
+    auto kept = make();
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> u(-0.8f, 0.8f);
     for (const Setting& s : settings) {
-        kept.SetParam(CCompressor::IdSplit1, s.split1);
-        kept.SetParam(CCompressor::IdSplit2, s.split2);
-        CCompressor fresh(DSPEngine());
-        fresh.SetParam(CCompressor::IdMulti, 1.0f);
-        fresh.SetParam(CCompressor::IdThres, -20.0f);
-        fresh.SetParam(CCompressor::IdSplit1, s.split1);
-        fresh.SetParam(CCompressor::IdSplit2, s.split2);
-        kept.ClearState();
+        apply(*kept, s.first, s.second);
+        auto fresh = make();
+        apply(*fresh, s.first, s.second);
+        kept->ClearState();
         std::vector<float> l(2000), r(2000);
         for (int i = 0; i < 2000; ++i) l[i] = u(rng), r[i] = u(rng);
         std::vector<float> fl = l, fr = r;
-        kept.Process(l.data(), r.data(), 2000, s.rate);
-        fresh.Process(fl.data(), fr.data(), 2000, s.rate);
+        kept->Process(l.data(), r.data(), 2000, s.rate);
+        fresh->Process(fl.data(), fr.data(), 2000, s.rate);
         EXPECT_TRUE(SameBits(l.data(), fl.data(), 2000) && SameBits(r.data(), fr.data(), 2000))
-            << s.rate << " Hz, splits " << s.split1 << " and " << s.split2;
+            << what << " at " << s.rate << " Hz, " << s.first << " and " << s.second;
     }
+}
+
+TEST(FastPaths, SplitFiltersFollowTheRateAndTheirFrequencies) {
+    // Split filters are kept while the rate and their frequencies stay; each move must reach the
+    // next block.
+    ExpectKeptMatchesFresh(
+        "compressor",
+        [] {
+            auto c = std::make_unique<CCompressor>(DSPEngine());
+            c->SetParam(CCompressor::IdMulti, 1.0f);
+            c->SetParam(CCompressor::IdThres, -20.0f);
+            return c;
+        },
+        [](CCompressor& c, float a, float b) {
+            c.SetParam(CCompressor::IdSplit1, a);
+            c.SetParam(CCompressor::IdSplit2, b);
+        });
+    ExpectKeptMatchesFresh(
+        "imager", [] { return std::make_unique<CStereoImager>(DSPEngine()); },
+        [](CStereoImager& im, float a, float) { im.SetParam(CStereoImager::IdHiPass, a * 2.0f); });
+    static CDitherEngine dither(DSPEngine());
+    ExpectKeptMatchesFresh(
+        "valve amplifier",
+        [] {
+            auto amp = std::make_unique<CTubeAmp>(DSPEngine(), dither);
+            amp->SetParam(CTubeAmp::IdValveGain, 3.0f);
+            return amp;
+        },
+        [](CTubeAmp&, float, float) {});
 }
