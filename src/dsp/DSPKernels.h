@@ -9,7 +9,9 @@
 // be emitted with AVX instructions, and the linker may keep that copy for every caller.
 //
 // Every set forms each value by the same IEEE 754 operations in the same order, so all give the
-// same bits; the SIMD files only change how many values are formed at once.
+// same bits; the SIMD files only change how many values are formed at once. The equaliser's
+// cascade is the exception: its plain form sums in extended precision, and the SIMD sets reach
+// the same bits by the margin test of kernels::sse2::Cascade.
 
 #include "dsp/KernelArgs.h"
 

@@ -1,5 +1,6 @@
 // The AVX kernels: the valve's double-precision curve four samples at a time on 256-bit vectors,
-// the same operations as the SSE2 set, twice as wide. The rest of the AVX set is the SSE2 set.
+// the same operations as the SSE2 set, twice as wide, and the equaliser's stages two to a vector.
+// The rest of the AVX set is the SSE2 set.
 //
 // This file is compiled with -mavx and called only where the processor has AVX. It includes no
 // header of ours with inline functions (see DSPKernels.h), and hands the samples after the last
@@ -159,15 +160,21 @@ template <int S> void RunAvxCascade(const CascadeArgs& a) {
                               -49);
         };
         margin[v] = _mm256_setr_pd(bound(p), bound(p), bound(q), bound(q));
-        BiquadHistory h[4];
+        // Field by field: no object of ours is constructed in this file (see DSPKernels.h).
+        double h[4][4] = {};
         for (int c = 0; c < 4; ++c) {
             const int s = 2 * v + c / 2;
-            if (s < S) h[c] = *a.hist[s][c & 1];
+            if (s >= S) continue;
+            const BiquadHistory& from = *a.hist[s][c & 1];
+            h[0][c] = from.x1;
+            h[1][c] = from.x2;
+            h[2][c] = from.y1;
+            h[3][c] = from.y2;
         }
-        x1[v] = _mm256_setr_pd(h[0].x1, h[1].x1, h[2].x1, h[3].x1);
-        x2[v] = _mm256_setr_pd(h[0].x2, h[1].x2, h[2].x2, h[3].x2);
-        y1[v] = _mm256_setr_pd(h[0].y1, h[1].y1, h[2].y1, h[3].y1);
-        y2[v] = _mm256_setr_pd(h[0].y2, h[1].y2, h[2].y2, h[3].y2);
+        x1[v] = _mm256_loadu_pd(h[0]);
+        x2[v] = _mm256_loadu_pd(h[1]);
+        y1[v] = _mm256_loadu_pd(h[2]);
+        y2[v] = _mm256_loadu_pd(h[3]);
     }
     // Each lane's running maximum restarts from the operands already there, never below the floor.
     auto refresh = [&] {
@@ -258,9 +265,12 @@ template <int S> void RunAvxCascade(const CascadeArgs& a) {
         _mm256_store_pd(h[3], y2[v]);
         for (int c = 0; c < 4; ++c) {
             const int s = 2 * v + c / 2;
-            if (s < S)
-                *a.hist[s][c & 1] = {static_cast<float>(h[0][c]), static_cast<float>(h[1][c]),
-                                     static_cast<float>(h[2][c]), static_cast<float>(h[3][c])};
+            if (s >= S) continue;
+            BiquadHistory& to = *a.hist[s][c & 1];
+            to.x1 = static_cast<float>(h[0][c]);
+            to.x2 = static_cast<float>(h[1][c]);
+            to.y1 = static_cast<float>(h[2][c]);
+            to.y2 = static_cast<float>(h[3][c]);
         }
     }
 }

@@ -1,4 +1,5 @@
-// The plain kernel set: one sample at a time, in the operation order the SIMD sets repeat.
+// The plain kernel set: one sample at a time, in the operation order the SIMD sets repeat, and
+// the equaliser's stages in extended precision, whose bits the SIMD sets reach another way.
 
 #include "dsp/CDSPEngine.h"
 #include "dsp/DSPKernels.h"

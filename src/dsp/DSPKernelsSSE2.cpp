@@ -1,5 +1,6 @@
 // The SSE2 kernel set: four floats (or two doubles) per operation, each lane formed by the plain
-// set's operations in its order. The engine calls it only where the processor has SSE2.
+// set's operations in its order (the equaliser's stages excepted, see Cascade below). The engine
+// calls it only where the processor has SSE2.
 
 #include "dsp/DSPKernels.h"
 

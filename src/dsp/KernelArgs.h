@@ -10,7 +10,8 @@
 #include <cstdint>
 
 // The kernel sets, slowest first. Plain runs everywhere; SSE2 uses 128-bit vectors; AVX is SSE2
-// with the valve's double-precision curve on 256-bit vectors. All give the same bits.
+// with the valve's double-precision curve and the equaliser's stages on 256-bit vectors. All give
+// the same bits.
 enum class KernelSet : uint8_t { Plain, SSE2, AVX };
 constexpr int kKernelSetCount = 3;
 
