@@ -380,3 +380,45 @@ TEST(FastPaths, SplitFiltersFollowTheRateAndTheirFrequencies) {
         },
         [](CTubeAmp&, float, float) {});
 }
+
+TEST(FastPaths, CascadeOfEveryStageCountMatchesThePlainSetOverAwkwardLengths) {
+    // Counts the equaliser's controls cannot all reach (it always runs two stages or more), and
+    // blocks shorter than the skew of the stages.
+    const BiquadCoefs designs[kCascadeStages] = {
+        DesignLowShelf(44100, 80, 6, 1.0f), DesignPeaking(44100, 2500, -9, 0.3f),  DesignHighPass(44100, 25, 1.0f),
+        DesignLowPass(44100, 9000, 1.0f),   DesignHighShelf(44100, 6000, 4, 1.0f), DesignPeaking(44100, 120, 12, 3.5f),
+        DesignLowShelf(44100, 45, 15, 3.0f)};
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    for (int stages = 0; stages <= kCascadeStages; ++stages) {
+        BiquadHistory hist[kKernelSetCount][kCascadeStages][2];
+        for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 63, 64, 65, 200, 1000}) {
+            std::vector<float> l(n), r(n);
+            for (int i = 0; i < n; ++i) l[i] = u(rng), r[i] = u(rng);
+            std::vector<float> outL[kKernelSetCount], outR[kKernelSetCount];
+            for (KernelSet set : AvailableKernelSets()) {
+                const int k = static_cast<int>(set);
+                ForcedKernels force(set);
+                CascadeArgs a;
+                outL[k] = l;
+                outR[k] = r;
+                a.left = outL[k].data();
+                a.right = outR[k].data();
+                a.n = n;
+                a.stages = stages;
+                a.gain = 0.7f;
+                for (int s = 0; s < stages; ++s) {
+                    a.coefs[s] = designs[s];
+                    a.hist[s][0] = &hist[k][s][0];
+                    a.hist[s][1] = &hist[k][s][1];
+                }
+                DSPEngine().Cascade(a);
+                if (set == KernelSet::Plain) continue;
+                EXPECT_TRUE(SameBits(outL[k].data(), outL[0].data(), n) && SameBits(outR[k].data(), outR[0].data(), n))
+                    << stages << " stages, " << n << " frames under " << CDSPEngine::KernelSetName(set);
+                for (int s = 0; s < stages; ++s)
+                    for (int c = 0; c < 2; ++c) EXPECT_TRUE(SameHistory(hist[k][s][c], hist[0][s][c]));
+            }
+        }
+    }
+}
