@@ -12,8 +12,6 @@
 
 #include <immintrin.h>
 
-#include <cmath>
-
 namespace kernels::avx {
 
 namespace {
@@ -155,9 +153,11 @@ template <int S> void RunAvxCascade(const CascadeArgs& a) {
         b2[v] = _mm256_setr_pd(p.b2, p.b2, q.b2, q.b2);
         a1[v] = _mm256_setr_pd(p.a1, p.a1, q.a1, q.a1);
         a2[v] = _mm256_setr_pd(p.a2, p.a2, q.a2, q.a2);
+        // Builtins rather than <cmath>, whose inline functions this file must not compile.
         auto bound = [](const BiquadCoefs& c) {
-            return std::ldexp(std::fabs(c.b0) + std::fabs(c.b1) + std::fabs(c.b2) + std::fabs(c.a1) + std::fabs(c.a2),
-                              -49);
+            return (__builtin_fabs(c.b0) + __builtin_fabs(c.b1) + __builtin_fabs(c.b2) + __builtin_fabs(c.a1) +
+                    __builtin_fabs(c.a2)) *
+                   0x1p-49;
         };
         margin[v] = _mm256_setr_pd(bound(p), bound(p), bound(q), bound(q));
         // Field by field: no object of ours is constructed in this file (see DSPKernels.h).
