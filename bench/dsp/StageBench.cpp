@@ -3,7 +3,9 @@
 // is the peer; "xRealTime" is seconds of audio per second of CPU.
 
 #include "dsp/Biquad.h"
+#include "dsp/CCompressor.h"
 #include "dsp/CDSPEngine.h"
+#include "dsp/CParaEQ4B.h"
 #include "dsp/CStereoImager.h"
 
 #include <benchmark/benchmark.h>
@@ -123,6 +125,31 @@ void BM_Imager(benchmark::State& state) {
     Run(state, [&](float* l, float* r) { imager.Process(l, r, kFrames, kRate); });
 }
 
+// The equaliser with all seven stages running, as the chain benchmark sets it.
+void BM_Equaliser(benchmark::State& state) {
+    CParaEQ4B eq;
+    eq.SetParam(CParaEQ4B::IdLowCut, 30.0f);
+    eq.SetParam(CParaEQ4B::IdHiCut, 18000.0f);
+    eq.SetParam(CParaEQ4B::IdSubResonGain, 3.0f);
+    eq.SetParam(CParaEQ4B::IdLowShelfGain, 4.0f);
+    eq.SetParam(CParaEQ4B::IdMid1, 1000.0f);
+    eq.SetParam(CParaEQ4B::IdMid1Gain, -3.0f);
+    eq.SetParam(CParaEQ4B::IdMid2, 3000.0f);
+    eq.SetParam(CParaEQ4B::IdMid2Gain, 2.0f);
+    eq.SetParam(CParaEQ4B::IdHiShelfGain, -2.0f);
+    Run(state, [&](float* l, float* r) { eq.Process(l, r, kFrames, kRate); });
+}
+
+// The multi-band compressor as a processor: designs, split, band gain computers and make-up.
+void BM_Compressor(benchmark::State& state) {
+    CCompressor comp(DSPEngine());
+    comp.SetParam(CCompressor::IdMulti, 1.0f);
+    comp.SetParam(CCompressor::IdThres, -18.0f);
+    comp.SetParam(CCompressor::IdRatio, 3.0f);
+    comp.SetParam(CCompressor::IdMakeup, 4.0f);
+    Run(state, [&](float* l, float* r) { comp.Process(l, r, kFrames, kRate); });
+}
+
 void BM_SumAndClip(benchmark::State& state) {
     Run(state, [](float* l, float* r) {
         DSPEngine().Sum(l, r, kFrames);
@@ -144,3 +171,5 @@ BENCHMARK(BM_CompressSingle)->Apply(Sets);
 BENCHMARK(BM_CompressMulti)->Apply(Sets);
 BENCHMARK(BM_Imager)->Apply(Sets);
 BENCHMARK(BM_SumAndClip)->Apply(Sets);
+BENCHMARK(BM_Equaliser)->Apply(Sets);
+BENCHMARK(BM_Compressor)->Apply(Sets);

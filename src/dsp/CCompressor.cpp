@@ -110,8 +110,13 @@ void CCompressor::Process(float* left, float* right, int n, int sampleRate) {
     m_split[0] = Param(IdSplit1, 300.0f);
     m_split[1] = Param(IdSplit2, 3000.0f);
     if (multi) {
-        m_splitCoefs[0] = DesignHighPass(sampleRate, static_cast<int>(m_split[0]), 1.0f);
-        m_splitCoefs[1] = DesignHighPass(sampleRate, static_cast<int>(m_split[1]), 1.0f);
+        // Designed again only when the rate or a split frequency (as designed, whole hertz) moved.
+        const int design[3] = {sampleRate, static_cast<int>(m_split[0]), static_cast<int>(m_split[1])};
+        if (design[0] != m_splitDesign[0] || design[1] != m_splitDesign[1] || design[2] != m_splitDesign[2]) {
+            m_splitCoefs[0] = DesignHighPass(sampleRate, design[1], 1.0f);
+            m_splitCoefs[1] = DesignHighPass(sampleRate, design[2], 1.0f);
+            for (int i = 0; i < 3; ++i) m_splitDesign[i] = design[i];
+        }
     }
     float mins[BandCount] = {1.0f, 1.0f, 1.0f};
     for (int done = 0; done < n; done += kBlockFloats) {

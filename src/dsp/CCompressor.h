@@ -80,7 +80,8 @@ private:
     std::atomic<float> m_minGain[BandCount];
     float m_split[2] = {300.0f, 3000.0f};
     BiquadCoefs m_splitCoefs[2];
-    BiquadHistory m_hist[2][2]; // [split][channel]
+    int m_splitDesign[3] = {0, 0, 0}; // rate, Split1, Split2 (whole hertz) of m_splitCoefs
+    BiquadHistory m_hist[2][2];       // [split][channel]
     float* m_band[BufferCount] = {nullptr, nullptr, nullptr, nullptr};
     CMeterBar m_meters[BandCount];
     float m_lastThres = -6.0f, m_lastRatio = 2.0f;

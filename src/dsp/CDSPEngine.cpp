@@ -19,7 +19,8 @@ constexpr DSPKernels kPlain = {KernelSet::Plain,
                                kernels::plain::CompressBands,
                                nullptr,
                                nullptr,
-                               nullptr};
+                               nullptr,
+                               kernels::plain::Cascade};
 
 #if defined(SONQUIL_X86_KERNELS)
 constexpr DSPKernels kSse2 = {KernelSet::SSE2,
@@ -31,7 +32,8 @@ constexpr DSPKernels kSse2 = {KernelSet::SSE2,
                               kernels::sse2::CompressBands,
                               nullptr,
                               kernels::sse2::CompressSplit,
-                              kernels::sse2::ImagerPass};
+                              kernels::sse2::ImagerPass,
+                              kernels::sse2::Cascade};
 
 constexpr DSPKernels kAvx = {KernelSet::AVX,
                              kernels::sse2::Sum,
@@ -42,7 +44,8 @@ constexpr DSPKernels kAvx = {KernelSet::AVX,
                              kernels::sse2::CompressBands,
                              kernels::avx::ValveStage,
                              kernels::sse2::CompressSplit,
-                             kernels::sse2::ImagerPass};
+                             kernels::sse2::ImagerPass,
+                             kernels::avx::Cascade};
 
 // __builtin_cpu_supports takes only a literal, hence one function per feature.
 bool CpuHasSse2() {
@@ -266,6 +269,13 @@ bool CDSPEngine::ImagerPass(const ImagerPassArgs& a) const {
         return false;
     k.imagerPass(a);
     return true;
+}
+
+void CDSPEngine::Cascade(const CascadeArgs& a) const {
+    if (a.n <= 0 || !a.left || !a.right || a.stages < 0 || a.stages > kCascadeStages) return;
+    for (int s = 0; s < a.stages; ++s)
+        if (!a.hist[s][0] || !a.hist[s][1]) return;
+    Kernels().cascade(a);
 }
 
 CDSPEngine& DSPEngine() {

@@ -7,13 +7,17 @@
 // set the processor can run (ForceKernels). The choice may change while the audio thread is
 // inside a kernel, so each call reads the table once on entry, and all sets give bit-identical
 // results: they use only operations that IEEE 754 rounds exactly (add, subtract, multiply,
-// divide, square root, compare) in the same order per element. Besides the ten operations of the
-// chain, the engine runs the valve stage, the compressor's multi-band path and the stereo imager
-// whole (ValveStage, CompressSplit, ImagerPass), so that a SIMD set can do each in one pass;
-// their plain form is the sequence of kernel calls they stand for.
+// divide, square root, compare) in the same order per element. The one exception is the
+// equaliser's cascade, whose plain form sums in x87 extended precision; the SIMD sets sum in
+// double and prove, value by value, that the float they round to is the one the extended sum
+// rounds to, forming the value in extended precision where they cannot (kernels::sse2::Cascade).
+// Besides the ten operations of the chain, the engine runs the valve stage, the compressor's
+// multi-band path, the stereo imager and the equaliser's stages whole (ValveStage, CompressSplit,
+// ImagerPass, Cascade), so that a SIMD set can do each in one pass; the plain form of the first
+// three is the sequence of kernel calls they stand for.
 //
-// Threading: Sum, Sub, Scale, ClipAtDb, Valve, Compress, CompressBands, CompressSplit, ValveStage
-// and ImagerPass run on the audio thread; AllocMem, FreeMem, Load, Unload, UseSSE, ForceKernels
+// Threading: Sum, Sub, Scale, ClipAtDb, Valve, Compress, CompressBands, CompressSplit, ValveStage,
+// ImagerPass and Cascade run on the audio thread; AllocMem, FreeMem, Load, Unload, UseSSE, ForceKernels
 // and ReleaseKernels on the main thread. The one instance is reached through DSPEngine().
 
 #include "dsp/Biquad.h"
@@ -85,6 +89,11 @@ public:
     // The stereo imager's chunk in one pass, where the active set has one; false when it runs
     // the imager as separate passes, which the caller then makes (CStereoImager).
     bool ImagerPass(const ImagerPassArgs& a) const;
+    // The equaliser's stages in series on a stereo pair, in place: each stage in the general
+    // form (RunBiquad) with its own history per channel, then every sample times the gain.
+    // The plain set runs the extended-precision form itself; the SIMD sets reach the same bits
+    // by a faster route (see kernels::sse2::Cascade).
+    void Cascade(const CascadeArgs& a) const;
 
     // Size bytes aligned for the SIMD path (rounded up to whole vectors); null on failure.
     void* AllocMem(size_t size) const;

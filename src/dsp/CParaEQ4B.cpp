@@ -1,12 +1,13 @@
 #include "dsp/CParaEQ4B.h"
 
+#include "dsp/CDSPEngine.h"
 #include "dsp/CFFT.h"
 #include "dsp/CNumericInputElement.h"
 #include "dsp/CPanelCanvas.h"
 #include "dsp/CToggleInputElement.h"
 
 #include <cmath>
-#include <utility>
+#include <cstring>
 
 namespace {
 
@@ -103,170 +104,39 @@ CParaEQ4B::Design CParaEQ4B::MakeDesign(int fs) const {
     return d;
 }
 
-namespace {
-
-using Ext = long double;
-
-// The general form for one output: double coefficients widened to extended precision, float
-// data, the five products summed left to right, rounded once to float.
-inline float GeneralForm(const BiquadCoefs& k, float x, float x1, float x2, float y1, float y2) {
-    return static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * x1 + Ext(k.b2) * x2 - Ext(k.a1) * y1 - Ext(k.a2) * y2);
+const CParaEQ4B::Design& CParaEQ4B::BlockDesign(int fs, float& gain) {
+    // Seven designs take sines, cosines and powers; most blocks find every control where the
+    // block before left it.
+    float inputs[IdOutput + 1];
+    for (int id = 0; id <= IdOutput; ++id) inputs[id] = id == IdOn ? 0.0f : Param(id);
+    if (fs != m_designRate || std::memcmp(inputs, m_designInputs, sizeof inputs) != 0) {
+        m_design = MakeDesign(fs);
+        m_designGain = static_cast<float>(m_design.compensation * std::pow(10.0, Param(IdOutput) / 20.0));
+        std::memcpy(m_designInputs, inputs, sizeof inputs);
+        m_designRate = fs;
+    }
+    gain = m_designGain;
+    return m_design;
 }
-
-// All running stages for both channels in one pass. Each output is exactly the general form's
-// expression on the same values as a stage-by-stage run, so the result is bit-identical to it.
-//
-// The stages are skewed: at step t stage s works on sample t − s, using what stage s − 1 made at
-// the step before. Within one step the stage updates are independent, so the processor overlaps
-// them instead of waiting for each stage's result to feed the next. Every stage keeps its last
-// four outputs in a small ring, which is at the same time the input history of the stage after
-// it; the input has a ring of its own. Nothing is shifted or copied between steps, and in the
-// steady part of the block, unrolled four steps at a time, every ring cell is a fixed address.
-// The output gain is applied as the last stage writes, so the block is filtered in place.
-template <int S> class Cascade {
-public:
-    Cascade(const BiquadCoefs* k, BiquadHistory* const* hist, float* left, float* right, int n, float gain)
-        : m_n(n), m_gain(gain) {
-        m_io[0] = left;
-        m_io[1] = right;
-        for (int s = 0; s < S; ++s) {
-            m_k[s] = k[s];
-            for (int c = 0; c < 2; ++c) {
-                m_hist[c][s] = hist[2 * s + c];
-                m_start[c][s] = *m_hist[c][s];
-            }
-        }
-    }
-
-    void Run() {
-        const int total = m_n + S - 1;
-        int t = 0;
-        // Until every stage is two samples into the block and the ring index is back at 0.
-        for (; t < total && !(t >= S + 1 && (t & 3) == 0); ++t) EdgeStep(t);
-        for (; t + 3 < m_n; t += 4) {
-            SteadyStep<0>(t);
-            SteadyStep<1>(t + 1);
-            SteadyStep<2>(t + 2);
-            SteadyStep<3>(t + 3);
-        }
-        for (; t < total; ++t) EdgeStep(t);
-        StoreHistories();
-    }
-
-private:
-    // Step t near either end of the block: some stages have nothing to do, and the first two
-    // samples of each stage take their histories from the previous block.
-    void EdgeStep(int t) {
-        if (t < m_n)
-            for (int c = 0; c < 2; ++c) m_ring[c][0][t & 3] = m_io[c][t];
-        for (int s = S - 1; s >= 0; --s) {
-            const int i = t - s;
-            if (i < 0 || i >= m_n) continue;
-            for (int c = 0; c < 2; ++c) {
-                const float* in = m_ring[c][s];
-                float* out = m_ring[c][s + 1];
-                const BiquadHistory& h = m_start[c][s];
-                const float x1 = i >= 1 ? in[(i - 1) & 3] : h.x1;
-                const float x2 = i >= 2 ? in[(i - 2) & 3] : (i == 1 ? h.x1 : h.x2);
-                const float y1 = i >= 1 ? out[(i - 1) & 3] : h.y1;
-                const float y2 = i >= 2 ? out[(i - 2) & 3] : (i == 1 ? h.y1 : h.y2);
-                const float y = GeneralForm(m_k[s], in[i & 3], x1, x2, y1, y2);
-                out[i & 3] = y;
-                if (s == S - 1) m_io[c][i] = m_gain * y;
-            }
-        }
-    }
-
-    // Step t with t ≡ U (mod 4), every stage inside the block and past its first two samples.
-    template <int U> void SteadyStep(int t) {
-        m_ring[0][0][U] = m_io[0][t];
-        m_ring[1][0][U] = m_io[1][t];
-        StagesDown<U>(t, std::make_integer_sequence<int, S>{});
-    }
-
-    template <int U, int... Is> void StagesDown(int t, std::integer_sequence<int, Is...>) {
-        (SteadyStage<U, S - 1 - Is>(t), ...); // last stage first
-    }
-
-    template <int U, int s> void SteadyStage(int t) {
-        constexpr int i0 = (U - s) & 3, i1 = (U - s - 1) & 3, i2 = (U - s - 2) & 3;
-        for (int c = 0; c < 2; ++c) {
-            const float* in = m_ring[c][s];
-            float* out = m_ring[c][s + 1];
-            const float y = GeneralForm(m_k[s], in[i0], in[i1], in[i2], out[i1], out[i2]);
-            out[i0] = y;
-            if constexpr (s == S - 1) m_io[c][t - s] = m_gain * y;
-            // Every operand comes fresh from memory: kept in registers the compiler would hold
-            // them widened to 80 bits, and such values load and spill slowly.
-            asm volatile("" ::: "memory");
-        }
-    }
-
-    void StoreHistories() {
-        for (int s = 0; s < S; ++s)
-            for (int c = 0; c < 2; ++c) {
-                const float* in = m_ring[c][s];
-                const float* out = m_ring[c][s + 1];
-                BiquadHistory& h = *m_hist[c][s];
-                const int last = m_n - 1;
-                if (m_n >= 2) {
-                    h.x1 = in[last & 3];
-                    h.x2 = in[(last - 1) & 3];
-                    h.y1 = out[last & 3];
-                    h.y2 = out[(last - 1) & 3];
-                } else {
-                    h.x2 = h.x1;
-                    h.x1 = in[0];
-                    h.y2 = h.y1;
-                    h.y1 = out[0];
-                }
-            }
-    }
-
-    int m_n;
-    float m_gain;
-    float* m_io[2];
-    BiquadCoefs m_k[S];
-    BiquadHistory* m_hist[2][S];
-    BiquadHistory m_start[2][S];
-    // [channel][0] the input, [channel][s + 1] the output of stage s; cell = sample index & 3.
-    float m_ring[2][S + 1][4] = {};
-};
-
-template <int S>
-void RunCascade(const BiquadCoefs* k, BiquadHistory* const* hist, float* left, float* right, int n, float gain) {
-    Cascade<S>(k, hist, left, right, n, gain).Run();
-}
-
-} // namespace
 
 void CParaEQ4B::Process(float* left, float* right, int n, int sampleRate) {
     if (Param(IdOn, 1.0f) < 0.5f) return;
     if (n <= 0 || !left || !right || sampleRate <= 0) return;
-    const Design d = MakeDesign(sampleRate);
-    const float gain = static_cast<float>(d.compensation * std::pow(10.0, Param(IdOutput) / 20.0));
-    BiquadCoefs k[StageCount];
-    BiquadHistory* hist[2 * StageCount];
-    int count = 0;
+    float gain = 1.0f;
+    const Design& d = BlockDesign(sampleRate, gain);
+    CascadeArgs a;
+    a.left = left;
+    a.right = right;
+    a.n = n;
+    a.gain = gain;
     for (int s = 0; s < StageCount; ++s) {
         if (!d.runs[s]) continue;
-        k[count] = d.stage[s];
-        hist[2 * count] = &m_hist[0][s];
-        hist[2 * count + 1] = &m_hist[1][s];
-        ++count;
+        a.coefs[a.stages] = d.stage[s];
+        a.hist[a.stages][0] = &m_hist[0][s];
+        a.hist[a.stages][1] = &m_hist[1][s];
+        ++a.stages;
     }
-    switch (count) {
-    case 1: RunCascade<1>(k, hist, left, right, n, gain); break;
-    case 2: RunCascade<2>(k, hist, left, right, n, gain); break;
-    case 3: RunCascade<3>(k, hist, left, right, n, gain); break;
-    case 4: RunCascade<4>(k, hist, left, right, n, gain); break;
-    case 5: RunCascade<5>(k, hist, left, right, n, gain); break;
-    case 6: RunCascade<6>(k, hist, left, right, n, gain); break;
-    case 7: RunCascade<7>(k, hist, left, right, n, gain); break;
-    default:
-        for (int i = 0; i < n; ++i) left[i] *= gain, right[i] *= gain;
-        break;
-    }
+    DSPEngine().Cascade(a);
 }
 
 void CParaEQ4B::Reset() {

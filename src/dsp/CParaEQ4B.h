@@ -69,8 +69,16 @@ public:
 
 private:
     void DrawGraph();
+    // The design for this block, made afresh only when a control or the rate moved.
+    const Design& BlockDesign(int fs, float& gain);
 
     BiquadHistory m_hist[2][StageCount];
+    // The last block's design, its output gain and the control values and rate it was made
+    // from (audio thread only).
+    Design m_design;
+    float m_designGain = 1.0f;
+    float m_designInputs[IdOutput + 1] = {};
+    int m_designRate = 0;
     // Response-graph workspace (main thread).
     std::vector<float> m_impulse, m_graphScratch, m_re, m_im;
 };

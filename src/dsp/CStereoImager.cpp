@@ -86,7 +86,13 @@ void CStereoImager::ProcessChunk(float* left, float* right, int n, int sampleRat
     const float wll = NotZero(gl * (1.0f - d)), wrl = NotZero(d * gr);
     const float wrr = NotZero((1.0f - d) * gr), wlr = NotZero(d * gl);
     const bool spatialize = Param(IdSpatialize) >= 0.5f;
-    const BiquadCoefs hp = DesignHighPass(sampleRate, static_cast<int>(Param(IdHiPass, 900.0f)), 1.0f);
+    const int hiPass = static_cast<int>(Param(IdHiPass, 900.0f));
+    if (sampleRate != m_splitDesign[0] || hiPass != m_splitDesign[1]) {
+        m_split = DesignHighPass(sampleRate, hiPass, 1.0f);
+        m_splitDesign[0] = sampleRate;
+        m_splitDesign[1] = hiPass;
+    }
+    const BiquadCoefs& hp = m_split;
     const float c = DbToLinear(Param(IdCenter)), s = DbToLinear(Param(IdSide));
     // The SIMD sets do the whole chunk in one pass; the passes below are its plain form.
     ImagerPassArgs a;

@@ -72,6 +72,10 @@ private:
     int m_write = 0;
     int m_read = kReadStart;
     BiquadHistory m_hist[2];
+    // The high-pass split and the rate and frequency (whole hertz) it was designed for; designed
+    // again only when either moves (audio thread only).
+    BiquadCoefs m_split;
+    int m_splitDesign[2] = {0, 0};
     float* m_high[2] = {nullptr, nullptr};
     std::atomic<float> m_side[kScopePoints];
     std::atomic<float> m_mid[kScopePoints];

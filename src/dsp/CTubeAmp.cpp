@@ -103,7 +103,11 @@ void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, fl
                             float factor, float release, float peaks[4], bool& limited) {
     // Valve stage: split at 300 Hz, saturate each band, add them back.
     if (ValveOn() && m_high[0] && m_high[1]) {
-        const BiquadCoefs hp = DesignHighPass(sampleRate, 300, 1.0f);
+        if (sampleRate != m_splitRate) {
+            m_split = DesignHighPass(sampleRate, 300, 1.0f);
+            m_splitRate = sampleRate;
+        }
+        const BiquadCoefs& hp = m_split;
         float p[4];
         ValveStageArgs a;
         a.left = left;

@@ -85,6 +85,9 @@ private:
     CDitherEngine& m_dither;
     std::atomic<float> m_peaks[4];
     BiquadHistory m_hist[2];
+    // The 300 Hz split and the rate it was designed for (audio thread only).
+    BiquadCoefs m_split;
+    int m_splitRate = 0;
     float* m_high[2] = {nullptr, nullptr};
     float m_gain = 1.0f;
     std::atomic<bool> m_lamp{false};

@@ -9,7 +9,9 @@
 // be emitted with AVX instructions, and the linker may keep that copy for every caller.
 //
 // Every set forms each value by the same IEEE 754 operations in the same order, so all give the
-// same bits; the SIMD files only change how many values are formed at once.
+// same bits; the SIMD files only change how many values are formed at once. The equaliser's
+// cascade is the exception: its plain form sums in extended precision, and the SIMD sets reach
+// the same bits by the margin test of kernels::sse2::Cascade.
 
 #include "dsp/KernelArgs.h"
 
@@ -27,6 +29,8 @@ struct DSPKernels {
     void (*valveStage)(const ValveStageArgs& a, float peaks[4]);
     void (*compressSplit)(const CompressSplitArgs& a);
     void (*imagerPass)(const ImagerPassArgs& a);
+    // The equaliser's stages in series on a pair; every set has one.
+    void (*cascade)(const CascadeArgs& a);
 };
 
 namespace kernels {
@@ -43,6 +47,9 @@ void CompressBands(float* const* left, float* const* right, int bands, int n, co
 // ValveFrom continues a block's peak; CompressPair runs one band, whose state entries are single.
 float ValveFrom(float* buf, int n, float drive, float peak);
 void CompressPair(float* left, float* right, int n, const GainState& state, const CompressorSettings& settings);
+// The general form in extended precision, the stages skewed over both channels. The reference
+// the SIMD sets are held to, and where they fall back for a value they cannot settle.
+void Cascade(const CascadeArgs& a);
 } // namespace plain
 
 namespace sse2 {
@@ -55,11 +62,13 @@ void CompressBands(float* const* left, float* const* right, int bands, int n, co
                    const CompressorSettings& settings);
 void CompressSplit(const CompressSplitArgs& a);
 void ImagerPass(const ImagerPassArgs& a);
+void Cascade(const CascadeArgs& a);
 } // namespace sse2
 
 namespace avx {
 float Valve(float* buf, int n, float drive);
 void ValveStage(const ValveStageArgs& a, float peaks[4]);
+void Cascade(const CascadeArgs& a);
 } // namespace avx
 
 } // namespace kernels

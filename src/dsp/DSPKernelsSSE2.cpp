@@ -1,5 +1,6 @@
 // The SSE2 kernel set: four floats (or two doubles) per operation, each lane formed by the plain
-// set's operations in its order. The engine calls it only where the processor has SSE2.
+// set's operations in its order (the equaliser's stages excepted, see Cascade below). The engine
+// calls it only where the processor has SSE2.
 
 #include "dsp/DSPKernels.h"
 
@@ -9,6 +10,8 @@
 #include "dsp/GainLanes.h"
 
 #include <emmintrin.h>
+
+#include <cmath>
 
 namespace kernels::sse2 {
 
@@ -104,51 +107,39 @@ void CompressBands(float* const* left, float* const* right, int bands, int n, co
     CompressTail(left, right, bands, i, n, state, settings);
 }
 
-// The compressor's multi-band path in one pass: the two splits in series run a group ahead of
-// the gain computers, which take the bands as the splits make them and add them back at once.
-// Both recursions wait on their own latency, so together they take little more than the slower.
+// The compressor's multi-band path in one pass. The two splits run as recursions of their own,
+// the second on the first's output of the same sample, and a group of four samples ahead of the
+// gain computers: while these work through one group, the splits make the next. Both wait on
+// their own latency, so together they take little more than the slower. The bands stay in
+// registers and are added back at once.
 void CompressSplit(const CompressSplitArgs& a) {
     float* const left = a.left;
     float* const right = a.right;
-    float* const mhLeft = a.midHighLeft;
-    float* const mhRight = a.midHighRight;
-    float* const highLeft = a.highLeft;
-    float* const highRight = a.highRight;
     const int n = a.n;
-    BiquadHistory* const firstHist = a.firstHist;
-    BiquadHistory* const secondHist = a.secondHist;
-    // The first sample of the first split alone, then both splits one sample apart.
-    RunBiquadSymmetricPair(*a.first, firstHist[0], firstHist[1], left, right, mhLeft, mhRight, 1);
-    const BiquadCoefs* const coefs[4] = {a.first, a.first, a.second, a.second};
-    BiquadHistory* const hist[4] = {&firstHist[0], &firstHist[1], &secondHist[0], &secondHist[1]};
-    SymmetricLanes split;
-    split.Load(coefs, hist);
+    // Lanes (left, right); the other two run on silence from spare histories.
+    BiquadHistory spare[4];
+    const BiquadCoefs* const firstCoefs[4] = {a.first, a.first, a.first, a.first};
+    const BiquadCoefs* const secondCoefs[4] = {a.second, a.second, a.second, a.second};
+    BiquadHistory* const firstHist[4] = {&a.firstHist[0], &a.firstHist[1], &spare[0], &spare[1]};
+    BiquadHistory* const secondHist[4] = {&a.secondHist[0], &a.secondHist[1], &spare[2], &spare[3]};
+    SymmetricLanes first, second;
+    first.Load(firstCoefs, firstHist);
+    second.Load(secondCoefs, secondHist);
     GainLanes lanes(3, a.state, a.settings);
-    // The split outputs go from register to register: the bands of a group are gathered from the
-    // four steps that made them (mid+high of its first sample from the step before), never read
-    // back from memory right after single-value stores.
-    __m128 lastMid = _mm_unpacklo_ps(_mm_load_ss(mhLeft), _mm_load_ss(mhRight)); // mid+high (left, right) of sample i
-    int i = 0;
-    for (; i + 4 < n; i += 4) {
-        // Mid+high for samples i + 1 to i + 4, high for samples i to i + 3.
-        __m128 y[4];
+
+    // Mid+high and high of samples i to i + 3, one row per channel and band: mid+high left,
+    // mid+high right, high left, high right.
+    auto split = [&](int i, __m128 rows[4]) {
+#pragma GCC unroll 4
         for (int j = 0; j < 4; ++j) {
-            const int t = i + 1 + j;
-            y[j] = split.Step(_mm_movelh_ps(LoadPair(left, right, t), split.y1));
-            _mm_store_ss(mhLeft + t, y[j]);
-            _mm_store_ss(mhRight + t, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(1, 1, 1, 1)));
-            _mm_store_ss(highLeft + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(2, 2, 2, 2)));
-            _mm_store_ss(highRight + t - 1, _mm_shuffle_ps(y[j], y[j], _MM_SHUFFLE(3, 3, 3, 3)));
+            const __m128 midHigh = first.Step(LoadPair(left, right, i + j));
+            rows[j] = _mm_movelh_ps(midHigh, second.Step(midHigh));
         }
-        _MM_TRANSPOSE4_PS(y[0], y[1], y[2], y[3]);
-        // y[0], y[1]: mid+high left and right of samples i + 1 to i + 4; y[2], y[3]: high of i to i + 3.
-        const __m128 shiftedL = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[0]), 4));
-        const __m128 shiftedR = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(y[1]), 4));
-        const __m128 ml = _mm_move_ss(shiftedL, lastMid);
-        const __m128 mr = _mm_move_ss(shiftedR, _mm_shuffle_ps(lastMid, lastMid, _MM_SHUFFLE(1, 1, 1, 1)));
-        lastMid = _mm_unpackhi_ps(_mm_shuffle_ps(y[0], y[0], _MM_SHUFFLE(3, 3, 3, 3)),
-                                  _mm_shuffle_ps(y[1], y[1], _MM_SHUFFLE(3, 3, 3, 3)));
-        const __m128 hl = y[2], hr = y[3];
+        _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
+    };
+    // The gain computers on the bands of samples i to i + 3, and the bands added back.
+    auto compress = [&](int i, const __m128 rows[4]) {
+        const __m128 ml = rows[0], mr = rows[1], hl = rows[2], hr = rows[3];
         const __m128 xl = _mm_loadu_ps(left + i), xr = _mm_loadu_ps(right + i);
         // Low = input − mid+high, mid = mid+high − high, as the Sub kernel forms them.
         const __m128 lowL = _mm_sub_ps(xl, ml), lowR = _mm_sub_ps(xr, mr);
@@ -162,13 +153,36 @@ void CompressSplit(const CompressSplitArgs& a) {
                       _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowL, gs[0]), _mm_mul_ps(midL, gs[1])), _mm_mul_ps(hl, gs[2])));
         _mm_storeu_ps(right + i,
                       _mm_add_ps(_mm_add_ps(_mm_mul_ps(lowR, gs[0]), _mm_mul_ps(midR, gs[1])), _mm_mul_ps(hr, gs[2])));
+    };
+
+    int i = 0;
+    if (n >= 4) {
+        __m128 current[4];
+        split(0, current);
+        for (i = 4; i + 4 <= n; i += 4) {
+            __m128 next[4];
+            split(i, next);
+            compress(i - 4, current);
+            for (int j = 0; j < 4; ++j) current[j] = next[j];
+        }
+        compress(i - 4, current);
     }
-    for (int t = i + 1; t < n; ++t) SeriesStep(split, left, right, mhLeft, mhRight, highLeft, highRight, t);
-    split.Store(hist);
-    RunBiquadSymmetricPair(*a.second, secondHist[0], secondHist[1], mhLeft + n - 1, mhRight + n - 1, highLeft + n - 1,
-                           highRight + n - 1, 1);
+    // The rest step by step, through the work buffers.
+    float* const mhLeft = a.midHighLeft;
+    float* const mhRight = a.midHighRight;
+    float* const highLeft = a.highLeft;
+    float* const highRight = a.highRight;
+    for (int k = i; k < n; ++k) {
+        const __m128 midHigh = first.Step(LoadPair(left, right, k));
+        const __m128 high = second.Step(midHigh);
+        _mm_store_ss(mhLeft + k, midHigh);
+        _mm_store_ss(mhRight + k, _mm_shuffle_ps(midHigh, midHigh, _MM_SHUFFLE(1, 1, 1, 1)));
+        _mm_store_ss(highLeft + k, high);
+        _mm_store_ss(highRight + k, _mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 1, 1, 1)));
+    }
+    first.Store(firstHist);
+    second.Store(secondHist);
     lanes.Store(a.state);
-    // The rest step by step.
     for (int k = i; k < n; ++k) {
         left[k] -= mhLeft[k];
         right[k] -= mhRight[k];
@@ -236,6 +250,190 @@ template <bool Spatialize> void Imager(const ImagerPassArgs& a) {
 void ImagerPass(const ImagerPassArgs& a) {
     if (a.spatialize) Imager<true>(a);
     else Imager<false>(a);
+}
+
+namespace {
+
+// The equaliser's general form for one output as the plain set forms it: double coefficients
+// widened to extended precision, float data, the five products summed left to right, rounded
+// once to float.
+float ExtendedForm(const BiquadCoefs& k, float x, float x1, float x2, float y1, float y2) {
+    using Ext = long double;
+    return static_cast<float>(Ext(k.b0) * x + Ext(k.b1) * x1 + Ext(k.b2) * x2 - Ext(k.a1) * y1 - Ext(k.a2) * y2);
+}
+
+// The equaliser's stages on (left, right) in the two lanes of each vector. Every datum is a float,
+// held exactly as a double.
+//
+// The plain set sums each stage's five products in extended precision (64-bit significands) and
+// rounds the sum to float; x87 arithmetic is scalar and slow to issue. Here the five products are
+// summed in double, two channels at once. A sum of five products rounds five times on any path
+// through it, each time by at most 2^-53 (2^-64 in extended precision) of the value, so the double
+// sum D and the extended one both lie within 5.01 × 2^-53 × T of the exact sum, where T = Σ
+// |coefficient × operand| ≤ Σ |coefficient| × (largest |operand|); the order of the double sum is
+// free, and the newest operand comes last so that each step waits on the one before as little as
+// can be. Rounding to float is monotonic: when D − E and D + E round to the same float, with E at
+// least that bound, D and the extended sum round to it too. E takes 2^-49 for 5.01 × 2^-53, three
+// times over, which also keeps E above eight units in the last place of D, so forming D ± E cannot
+// shrink the interval below the bound. The largest operand is bounded by a running maximum of each
+// stage's operands, never below 2^-90, so that an interval around zero always straddles it and
+// fails the test. Where the test fails (rarely on music, and wherever a NaN or an infinity
+// appears) the output is formed in extended precision exactly as the plain set forms it.
+struct CascadeCoefs {
+    __m128d b0, b1, b2, a1, a2;
+    __m128d margin; // 2^-49 × Σ |coefficient|
+};
+
+// Both outputs of a stage in extended precision, as the plain set forms them.
+[[gnu::noinline]] __m128d Extended(const BiquadCoefs& k, __m128d x, __m128d x1, __m128d x2, __m128d y1, __m128d y2) {
+    alignas(16) double v[5][2];
+    _mm_store_pd(v[0], x);
+    _mm_store_pd(v[1], x1);
+    _mm_store_pd(v[2], x2);
+    _mm_store_pd(v[3], y1);
+    _mm_store_pd(v[4], y2);
+    float y[2];
+    for (int c = 0; c < 2; ++c)
+        y[c] = ExtendedForm(k, static_cast<float>(v[0][c]), static_cast<float>(v[1][c]), static_cast<float>(v[2][c]),
+                            static_cast<float>(v[3][c]), static_cast<float>(v[4][c]));
+    return _mm_setr_pd(y[0], y[1]);
+}
+
+[[gnu::always_inline]] inline __m128d AbsPd(__m128d v) {
+    return _mm_and_pd(v, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL)));
+}
+
+constexpr double kFloor = 0x1p-90;
+
+// The stages skewed as in the plain set: at step t stage s works on sample t − s with what stage
+// s − 1 made at the step before, so the stages' recursions overlap.
+template <int S> void RunFastCascade(const CascadeArgs& a) {
+    float* const left = a.left;
+    float* const right = a.right;
+    const int n = a.n;
+    CascadeCoefs k[S];
+    __m128d x1[S], x2[S], y1[S], y2[S];
+    __m128d top[S + 1]; // [0] the input's running maximum, [s + 1] stage s's outputs'
+    for (int s = 0; s < S; ++s) {
+        const BiquadCoefs& c = a.coefs[s];
+        k[s].b0 = _mm_set1_pd(c.b0);
+        k[s].b1 = _mm_set1_pd(c.b1);
+        k[s].b2 = _mm_set1_pd(c.b2);
+        k[s].a1 = _mm_set1_pd(c.a1);
+        k[s].a2 = _mm_set1_pd(c.a2);
+        const double sum = std::fabs(c.b0) + std::fabs(c.b1) + std::fabs(c.b2) + std::fabs(c.a1) + std::fabs(c.a2);
+        k[s].margin = _mm_set1_pd(std::ldexp(sum, -49));
+        const BiquadHistory& l = *a.hist[s][0];
+        const BiquadHistory& r = *a.hist[s][1];
+        x1[s] = _mm_setr_pd(l.x1, r.x1);
+        x2[s] = _mm_setr_pd(l.x2, r.x2);
+        y1[s] = _mm_setr_pd(l.y1, r.y1);
+        y2[s] = _mm_setr_pd(l.y2, r.y2);
+    }
+    // Every operand a stage will take that is already there: its own two outputs and the next
+    // stage's two inputs.
+    auto refresh = [&] {
+        const __m128d floor = _mm_set1_pd(kFloor);
+        for (int s = 0; s <= S; ++s) top[s] = floor;
+        for (int s = 0; s < S; ++s) {
+            top[s] = _mm_max_pd(top[s], _mm_max_pd(AbsPd(x1[s]), AbsPd(x2[s])));
+            top[s + 1] = _mm_max_pd(top[s + 1], _mm_max_pd(AbsPd(y1[s]), AbsPd(y2[s])));
+        }
+    };
+    refresh();
+
+    auto stage = [&](int s, int i) __attribute__((always_inline)) {
+        __m128d x;
+        if (s == 0) {
+            x = _mm_cvtps_pd(LoadPair(left, right, i));
+            top[0] = _mm_max_pd(top[0], AbsPd(x));
+        } else {
+            x = y1[s - 1];
+        }
+        // The newest operands last, so that each step waits on as few operations as can be.
+        const __m128d older = _mm_sub_pd(_mm_add_pd(_mm_mul_pd(k[s].b1, x1[s]), _mm_mul_pd(k[s].b2, x2[s])),
+                                         _mm_add_pd(_mm_mul_pd(k[s].a1, y1[s]), _mm_mul_pd(k[s].a2, y2[s])));
+        const __m128d d = _mm_add_pd(older, _mm_mul_pd(k[s].b0, x));
+        const __m128d e = _mm_mul_pd(k[s].margin, _mm_max_pd(top[s], top[s + 1]));
+        const __m128 lo = _mm_cvtpd_ps(_mm_sub_pd(d, e));
+        const __m128 hi = _mm_cvtpd_ps(_mm_add_pd(d, e));
+        __m128d y = _mm_cvtps_pd(lo);
+        if (__builtin_expect((_mm_movemask_ps(_mm_cmpeq_ps(lo, hi)) & 3) != 3, 0))
+            y = Extended(a.coefs[s], x, x1[s], x2[s], y1[s], y2[s]);
+        top[s + 1] = _mm_max_pd(top[s + 1], AbsPd(y));
+        x2[s] = x1[s];
+        x1[s] = x;
+        y2[s] = y1[s];
+        y1[s] = y;
+        if (s == S - 1) {
+            const __m128 f = _mm_cvtpd_ps(y);
+            _mm_store_ss(left + i, f);
+            _mm_store_ss(right + i, _mm_shuffle_ps(f, f, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+    };
+    // Near either end of the block some stages have no sample. Last stage first, so each takes
+    // what the stage before it made at the previous step.
+    auto edge = [&](int t) {
+        for (int s = S - 1; s >= 0; --s)
+            if (t - s >= 0 && t - s < n) stage(s, t - s);
+    };
+
+    const int total = n + S - 1;
+    int t = 0;
+    for (; t < total && t < S - 1; ++t) edge(t);
+    while (t < n) {
+        // A loud passage must not widen the margins of the quiet one after it for long.
+        const int end = n - t > 64 ? t + 64 : n;
+        for (; t < end; ++t) {
+#pragma GCC unroll 8
+            for (int s = S - 1; s >= 0; --s) stage(s, t - s);
+        }
+        refresh();
+    }
+    for (; t < total; ++t) edge(t);
+    for (int s = 0; s < S; ++s) {
+        alignas(16) double v[4][2];
+        _mm_store_pd(v[0], x1[s]);
+        _mm_store_pd(v[1], x2[s]);
+        _mm_store_pd(v[2], y1[s]);
+        _mm_store_pd(v[3], y2[s]);
+        for (int c = 0; c < 2; ++c)
+            *a.hist[s][c] = {static_cast<float>(v[0][c]), static_cast<float>(v[1][c]), static_cast<float>(v[2][c]),
+                             static_cast<float>(v[3][c])};
+    }
+}
+
+// The x87 control word: rounding to nearest, and sums kept to at least double's precision.
+bool ExtendedRoundsAsAssumed() {
+    unsigned short cw = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    return (cw & 0x0C00) == 0 && (cw & 0x0300) >= 0x0200;
+}
+
+} // namespace
+
+void Cascade(const CascadeArgs& a) {
+    if (a.stages < 1 || a.stages > kCascadeStages || !ExtendedRoundsAsAssumed()) {
+        plain::Cascade(a);
+        return;
+    }
+    // The audio thread flushes denormals to zero, which the extended-precision form never does;
+    // the margin test needs IEEE arithmetic throughout. The gain is applied afterwards under the
+    // caller's mode, as the plain set applies it.
+    const unsigned int csr = _mm_getcsr();
+    _mm_setcsr((csr & ~0xE040u) | 0x1F80u);
+    switch (a.stages) {
+    case 1: RunFastCascade<1>(a); break;
+    case 2: RunFastCascade<2>(a); break;
+    case 3: RunFastCascade<3>(a); break;
+    case 4: RunFastCascade<4>(a); break;
+    case 5: RunFastCascade<5>(a); break;
+    case 6: RunFastCascade<6>(a); break;
+    default: RunFastCascade<7>(a); break;
+    }
+    _mm_setcsr(csr);
+    Scale(a.left, a.n, a.gain);
+    Scale(a.right, a.n, a.gain);
 }
 
 } // namespace kernels::sse2

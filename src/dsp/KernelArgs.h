@@ -10,7 +10,8 @@
 #include <cstdint>
 
 // The kernel sets, slowest first. Plain runs everywhere; SSE2 uses 128-bit vectors; AVX is SSE2
-// with the valve's double-precision curve on 256-bit vectors. All give the same bits.
+// with the valve's double-precision curve and the equaliser's stages on 256-bit vectors. All give
+// the same bits.
 enum class KernelSet : uint8_t { Plain, SSE2, AVX };
 constexpr int kKernelSetCount = 3;
 
@@ -60,6 +61,18 @@ struct CompressSplitArgs {
     BiquadHistory* secondHist = nullptr; // [2]: left, right
     GainState state;                     // three bands: low, mid, high
     CompressorSettings settings;
+};
+
+// The equaliser's running stages on a stereo pair (CDSPEngine::Cascade).
+constexpr int kCascadeStages = 7;
+struct CascadeArgs {
+    float* left = nullptr; // in: the pair; out: through every stage in order, times gain
+    float* right = nullptr;
+    int n = 0;
+    int stages = 0;                              // 0 to kCascadeStages; none leaves only the gain
+    BiquadCoefs coefs[kCascadeStages];           // the general form's coefficients, in running order
+    BiquadHistory* hist[kCascadeStages][2] = {}; // per stage: left, right
+    float gain = 1.0f;
 };
 
 // The stereo imager's chunk in one pass (CDSPEngine::ImagerPass).
