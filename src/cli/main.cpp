@@ -21,6 +21,7 @@ const Command kCommands[] = {
      "convert IN OUT --format wav|aiff|snd|raw|kx64 [--bits 8|16|24|32] [--float]\n"
      "        (raw IN: --rate R --channels 1|2 --bits B [--order le|be] [--float])"},
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
+    {"loudness", LoudnessCommand, "loudness FILE..."},
     // The engine's commands: render, playback and the sound devices.
     {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]"},
     {"play", PlayCommand,
