@@ -42,7 +42,7 @@ const Command kCommands[] = {
     {"export", ExportCommand,
      "[--library DIR] export [REGION-ID...] [--folder ID] --format wav|aiff|raw|snd|mp3|ogg|flac|aac|wma|ENCODER\n"
      "        --to FOLDER [--subfolder S] [--naming region|base:NAME:START] [--bits 16|24|32|32f] [--order le|be]\n"
-     "        [--mono] [--kbps N]"},
+     "        [--mono] [--kbps N] [--loudness LUFS [--album]]"},
 };
 
 // The whole usage: on stdout when asked for, on stderr after a mistake.

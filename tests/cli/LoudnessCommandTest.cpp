@@ -1,11 +1,23 @@
 // sonquil-cli loudness: one tab-separated line per file with its units, the album line, and
-// the unreadable file on stderr with a non-zero exit after the others.
+// the unreadable file on stderr with a non-zero exit after the others; and export --loudness,
+// per file and as an album, with its report lines.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <utility>
 #include <vector>
 
+#include "common/FolderId.h"
+#include "common/MainThreadPort.h"
+#include "core/CCore.h"
+#include "library/CRegion.h"
+#include "library/CRegionList.h"
+#include "library/CSample.h"
+#include "library/CSampleList.h"
+#include "loudness/FileLoudness.h"
 #include "support/AudioFiles.h"
+#include "support/ScriptedUiPort.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 
@@ -34,4 +46,96 @@ TEST(LoudnessCommand, PrintsEachFileThenTheAlbum) {
 
     // Readable files alone: exit 0.
     EXPECT_EQ(RunCommand("cd " + ShellQuote(dir.Str()) + " && " + SONQUIL_CLI + " loudness loud.wav >/dev/null"), 0);
+}
+
+namespace {
+
+// A library holding one linked 44.1 kHz file with a soft first half and a loud second half,
+// and a region of each.
+std::pair<int32_t, int32_t> MakeTwoLevelLibrary(const TempDir& dir) {
+    ScriptedUiPort ui;
+    std::filesystem::create_directories(dir / "store");
+    ui.folderAnswers = {(dir / "store").string()};
+    MainThreadPort port;
+    CCore core(ui, port);
+    CoreOptions options;
+    options.baseFolder = dir.Path();
+    options.withSoundCards = false;
+    EXPECT_EQ(core.Start(options), CCore::StartResult::Running);
+    const int64_t half = 5 * 44100;
+    std::vector<float> pcm(4 * half);
+    for (int64_t i = 0; i < 2 * half; ++i) {
+        const double a = i < half ? 0.05 : 0.3;
+        pcm[2 * i] = static_cast<float>(a * std::sin(i * 0.0627));
+        pcm[2 * i + 1] = static_cast<float>(a * std::sin(i * 0.0941));
+    }
+    EXPECT_TRUE(MakeWavFile(dir.Str(), "song.wav", pcm, 44100));
+    auto* sample = new CSample("song.wav", dir.Str(), 0, 0, 44100, 2, 16, 2 * half, kFormatWav,
+                               static_cast<int64_t>(std::filesystem::file_size(dir / "song.wav")));
+    core.SampleList()->Add(sample);
+    auto* soft = new CRegion("Soft", 0, half - 1, sample, 0, -1, FolderId::User);
+    auto* loud = new CRegion("Loud", half, 2 * half - 1, sample, 0, -1, FolderId::User);
+    core.RegionList()->Insert(soft);
+    core.RegionList()->Insert(loud);
+    const auto ids = std::make_pair(soft->GetId(), loud->GetId());
+    core.MarkStartupComplete();
+    EXPECT_TRUE(core.Stop());
+    return ids;
+}
+
+int Export(const TempDir& dir, const std::string& args, std::string& out, std::string& err) {
+    const std::string o = (dir / "out.txt").string(), e = (dir / "err.txt").string();
+    const int status = RunCommand("XDG_RUNTIME_DIR=" + ShellQuote(dir.Str()) + " " + SONQUIL_CLI + " --library " +
+                                  ShellQuote(dir.Str()) + " export " + args + " >" + ShellQuote(o) + " 2>" +
+                                  ShellQuote(e) + " </dev/null");
+    out = LoadText(o);
+    err = LoadText(e);
+    return status;
+}
+
+} // namespace
+
+TEST(LoudnessCommand, ExportToATargetPerFileAndAsAlbum) {
+    TempDir dir;
+    const auto [soft, loud] = MakeTwoLevelLibrary(dir);
+    const std::string ids = std::to_string(soft) + " " + std::to_string(loud);
+    std::filesystem::create_directories(dir / "files");
+    std::filesystem::create_directories(dir / "album");
+    std::string out, err;
+    ASSERT_EQ(Export(dir,
+                     ids + " --format wav --bits 24 --to " + ShellQuote((dir / "files").string()) + " --loudness -20",
+                     out, err),
+              0)
+        << err;
+    // Each report line gives the file's loudness and true peak; each file is at the target.
+    for (const char* name : {"Soft.wav", "Loud.wav"}) {
+        EXPECT_NE(out.find(std::string(name) + "\tOK (WAV 24-bit"), std::string::npos) << out;
+        LoudnessMeter m;
+        std::string error;
+        ASSERT_TRUE(MeasureFileLoudness((dir / "files" / name).string(), m, error)) << error;
+        EXPECT_NEAR(m.Figures().integrated, -20.0, 0.2) << name;
+        EXPECT_NE(out.find(LoudnessText(m.Figures().integrated, "LUFS")), std::string::npos) << out;
+    }
+    EXPECT_NE(out.find(" dBTP)"), std::string::npos) << out;
+
+    ASSERT_EQ(Export(dir,
+                     ids + " --format wav --bits 24 --to " + ShellQuote((dir / "album").string()) +
+                         " --loudness -20 --album",
+                     out, err),
+              0)
+        << err;
+    LoudnessMeter a, b;
+    std::string error;
+    ASSERT_TRUE(MeasureFileLoudness((dir / "album/Soft.wav").string(), a, error));
+    ASSERT_TRUE(MeasureFileLoudness((dir / "album/Loud.wav").string(), b, error));
+    // 0.05 against 0.3: the album keeps the 15.6 dB between them.
+    EXPECT_NEAR(b.Figures().integrated - a.Figures().integrated, 20 * std::log10(0.3 / 0.05), 0.1);
+    EXPECT_NEAR(LoudnessMeter::Together({&a, &b}).integrated, -20.0, 0.2);
+
+    // Mistakes are one line each.
+    EXPECT_NE(Export(dir, ids + " --format wav --to " + ShellQuote(dir.Str()) + " --album", out, err), 0);
+    EXPECT_NE(err.find("--album needs --loudness LUFS"), std::string::npos) << err;
+    EXPECT_NE(Export(dir, ids + " --format wav --to " + ShellQuote(dir.Str()) + " --loudness loud", out, err), 0);
+    EXPECT_NE(err.find("bad --loudness loud"), std::string::npos) << err;
+    EXPECT_NE(Export(dir, ids + " --format wav --to " + ShellQuote(dir.Str()) + " --loudness 3", out, err), 0);
 }
