@@ -31,10 +31,12 @@
 #include "engine/CTransport.h"
 #include "export/EncoderRun.h"
 #include "export/ExtEncoders.h"
+#include "export/ReplayGainTags.h"
 #include "library/CParamBlock.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
 #include "library/CSampleList.h"
+#include "loudness/FileLoudness.h"
 #include "loudness/LoudnessMeter.h"
 
 namespace {
@@ -110,12 +112,6 @@ private:
     std::atomic<int> m_progress{0};
     std::atomic<bool> m_cancel{false};
 };
-
-std::string LoudnessResult(const ExportReportLine& line, double target) {
-    std::string t = ", " + LoudnessText(line.integrated, "LUFS") + ", " + LoudnessText(line.truePeak, "dBTP");
-    if (line.ceilingHeld) t += "; the ceiling holds it below " + LoudnessText(target, "LUFS");
-    return t;
-}
 
 std::string PeakText(float peak) {
     if (peak <= 0.0f) return "peak -inf dB";
@@ -369,8 +365,7 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
         line.truePeak = f.truePeak;
     }
     if (line.ok)
-        report = "OK (" + ExportFormatText(s) + ", " + FormatTime(line.frames, rate) + ", " + PeakText(line.peak) +
-                 (meter ? LoudnessResult(line, c.loudnessTarget) : std::string()) + ")";
+        report = "OK (" + ExportFormatText(s) + ", " + FormatTime(line.frames, rate) + ", " + PeakText(line.peak) + ")";
     line.result = report;
     return true;
 }
@@ -458,10 +453,20 @@ bool NextLoudnessStep(double target, double ceilingDb, double loudness, double t
     return true;
 }
 
-void NoteCeiling(ExportReportLine& line, double target) {
-    line.ceilingHeld = true;
-    if (line.ok && !line.result.empty() && line.result.back() == ')')
-        line.result.insert(line.result.size() - 1, "; the ceiling holds it below " + LoudnessText(target, "LUFS"));
+// The report line of a loudness export's file gets its figures once its renders are done.
+void FinishLoudnessLine(ExportReportLine& line, bool ceilingHeld, double target) {
+    line.ceilingHeld = ceilingHeld;
+    if (!line.ok || !line.measured || line.result.empty() || line.result.back() != ')') return;
+    std::string t = ", " + LoudnessText(line.integrated, "LUFS") + ", " + LoudnessText(line.truePeak, "dBTP");
+    if (ceilingHeld) t += "; the ceiling holds it below " + LoudnessText(target, "LUFS");
+    line.result.insert(line.result.size() - 1, t);
+}
+
+// Lossy formats do not give back exactly what was rendered: their files are measured as a
+// listener's player decodes them.
+bool Lossy(const ExportSettings& s) {
+    return s.encoderIndex >= 0 || s.writerCode == kFormatMp3 || s.writerCode == kFormatVorbis ||
+           s.writerCode == kFormatAac || s.writerCode == kFormatWma;
 }
 
 } // namespace
@@ -522,10 +527,32 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
     return true;
 }
 
+void ExportJob::MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter) {
+    if (!Lossy(s)) return;
+    LoudnessMeter decoded;
+    std::string error;
+    // A file our readers do not take (AAC, WMA, an encoder's own format) keeps the render's figures.
+    if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kWrittenWhat)) return;
+    const LoudnessFigures f = decoded.Figures();
+    line.integrated = f.integrated;
+    line.truePeak = f.truePeak;
+    meter = std::move(decoded);
+}
+
 void ExportJob::ExportLoudness(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions) {
     if (c.loudnessAlbum) ExportLoudnessAlbum(c, s, regions);
     else ExportLoudnessPerFile(c, s, regions);
     SetLoudnessGain(0.0);
+    // The files are measured now: FLAC, Ogg Vorbis and MP3 files take ReplayGain tags of
+    // their own figures and the album's (all the files of this export together).
+    if (s.encoderIndex < 0 && TakesReplayGainTags(s.writerCode)) {
+        for (ExportReportLine& line : m_lines) {
+            if (!line.ok || !line.measured) continue;
+            const ReplayGainValues v{line.integrated, line.truePeak, m_album.integrated, m_album.truePeak};
+            std::string error;
+            if (!WriteReplayGainTags(s.writerCode, JoinPath(m_output, line.file), v, error)) line.result += " " + error;
+        }
+    }
     UiPort& ui = m_core.Ui();
     for (const ExportReportLine& line : m_lines) ui.ReportAddLine(line.file, line.result);
 }
@@ -568,11 +595,12 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
             StartMeter(*region, s, kWrittenWhat, meter);
             begun = RenderItem(*region, i, n, s, c, line, aborted, &meter);
             if (!begun || aborted || !line.ok) break;
+            MeasureWritten(s, line, meter);
             if (!NextLoudnessStep(c.loudnessTarget, CeilingDb(), line.integrated, line.truePeak, pass, step, ceiling))
                 break;
         }
         if (!begun) break;
-        if (ceiling) NoteCeiling(line, c.loudnessTarget);
+        FinishLoudnessLine(line, ceiling, c.loudnessTarget);
         m_lines.push_back(line);
         if (line.ok) written.push_back(std::move(meter));
         if (aborted) break;
@@ -621,6 +649,7 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             LoudnessMeter& meter = meters[static_cast<size_t>(i)];
             StartMeter(*region, s, kWrittenWhat, meter);
             if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
+            if (line.ok) MeasureWritten(s, line, meter);
             ceilingDb = std::min(ceilingDb, CeilingDb());
             m_lines.push_back(line);
             lineMeters.push_back(&meter);
@@ -633,6 +662,5 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
         if (!NextLoudnessStep(c.loudnessTarget, ceilingDb, m_album.integrated, m_album.truePeak, pass, step, ceiling))
             break;
     }
-    if (ceiling)
-        for (ExportReportLine& line : m_lines) NoteCeiling(line, c.loudnessTarget);
+    for (ExportReportLine& line : m_lines) FinishLoudnessLine(line, ceiling, c.loudnessTarget);
 }

@@ -103,6 +103,8 @@ private:
     // meter (integrated loudness only). False when the abort was pressed before it began.
     bool MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
                      bool& aborted);
+    // A lossy file's figures as its decoder gives them back (its meter then holds them).
+    void MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter);
     // The item loop of a loudness export, per file or as an album; lines go to m_lines.
     void ExportLoudness(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
     void ExportLoudnessPerFile(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);

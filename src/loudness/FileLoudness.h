@@ -9,8 +9,8 @@
 
 #include "loudness/LoudnessMeter.h"
 
-// Measures path (every LoudnessWhat figure) into meter, which is started for the file's
-// channels and rate. False with the reader's message when the file does not open or its
-// format is not one we read. cancel, when given, stops the read (false, message "Canceled.").
+// Measures path into meter, which is started for the file's channels and rate to measure
+// `what` (LoudnessWhat bits; every figure by default). False with the reader's message when the file does not open or
+// its format is not one we read. cancel, when given, stops the read (false, message "Canceled.").
 bool MeasureFileLoudness(const std::string& path, LoudnessMeter& meter, std::string& error,
-                         const std::atomic<bool>* cancel = nullptr);
+                         const std::atomic<bool>* cancel = nullptr, int what = kLoudnessAll);

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "library/CSampleList.h"
 #include "loudness/FileLoudness.h"
 #include "support/AudioFiles.h"
+#include "support/OracleTool.h"
 #include "support/ScriptedUiPort.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
@@ -74,6 +77,7 @@ std::pair<int32_t, int32_t> MakeTwoLevelLibrary(const TempDir& dir) {
                                static_cast<int64_t>(std::filesystem::file_size(dir / "song.wav")));
     core.SampleList()->Add(sample);
     auto* soft = new CRegion("Soft", 0, half - 1, sample, 0, -1, FolderId::User);
+    soft->SetTitle("Soft Song");
     auto* loud = new CRegion("Loud", half, 2 * half - 1, sample, 0, -1, FolderId::User);
     core.RegionList()->Insert(soft);
     core.RegionList()->Insert(loud);
@@ -138,4 +142,76 @@ TEST(LoudnessCommand, ExportToATargetPerFileAndAsAlbum) {
     EXPECT_NE(Export(dir, ids + " --format wav --to " + ShellQuote(dir.Str()) + " --loudness loud", out, err), 0);
     EXPECT_NE(err.find("bad --loudness loud"), std::string::npos) << err;
     EXPECT_NE(Export(dir, ids + " --format wav --to " + ShellQuote(dir.Str()) + " --loudness 3", out, err), 0);
+}
+
+namespace {
+
+// ffprobe's tags of a file (format and stream), keys in upper case.
+std::map<std::string, std::string> Tags(const TempDir& dir, const std::filesystem::path& file) {
+    const std::string out = (dir / "tags.txt").string();
+    std::map<std::string, std::string> m;
+    if (RunCommand("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1 " +
+                   ShellQuote(file.string()) + " >" + ShellQuote(out)) != 0)
+        return m;
+    std::istringstream in(LoadText(out));
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || line.rfind("TAG:", 0) != 0) continue;
+        std::string key = line.substr(4, eq - 4);
+        for (char& ch : key) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        m[key] = line.substr(eq + 1);
+    }
+    return m;
+}
+
+} // namespace
+
+TEST(LoudnessCommand, ReplayGainTagsInFlacOggAndMp3) {
+    REQUIRE_TOOL("ffprobe");
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const auto [soft, loud] = MakeTwoLevelLibrary(dir);
+    const std::string ids = std::to_string(soft) + " " + std::to_string(loud);
+    for (const char* format : {"flac", "ogg", "mp3"}) {
+        const std::filesystem::path to = dir / format;
+        std::filesystem::create_directories(to);
+        std::string out, err;
+        ASSERT_EQ(Export(dir,
+                         ids + " --format " + format + " --to " + ShellQuote(to.string()) + " --loudness -20 --album",
+                         out, err),
+                  0)
+            << err;
+        double albumGain = 0;
+        for (const char* name : {"Soft", "Loud"}) {
+            const std::filesystem::path file = to / (std::string(name) + "." + format);
+            const auto tags = Tags(dir, file);
+            ASSERT_EQ(tags.count("REPLAYGAIN_TRACK_GAIN"), 1u) << file << "\n" << out;
+            // The track gain takes the file to -18 LUFS; the album's takes the album there.
+            LoudnessMeter m;
+            std::string error;
+            ASSERT_TRUE(MeasureFileLoudness(file.string(), m, error)) << error;
+            EXPECT_NEAR(std::stod(tags.at("REPLAYGAIN_TRACK_GAIN")), -18.0 - m.Figures().integrated, 0.15) << file;
+            EXPECT_NE(tags.at("REPLAYGAIN_TRACK_GAIN").find(" dB"), std::string::npos);
+            EXPECT_NEAR(std::stod(tags.at("REPLAYGAIN_ALBUM_GAIN")), 2.0, 0.2) << file;
+            albumGain = std::stod(tags.at("REPLAYGAIN_ALBUM_GAIN"));
+            const double peak = std::stod(tags.at("REPLAYGAIN_TRACK_PEAK"));
+            EXPECT_GT(peak, 0.0);
+            EXPECT_LE(peak, std::stod(tags.at("REPLAYGAIN_ALBUM_PEAK")));
+            // The export's own tags stay, and the audio still decodes whole.
+            if (std::string(name) == "Soft") {
+                EXPECT_EQ(tags.count("TITLE"), 1u) << file;
+            }
+            EXPECT_EQ(RunCommand("ffmpeg -v error -xerror -i " + ShellQuote(file.string()) + " -f null - 2>/dev/null"),
+                      0)
+                << file;
+        }
+        EXPECT_NEAR(albumGain, 2.0, 0.2);
+    }
+    // Loudness off: no ReplayGain tags.
+    const std::filesystem::path plain = dir / "plain";
+    std::filesystem::create_directories(plain);
+    std::string out, err;
+    ASSERT_EQ(Export(dir, ids + " --format flac --to " + ShellQuote(plain.string()), out, err), 0) << err;
+    EXPECT_EQ(Tags(dir, plain / "Soft.flac").count("REPLAYGAIN_TRACK_GAIN"), 0u);
 }
