@@ -412,7 +412,6 @@ bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::str
 namespace {
 
 // The meter figures a loudness export needs: what was written also gets its true peak.
-constexpr int kMeasureWhat = kLoudnessIntegrated | kLoudnessStreaming;
 constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming;
 // More gain than this is not asked for: a programme that needs it is silence with a little noise.
 constexpr double kMaxLoudnessGainDb = 60.0;
@@ -496,7 +495,7 @@ bool ExportJob::StartMeter(const CRegion& region, const ExportSettings& s, int w
 }
 
 bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
-                            bool& aborted) {
+                            bool& aborted, int what) {
     UiPort& ui = m_core.Ui();
     CTransport& transport = *m_core.Transport();
     CPlayList& playList = *m_core.PlayList();
@@ -506,7 +505,7 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
     if (ui.DualAborted()) return false;
     const CSample* sample = region.GetSample();
     // A region without its audio is reported when its file is rendered.
-    if (!sample || !sample->FilePresent() || !StartMeter(region, s, kMeasureWhat, meter)) return true;
+    if (!sample || !sample->FilePresent() || !StartMeter(region, s, what, meter)) return true;
 
     playList.Clear();
     playList.Add(region, 0);
@@ -663,4 +662,55 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             break;
     }
     for (ExportReportLine& line : m_lines) FinishLoudnessLine(line, ceiling, c.loudnessTarget);
+}
+
+bool ExportJob::MeasureRegions(const std::vector<CRegion*>& regions, std::vector<LoudnessFigures>& figures,
+                               std::vector<bool>& measured) {
+    UiPort& ui = m_core.Ui();
+    CTransport* transport = m_core.Transport();
+    CPlayList* playList = m_core.PlayList();
+    figures.assign(regions.size(), LoudnessFigures());
+    measured.assign(regions.size(), false);
+    if (!transport || !playList || !transport->IsStopped()) return false;
+    // As an export: each region's snap, then the stack as the person left it.
+    CParamBlock before;
+    CProcessor* const processors[4] = {m_core.Equaliser(), m_core.Compressor(), m_core.StereoImager(),
+                                       m_core.ValveAmp()};
+    for (CProcessor* p : processors) p->StoreParameters(before);
+    SetLoudnessGain(0.0);
+    ui.DualOpen();
+    if (m_mainTimer) m_mainTimer(false);
+    ui.ReportClear();
+    const ExportSettings plain; // 16-bit stereo: the dither of a CD master
+    const int32_t n = static_cast<int32_t>(regions.size());
+    bool aborted = false;
+    for (int32_t i = 0; i < n && !aborted; ++i) {
+        ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
+        const CRegion* region = regions[static_cast<size_t>(i)];
+        if (!region) continue;
+        LoudnessMeter meter;
+        if (!MeasureItem(*region, i, n, plain, meter, aborted, kLoudnessAll | kLoudnessStreaming)) {
+            aborted = true;
+            break;
+        }
+        std::string result;
+        if (aborted) {
+            result = AudioIOThread::kCanceled;
+        } else if (!meter.Started()) {
+            const CSample* sample = region->GetSample();
+            result = sample && sample->FilePresent() ? kCantMeasure : kNoAudio;
+        } else {
+            const LoudnessFigures f = meter.Figures();
+            figures[static_cast<size_t>(i)] = f;
+            measured[static_cast<size_t>(i)] = true;
+            result = "OK (" + LoudnessText(f.integrated, "LUFS") + ", " + LoudnessText(f.range, "LU") + ", " +
+                     LoudnessText(f.truePeak, "dBTP") + ")";
+        }
+        ui.ReportAddLine(region->GetName(), result);
+    }
+    for (CProcessor* p : processors) p->ApplySnap(before);
+    if (m_mainTimer) m_mainTimer(true);
+    playList->Clear();
+    ui.DualClose();
+    return !aborted;
 }

@@ -45,6 +45,7 @@ public:
     static constexpr const char* kNoSelection = "No region selected.";
     static constexpr const char* kReportCaption = "Export Audio Report";
     static constexpr const char* kNoAudio = "Can't read the region's audio file.";
+    static constexpr const char* kCantMeasure = "Can't measure loudness at this sample rate.";
     static constexpr const char* kWouldOverwriteLibrary = "Would overwrite a library file.";
     static constexpr const char* kWouldOverwriteExport = "Would overwrite a file written earlier in this export.";
 
@@ -65,6 +66,13 @@ public:
     // Reports" setting; the report's check box writes its opposite back. False when nothing
     // was exported because of a message or a busy transport.
     bool Export(const ExportChoice& choice, const std::vector<CRegion*>& regions, bool& showReport);
+
+    // "Measure Loudness": each region rendered through the chain with its snap, as an export
+    // would render it, into a meter and no file, under the double progress dialog; the report
+    // gets a line per region (cleared first, not shown). figures[i] is region i's, measured[i]
+    // whether it was. False when nothing ran (a busy transport) or the abort was pressed.
+    bool MeasureRegions(const std::vector<CRegion*>& regions, std::vector<LoudnessFigures>& figures,
+                        std::vector<bool>& measured);
 
     // A loudness export's figures of all its files together (the album), after the export.
     const LoudnessFigures& AlbumFigures() const { return m_album; }
@@ -102,7 +110,7 @@ private:
     // Renders the item through the chain at the loudness gain without writing anything, into
     // meter (integrated loudness only). False when the abort was pressed before it began.
     bool MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
-                     bool& aborted);
+                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming);
     // A lossy file's figures as its decoder gives them back (its meter then holds them).
     void MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter);
     // The item loop of a loudness export, per file or as an album; lines go to m_lines.

@@ -361,6 +361,45 @@ private slots:
         QCOMPARE(m_form->Mode(), 0);
     }
 
+    // "Measure Loudness" over the selection: a progress dialog, a report, and the figures in
+    // "View Region Info" until the region changes.
+    void measureLoudnessFillsTheInfoRowsUntilTheRegionChanges() {
+        CRegion* region = c->Browser().RegionAt(0);
+        c->Browser().DeselectAll();
+        c->MakeCurrent(region);
+        c->Browser().Select(region);
+        auto* info = m_form->findChild<QTreeWidget*>("RegionInfo");
+        QVERIFY(info);
+        const auto value = [info](const char* label) {
+            for (int i = 0; i < info->topLevelItemCount(); ++i)
+                if (info->topLevelItem(i)->text(0) == label) return info->topLevelItem(i)->text(1);
+            return QString("(no row)");
+        };
+        QTRY_COMPARE(value("Loudness"), QString());
+        m_ui.reportLines.clear();
+        m_ui.progressTexts.clear();
+        QVERIFY(m_form->Commands().Dispatch("edit.measureLoudness"));
+        QVERIFY(!m_ui.dualVisible);
+        QVERIFY(!m_ui.progressTexts.empty());
+        QVERIFY(QString::fromStdString(m_ui.progressTexts.back()).startsWith("Measuring loudness of "));
+        QCOMPARE(QString::fromStdString(m_ui.reportCaption), QString("Loudness Report"));
+        QCOMPARE(int(m_ui.reportLines.size()), 1);
+        QCOMPARE(QString::fromStdString(m_ui.reportLines[0].first), QString::fromStdString(region->GetName()));
+        QVERIFY2(QString::fromStdString(m_ui.reportLines[0].second).contains(" LUFS, "),
+                 m_ui.reportLines[0].second.c_str());
+        QTRY_VERIFY(value("Loudness").endsWith(" LUFS"));
+        QVERIFY(value("Loudness Range").endsWith(" LU"));
+        QVERIFY(value("True Peak").endsWith(" dBTP"));
+        QVERIFY(QString::fromStdString(m_ui.reportLines[0].second).contains(value("Loudness")));
+        // A fade changes what the chain makes of the region: the figures go.
+        region->SetFadeInLength(region->GetFadeInLength() + 4410);
+        QTRY_COMPARE(value("Loudness"), QString());
+        // Nothing selected: the export's notice.
+        c->Browser().DeselectAll();
+        QVERIFY(m_form->Commands().Dispatch("edit.measureLoudness"));
+        QCOMPARE(QString::fromStdString(m_ui.messages.back().text), QString("No region selected."));
+    }
+
     void cleanupTestCase() {
         if (m_form) m_form->close();
         m_form.reset();

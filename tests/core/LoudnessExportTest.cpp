@@ -13,8 +13,10 @@
 #include "audiofile/AudioFileWav.h"
 #include "common/FolderId.h"
 #include "common/MainThreadPort.h"
+#include "common/ProcessorKind.h"
 #include "core/CCore.h"
 #include "core/ExportJob.h"
+#include "core/RegionLoudness.h"
 #include "dsp/CTubeAmp.h"
 #include "library/CDSPSnap.h"
 #include "library/CRegion.h"
@@ -215,4 +217,42 @@ TEST(LoudnessExport, WithLoudnessOffTheFilesStayByteForByteAsBefore) {
     // A loudness export leaves nothing behind in the chain: the next plain export is the first.
     EXPECT_EQ(LoadBytes(rig.out + "/Middle.wav"), first);
     EXPECT_NE(louder, first);
+}
+
+TEST(RegionLoudness, MeasuredThroughTheChainAndKeptUntilTheRegionOrItsSnapChanges) {
+    LoudnessRig rig;
+    CRegion* middle = rig.AddRegion("Middle", 1);
+    CRegion* loud = rig.AddRegion("Loud", 2);
+    ExportJob job(*rig.core);
+    RegionLoudness loudness(*rig.core);
+    LoudnessFigures f;
+    EXPECT_FALSE(loudness.Known(*middle, false, f));
+    EXPECT_EQ(loudness.Rows(*middle, false)[0], (std::pair<std::string, std::string>{"Loudness", ""}));
+    ASSERT_TRUE(loudness.Measure(job, {middle, loud}, false));
+    EXPECT_EQ(rig.ui.reportCaption, RegionLoudness::kReportCaption);
+    ASSERT_EQ(rig.ui.reportLines.size(), 2u);
+    EXPECT_EQ(rig.ui.reportLines[0].first, "Middle");
+    ASSERT_TRUE(loudness.Known(*middle, false, f));
+    EXPECT_NE(rig.ui.reportLines[0].second.find(LoudnessText(f.integrated, "LUFS")), std::string::npos);
+
+    // The figures are those of the region as an export makes it.
+    const auto plain = rig.Export({middle}, false);
+    const LoudnessFigures file = rig.Measure(plain[0].file);
+    ASSERT_TRUE(loudness.Known(*middle, false, f));
+    EXPECT_NEAR(f.integrated, file.integrated, 0.1);
+    EXPECT_NEAR(f.truePeak, file.truePeak, 0.1);
+    EXPECT_EQ(loudness.Rows(*middle, false)[0].second, LoudnessText(f.integrated, "LUFS"));
+
+    // A change of the snap the region renders with, or of the region, forgets its figures.
+    CDSPSnap* snap = loud->Snaps().SnapToApply(false);
+    ASSERT_TRUE(snap);
+    ASSERT_TRUE(loudness.Known(*loud, false, f));
+    snap->Params().Append(KindEQ, 9, 3.0f); // the equaliser's output level
+    EXPECT_FALSE(loudness.Known(*loud, false, f));
+    middle->SetFadeOutLength(1000);
+    EXPECT_FALSE(loudness.Known(*middle, false, f));
+
+    // Nothing selected: the notice.
+    EXPECT_FALSE(loudness.Measure(job, {}, false));
+    EXPECT_EQ(rig.ui.messages.back().text, RegionLoudness::kNoSelection);
 }
