@@ -412,7 +412,11 @@ bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::str
 namespace {
 
 // The meter figures a loudness export needs: what was written also gets its true peak.
+// What was written is measured again from the file where our readers take it (below), with the
+// true peak on a second core; the render itself then only needs the integrated loudness.
 constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming;
+constexpr int kRenderedWhat = kLoudnessIntegrated | kLoudnessStreaming;
+constexpr int kFileWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
 // More gain than this is not asked for: a programme that needs it is silence with a little noise.
 constexpr double kMaxLoudnessGainDb = 60.0;
 
@@ -461,11 +465,20 @@ void FinishLoudnessLine(ExportReportLine& line, bool ceilingHeld, double target)
     line.result.insert(line.result.size() - 1, t);
 }
 
-// Lossy formats do not give back exactly what was rendered: their files are measured as a
-// listener's player decodes them.
-bool Lossy(const ExportSettings& s) {
-    return s.encoderIndex >= 0 || s.writerCode == kFormatMp3 || s.writerCode == kFormatVorbis ||
-           s.writerCode == kFormatAac || s.writerCode == kFormatWma;
+// The files our readers take back are measured from the file: lossy ones as a listener's player
+// decodes them, all of them with the true peak off the render's thread. Others (raw files, AAC,
+// WMA, an encoder's own format) are measured as rendered.
+bool Remeasurable(const ExportSettings& s) {
+    if (s.encoderIndex >= 0) return false;
+    switch (s.writerCode) {
+    case kFormatWav:
+    case kFormatAiff:
+    case kFormatSun:
+    case kFormatMp3:
+    case kFormatVorbis:
+    case kFormatFlac: return true;
+    default: return false;
+    }
 }
 
 } // namespace
@@ -527,11 +540,10 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
 }
 
 void ExportJob::MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter) {
-    if (!Lossy(s)) return;
+    if (!Remeasurable(s)) return;
     LoudnessMeter decoded;
     std::string error;
-    // A file our readers do not take (AAC, WMA, an encoder's own format) keeps the render's figures.
-    if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kWrittenWhat)) return;
+    if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kFileWhat)) return;
     const LoudnessFigures f = decoded.Figures();
     line.integrated = f.integrated;
     line.truePeak = f.truePeak;
@@ -591,7 +603,7 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
             line = ExportReportLine();
             line.gainDb = step.gainDb;
             SetLoudnessGain(step.gainDb, step.trimDb);
-            StartMeter(*region, s, kWrittenWhat, meter);
+            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
             begun = RenderItem(*region, i, n, s, c, line, aborted, &meter);
             if (!begun || aborted || !line.ok) break;
             MeasureWritten(s, line, meter);
@@ -646,7 +658,7 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             line.gainDb = step.gainDb;
             bool aborted = false;
             LoudnessMeter& meter = meters[static_cast<size_t>(i)];
-            StartMeter(*region, s, kWrittenWhat, meter);
+            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
             if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
             if (line.ok) MeasureWritten(s, line, meter);
             ceilingDb = std::min(ceilingDb, CeilingDb());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -36,10 +37,19 @@ void Destroy(void*& p) {
 
 } // namespace
 
-LoudnessMeter::~LoudnessMeter() { Destroy(m_state); }
+LoudnessMeter::~LoudnessMeter() {
+    Destroy(m_state);
+    Destroy(m_peakStates[0]);
+    Destroy(m_peakStates[1]);
+}
 
 LoudnessMeter::LoudnessMeter(LoudnessMeter&& other) noexcept
-    : m_state(std::exchange(other.m_state, nullptr)), m_channels(other.m_channels), m_what(other.m_what) {}
+    : m_state(std::exchange(other.m_state, nullptr)), m_channels(other.m_channels), m_what(other.m_what) {
+    for (int c = 0; c < 2; ++c) {
+        m_peakStates[c] = std::exchange(other.m_peakStates[c], nullptr);
+        m_split[c] = std::move(other.m_split[c]);
+    }
+}
 
 LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
     if (this != &other) {
@@ -47,19 +57,33 @@ LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
         m_state = std::exchange(other.m_state, nullptr);
         m_channels = other.m_channels;
         m_what = other.m_what;
+        for (int c = 0; c < 2; ++c) {
+            Destroy(m_peakStates[c]);
+            m_peakStates[c] = std::exchange(other.m_peakStates[c], nullptr);
+            m_split[c] = std::move(other.m_split[c]);
+        }
     }
     return *this;
 }
 
 bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string& error) {
     Destroy(m_state);
+    Destroy(m_peakStates[0]);
+    Destroy(m_peakStates[1]);
     if (channels < 1 || channels > 2 || rate < 8000 || rate > 768000) {
         error = "can't measure the loudness of " + std::to_string(channels) + " channels at " + std::to_string(rate) +
                 " Hz";
         return false;
     }
-    m_state = ebur128_init(channels, static_cast<unsigned long>(rate), ModeFor(what));
-    if (!m_state) {
+    const bool parallel = (what & kLoudnessParallelPeak) && (what & kLoudnessTruePeak) && channels == 2;
+    m_state = ebur128_init(channels, static_cast<unsigned long>(rate),
+                           ModeFor(parallel ? (what & ~kLoudnessTruePeak) | kLoudnessSamplePeak : what));
+    if (parallel)
+        for (void*& p : m_peakStates) p = ebur128_init(1, static_cast<unsigned long>(rate), EBUR128_MODE_TRUE_PEAK);
+    if (!m_state || (parallel && (!m_peakStates[0] || !m_peakStates[1]))) {
+        Destroy(m_state);
+        Destroy(m_peakStates[0]);
+        Destroy(m_peakStates[1]);
         error = "out of memory for the loudness meter";
         return false;
     }
@@ -70,6 +94,19 @@ bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string
 
 void LoudnessMeter::AddStereo(const float* interleaved, size_t frames) {
     if (!m_state || !interleaved) return;
+    if (m_channels == 2 && m_peakStates[0]) {
+        // Each channel's true peak on its own state: the right one on a second thread while
+        // this one measures the loudness and the left one.
+        for (int c = 0; c < 2; ++c) {
+            m_split[c].resize(frames);
+            for (size_t i = 0; i < frames; ++i) m_split[c][i] = interleaved[2 * i + c];
+        }
+        std::thread right([this, frames] { ebur128_add_frames_float(St(m_peakStates[1]), m_split[1].data(), frames); });
+        ebur128_add_frames_float(St(m_state), interleaved, frames);
+        ebur128_add_frames_float(St(m_peakStates[0]), m_split[0].data(), frames);
+        right.join();
+        return;
+    }
     if (m_channels == 2) {
         ebur128_add_frames_float(St(m_state), interleaved, frames);
         return;
@@ -94,8 +131,10 @@ LoudnessFigures LoudnessMeter::Figures() const {
         if ((m_what & (kLoudnessSamplePeak | kLoudnessTruePeak)) &&
             ebur128_sample_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
             sp = std::max(sp, v);
-        if ((m_what & kLoudnessTruePeak) && ebur128_true_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
+        if ((m_what & kLoudnessTruePeak) && !m_peakStates[0] &&
+            ebur128_true_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
             tp = std::max(tp, v);
+        if (m_peakStates[0] && ebur128_true_peak(St(m_peakStates[c]), 0, &v) == EBUR128_SUCCESS) tp = std::max(tp, v);
     }
     if (m_what & (kLoudnessSamplePeak | kLoudnessTruePeak)) f.samplePeak = Db(sp);
     // The true peak is never below the sample peak, whatever the oversampling found between.

@@ -23,6 +23,10 @@ enum LoudnessWhat : int {
     kLoudnessSamplePeak = 8,
     kLoudnessTruePeak = 16,
     kLoudnessStreaming = 32, // fixed-size histograms: no allocation after Start (0.1 LU steps)
+    // The true peak of a stereo meter on a second thread, one state per channel: the 4×
+    // oversampling is most of a meter's work, and a file measurement has a second core for it.
+    // Not for the audio thread (it starts a thread per block).
+    kLoudnessParallelPeak = 64,
     kLoudnessAll = 1 | 2 | 4 | 8 | 16,
 };
 
@@ -71,6 +75,10 @@ private:
     unsigned m_channels = 2;
     int m_what = 0;
     float m_mono[4096]; // the left channel of a part of a block, for a mono meter
+    // kLoudnessParallelPeak: the true peak of each channel in a state of its own, fed with the
+    // channel's samples.
+    void* m_peakStates[2] = {nullptr, nullptr};
+    std::vector<float> m_split[2];
 };
 
 // "-23.0 LUFS", "4.1 LU", "-1.2 dBTP"; "-inf" for silence.

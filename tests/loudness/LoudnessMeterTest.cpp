@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <sstream>
 #include <vector>
 
@@ -77,6 +78,22 @@ TEST(LoudnessMeter, TruePeakFindsThePeakBetweenSamples) {
     EXPECT_NEAR(f.samplePeak, -9.03, 0.05);
     EXPECT_NEAR(f.truePeak, -6.02, 0.3);
     EXPECT_LE(f.truePeak, 0.0);
+}
+
+TEST(LoudnessMeter, TheTruePeakOnASecondThreadIsTheSame) {
+    // Left and right differ, so a mix-up of the channels' own states would show.
+    std::vector<float> s = Sine(6, -12.0, 48000, 12000.0, kPi / 4);
+    const std::vector<float> r = Sine(6, -20.0, 48000, 997.0);
+    for (size_t i = 0; i < s.size() / 2; ++i) s[2 * i + 1] = r[2 * i + 1];
+    const LoudnessFigures one = Measure(s), two = Measure(s, kLoudnessAll | kLoudnessParallelPeak);
+    EXPECT_DOUBLE_EQ(two.truePeak, one.truePeak);
+    EXPECT_DOUBLE_EQ(two.samplePeak, one.samplePeak);
+    EXPECT_DOUBLE_EQ(two.integrated, one.integrated);
+    EXPECT_DOUBLE_EQ(two.range, one.range);
+    // The louder channel's crest, between its samples.
+    EXPECT_NEAR(two.truePeak, -12.0, 0.3);
+    for (size_t i = 0; i < s.size() / 2; ++i) std::swap(s[2 * i], s[2 * i + 1]);
+    EXPECT_DOUBLE_EQ(Measure(s, kLoudnessAll | kLoudnessParallelPeak).truePeak, one.truePeak);
 }
 
 TEST(LoudnessMeter, SilenceAndAlbumFigures) {
