@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <thread>
+#include <utility>
 
 #include "audiofile/AudioFile.h"
 #include "common/MainThreadPort.h"
@@ -650,6 +652,14 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
         SetLoudnessGain(step.gainDb, step.trimDb);
         // The lowest ceiling of the items' snaps holds for the album.
         double ceilingDb = 0.0;
+        // Each written file is measured again from disk beside the next item's render, on the
+        // core the render leaves free; the figures are taken in after the last item.
+        struct Remeasure {
+            size_t line;
+            LoudnessMeter* meter;
+            std::future<std::pair<bool, LoudnessMeter>> result;
+        };
+        std::vector<Remeasure> pending;
         for (int32_t i = 0; i < n; ++i) {
             ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
             const CRegion* region = regions[static_cast<size_t>(i)];
@@ -660,11 +670,28 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             LoudnessMeter& meter = meters[static_cast<size_t>(i)];
             StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
             if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
-            if (line.ok) MeasureWritten(s, line, meter);
+            if (line.ok && Remeasurable(s)) {
+                const std::string path = JoinPath(m_output, line.file);
+                pending.push_back({m_lines.size(), &meter, std::async(std::launch::async, [path] {
+                                       std::pair<bool, LoudnessMeter> r;
+                                       std::string error;
+                                       r.first = MeasureFileLoudness(path, r.second, error, nullptr,
+                                                                     kFileWhat & ~kLoudnessParallelPeak);
+                                       return r;
+                                   })});
+            }
             ceilingDb = std::min(ceilingDb, CeilingDb());
             m_lines.push_back(line);
             lineMeters.push_back(&meter);
             if (aborted) return;
+        }
+        for (Remeasure& r : pending) {
+            std::pair<bool, LoudnessMeter> got = r.result.get();
+            if (!got.first) continue;
+            const LoudnessFigures f = got.second.Figures();
+            m_lines[r.line].integrated = f.integrated;
+            m_lines[r.line].truePeak = f.truePeak;
+            *r.meter = std::move(got.second);
         }
         all.clear();
         for (size_t i = 0; i < m_lines.size(); ++i)
