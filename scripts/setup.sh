@@ -24,6 +24,8 @@ PACKAGES=(
   sox libsox-fmt-all flac ffmpeg libsndfile1-dev sndfile-programs lame vorbis-tools mpg123
   # codecs of the compressed formats (MP3 and FLAC reading, Ogg Vorbis both ways)
   libmpg123-dev libvorbis-dev libogg-dev libflac-dev
+  # loudness measurement (EBU R128, true peak)
+  libebur128-dev
   # CI's checks: the layering script and the format check
   python3 clang-format
 )

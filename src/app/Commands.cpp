@@ -14,6 +14,8 @@ const CommandRow kCommands[] = {
 
     // Export, tags and renaming (ExportController).
     {"edit.export", "Edit", "Export...", "", kInBothModes, kWhenStopped, false},
+    // The selected regions' loudness through the chain, kept for "View Region Info".
+    {"edit.measureLoudness", "Edit", "Measure Loudness", "", kInBothModes, kWhenStopped, false},
     // Region editing (RegionEditController): browse mode duplicates the selected regions, edit
     // mode makes a region from the range.
     {"edit.duplicate", "Edit", "Duplicate", "Ctrl+D", kInBothModes, kStoppedOrPlaying, false},

@@ -11,6 +11,8 @@
 #include "app/TRenameForm.h"
 #include "common/UiPort.h"
 #include "core/CCore.h"
+#include "core/RegionLoudness.h"
+#include "engine/CTransport.h"
 #include "library/CPrefs.h"
 #include "library/CRegionList.h"
 
@@ -29,6 +31,7 @@ void ExportController::RegisterCommands(CommandTable& commands) {
     m_commands = &commands;
     commands.Bind("edit.export", [this](bool) { Export(kExportFromBrowser); });
     commands.Bind("vtape.exportAll", [this](bool) { Export(kExportFromVTape); });
+    commands.Bind("edit.measureLoudness", [this](bool) { MeasureLoudness(); });
     commands.Bind("edit.rename", [this](bool) {
         if (!m_core.RegionList()) return;
         const int renamed = TRenameForm::RenameSelection(
@@ -52,6 +55,7 @@ void ExportController::CoreStarted() {
     if (m_commands)
         if (QAction* a = m_commands->Action("view.showExportReports")) a->setChecked(m_showReports);
     m_job = std::make_unique<ExportJob>(m_core);
+    m_loudness = std::make_unique<RegionLoudness>(m_core);
     m_job->SetMainTimerHook([this](bool on) {
         if (m_mainTimer) m_mainTimer(on);
     });
@@ -59,7 +63,18 @@ void ExportController::CoreStarted() {
 
 void ExportController::CoreStopping() {
     if (CPrefs* prefs = m_core.Prefs()) prefs->SetByte(kExportReportsHidden, m_showReports ? 0 : 1);
+    m_loudness.reset();
     m_job.reset();
+}
+
+void ExportController::MeasureLoudness() {
+    if (!m_job || !m_loudness || !m_core.Transport() || !m_core.Transport()->IsStopped()) return;
+    m_loudness->Measure(*m_job, BrowserSelection(), m_mode == kModeEdit);
+}
+
+std::vector<std::pair<std::string, std::string>> ExportController::LoudnessRows(const CRegion& region) const {
+    if (!m_loudness) return {};
+    return m_loudness->Rows(region, m_mode == kModeEdit);
 }
 
 std::vector<CRegion*> ExportController::BrowserSelection() const {

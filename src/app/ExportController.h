@@ -20,6 +20,7 @@
 class BrowserController;
 class CommandTable;
 class CRegion;
+class RegionLoudness;
 class QWidget;
 class TExportForm;
 class UiPort;
@@ -39,6 +40,10 @@ public:
 
     // The export command for a source (kExportFromVTape or kExportFromBrowser).
     void Export(ExportSource source);
+    // "Measure Loudness" over the browser's selection.
+    void MeasureLoudness();
+    // The loudness rows "View Region Info" adds for a region (empty figures until measured).
+    std::vector<std::pair<std::string, std::string>> LoudnessRows(const CRegion& region) const;
 
 private:
     std::vector<CRegion*> Regions(ExportSource source) const;
@@ -51,6 +56,7 @@ private:
     CommandTable* m_commands = nullptr;
     std::unique_ptr<TExportForm> m_form;
     std::unique_ptr<ExportJob> m_job;
+    std::unique_ptr<RegionLoudness> m_loudness;
     std::function<void(bool)> m_mainTimer;
     TagEditSession m_tags; // remembers the values last written in this run
     std::string m_folder;  // the export folder, kept until the program ends

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/CommandTable.h"
+#include "app/LoudnessReadout.h"
 #include "app/PanelBox.h"
 #include "app/WindowAreas.h"
 #include "common/TransportState.h"
@@ -41,6 +42,9 @@ MetersController::MetersController(CCore& core, const WindowAreas& areas) : Area
         if (m_menu) m_menu->popup(m_box->mapToGlobal(at));
     });
     areas.above->addWidget(m_box, 1);
+    // The loudness readout stands beside the Post bank, at the right end of the bridge.
+    m_loudness = std::make_unique<LoudnessReadout>();
+    areas.above->addWidget(m_loudness->Label());
     // Tests reach the display through the widget they look at.
     m_box->setProperty("metersController", QVariant::fromValue(static_cast<void*>(this)));
 }
@@ -154,6 +158,7 @@ void MetersController::ClearMeters() {
 
 void MetersController::ShowPlaying(const EngineSnapshot& snapshot) {
     FeedLevels();
+    if (AudioIOThread* audio = m_core.AudioThread()) m_loudness->Feed(audio->PostChain());
     ShowCounter(snapshot.transportState);
     m_box->update();
 }
@@ -171,6 +176,12 @@ void MetersController::ShowRecording(const EngineSnapshot& snapshot) {
 
 void MetersController::RefreshTransport() {
     const int32_t state = TransportState();
+    // Every play is measured from its start; a stop keeps its figures on show.
+    if (AudioIOThread* audio = m_core.AudioThread(); audio && state != m_shownState) {
+        if (state == kTransportPlaying) m_loudness->Start(audio->PostChain(), m_core.Transport()->PlaybackRate());
+        else if (m_shownState == kTransportPlaying) m_loudness->Stop(audio->PostChain());
+    }
+    m_shownState = state;
     m_display.UpdateStatusIcon(state);
     ShowCounter(state);
     m_box->update();

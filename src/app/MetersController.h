@@ -14,6 +14,7 @@
 #include "views/CAudioDisplay.h"
 
 class CommandTable;
+class LoudnessReadout;
 class PanelBox;
 class QMenu;
 struct WindowAreas;
@@ -49,6 +50,7 @@ public:
     void SetAutoStopFeed(AutoStopFeed feed) { m_autoStop = std::move(feed); }
 
     CAudioDisplay& Display() { return m_display; }
+    LoudnessReadout& Loudness() { return *m_loudness; }
     PanelBox* Box() const { return m_box; }
 
 private:
@@ -64,6 +66,8 @@ private:
     PanelBox* m_box = nullptr;
     QMenu* m_menu = nullptr;
     CommandTable* m_commands = nullptr;
+    std::unique_ptr<LoudnessReadout> m_loudness;
+    int32_t m_shownState = -1; // the transport state the readout last saw
     RecordingCounter m_recordingCounter;
     AutoStopFeed m_autoStop;
 };

@@ -161,6 +161,8 @@ void QtUiPort::ReportPrepare(const std::string& caption, bool* dontShowAgain) {
     CreateDialogs();
     m_report->setWindowTitle(QString::fromStdString(caption));
     m_report->setting = dontShowAgain;
+    // A report without a setting behind it (the loudness report) has no box to tick.
+    m_report->dontShowAgain->setVisible(dontShowAgain != nullptr);
 }
 
 void QtUiPort::ReportShow() {

@@ -75,7 +75,7 @@ void RegionDetailsController::Tick(const EngineSnapshot&) {
     // First the browser's current region, so that the one shown is never one that has gone.
     FollowBrowser();
     if (!m_shown) return;
-    std::vector<std::pair<std::string, std::string>> rows = m_shown->InfoList();
+    std::vector<std::pair<std::string, std::string>> rows = InfoRows(*m_shown);
     if (rows != m_infoRows) FillInfo(std::move(rows));
 }
 
@@ -84,6 +84,13 @@ void RegionDetailsController::FillInfo(std::vector<std::pair<std::string, std::s
     for (const auto& [label, value] : rows)
         m_info->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(label), QString::fromStdString(value)}));
     m_infoRows = std::move(rows);
+}
+
+std::vector<std::pair<std::string, std::string>> RegionDetailsController::InfoRows(const CRegion& region) const {
+    std::vector<std::pair<std::string, std::string>> rows = region.InfoList();
+    if (m_extraRows)
+        for (auto& row : m_extraRows(region)) rows.push_back(std::move(row));
+    return rows;
 }
 
 void RegionDetailsController::FollowBrowser() {
@@ -102,7 +109,7 @@ void RegionDetailsController::Show(CRegion* region) {
     m_notes->setPlainText(region ? QString::fromStdString(region->GetNotes()) : QString());
     CRegionList* list = m_core.RegionList();
     if (!region || !list) return;
-    FillInfo(region->InfoList());
+    FillInfo(InfoRows(*region));
     QListWidgetItem* currentRow = nullptr;
     list->ForEach([&](CRegion* r) {
         if (r->IsFolder() || !CRegionList::SameSample(r, region)) return;

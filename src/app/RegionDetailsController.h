@@ -56,9 +56,14 @@ public:
     // A line of the range history dropped on the region list (the regions of the same sample):
     // the hook makes a region of that range.
     void SetRangeDropHook(std::function<void(int line)> hook) { m_rangeDrop = std::move(hook); }
+    // Rows the information list shows after the region's own (the loudness figures).
+    using ExtraRows = std::function<std::vector<std::pair<std::string, std::string>>(const CRegion&)>;
+    void SetExtraRows(ExtraRows rows) { m_extraRows = std::move(rows); }
 
 private:
     void FillInfo(std::vector<std::pair<std::string, std::string>> rows);
+    // The region's rows and then the extra ones.
+    std::vector<std::pair<std::string, std::string>> InfoRows(const CRegion& region) const;
     void FollowBrowser();
     void SameSampleClicked(int row);
     bool RangeDragEvent(QEvent* event);
@@ -73,6 +78,7 @@ private:
     int32_t m_shownId = 0;
     std::vector<std::pair<std::string, std::string>> m_infoRows; // what the information list shows
     std::function<void(int line)> m_rangeDrop;
+    ExtraRows m_extraRows;
     // Serves the connections and watches the region list for dropped ranges.
     class Context : public QObject {
     public:

@@ -3,6 +3,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "common/UiPort.h"
 #include "export/ExtEncoders.h"
@@ -41,6 +42,23 @@ TExportForm::TExportForm(UiPort& ui, CWorkList& workList, QWidget* parent)
     bitRateLabel = new QLabel("Bit Rate", this);
     depthLabel = new QLabel("Depth", this);
     channelLabel = new QLabel("Channels", this);
+    loudnessBox = new QComboBox(this);
+    loudnessBox->addItem("Off");
+    for (double preset : kLoudnessPresets) {
+        QString text = QString("%1 LUFS").arg(preset, 0, 'f', 0);
+        if (preset == -14.0) text += " (streaming)";
+        if (preset == -23.0) text += " (broadcast)";
+        loudnessBox->addItem(text);
+    }
+    loudnessBox->addItem("Other");
+    loudnessTarget = new QDoubleSpinBox(this);
+    loudnessTarget->setRange(kLoudnessTargetMin, kLoudnessTargetMax);
+    loudnessTarget->setDecimals(1);
+    loudnessTarget->setSingleStep(0.5);
+    loudnessTarget->setSuffix(" LUFS");
+    loudnessTarget->setValue(-18.0);
+    loudnessMode = new QComboBox(this);
+    loudnessMode->addItems({"Per file", "As album"});
     Button1 = new QPushButton("Export", this);
     Button3 = new QPushButton("Cancel", this);
     Button1->setDefault(true);
@@ -54,6 +72,11 @@ TExportForm::TExportForm(UiPort& ui, CWorkList& workList, QWidget* parent)
     boxes->addRow(bitRateLabel, ComboBox12);
     boxes->addRow(depthLabel, ComboBox9);
     boxes->addRow(channelLabel, ComboBox10);
+    auto* loudness = new QHBoxLayout;
+    loudness->addWidget(loudnessBox);
+    loudness->addWidget(loudnessTarget);
+    loudness->addWidget(loudnessMode);
+    boxes->addRow("Loudness", loudness);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button1);
@@ -73,6 +96,17 @@ TExportForm::TExportForm(UiPort& ui, CWorkList& workList, QWidget* parent)
     connect(regionName, &QRadioButton::toggled, this, &TExportForm::NamingChanged);
     connect(Edit6, &QLineEdit::textChanged, this, &TExportForm::NamingChanged);
     connect(CSpinEdit9, &QSpinBox::valueChanged, this, &TExportForm::NamingChanged);
+    connect(loudnessBox, &QComboBox::currentIndexChanged, this, &TExportForm::LoudnessChanged);
+    LoudnessChanged();
+}
+
+void TExportForm::LoudnessChanged() {
+    const int i = loudnessBox->currentIndex();
+    loudnessTarget->setEnabled(i == loudnessBox->count() - 1);
+    loudnessMode->setEnabled(i > 0);
+    // A preset shows its number, so "Other" starts from the last target chosen.
+    if (i > 0 && i <= static_cast<int>(std::size(kLoudnessPresets)))
+        loudnessTarget->setValue(kLoudnessPresets[static_cast<size_t>(i - 1)]);
 }
 
 void TExportForm::Prepare(const ExtEncoderList* encoders, const std::string& folder) {
@@ -144,5 +178,8 @@ ExportChoice TExportForm::Choice() const {
     c.baseNameIndex = baseNameIndex->isChecked();
     c.baseName = Edit6->text().toStdString();
     c.startIndex = CSpinEdit9->value();
+    c.loudness = loudnessBox->currentIndex() > 0;
+    c.loudnessTarget = loudnessTarget->value();
+    c.loudnessAlbum = loudnessMode->currentIndex() == 1;
     return c;
 }

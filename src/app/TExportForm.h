@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,13 +55,19 @@ public:
     QLabel* bitRateLabel;
     QLabel* depthLabel;
     QLabel* channelLabel;
-    QPushButton* Button1; // "Export"
-    QPushButton* Button3; // "Cancel"
+    // "Loudness": "Off" (the default), the presets, or "Other" with a number; "Per file" or
+    // "As album". Kept between showings of the form.
+    QComboBox* loudnessBox;
+    QDoubleSpinBox* loudnessTarget; // LUFS, for "Other"
+    QComboBox* loudnessMode;        // "Per file", "As album"
+    QPushButton* Button1;           // "Export"
+    QPushButton* Button3;           // "Cancel"
 
 private slots:
     void FormatChanged(int index);
     void ChooseFolder();
     void NamingChanged();
+    void LoudnessChanged();
 
 private:
     UiPort& m_ui;

@@ -330,6 +330,8 @@ void TForm1::BuildLayout() {
     m_edit->SetPeakBuffers(&importer->Peaks());
     m_areas.push_back(std::move(import));
     auto exportArea = std::make_unique<ExportController>(*m_core, *m_ui, *browserView, this);
+    ExportController* exporter = exportArea.get();
+    detailsArea->SetExtraRows([exporter](const CRegion& region) { return exporter->LoudnessRows(region); });
     exportArea->SetMainTimerHook([this](bool on) {
         if (!m_timer1) return;
         if (on) m_timer1->start();

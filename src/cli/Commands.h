@@ -19,6 +19,8 @@ int ImportCommand(const Args& args);
 int MarkTracksCommand(const Args& args);
 // The Found scan of the library's VDisk; see RecoverCommand.cpp.
 int RecoverCommand(const Args& args);
+// The EBU R128 loudness of audio files; see LoudnessCommand.cpp.
+int LoudnessCommand(const Args& args);
 // The engine commands: playback and the device lists.
 int PlayCommand(const Args& args);
 int DevicesCommand(const Args& args);

@@ -1,12 +1,14 @@
 // sonquil-cli [--library DIR] export [REGION-ID...] [--folder ID] --format FORMAT --to FOLDER
 //             [--subfolder S] [--naming region|base:NAME:START] [--bits 16|24|32|32f]
-//             [--order le|be] [--mono] [--kbps N]
+//             [--order le|be] [--mono] [--kbps N] [--loudness LUFS [--album]]
 // The window's export on regions of the library: each rendered wet through the chain with its
 // own snap, dithered to the depth, written in the format (wav, aiff, raw, snd, mp3, ogg, flac,
 // aac, wma, or the name of an external encoder profile of "Encoders.dat"), named and tagged
 // as the export form would. --subfolder S is the form's "SubFolder" box: the files go into a
 // folder named S (path characters made underscores) inside FOLDER, made when absent. --folder
 // adds the regions lying directly in that folder, in list order, after the ones given by id.
+// --loudness brings each file to the target integrated loudness (with --album, all of them
+// together by one gain, so they keep their relative levels), as the form's "Loudness" does.
 // One report line per file on stdout ("file<TAB>result");
 // the exit status is non-zero when any file failed. Ctrl+C aborts as the window's "Abort".
 #include <strings.h>
@@ -31,7 +33,7 @@ namespace {
 
 const char* const kUsage = "usage: export [REGION-ID...] [--folder ID] --format FORMAT --to FOLDER [--subfolder S] "
                            "[--naming region|base:NAME:START] [--bits 16|24|32|32f] [--order le|be] [--mono] "
-                           "[--kbps N]";
+                           "[--kbps N] [--loudness LUFS [--album]]";
 
 struct FormatName {
     const char* option;
@@ -125,8 +127,8 @@ bool DepthIndex(const Options& o, const ExportFormatEntry& e, const FormatBoxes&
 int ExportCommand(const Args& args) {
     Options o;
     std::string error;
-    if (!ParseOptions(args, {"folder", "format", "to", "subfolder", "naming", "bits", "order", "kbps"}, {"mono"}, o,
-                      error))
+    if (!ParseOptions(args, {"folder", "format", "to", "subfolder", "naming", "bits", "order", "kbps", "loudness"},
+                      {"mono", "album"}, o, error))
         return Fail(error);
     if (!o.Has("format") || !o.Has("to") || (o.positional.empty() && !o.Has("folder"))) return Fail(kUsage);
     std::vector<int32_t> ids;
@@ -143,6 +145,18 @@ int ExportCommand(const Args& args) {
     choice.folder = o.values.at("to");
     if (o.Has("subfolder")) choice.subfolder = o.values.at("subfolder");
     if (o.Has("naming") && !ParseNaming(o.values.at("naming"), choice, error)) return Fail(error);
+    if (o.Has("loudness")) {
+        const std::string& text = o.values.at("loudness");
+        char* end = nullptr;
+        const double target = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !(target >= kLoudnessTargetMin && target <= kLoudnessTargetMax))
+            return Fail("bad --loudness " + text + " (a target in LUFS from -70 to 0)");
+        choice.loudness = true;
+        choice.loudnessTarget = target;
+        choice.loudnessAlbum = o.flags.count("album") != 0;
+    } else if (o.flags.count("album")) {
+        return Fail("--album needs --loudness LUFS");
+    }
     std::error_code ec;
     if (!std::filesystem::is_directory(choice.folder, ec)) return Fail("no folder " + choice.folder);
 

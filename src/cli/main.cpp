@@ -21,6 +21,7 @@ const Command kCommands[] = {
      "convert IN OUT --format wav|aiff|snd|raw|kx64 [--bits 8|16|24|32] [--float]\n"
      "        (raw IN: --rate R --channels 1|2 --bits B [--order le|be] [--float])"},
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
+    {"loudness", LoudnessCommand, "loudness FILE..."},
     // The engine's commands: render, playback and the sound devices.
     {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]"},
     {"play", PlayCommand,
@@ -41,7 +42,7 @@ const Command kCommands[] = {
     {"export", ExportCommand,
      "[--library DIR] export [REGION-ID...] [--folder ID] --format wav|aiff|raw|snd|mp3|ogg|flac|aac|wma|ENCODER\n"
      "        --to FOLDER [--subfolder S] [--naming region|base:NAME:START] [--bits 16|24|32|32f] [--order le|be]\n"
-     "        [--mono] [--kbps N]"},
+     "        [--mono] [--kbps N] [--loudness LUFS [--album]]"},
 };
 
 // The whole usage: on stdout when asked for, on stderr after a mistake.

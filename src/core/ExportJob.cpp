@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <thread>
+#include <utility>
 
 #include "audiofile/AudioFile.h"
 #include "common/MainThreadPort.h"
@@ -31,20 +33,38 @@
 #include "engine/CTransport.h"
 #include "export/EncoderRun.h"
 #include "export/ExtEncoders.h"
+#include "export/ReplayGainTags.h"
 #include "library/CParamBlock.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
 #include "library/CSampleList.h"
+#include "loudness/FileLoudness.h"
+#include "loudness/LoudnessMeter.h"
 
 namespace {
 
 // The render target of one item: the writer, plus what the audio thread tells the main thread
 // (the detail bar, the loudest sample) and what the main thread tells it (abort).
+// A loudness export's gain when the chain is bypassed (the chain applies it otherwise): the
+// block made louder, held at full scale as the chain's own last stage holds it.
+void ApplyTargetGain(float* interleaved, int32_t frames, float gain) {
+    if (gain == 1.0f) return;
+    for (int32_t i = 0; i < 2 * frames; ++i) interleaved[i] = std::clamp(interleaved[i] * gain, -1.0f, 1.0f);
+}
+
 class ExportTarget : public CFileRenderTarget {
 public:
     using CFileRenderTarget::CFileRenderTarget;
 
+    // A loudness export measures what is written, with the gain the chain could not apply.
+    void Measure(LoudnessMeter* meter, float gain) {
+        m_meter = meter;
+        m_gain = gain;
+    }
+
     bool Write(float* interleaved, int32_t frames) override {
+        ApplyTargetGain(interleaved, frames, m_gain);
+        if (m_meter) m_meter->AddStereo(interleaved, static_cast<size_t>(frames));
         // Measured before the writer converts the block in place.
         float peak = m_peakSeen;
         for (int32_t i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::fabs(interleaved[i]));
@@ -62,6 +82,35 @@ public:
 private:
     float m_peakSeen = 0.0f; // audio thread only
     std::atomic<float> m_peak{0.0f};
+    std::atomic<int> m_progress{0};
+    std::atomic<bool> m_cancel{false};
+    LoudnessMeter* m_meter = nullptr; // fed on the audio thread, read after the stop
+    float m_gain = 1.0f;
+};
+
+// The measuring render of a loudness export: the item through the chain at the export's depth
+// (so the dither is the file's), into a meter and nowhere else.
+class MeasureTarget : public CRenderTarget {
+public:
+    MeasureTarget(LoudnessMeter& meter, int32_t bits, float gain) : m_meter(meter), m_bits(bits), m_gain(gain) {}
+    bool Open() override { return true; }
+    int32_t Bits() const override { return m_bits; }
+    bool Write(float* interleaved, int32_t frames) override {
+        ApplyTargetGain(interleaved, frames, m_gain);
+        m_meter.AddStereo(interleaved, static_cast<size_t>(frames));
+        return true;
+    }
+    void Progress(int percent) override { m_progress.store(percent, std::memory_order_relaxed); }
+    bool Cancelled() const override { return m_cancel.load(std::memory_order_relaxed); }
+    bool Finish(bool complete) override { return true; }
+
+    void Cancel() { m_cancel.store(true, std::memory_order_relaxed); }
+    int ProgressShown() const { return m_progress.load(std::memory_order_relaxed); }
+
+private:
+    LoudnessMeter& m_meter;
+    int32_t m_bits;
+    float m_gain;
     std::atomic<int> m_progress{0};
     std::atomic<bool> m_cancel{false};
 };
@@ -185,7 +234,9 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
     ui.DualOpen();
     if (m_mainTimer) m_mainTimer(false);
     ui.ReportClear();
-    const int32_t n = static_cast<int32_t>(regions.size());
+    m_album = LoudnessFigures();
+    const int32_t n = choice.loudness ? 0 : static_cast<int32_t>(regions.size());
+    if (choice.loudness) ExportLoudness(choice, settings, regions);
     for (int32_t i = 0; i < n; ++i) {
         const int overall = static_cast<int>(static_cast<double>(i + 1) / n * 100.0);
         ui.DualBars(overall, 0);
@@ -213,7 +264,7 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
 }
 
 bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, const ExportChoice& c,
-                           ExportReportLine& line, bool& aborted) {
+                           ExportReportLine& line, bool& aborted, LoudnessMeter* meter) {
     UiPort& ui = m_core.Ui();
     CTransport& transport = *m_core.Transport();
     CPlayList& playList = *m_core.PlayList();
@@ -280,6 +331,7 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
     writer->hasTags = 1;
 
     ExportTarget target(std::move(writer), static_cast<uint32_t>(s.channels), rate, s.bits, s.sampleEncoding, s.kbps);
+    if (meter) target.Measure(meter, m_targetGain);
     transport.SetPlayRange(0, length, rate);
     transport.Render(&target);
     const int overall = static_cast<int>(static_cast<double>(i + 1) / n * 100.0);
@@ -308,6 +360,12 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
         m_written.Add(wavPath);
     }
     line.ok = report.empty();
+    if (line.ok && meter) {
+        const LoudnessFigures f = meter->Figures();
+        line.measured = true;
+        line.integrated = f.integrated;
+        line.truePeak = f.truePeak;
+    }
     if (line.ok)
         report = "OK (" + ExportFormatText(s) + ", " + FormatTime(line.frames, rate) + ", " + PeakText(line.peak) + ")";
     line.result = report;
@@ -341,4 +399,357 @@ bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::str
     run.join();
     if (!ok) report = text;
     return ok;
+}
+
+// ---- Loudness exports ---------------------------------------------------------------------
+//
+// The gain goes in ahead of the valve amplifier's limiter, so what the target asks for can be
+// held back by the ceiling. Every item renders from a chain at rest with the dither rewound,
+// so a render at one gain always gives the same audio: a measuring render (no file) predicts
+// the file exactly. The loop: measure at unity, render the file at the gain that the
+// measurement asks for, measure what was written; while it misses the target by more than the
+// tolerance, adjust and render again, until the ceiling shows that more gain buys no more
+// loudness.
+
+namespace {
+
+// The meter figures a loudness export needs: what was written also gets its true peak.
+// What was written is measured again from the file where our readers take it (below), with the
+// true peak on a second core; the render itself then only needs the integrated loudness.
+constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming;
+constexpr int kRenderedWhat = kLoudnessIntegrated | kLoudnessStreaming;
+constexpr int kFileWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
+// More gain than this is not asked for: a programme that needs it is silence with a little noise.
+constexpr double kMaxLoudnessGainDb = 60.0;
+
+// Where a loudness export stands after a render: the gain ahead of the limiter and the trim of
+// its ceiling, both in dB.
+struct LoudnessStep {
+    double gainDb = 0.0;
+    double trimDb = 0.0;
+    double previous = -LoudnessFigures::kSilence; // the loudness the render before reached
+    bool lastRaisedGainOnly = false;
+};
+
+// The next render's settings after one that measured `loudness` and `truePeak` against a
+// ceiling of ceilingDb, or false when no further render can come closer: the target is met
+// with the peaks below the ceiling, the programme is silent, the renders are spent, or the last
+// raise of the gain bought (almost) no loudness because the limiter held it (ceilingHeld).
+// Peaks between the samples above the ceiling lower the ceiling by as much, since the limiter
+// itself looks at the samples only.
+bool NextLoudnessStep(double target, double ceilingDb, double loudness, double truePeak, int pass, LoudnessStep& step,
+                      bool& ceilingHeld) {
+    ceilingHeld = false;
+    if (!std::isfinite(loudness)) return false;
+    const double over = std::isfinite(truePeak) ? truePeak - ceilingDb : 0.0;
+    const double miss = target - loudness;
+    const bool stalled = step.lastRaisedGainOnly && loudness - step.previous < 0.1;
+    if (std::fabs(miss) <= ExportJob::kLoudnessTolerance && over <= 0.0) return false;
+    if (pass + 1 >= ExportJob::kLoudnessPasses ||
+        (miss > 0 && over <= 0.0 && (stalled || step.gainDb >= kMaxLoudnessGainDb))) {
+        ceilingHeld = miss > ExportJob::kLoudnessTolerance;
+        return false;
+    }
+    step.previous = loudness;
+    step.lastRaisedGainOnly = over <= 0.0 && miss > 0;
+    // A little below the ceiling, so the next render does not land on it again by a hair.
+    if (over > 0.0) step.trimDb -= over + 0.05;
+    step.gainDb = std::min(step.gainDb + miss, kMaxLoudnessGainDb);
+    return true;
+}
+
+// The report line of a loudness export's file gets its figures once its renders are done.
+void FinishLoudnessLine(ExportReportLine& line, bool ceilingHeld, double target) {
+    line.ceilingHeld = ceilingHeld;
+    if (!line.ok || !line.measured || line.result.empty() || line.result.back() != ')') return;
+    std::string t = ", " + LoudnessText(line.integrated, "LUFS") + ", " + LoudnessText(line.truePeak, "dBTP");
+    if (ceilingHeld) t += "; the ceiling holds it below " + LoudnessText(target, "LUFS");
+    line.result.insert(line.result.size() - 1, t);
+}
+
+// The files our readers take back are measured from the file: lossy ones as a listener's player
+// decodes them, all of them with the true peak off the render's thread. Others (raw files, AAC,
+// WMA, an encoder's own format) are measured as rendered.
+bool Remeasurable(const ExportSettings& s) {
+    if (s.encoderIndex >= 0) return false;
+    switch (s.writerCode) {
+    case kFormatWav:
+    case kFormatAiff:
+    case kFormatSun:
+    case kFormatMp3:
+    case kFormatVorbis:
+    case kFormatFlac: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void ExportJob::SetLoudnessGain(double db, double trimDb) {
+    const float gain = static_cast<float>(std::pow(10.0, db / 20.0));
+    const float trim = static_cast<float>(std::pow(10.0, trimDb / 20.0));
+    CTubeAmp* valve = m_core.ValveAmp();
+    // A bypassed chain runs nothing, the valve amplifier included: the targets apply the gain.
+    const bool chainRuns = valve && !valve->BypassAll();
+    if (valve) {
+        if (chainRuns) valve->SetLoudnessGain(gain, trim);
+        else valve->SetLoudnessGain(1.0f, 1.0f);
+    }
+    m_targetGain = chainRuns ? 1.0f : gain * trim;
+}
+
+double ExportJob::CeilingDb() const {
+    const CTubeAmp* valve = m_core.ValveAmp();
+    return valve && !valve->BypassAll() ? valve->CeilingDb() : 0.0;
+}
+
+bool ExportJob::StartMeter(const CRegion& region, const ExportSettings& s, int what, LoudnessMeter& meter) const {
+    const CSample* sample = region.GetSample();
+    std::string error;
+    return sample && meter.Start(s.channels == 1 ? 1u : 2u, sample->GetSampleRate(), what, error);
+}
+
+bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
+                            bool& aborted, int what) {
+    UiPort& ui = m_core.Ui();
+    CTransport& transport = *m_core.Transport();
+    CPlayList& playList = *m_core.PlayList();
+    aborted = false;
+    ui.DualText(StrFormat("Measuring loudness of %s (%d of %d)", region.GetName().c_str(), i + 1, n));
+    ui.LetEventsThrough();
+    if (ui.DualAborted()) return false;
+    const CSample* sample = region.GetSample();
+    // A region without its audio is reported when its file is rendered.
+    if (!sample || !sample->FilePresent() || !StartMeter(region, s, what, meter)) return true;
+
+    playList.Clear();
+    playList.Add(region, 0);
+    m_core.ApplyRegionSnap(region, m_editMode);
+    m_core.Stack()->ClearAll();
+    const int32_t rate = sample->GetSampleRate();
+    const int32_t length = static_cast<int32_t>(std::min<int64_t>(region.Length() + 1, INT32_MAX));
+    MeasureTarget target(meter, s.bits, m_targetGain);
+    transport.SetPlayRange(0, length, rate);
+    transport.Render(&target);
+    const int overall = static_cast<int>(static_cast<double>(i + 1) / n * 100.0);
+    transport.WaitUntilStopped([&] {
+        ui.DualBars(overall, target.ProgressShown());
+        ui.LetEventsThrough();
+        if (ui.DualAborted()) target.Cancel();
+    });
+    aborted = ui.DualAborted();
+    return true;
+}
+
+void ExportJob::MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter) {
+    if (!Remeasurable(s)) return;
+    LoudnessMeter decoded;
+    std::string error;
+    if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kFileWhat)) return;
+    const LoudnessFigures f = decoded.Figures();
+    line.integrated = f.integrated;
+    line.truePeak = f.truePeak;
+    meter = std::move(decoded);
+}
+
+void ExportJob::ExportLoudness(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions) {
+    if (c.loudnessAlbum) ExportLoudnessAlbum(c, s, regions);
+    else ExportLoudnessPerFile(c, s, regions);
+    SetLoudnessGain(0.0);
+    // The files are measured now: FLAC, Ogg Vorbis and MP3 files take ReplayGain tags of
+    // their own figures and the album's (all the files of this export together).
+    if (s.encoderIndex < 0 && TakesReplayGainTags(s.writerCode)) {
+        for (ExportReportLine& line : m_lines) {
+            if (!line.ok || !line.measured) continue;
+            const ReplayGainValues v{line.integrated, line.truePeak, m_album.integrated, m_album.truePeak};
+            std::string error;
+            if (!WriteReplayGainTags(s.writerCode, JoinPath(m_output, line.file), v, error)) line.result += " " + error;
+        }
+    }
+    UiPort& ui = m_core.Ui();
+    for (const ExportReportLine& line : m_lines) ui.ReportAddLine(line.file, line.result);
+}
+
+void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSettings& s,
+                                      const std::vector<CRegion*>& regions) {
+    UiPort& ui = m_core.Ui();
+    const int32_t n = static_cast<int32_t>(regions.size());
+    std::vector<LoudnessMeter> written;
+    for (int32_t i = 0; i < n; ++i) {
+        ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
+        const CRegion* region = regions[static_cast<size_t>(i)];
+        if (!region) continue;
+        bool aborted = false;
+        SetLoudnessGain(0.0);
+        LoudnessMeter unity;
+        if (!MeasureItem(*region, i, n, s, unity, aborted)) break;
+        if (aborted) {
+            // Aborted while measuring: the item is canceled before its file was begun.
+            ExportReportLine line;
+            const ItemFiles files = ItemFileNames(c.format, ItemName(c.baseNameIndex, c.baseName, c.startIndex, i,
+                                                                     region->GetName()));
+            line.file = s.encoderIndex >= 0 ? files.encoded : files.rendered;
+            line.result = AudioIOThread::kCanceled;
+            m_lines.push_back(line);
+            break;
+        }
+        const double measured = unity.Figures().integrated;
+        LoudnessStep step;
+        step.gainDb = std::isfinite(measured) ? std::min(c.loudnessTarget - measured, kMaxLoudnessGainDb) : 0.0;
+        const FileSet before = m_written;
+        ExportReportLine line;
+        LoudnessMeter meter;
+        bool begun = true, ceiling = false;
+        for (int pass = 0;; ++pass) {
+            m_written = before;
+            line = ExportReportLine();
+            line.gainDb = step.gainDb;
+            SetLoudnessGain(step.gainDb, step.trimDb);
+            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
+            begun = RenderItem(*region, i, n, s, c, line, aborted, &meter);
+            if (!begun || aborted || !line.ok) break;
+            MeasureWritten(s, line, meter);
+            if (!NextLoudnessStep(c.loudnessTarget, CeilingDb(), line.integrated, line.truePeak, pass, step, ceiling))
+                break;
+        }
+        if (!begun) break;
+        FinishLoudnessLine(line, ceiling, c.loudnessTarget);
+        m_lines.push_back(line);
+        if (line.ok) written.push_back(std::move(meter));
+        if (aborted) break;
+    }
+    std::vector<const LoudnessMeter*> all;
+    for (const LoudnessMeter& m : written) all.push_back(&m);
+    m_album = LoudnessMeter::Together(all);
+}
+
+void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings& s,
+                                    const std::vector<CRegion*>& regions) {
+    UiPort& ui = m_core.Ui();
+    const int32_t n = static_cast<int32_t>(regions.size());
+    // One measuring render of every item at unity, then the whole album at one gain.
+    std::vector<LoudnessMeter> unity(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
+        const CRegion* region = regions[static_cast<size_t>(i)];
+        if (!region) continue;
+        bool aborted = false;
+        if (!MeasureItem(*region, i, n, s, unity[static_cast<size_t>(i)], aborted) || aborted) return;
+    }
+    std::vector<const LoudnessMeter*> all;
+    for (const LoudnessMeter& m : unity) all.push_back(&m);
+    const double measured = LoudnessMeter::Together(all).integrated;
+    LoudnessStep step;
+    step.gainDb = std::isfinite(measured) ? std::min(c.loudnessTarget - measured, kMaxLoudnessGainDb) : 0.0;
+
+    const FileSet before = m_written;
+    bool ceiling = false;
+    for (int pass = 0;; ++pass) {
+        m_written = before;
+        m_lines.clear();
+        std::vector<LoudnessMeter> meters(static_cast<size_t>(n));
+        std::vector<const LoudnessMeter*> lineMeters; // the meter of each line
+        SetLoudnessGain(step.gainDb, step.trimDb);
+        // The lowest ceiling of the items' snaps holds for the album.
+        double ceilingDb = 0.0;
+        // Each written file is measured again from disk beside the next item's render, on the
+        // core the render leaves free; the figures are taken in after the last item.
+        struct Remeasure {
+            size_t line;
+            LoudnessMeter* meter;
+            std::future<std::pair<bool, LoudnessMeter>> result;
+        };
+        std::vector<Remeasure> pending;
+        for (int32_t i = 0; i < n; ++i) {
+            ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
+            const CRegion* region = regions[static_cast<size_t>(i)];
+            if (!region) continue;
+            ExportReportLine line;
+            line.gainDb = step.gainDb;
+            bool aborted = false;
+            LoudnessMeter& meter = meters[static_cast<size_t>(i)];
+            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
+            if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
+            if (line.ok && Remeasurable(s)) {
+                const std::string path = JoinPath(m_output, line.file);
+                pending.push_back({m_lines.size(), &meter, std::async(std::launch::async, [path] {
+                                       std::pair<bool, LoudnessMeter> r;
+                                       std::string error;
+                                       r.first = MeasureFileLoudness(path, r.second, error, nullptr,
+                                                                     kFileWhat & ~kLoudnessParallelPeak);
+                                       return r;
+                                   })});
+            }
+            ceilingDb = std::min(ceilingDb, CeilingDb());
+            m_lines.push_back(line);
+            lineMeters.push_back(&meter);
+            if (aborted) return;
+        }
+        for (Remeasure& r : pending) {
+            std::pair<bool, LoudnessMeter> got = r.result.get();
+            if (!got.first) continue;
+            const LoudnessFigures f = got.second.Figures();
+            m_lines[r.line].integrated = f.integrated;
+            m_lines[r.line].truePeak = f.truePeak;
+            *r.meter = std::move(got.second);
+        }
+        all.clear();
+        for (size_t i = 0; i < m_lines.size(); ++i)
+            if (m_lines[i].ok) all.push_back(lineMeters[i]);
+        m_album = LoudnessMeter::Together(all);
+        if (!NextLoudnessStep(c.loudnessTarget, ceilingDb, m_album.integrated, m_album.truePeak, pass, step, ceiling))
+            break;
+    }
+    for (ExportReportLine& line : m_lines) FinishLoudnessLine(line, ceiling, c.loudnessTarget);
+}
+
+bool ExportJob::MeasureRegions(const std::vector<CRegion*>& regions, std::vector<LoudnessFigures>& figures,
+                               std::vector<bool>& measured) {
+    UiPort& ui = m_core.Ui();
+    CTransport* transport = m_core.Transport();
+    CPlayList* playList = m_core.PlayList();
+    figures.assign(regions.size(), LoudnessFigures());
+    measured.assign(regions.size(), false);
+    if (!transport || !playList || !transport->IsStopped()) return false;
+    // As an export: each region's snap, then the stack as the person left it.
+    CParamBlock before;
+    CProcessor* const processors[4] = {m_core.Equaliser(), m_core.Compressor(), m_core.StereoImager(),
+                                       m_core.ValveAmp()};
+    for (CProcessor* p : processors) p->StoreParameters(before);
+    SetLoudnessGain(0.0);
+    ui.DualOpen();
+    if (m_mainTimer) m_mainTimer(false);
+    ui.ReportClear();
+    const ExportSettings plain; // 16-bit stereo: the dither of a CD master
+    const int32_t n = static_cast<int32_t>(regions.size());
+    bool aborted = false;
+    for (int32_t i = 0; i < n && !aborted; ++i) {
+        ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
+        const CRegion* region = regions[static_cast<size_t>(i)];
+        if (!region) continue;
+        LoudnessMeter meter;
+        if (!MeasureItem(*region, i, n, plain, meter, aborted, kLoudnessAll | kLoudnessStreaming)) {
+            aborted = true;
+            break;
+        }
+        std::string result;
+        if (aborted) {
+            result = AudioIOThread::kCanceled;
+        } else if (!meter.Started()) {
+            const CSample* sample = region->GetSample();
+            result = sample && sample->FilePresent() ? kCantMeasure : kNoAudio;
+        } else {
+            const LoudnessFigures f = meter.Figures();
+            figures[static_cast<size_t>(i)] = f;
+            measured[static_cast<size_t>(i)] = true;
+            result = "OK (" + LoudnessText(f.integrated, "LUFS") + ", " + LoudnessText(f.range, "LU") + ", " +
+                     LoudnessText(f.truePeak, "dBTP") + ")";
+        }
+        ui.ReportAddLine(region->GetName(), result);
+    }
+    for (CProcessor* p : processors) p->ApplySnap(before);
+    if (m_mainTimer) m_mainTimer(true);
+    playList->Clear();
+    ui.DualClose();
+    return !aborted;
 }

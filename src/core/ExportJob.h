@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "export/ExportSettings.h"
+#include "loudness/LoudnessMeter.h"
 
 class CCore;
 class CRegion;
@@ -29,6 +30,12 @@ struct ExportReportLine {
     bool ok = false;
     int64_t frames = 0; // frames rendered
     float peak = 0.0f;  // largest absolute sample rendered (before the writer's conversion)
+    // A loudness export measures what it wrote: integrated loudness (LUFS) and true peak (dBTP).
+    bool measured = false;
+    double integrated = -LoudnessFigures::kSilence;
+    double truePeak = -LoudnessFigures::kSilence;
+    double gainDb = 0.0;      // the loudness gain the file was rendered with
+    bool ceilingHeld = false; // the limiter's ceiling kept it short of the target
 };
 
 class ExportJob {
@@ -38,6 +45,7 @@ public:
     static constexpr const char* kNoSelection = "No region selected.";
     static constexpr const char* kReportCaption = "Export Audio Report";
     static constexpr const char* kNoAudio = "Can't read the region's audio file.";
+    static constexpr const char* kCantMeasure = "Can't measure loudness at this sample rate.";
     static constexpr const char* kWouldOverwriteLibrary = "Would overwrite a library file.";
     static constexpr const char* kWouldOverwriteExport = "Would overwrite a file written earlier in this export.";
 
@@ -58,6 +66,16 @@ public:
     // Reports" setting; the report's check box writes its opposite back. False when nothing
     // was exported because of a message or a busy transport.
     bool Export(const ExportChoice& choice, const std::vector<CRegion*>& regions, bool& showReport);
+
+    // "Measure Loudness": each region rendered through the chain with its snap, as an export
+    // would render it, into a meter and no file, under the double progress dialog; the report
+    // gets a line per region (cleared first, not shown). figures[i] is region i's, measured[i]
+    // whether it was. False when nothing ran (a busy transport) or the abort was pressed.
+    bool MeasureRegions(const std::vector<CRegion*>& regions, std::vector<LoudnessFigures>& figures,
+                        std::vector<bool>& measured);
+
+    // A loudness export's figures of all its files together (the album), after the export.
+    const LoudnessFigures& AlbumFigures() const { return m_album; }
 
     // The lines of the last export, in item order.
     const std::vector<ExportReportLine>& Lines() const { return m_lines; }
@@ -80,9 +98,32 @@ public:
         std::vector<std::string> m_names; // resolved names, for files that are not there (yet)
     };
 
+    // How close a loudness export must come to its target, and how many renders of a file (or
+    // of the album) it may spend getting there.
+    static constexpr double kLoudnessTolerance = 0.2;
+    static constexpr int kLoudnessPasses = 6;
+
 private:
+    // meter, when given, measures what is written (a loudness export).
     bool RenderItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, const ExportChoice& c,
-                    ExportReportLine& line, bool& aborted);
+                    ExportReportLine& line, bool& aborted, LoudnessMeter* meter = nullptr);
+    // Renders the item through the chain at the loudness gain without writing anything, into
+    // meter (integrated loudness only). False when the abort was pressed before it began.
+    bool MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
+                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming);
+    // A lossy file's figures as its decoder gives them back (its meter then holds them).
+    void MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter);
+    // The item loop of a loudness export, per file or as an album; lines go to m_lines.
+    void ExportLoudness(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
+    void ExportLoudnessPerFile(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
+    void ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
+    // The gain the next render applies ahead of the limiter, and the trim of the limiter's
+    // ceiling (dB, at most 0).
+    void SetLoudnessGain(double db, double trimDb = 0.0);
+    // The ceiling the last render was held to: the limiter's, or full scale for a bypassed chain.
+    double CeilingDb() const;
+    // Starts a meter for an item's file: its channels and the region's rate.
+    bool StartMeter(const CRegion& region, const ExportSettings& s, int what, LoudnessMeter& meter) const;
     bool RunEncoder(int32_t index, const std::string& wav, const std::string& out, int32_t kbps, std::string& report);
     // Why the item's file must not be written, or "" when it may.
     const char* Refusal(const std::string& path) const;
@@ -96,4 +137,8 @@ private:
     // audio and peak files), and the files this export has already written.
     FileSet m_libraryFiles;
     FileSet m_written;
+    LoudnessFigures m_album;
+    // With "Bypass All" engaged the chain passes audio untouched; a loudness export's gain is
+    // then applied by the render target itself.
+    float m_targetGain = 1.0f;
 };

@@ -86,7 +86,7 @@ void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
     // Limiter settings.
     const float threshold = DbToLinear(Param(IdThres));
     const float release = static_cast<float>(sampleRate * 0.001 * Param(IdRelease) + 1.0);
-    const float factor = ceiling / threshold;
+    const float factor = ceiling / threshold * m_ceilingTrim.load(std::memory_order_relaxed);
 
     float peaks[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     bool limited = false;
@@ -124,6 +124,13 @@ void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, fl
         for (int i = 0; i < 4; ++i)
             if (p[i] > peaks[i]) peaks[i] = p[i];
     }
+    // A loudness export's gain goes in ahead of the limiter, which then keeps the ceiling.
+    const float loudness = m_loudnessGain.load(std::memory_order_relaxed);
+    if (loudness != 1.0f)
+        for (int i = 0; i < n; ++i) {
+            left[i] *= loudness;
+            right[i] *= loudness;
+        }
     // Limiter: the gain drops at once to hold a peak at the threshold and recovers with the
     // release time; ceiling / threshold then puts held peaks at the ceiling.
     const bool mono = Param(IdMonoCheck) >= 0.5f;

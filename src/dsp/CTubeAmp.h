@@ -55,6 +55,19 @@ public:
         m_renderBits = sampleBits;
     }
 
+    // A loudness export's make-up gain (linear), applied after the valve stage and before the
+    // limiter, so the limiter's ceiling still holds whatever the gain asks for; and its trim of
+    // the ceiling (linear, at most 1), which lowers the ceiling when peaks between the samples
+    // would pass it. Both 1 outside such an export. Written by the main thread between renders.
+    void SetLoudnessGain(float gain, float ceilingTrim = 1.0f) {
+        m_loudnessGain.store(gain, std::memory_order_relaxed);
+        m_ceilingTrim.store(ceilingTrim, std::memory_order_relaxed);
+    }
+    float LoudnessGain() const { return m_loudnessGain.load(std::memory_order_relaxed); }
+    float CeilingTrim() const { return m_ceilingTrim.load(std::memory_order_relaxed); }
+    // The ceiling the limiter holds, in dB (it moves in tenths of a decibel).
+    float CeilingDb() const { return static_cast<int>(Param(IdCeiling) * 10.0f) * 0.1f; }
+
     bool BypassAll() const { return Param(IdBypassAll, 1.0f) < 0.5f; }
     bool BypassDsp() const { return Param(IdBypassDsp, 1.0f) < 0.5f; }
     bool ValveOn() const { return Param(IdValveMode, 1.0f) >= 0.5f; }
@@ -91,6 +104,8 @@ private:
     float* m_high[2] = {nullptr, nullptr};
     float m_gain = 1.0f;
     std::atomic<bool> m_lamp{false};
+    std::atomic<float> m_loudnessGain{1.0f};
+    std::atomic<float> m_ceilingTrim{1.0f};
     bool m_groups[GroupCount] = {false, false, false, false, false};
     bool m_rendering = false;
     int m_renderBits = 16;

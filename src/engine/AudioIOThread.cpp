@@ -210,6 +210,7 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
                     }
                 }
                 CBlockStats::Measure(buf, block, m_stats.post);
+                m_postTap.Push(buf, block);
                 wrapper.WriteBlock(buf, block);
                 m_framesPlayed.fetch_add(played, std::memory_order_relaxed);
                 content += played;

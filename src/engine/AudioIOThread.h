@@ -24,6 +24,7 @@
 
 #include "engine/BlockStats.h"
 #include "engine/CSwapper.h"
+#include "engine/PostTap.h"
 
 class CDSPStack;
 class CTransport;
@@ -93,6 +94,8 @@ public:
     int64_t FramesPlayed() const { return m_framesPlayed.load(std::memory_order_relaxed); }
 
     CBlockStats& Stats() { return m_stats; }
+    // The played blocks as they leave the chain, for the loudness readout.
+    PostTap& PostChain() { return m_postTap; }
     // Blocks handed to the device or the render target since construction (tests, meters).
     int64_t BlocksDone() const { return m_blocks.load(std::memory_order_relaxed); }
     // Blocks read from the input and the time the first block of the last playback reached the
@@ -127,6 +130,7 @@ private:
     std::unique_ptr<float[]> m_block, m_fetch;
     std::unique_ptr<uint8_t[]> m_device0, m_device1;
     float m_prevLeft = 0.0f, m_prevRight = 0.0f;
+    PostTap m_postTap;
 
     CBlockStats m_stats;
     RecordingSetup m_recording;

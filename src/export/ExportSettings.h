@@ -66,7 +66,19 @@ struct ExportChoice {
     bool baseNameIndex = false;
     std::string baseName = "Master";
     int32_t startIndex = 1;
+    // "Loudness": off keeps the export exactly as it always was. On, every file (or, as an
+    // album, all of them together) is brought to the target integrated loudness by a gain
+    // ahead of the valve amplifier's limiter.
+    bool loudness = false;
+    double loudnessTarget = -14.0; // LUFS
+    bool loudnessAlbum = false;    // "As album": one gain for all, measured over all
 };
+
+// The target presets of the form's "Loudness" box, in LUFS: streaming, -16, broadcast.
+inline constexpr double kLoudnessPresets[] = {-14.0, -16.0, -23.0};
+// Targets outside this span are refused (the form's number box and the tool's option).
+inline constexpr double kLoudnessTargetMin = -70.0;
+inline constexpr double kLoudnessTargetMax = 0.0;
 
 // The settings one export runs with, derived from the choice.
 struct ExportSettings {

@@ -15,6 +15,7 @@
 
 #include "app/BrowserController.h"
 #include "app/CommandTable.h"
+#include "app/LoudnessReadout.h"
 #include "app/MetersController.h"
 #include "app/PanelBox.h"
 #include "app/TForm1.h"
@@ -119,15 +120,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_form->Core().AudioThread()->BlocksDone() > 4, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(MeterValue(0) > 0.2f, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(CounterUpper() != "00:00:00:00", 20000);
+        // So does the loudness readout beside them, measured from the play's start.
+        auto* readout = m_form->findChild<QLabel*>("LoudnessReadout");
+        QVERIFY(readout && readout->isVisible());
+        const int plays = Meters().Loudness().Plays();
+        QTRY_VERIFY_WITH_TIMEOUT(std::isfinite(Meters().Loudness().Meter().Figures().integrated), 20000);
+        QTRY_VERIFY(!readout->text().contains("I -inf"));
+        QVERIFY(readout->text().contains(" LUFS") && readout->text().contains(" dBTP"));
+        QVERIFY(Meters().Loudness().Meter().Figures().truePeak > -60.0);
 
         // Moving onto empty space below the items stops; back onto a thumbnail plays again.
         SendMove(m_browser, QPoint(at.x(), m_browser->height() - 5), Qt::RightButton);
         QTRY_VERIFY(Transport().IsStopped());
+        // The figures stay after the stop; the next play starts them afresh.
+        QVERIFY(std::isfinite(Meters().Loudness().Meter().Figures().integrated));
         QCOMPARE(c->Auditioned(), static_cast<CRegion*>(nullptr));
         QVERIFY(c->Browser().GetAudition());
         SendMove(m_browser, Thumb(c->Browser(), 1), Qt::RightButton);
         QTRY_VERIFY(Transport().IsPlaying());
         QCOMPARE(c->Auditioned(), c->Browser().RegionAt(1));
+        QCOMPARE(Meters().Loudness().Plays(), plays + 1);
+        QVERIFY(!std::isfinite(Meters().Loudness().Meter().Figures().integrated));
 
         // The release ends it.
         QTest::mouseRelease(m_browser, Qt::RightButton, {}, Thumb(c->Browser(), 1));
@@ -348,16 +361,56 @@ private slots:
         QCOMPARE(m_form->Mode(), 0);
     }
 
+    // "Measure Loudness" over the selection: a progress dialog, a report, and the figures in
+    // "View Region Info" until the region changes.
+    void measureLoudnessFillsTheInfoRowsUntilTheRegionChanges() {
+        CRegion* region = c->Browser().RegionAt(0);
+        c->Browser().DeselectAll();
+        c->MakeCurrent(region);
+        c->Browser().Select(region);
+        auto* info = m_form->findChild<QTreeWidget*>("RegionInfo");
+        QVERIFY(info);
+        const auto value = [info](const char* label) {
+            for (int i = 0; i < info->topLevelItemCount(); ++i)
+                if (info->topLevelItem(i)->text(0) == label) return info->topLevelItem(i)->text(1);
+            return QString("(no row)");
+        };
+        QTRY_COMPARE(value("Loudness"), QString());
+        m_ui.reportLines.clear();
+        m_ui.progressTexts.clear();
+        QVERIFY(m_form->Commands().Dispatch("edit.measureLoudness"));
+        QVERIFY(!m_ui.dualVisible);
+        QVERIFY(!m_ui.progressTexts.empty());
+        QVERIFY(QString::fromStdString(m_ui.progressTexts.back()).startsWith("Measuring loudness of "));
+        QCOMPARE(QString::fromStdString(m_ui.reportCaption), QString("Loudness Report"));
+        QCOMPARE(int(m_ui.reportLines.size()), 1);
+        QCOMPARE(QString::fromStdString(m_ui.reportLines[0].first), QString::fromStdString(region->GetName()));
+        QVERIFY2(QString::fromStdString(m_ui.reportLines[0].second).contains(" LUFS, "),
+                 m_ui.reportLines[0].second.c_str());
+        QTRY_VERIFY(value("Loudness").endsWith(" LUFS"));
+        QVERIFY(value("Loudness Range").endsWith(" LU"));
+        QVERIFY(value("True Peak").endsWith(" dBTP"));
+        QVERIFY(QString::fromStdString(m_ui.reportLines[0].second).contains(value("Loudness")));
+        // A fade changes what the chain makes of the region: the figures go.
+        region->SetFadeInLength(region->GetFadeInLength() + 4410);
+        QTRY_COMPARE(value("Loudness"), QString());
+        // Nothing selected: the export's notice.
+        c->Browser().DeselectAll();
+        QVERIFY(m_form->Commands().Dispatch("edit.measureLoudness"));
+        QCOMPARE(QString::fromStdString(m_ui.messages.back().text), QString("No region selected."));
+    }
+
     void cleanupTestCase() {
         if (m_form) m_form->close();
         m_form.reset();
     }
 
 private:
-    CAudioDisplay& Display() {
+    MetersController& Meters() {
         auto* meters = m_form->findChild<PanelBox*>("Meters");
-        return static_cast<MetersController*>(meters->property("metersController").value<void*>())->Display();
+        return *static_cast<MetersController*>(meters->property("metersController").value<void*>());
     }
+    CAudioDisplay& Display() { return Meters().Display(); }
     float MeterValue(int bar) { return Display().BarAt(bar).Value(); }
     std::string CounterUpper() { return Display().UpperCounter(); }
     // A move with buttons held (QTest's own move carries no buttons).

@@ -311,6 +311,36 @@ private slots:
         QVERIFY(form.Commands().Dispatch("edit.export"));
         QVERIFY(!fs::exists(out / file));
 
+        // "Loudness": off by default; a preset and "As album" bring the file to the target and
+        // the report line says what it reached.
+        ui.reportLines.clear();
+        OnShow loud({[&](QDialog* d) {
+            auto* f = qobject_cast<TExportForm*>(d);
+            QVERIFY(f);
+            QCOMPARE(f->loudnessBox->currentText(), QString("Off"));
+            QCOMPARE(Items(f->loudnessBox),
+                     QStringList({"Off", "-14 LUFS (streaming)", "-16 LUFS", "-23 LUFS (broadcast)", "Other"}));
+            QVERIFY(!f->loudnessMode->isEnabled() && !f->loudnessTarget->isEnabled());
+            QVERIFY(!f->Choice().loudness);
+            Pick(f->loudnessBox, "Other");
+            QVERIFY(f->loudnessTarget->isEnabled());
+            f->loudnessTarget->setValue(-18.5);
+            QCOMPARE(f->Choice().loudnessTarget, -18.5);
+            Pick(f->loudnessBox, "-23 LUFS (broadcast)");
+            QVERIFY(f->loudnessMode->isEnabled() && !f->loudnessTarget->isEnabled());
+            Pick(f->loudnessMode, "As album");
+            const ExportChoice chosen = f->Choice();
+            QVERIFY(chosen.loudness && chosen.loudnessAlbum);
+            QCOMPARE(chosen.loudnessTarget, -23.0);
+            QTest::mouseClick(f->Button1, Qt::LeftButton);
+        }});
+        QVERIFY(form.Commands().Dispatch("edit.export"));
+        QCOMPARE(int(ui.reportLines.size()), 1);
+        QVERIFY2(QString::fromStdString(ui.reportLines[0].second).contains(" LUFS, "),
+                 ui.reportLines[0].second.c_str());
+        QVERIFY(QString::fromStdString(ui.reportLines[0].second).contains(" dBTP"));
+        fs::remove(out / (tagged->GetName() + ".wav"));
+
         // "External Encoders..." opens the "Encoders" dialog; the form then lists the profiles
         // after the built-in formats, with the bit-rate box only for a template with %k or %b.
         OnShow encoders({[&](QDialog* d) {

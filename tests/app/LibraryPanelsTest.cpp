@@ -515,8 +515,14 @@ void LibraryPanelsTest::currentRegionDetails() {
     // Browser order: "lost one", "song", "song.001". A click on "song" shows its details.
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(cell + cell / 2, 20));
     QCOMPARE(c->Browser().GetCurrent(), root);
-    QCOMPARE(info->topLevelItemCount(), 20);
+    // The region's twenty rows, then the loudness rows, empty until "Measure Loudness".
+    QCOMPARE(info->topLevelItemCount(), 23);
     QCOMPARE(info->topLevelItem(0)->text(0), QString("Title"));
+    QCOMPARE(info->topLevelItem(19)->text(0), QString("Right Peak"));
+    QCOMPARE(info->topLevelItem(20)->text(0), QString("Loudness"));
+    QCOMPARE(info->topLevelItem(21)->text(0), QString("Loudness Range"));
+    QCOMPARE(info->topLevelItem(22)->text(0), QString("True Peak"));
+    for (int row = 20; row < 23; ++row) QCOMPARE(info->topLevelItem(row)->text(1), QString());
     QCOMPARE(info->topLevelItem(10)->text(0), QString("Length"));
     QCOMPARE(info->topLevelItem(10)->text(1), QString("0:00:01:00"));
     QCOMPARE(notes->toPlainText(), QString("first notes"));

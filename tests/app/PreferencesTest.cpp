@@ -91,6 +91,7 @@ const std::map<QString, QStringList>& FullMenu() {
         {"File", {"Import Audio File (Copy) ...", "Import Audio File (Link) ...", "Quit"}},
         {"Edit",
          {"Export...",
+          "Measure Loudness",
           "Duplicate",
           "Clone Dry",
           "Clone Wet",

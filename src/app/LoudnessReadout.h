@@ -1,0 +1,40 @@
+#pragma once
+// LoudnessReadout: the EBU R128 figures of what is playing, beside the Post meters: momentary
+// and short-term loudness, the integrated loudness since the play started and the largest true
+// peak so far. Each play starts afresh. The audio comes from the audio thread's post-chain tap
+// and is measured here, on the main timer, so the audio thread's block path does no more work
+// than before.
+//
+// Threading: main thread only.
+
+#include <QLabel>
+#include <vector>
+
+#include "loudness/LoudnessMeter.h"
+
+class PostTap;
+
+class LoudnessReadout {
+public:
+    explicit LoudnessReadout(QWidget* parent = nullptr);
+
+    // A play began at rate: the tap's old audio is dropped and the measurement starts over.
+    void Start(PostTap& tap, int32_t rate);
+    // The play ended: the tap goes off; the figures stay on show.
+    void Stop(PostTap& tap);
+    // What has come through the tap since the last tick, measured and shown.
+    void Feed(PostTap& tap);
+
+    QLabel* Label() const { return m_label; }
+    const LoudnessMeter& Meter() const { return m_meter; }
+    // Plays measured since the window opened (each Start counts).
+    int Plays() const { return m_plays; }
+
+private:
+    void Show();
+
+    QLabel* m_label;
+    LoudnessMeter m_meter;
+    std::vector<float> m_buffer;
+    int m_plays = 0;
+};
