@@ -276,6 +276,14 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     if (!userStopped) StopOnMainThread(serial, message);
 }
 
+bool AudioIOThread::TakeOver(const RecordingSetup& setup) const {
+    const int64_t recorded = m_swapper.RecordedFrames();
+    const int64_t limit = m_frameLimit.load(std::memory_order_relaxed);
+    if (limit >= 0 && recorded >= limit) return true;
+    const int64_t silence = m_silenceStart.load(std::memory_order_relaxed);
+    return setup.stopBelow && silence >= 0 && recorded >= silence + setup.stopFrames;
+}
+
 void AudioIOThread::RunInput(uint32_t serial) {
     const RecordingFile& file = m_recording.file;
     const int32_t block = EngineBlockFrames(file.rate);
@@ -319,6 +327,13 @@ void AudioIOThread::RunInput(uint32_t serial) {
     for (;;) {
         const int32_t state = m_transport.State();
         if (state != kTransportRecording && state != kTransportMonitoring) break;
+        if (state == kTransportRecording && TakeOver(setup)) {
+            // The take has all it may keep and the main timer will stop it: the input is left
+            // where it is, so that a source that runs as fast as it is read (the null device's
+            // file) loses nothing to the wait and the next take starts where this one ended.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
         // The first two blocks after the open were never filled by the device.
         if (count > 2) {
             const int64_t workStart = NowNs();
@@ -342,7 +357,11 @@ void AudioIOThread::RunInput(uint32_t serial) {
                     // The silence timer runs from the end of the last block that reached the level.
                     const float peak = std::max(m_stats.pre.Get(StatPeakLeft), m_stats.pre.Get(StatPeakRight));
                     int64_t silence = m_silenceStart.load(std::memory_order_relaxed);
-                    if (peak >= setup.stopThreshold) silence = -1;
+                    // Once the silence has lasted its time the take is over, whatever comes
+                    // before the main timer stops it.
+                    const bool over = silence >= 0 && recorded >= silence + setup.stopFrames;
+                    if (over) {
+                    } else if (peak >= setup.stopThreshold) silence = -1;
                     else if (silence < 0) silence = recorded;
                     m_silenceStart.store(silence, std::memory_order_relaxed);
                     if (silence >= 0)

@@ -124,6 +124,8 @@ private:
     void Run();
     void RunPlayback(bool render, uint32_t serial);
     void RunInput(uint32_t serial);
+    // The take being recorded reached its frame limit or the end of its auto-stop silence.
+    bool TakeOver(const RecordingSetup& setup) const;
     // Hands the stop (and a message, when given) to the main thread and waits for it.
     void StopOnMainThread(uint32_t serial, const char* message, bool inputFailed = false);
     // n frames fetched into one block by the speed stage.
