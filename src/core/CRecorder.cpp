@@ -136,7 +136,8 @@ bool CRecorder::Start(bool record) {
     setup.autoStart = s.autoStart;
     setup.threshold = LevelThreshold(s.autoStartDb);
     setup.peaks = &m_peaks;
-    setup.stopBelow = s.autoStopBelow;
+    setup.stopBelow = m_stopBelow = s.autoStopBelow;
+    m_stopBelowSeconds = s.autoStopBelowSeconds;
     setup.stopThreshold = LevelThreshold(s.autoStopBelowDb);
     setup.stopFrames = static_cast<int64_t>(s.autoStopBelowSeconds) * m_rate;
     m_open = true;
@@ -201,9 +202,10 @@ void CRecorder::AfterStop() {
 bool CRecorder::StopDue() const {
     const int64_t f = FramesRecorded();
     if (m_settings.autoStopAfter && m_rate > 0 && f / m_rate >= m_settings.autoStopAfterSeconds) return true;
-    if (m_settings.autoStopBelow) {
+    // As the audio thread was given it at the start: it stops keeping frames by that rule.
+    if (m_stopBelow) {
         const int64_t start = m_core.AudioThread()->SilenceStart();
-        if (start >= 0 && (f - start) / m_rate >= m_settings.autoStopBelowSeconds) return true;
+        if (start >= 0 && (f - start) / m_rate >= m_stopBelowSeconds) return true;
     }
     return f >= m_frameLimit;
 }

@@ -126,6 +126,8 @@ private:
     bool m_open = false;
     int32_t m_rate = 44100, m_bits = 16, m_mode = 0, m_serial = 0;
     int64_t m_frameLimit = 0;
+    bool m_stopBelow = false;
+    int32_t m_stopBelowSeconds = 0;
     std::string m_folder, m_name, m_error;
     int32_t m_takes = 0;
     Take m_last;
