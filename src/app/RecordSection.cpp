@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -65,6 +66,10 @@ QString IndexText(int32_t index) { return QString("%1").arg(index, 3, 10, QChar(
 RecordSection::RecordSection(CCore& core, PeakBuffers& peaks) : AreaController(core), m_peaks(peaks) {
     m_widget = new QWidget;
     m_widget->setObjectName("RecordPanel");
+    // The side panel's small type: the captions are long for its 224 pixels.
+    QFont small = m_widget->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    m_widget->setFont(small);
     auto* v = new QVBoxLayout(m_widget);
     v->setContentsMargins(4, 4, 4, 4);
     v->setSpacing(3);
@@ -82,36 +87,40 @@ RecordSection::RecordSection(CCore& core, PeakBuffers& peaks) : AreaController(c
     lists->addWidget(m_depth, 1);
     v->addLayout(lists);
 
+    // The side panel is narrow: each box has its own line, its fields right-aligned below it.
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(2);
+    grid->setVerticalSpacing(1);
+    grid->setColumnStretch(0, 1);
     m_autoStart = new QCheckBox("Auto-start when above..");
     m_autoStart->setObjectName("RecordAutoStart");
-    m_autoStartLevel = Field("RecordAutoStartLevel", kLevelMask, 48);
-    grid->addWidget(m_autoStart, 0, 0, 1, 2);
-    grid->addWidget(m_autoStartLevel, 0, 2);
+    m_autoStartLevel = Field("RecordAutoStartLevel", kLevelMask, 44);
+    grid->addWidget(m_autoStart, 0, 0, 1, 3);
+    grid->addWidget(m_autoStartLevel, 1, 2);
     m_autoStopBelow = new QCheckBox("Auto-stop when below..");
     m_autoStopBelow->setObjectName("RecordAutoStopBelow");
-    m_autoStopBelowLevel = Field("RecordAutoStopBelowLevel", kLevelMask, 48);
-    m_autoStopBelowTime = Field("RecordAutoStopBelowTime", kTimeMask, 64);
-    grid->addWidget(m_autoStopBelow, 1, 0, 1, 2);
-    grid->addWidget(m_autoStopBelowLevel, 1, 2);
-    grid->addWidget(new QLabel("for"), 2, 1, Qt::AlignRight);
-    grid->addWidget(m_autoStopBelowTime, 2, 2);
+    m_autoStopBelowLevel = Field("RecordAutoStopBelowLevel", kLevelMask, 44);
+    m_autoStopBelowTime = Field("RecordAutoStopBelowTime", kTimeMask, 60);
+    grid->addWidget(m_autoStopBelow, 2, 0, 1, 3);
+    auto* below = new QHBoxLayout;
+    below->addStretch(1);
+    below->addWidget(m_autoStopBelowLevel);
+    below->addWidget(new QLabel("for"));
+    below->addWidget(m_autoStopBelowTime);
+    grid->addLayout(below, 3, 0, 1, 3);
     m_autoStopAfter = new QCheckBox("Auto-stop after..");
     m_autoStopAfter->setObjectName("RecordAutoStopAfter");
-    m_autoStopAfterTime = Field("RecordAutoStopAfterTime", kTimeMask, 64);
-    grid->addWidget(m_autoStopAfter, 3, 0, 1, 2);
-    grid->addWidget(m_autoStopAfterTime, 3, 2);
+    m_autoStopAfterTime = Field("RecordAutoStopAfterTime", kTimeMask, 60);
+    grid->addWidget(m_autoStopAfter, 4, 0, 1, 2);
+    grid->addWidget(m_autoStopAfterTime, 4, 2);
     m_autoDelete = new QCheckBox("Auto-delete if shorter then..");
     m_autoDelete->setObjectName("RecordAutoDelete");
-    m_autoDeleteTime = Field("RecordAutoDeleteTime", kTimeMask, 64);
-    grid->addWidget(m_autoDelete, 4, 0, 1, 2);
-    grid->addWidget(m_autoDeleteTime, 4, 2);
+    m_autoDeleteTime = Field("RecordAutoDeleteTime", kTimeMask, 60);
+    grid->addWidget(m_autoDelete, 5, 0, 1, 3);
+    grid->addWidget(m_autoDeleteTime, 6, 2);
     m_autoRestart = new QCheckBox("Auto-restart after auto stop");
     m_autoRestart->setObjectName("RecordAutoRestart");
-    grid->addWidget(m_autoRestart, 5, 0, 1, 3);
-    grid->setColumnStretch(0, 1);
+    grid->addWidget(m_autoRestart, 7, 0, 1, 3);
     v->addLayout(grid);
 
     auto* naming = new QGroupBox("Region Auto-naming");
@@ -146,9 +155,13 @@ RecordSection::RecordSection(CCore& core, PeakBuffers& peaks) : AreaController(c
     m_monitor->setObjectName("MonitorButton");
     m_stop = new QPushButton("Stop");
     m_stop->setObjectName("RecordStopButton");
+    buttons->setSpacing(2);
     for (QPushButton* b : {m_record, m_monitor, m_stop}) {
         b->setFocusPolicy(Qt::NoFocus); // Space and Esc stay the window's keys
-        buttons->addWidget(b);
+        // Each as wide as its caption: the three only just fit the panel.
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 12);
+        b->setStyleSheet("padding: 2px 4px;");
+        buttons->addWidget(b, b == m_monitor ? 3 : 2);
     }
     v->addLayout(buttons);
     v->addStretch(1);
