@@ -298,7 +298,13 @@ TEST(Recorder, PauseAndResumeGiveOneTakeAndStopWhileMonitoringCreatesNothing) {
     CTransport& t = *rig.core.Transport();
     AudioIOThread& audio = *rig.core.AudioThread();
 
+    // The last playback's statistics go with the start: the Post set is not measured while
+    // recording and would otherwise stand on the meters for the whole take.
+    std::vector<float> loud(2 * 4096, 0.9f);
+    CBlockStats::Measure(loud.data(), 4096, audio.Stats().post);
     rig.rec->MonitorButton();
+    EXPECT_EQ(audio.Stats().post.Get(StatPeakLeft), 0.0f);
+    EXPECT_EQ(audio.Stats().post.Get(StatPowerRight), 0.0f);
     EXPECT_TRUE(t.IsMonitoring());
     ASSERT_TRUE(rig.Run([&] { return audio.InputBlocksRead() > 6; }));
     rig.rec->MonitorButton(); // nothing in Monitoring
