@@ -141,6 +141,7 @@ bool CRecorder::Start(bool record) {
     setup.stopThreshold = LevelThreshold(s.autoStopBelowDb);
     setup.stopFrames = static_cast<int64_t>(s.autoStopBelowSeconds) * m_rate;
     m_open = true;
+    m_core.SetOpenTakeFile((fs::path(m_folder) / m_name).string());
     AutoStopAfterChanged();
 
     if (record) {
@@ -193,6 +194,11 @@ void CRecorder::AfterStop() {
     CTransport* t = m_core.Transport();
     if (!m_open || !t || !t->IsStopped()) return;
     m_open = false;
+    // Whatever happens below, the file is settled before the next scan: a sample, or gone.
+    struct Settled {
+        CCore& core;
+        ~Settled() { core.SetOpenTakeFile({}); }
+    } settled{m_core};
     // A run whose input never opened wrote no file; the swapper's figures are then the last
     // take's, so the file itself must be there.
     std::error_code ec;

@@ -14,6 +14,8 @@
 #include "common/MainThreadPort.h"
 #include "core/CCore.h"
 #include "core/CRecorder.h"
+#include "core/FoundScan.h"
+#include "audiofile/ImportPipeline.h"
 #include "engine/AudioIOThread.h"
 #include "engine/CSwapper.h"
 #include "engine/CTransport.h"
@@ -331,7 +333,15 @@ TEST(Recorder, PauseAndResumeGiveOneTakeAndStopWhileMonitoringCreatesNothing) {
     rig.rec->RecordButton();
     ASSERT_TRUE(rig.Run([&] { return rig.rec->FramesRecorded() >= paused + 8 * 4096; }));
     EXPECT_EQ(rig.rec->TakePath(), path);
-    rig.rec->StopButton();
+    // Stopped from elsewhere (a device that failed): until the take is a sample, the Found scan
+    // would claim its file; it waits.
+    rig.core.Transport()->Stop();
+    CImporter importer(*rig.core.SampleList(), *rig.core.RegionList(), *rig.core.Library().vdisk, rig.peaks, &rig.ui);
+    EXPECT_FALSE(RunFoundScan(rig.core, importer).ran);
+    rig.rec->AfterStop();
+    const FoundScanResult after = RunFoundScan(rig.core, importer);
+    EXPECT_TRUE(after.ran);
+    EXPECT_EQ(after.recovered, 0); // the take is the library's already
     ASSERT_EQ(rig.finished.size(), 1u);
     EXPECT_EQ(rig.core.SampleList()->Count(), 1);
     EXPECT_EQ(rig.VDiskFiles(), 1u);
