@@ -140,6 +140,7 @@ bool CRecorder::Start(bool record) {
     m_stopBelowSeconds = s.autoStopBelowSeconds;
     setup.stopThreshold = LevelThreshold(s.autoStopBelowDb);
     setup.stopFrames = static_cast<int64_t>(s.autoStopBelowSeconds) * m_rate;
+    audio->PrepareRecording();
     m_open = true;
     m_core.SetOpenTakeFile((fs::path(m_folder) / m_name).string());
     AutoStopAfterChanged();

@@ -81,6 +81,14 @@ public:
 
     // Recording (main thread, while stopped).
     RecordingSetup& Recording() { return m_recording; }
+    // Main thread, while stopped, before a recording starts: the published figures of the last
+    // one (frames, silence timer, input end) go, so the main timer never acts on them in the
+    // moment before the new run begins.
+    void PrepareRecording() {
+        m_swapper.ResetRecordingFigures();
+        m_silenceStart.store(-1, std::memory_order_relaxed);
+        m_inputEnded.store(false, std::memory_order_relaxed);
+    }
     bool AutoStartTriggered() const { return m_triggered.load(std::memory_order_relaxed); }
     // No frame past this many is kept (−1: no limit), so that a take stops exactly at its limit
     // however late the main timer notices. Main thread, at any time (the auto-stop time may be

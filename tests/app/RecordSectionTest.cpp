@@ -20,6 +20,7 @@
 #include "core/CCore.h"
 #include "core/CRecorder.h"
 #include "engine/AudioIOThread.h"
+#include "engine/CSwapper.h"
 #include "engine/CTransport.h"
 #include "engine/NullDevice.h"
 #include "library/CRegion.h"
@@ -140,7 +141,11 @@ private slots:
         Click(m_rec->RecordButton());
         QVERIFY2(Transport().IsRecording(), m_ui.messages.empty() ? "" : m_ui.messages.back().text.c_str());
         QTRY_VERIFY_WITH_TIMEOUT(Transport().IsStopped() && !m_rec->Recorder()->TakeOpen(), 20000);
-        QCOMPARE(Samples(), before + 1);
+        QVERIFY2(Samples() == before + 1, (std::to_string(m_rec->Recorder()->LastTake().frames) + " takes " +
+                                           std::to_string(m_rec->Recorder()->TakesFinished()) + " written " +
+                                           std::to_string(m_form->Core().Swapper()->FramesWritten()) + " " +
+                                           (m_ui.messages.empty() ? std::string() : m_ui.messages.back().text))
+                                              .c_str());
         QCOMPARE(QString::fromStdString(m_rec->Recorder()->LastTake().name), QString("Take_999"));
         QCOMPARE(m_rec->Recorder()->LastTake().frames, int64_t{44100});
         QCOMPARE(m_rec->Index()->text(), QString("000"));

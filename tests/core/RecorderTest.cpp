@@ -226,6 +226,9 @@ TEST(Recorder, AutoStopAfterAndTheFrameLimitEndTheTakeOnTheExactFrame) {
     rig.rec->Settings().autoStopAfter = false;
     rig.rec->Settings().bits = 24;
     rig.rec->MonitorButton();
+    // The last take's figures are gone at once, before the new run has begun: the main timer
+    // would otherwise stop the new take on the old count.
+    EXPECT_EQ(rig.rec->FramesRecorded(), 0);
     EXPECT_EQ(rig.rec->FrameLimit(), 285714285);
     rig.rec->StopButton();
 }
