@@ -1,14 +1,18 @@
 // The engine's render path (transport Rendering, audio thread, swapper, disk thread) against
 // its peer in the same run, the DSP stack looping over the same file directly; the audio
 // thread's work per playback block with the full chain at 44.1 kHz as a share of the block's
-// 92.9 ms; and the time from a play request to the first block handed to the null device.
+// 92.9 ms; the same for a recorded block, against that work done directly; and the time from
+// a play request to the first block handed to the null device.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "EngineRig.h"
+#include "audiofile/PeakFile.h"
 #include "engine/CRenderTarget.h"
 
 namespace {
@@ -95,6 +99,63 @@ void BM_PlaybackBlockWork(benchmark::State& state) {
     state.counters["worst_share_pct"] = worst * 100.0;
 }
 
+// 1,000 recorded blocks from the null device's input at its real pace (44.1 kHz, 16 bits,
+// WAV), the full chain set up as for monitoring: the audio thread's work on each block
+// (statistics, auto-start rule, peaks, hand-over to the swapper) against 4096 / 44100 s. Its
+// peer is the same work done directly on this thread into a buffer of the swapper's size.
+void BM_RecordBlockWork(benchmark::State& state) {
+    double median = 0, worst = 0;
+    for (auto _ : state) {
+        EngineRig rig;
+        rig.null.settings.realTime = true;
+        PeakBuffers peaks;
+        RecordingSetup& r = rig.audio->Recording();
+        r.file.folder = rig.dir.Str();
+        r.file.name = "take.wav";
+        r.autoStart = true;
+        r.threshold = 0.01f;
+        r.peaks = &peaks;
+        r.stopBelow = true;
+        r.stopThreshold = 0.001f;
+        r.stopFrames = 44100LL * 3600;
+        rig.transport.Record();
+        rig.WaitFor([&] { return rig.audio->InputBlocksRead() >= 1004; });
+        rig.transport.Stop();
+        std::vector<double> share;
+        for (int64_t i = 3; i < 1003; ++i) share.push_back(rig.audio->BlockWorkNs(i) / (4096.0 / 44100.0 * 1e9));
+        std::sort(share.begin(), share.end());
+        median = share[500];
+        worst = share.back();
+    }
+    state.counters["median_share_pct"] = median * 100.0;
+    state.counters["worst_share_pct"] = worst * 100.0;
+}
+
+void BM_RecordBlockWorkDirect(benchmark::State& state) {
+    std::vector<float> block(2 * 4096), chunk(2 * 250000);
+    for (int32_t i = 0; i < 4096; ++i) block[2 * i] = block[2 * i + 1] = 0.5f * std::sin(i * 0.01f);
+    PeakBuffers peaks;
+    peaks.peaks.reserve(static_cast<size_t>(peaks.peakCapacity));
+    peaks.levels.reserve(static_cast<size_t>(peaks.levelCapacity));
+    CBlockStats stats;
+    int32_t at = 0;
+    std::vector<double> share;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        CBlockStats::Measure(block.data(), 4096, stats.pre);
+        BuildPeaks(block.data(), 4096, peaks, PeakFramesPerEntry(44100), LevelFramesPerBlock(44100));
+        if (at + 4096 > 250000) at = 0;
+        std::memcpy(chunk.data() + 2 * at, block.data(), sizeof(float) * 2 * 4096);
+        at += 4096;
+        benchmark::DoNotOptimize(chunk[2 * at - 1]);
+        share.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() /
+                        (4096.0 / 44100.0));
+    }
+    std::sort(share.begin(), share.end());
+    state.counters["median_share_pct"] = share[share.size() / 2] * 100.0;
+    state.counters["worst_share_pct"] = share.back() * 100.0;
+}
+
 // From the play request to the first block at the null device (a WAV region).
 void BM_PlayToFirstBlock(benchmark::State& state) {
     BenchFiles& files = Files();
@@ -122,5 +183,7 @@ void BM_PlayToFirstBlock(benchmark::State& state) {
 BENCHMARK(BM_StackDirect)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 BENCHMARK(BM_RenderThroughEngine)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 BENCHMARK(BM_PlaybackBlockWork)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_RecordBlockWork)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RecordBlockWorkDirect)->Unit(benchmark::kMicrosecond)->Iterations(1000);
 BENCHMARK(BM_PlayToFirstBlock)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_MAIN();

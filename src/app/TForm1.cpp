@@ -34,6 +34,8 @@
 #include "app/SnapsController.h"
 #include "app/SideSections.h"
 #include "app/ImportFilesSection.h"
+#include "app/RecordSection.h"
+#include "core/CRecorder.h"
 #include "app/MarkersSection.h"
 #include "app/RangesSection.h"
 #include "app/ScreenCheck.h"
@@ -137,6 +139,8 @@ void TForm1::Startup() {
 
     // The region tree with the user's folders ("User" selected), the preset tree, the panels;
     // the preferences come last, when every area that owns a key has its widgets.
+    if (CNullDevice* null = m_core->NullDevice(); null && !m_env.nullInput.empty())
+        null->settings.inputFile = m_env.nullInput;
     Trace("Preparing RL folders");
     for (auto& area : m_areas) {
         if (area.get() == m_prefs) Trace("Reading prefs");
@@ -156,6 +160,7 @@ void TForm1::Startup() {
     m_keys = new WindowKeys(this, *m_core, *m_browserView, [this] { return m_mode; });
     m_keys->SetEditArea(m_edit);
     m_keys->togglePanel = [this](int panel) { m_sections->TogglePanel(panel); };
+    m_keys->finishRecording = [this] { m_record->AfterStop(); };
     qApp->installEventFilter(m_keys);
 
     // The main timer. The splash stays a second longer, without holding up the window.
@@ -373,6 +378,29 @@ void TForm1::BuildLayout() {
     auto ranges = std::make_unique<RangesSection>(*m_core, *m_waveViewer);
     auto markers = std::make_unique<MarkersSection>(*m_core, *m_waveViewer);
     m_sections->SetContent(SideSections::ImportFiles, m_importFiles->Widget());
+    // The "Record" section: the core's recorder fills the shared peak buffers; a take shows in
+    // the browser as the current region and goes onto the work list.
+    auto record = std::make_unique<RecordSection>(*m_core, importer->Peaks());
+    m_record = record.get();
+    RecordSection::Hooks recordHooks;
+    recordHooks.clearViewer = [this] { m_edit->ClearViewer(); };
+    recordHooks.clearMeters = [this] { m_meters->ClearMeters(); };
+    recordHooks.finished = [browserView](CRegion& region) {
+        browserView->ShowNewRegion(&region);
+        browserView->WorkList().Insert(&region);
+        browserView->Redraw();
+    };
+    m_record->SetHooks(std::move(recordHooks));
+    m_sections->SetContent(SideSections::Record, m_record->Widget());
+    m_meters->SetRecordingCounter([this](int64_t& frames, int64_t& limit, int32_t& rate) {
+        if (const CRecorder* r = m_record->Recorder()) {
+            frames = r->FramesRecorded();
+            limit = r->FrameLimit();
+            rate = r->Rate();
+        }
+    });
+    m_meters->SetAutoStopFeed([this](float) { m_record->AutoStopTick(); });
+    m_areas.push_back(std::move(record));
     m_sections->SetContent(SideSections::EditRegionNotes, detailsArea->NotesPanel(), detailsArea->NotesBox());
     m_sections->SetContent(SideSections::EditRanges, ranges->List());
     m_sections->SetContent(SideSections::EditMarkers, markers->List());

@@ -46,6 +46,7 @@ class SnapsController;
 class PrefsController;
 class SideSections;
 class ImportFilesSection;
+class RecordSection;
 class RangesSection;
 class MarkersSection;
 
@@ -62,6 +63,8 @@ struct StartupEnvironment {
     // Files named on the command line (a file manager's "Open with"): imported like a drop when
     // the window is first shown after a complete start-up.
     std::vector<std::string> files;
+    // The null device's input file (--null-input); empty for its generated tone.
+    std::string nullInput;
 };
 
 class TForm1 : public QMainWindow {
@@ -100,6 +103,7 @@ public:
     // The side sections of the right side panel (side sections block).
     SideSections* Sections() const { return m_sections; }
     ImportFilesSection* ImportFiles() const { return m_importFiles.get(); }
+    RecordSection* Record() const { return m_record; }
     RangesSection* Ranges() const { return m_ranges; }
     MarkersSection* Markers() const { return m_markers; }
 
@@ -164,6 +168,7 @@ private:
     // Side sections block.
     SideSections* m_sections = nullptr;
     std::unique_ptr<ImportFilesSection> m_importFiles;
+    RecordSection* m_record = nullptr;
     RangesSection* m_ranges = nullptr;
     MarkersSection* m_markers = nullptr;
     QTimer* m_timer1 = nullptr;

@@ -38,6 +38,10 @@ std::vector<std::string> CommandLineFiles() {
             optionsEnded = true;
             continue;
         }
+        if (!optionsEnded && path == QLatin1String("--null-input")) {
+            ++i; // its file is the null device's input, not one to import
+            continue;
+        }
         if (path.startsWith(QLatin1String("file://"))) path = QUrl(path).toLocalFile();
         if (path.isEmpty()) continue;
         files.push_back(QFileInfo(path).absoluteFilePath().toStdString());
@@ -49,6 +53,8 @@ const char* const kUsage = "usage: sonquil [OPTION...] [FILE...]\n"
                            "the window is up, as if they had been dropped on it.\n"
                            "  -h, --help   show this and end\n"
                            "  --version    show the version and end\n"
+                           "  --null-input FILE.wav\n"
+                           "               the null device (no sound card) records this file as its input\n"
                            "  --           what follows are files, even names that start with -\n"
                            "Qt's own options (-platform, -display, -style, ...) are taken as well.\n";
 
@@ -124,6 +130,10 @@ int main(int argc, char** argv) {
     StartupEnvironment env;
     env.splash = &splash;
     env.files = CommandLineFiles();
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i + 1 < args.size() && args[i] != QLatin1String("--"); ++i)
+        if (args[i] == QLatin1String("--null-input"))
+            env.nullInput = QFileInfo(args[i + 1]).absoluteFilePath().toStdString();
     TForm1 form(env);
     if (!form.StartupComplete()) return 0;
     // Asked to end while starting up, after the point where a dialog could have been ended:

@@ -24,6 +24,8 @@ int LoudnessCommand(const Args& args);
 // The engine commands: playback and the device lists.
 int PlayCommand(const Args& args);
 int DevicesCommand(const Args& args);
+// Recording into the library; see RecordCommand.cpp.
+int RecordCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {

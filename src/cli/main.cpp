@@ -34,6 +34,10 @@ const Command kCommands[] = {
      "[--library DIR] import [--link] [--storage wav|kx64|ogg-hq|ogg-sp|ogg-lp] [--on-import transcode|clone]\n"
      "        [--raw BITS,RATE,CHANNELS,le|be[,float]] [--vdisk FOLDER] FILE..."},
     {"mark-tracks", MarkTracksCommand, "[--library DIR] mark-tracks REGION-ID"},
+    {"record", RecordCommand,
+     "[--library DIR] record --device NAME|null [--input FILE.wav] [--fast] [--rate R] [--bits 16|24|32]\n"
+     "        [--auto-start DB] [--auto-stop-below DB:MMmSSs] [--auto-stop-after MMmSSs] [--auto-delete MMmSSs]\n"
+     "        [--auto-restart N] [--naming unique|base:NAME:INDEX] [--monitor-first SECONDS] [--vdisk FOLDER]"},
     {"recover", RecoverCommand, "[--library DIR] recover [--vdisk FOLDER]"},
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},

@@ -151,6 +151,12 @@ public:
     int LossyBitRate() const { return m_lossyBitRate; }
     void SetStorageMode(int mode, int kbps);
 
+    // The file of a take not yet finished as a sample (empty when none): from the start of a
+    // recording until its sample exists, also while the transport already stopped. The Found
+    // scan leaves the VDisk alone meanwhile, or it would claim the take's file first.
+    const std::string& OpenTakeFile() const { return m_openTake; }
+    void SetOpenTakeFile(std::string path) { m_openTake = std::move(path); }
+
 private:
     void Trace(const char* step);
     bool LoadDSPEngine();
@@ -170,6 +176,7 @@ private:
     bool m_dspLoaded = false;
     int m_storageMode = 0;
     int m_lossyBitRate = 400;
+    std::string m_openTake;
 
     // In the order Start makes them.
     std::unique_ptr<CDitherEngine> m_dither;

@@ -24,6 +24,7 @@ FoundScanResult RunFoundScan(CCore& core, CImporter& importer) {
     const DbLibrary lib = core.Library();
     if (!list || !lib.vdisk || importer.Busy()) return result;
     if (const CTransport* transport = core.Transport(); transport && !transport->IsStopped()) return result;
+    if (!core.OpenTakeFile().empty()) return result;
     std::string folder;
     if (!lib.vdisk->FolderOf(lib.vdisk->CurrentSerial(), folder)) return result;
     result.ran = true;

@@ -18,7 +18,8 @@ class CImporter;
 
 struct FoundScanResult {
     // False when nothing was done: an import or link is under way (its file in the VDisk has
-    // no sample yet), the transport is not stopped (a recording writes into the VDisk), or the
+    // no sample yet), the transport is not stopped (a recording writes into the VDisk), a take
+    // is not yet a sample, or the
     // library has no VDisk folder.
     bool ran = false;
     int recovered = 0;

@@ -277,9 +277,18 @@ void AudioIOThread::RunPlayback(bool render, uint32_t serial) {
     if (!userStopped) StopOnMainThread(serial, message);
 }
 
+bool AudioIOThread::TakeOver(const RecordingSetup& setup) const {
+    const int64_t recorded = m_swapper.RecordedFrames();
+    const int64_t limit = m_frameLimit.load(std::memory_order_relaxed);
+    if (limit >= 0 && recorded >= limit) return true;
+    const int64_t silence = m_silenceStart.load(std::memory_order_relaxed);
+    return setup.stopBelow && silence >= 0 && recorded >= silence + setup.stopFrames;
+}
+
 void AudioIOThread::RunInput(uint32_t serial) {
     const RecordingFile& file = m_recording.file;
     const int32_t block = EngineBlockFrames(file.rate);
+    m_inputEnded.store(false, std::memory_order_relaxed);
     CDeviceWrapper wrapper(m_devices, m_device0.get(), m_device1.get());
     wrapper.SetCloseLimit(DeviceLimit());
     if (!wrapper.OpenInput(RecordDevice(), 2, file.rate, file.bits)) {
@@ -309,16 +318,32 @@ void AudioIOThread::RunInput(uint32_t serial) {
     m_triggered.store(false, std::memory_order_relaxed);
     const bool autoStart = m_recording.autoStart;
     const float threshold = m_recording.threshold;
+    const RecordingSetup& setup = m_recording;
+    m_silenceStart.store(-1, std::memory_order_relaxed);
     float* buf = m_block.get();
     int64_t count = 0;
+    int64_t used = 0; // input frames of the blocks measured so far (the device's frame count)
     const char* message = nullptr;
 
     for (;;) {
         const int32_t state = m_transport.State();
         if (state != kTransportRecording && state != kTransportMonitoring) break;
+        if (state == kTransportRecording && TakeOver(setup)) {
+            // The take has all it may keep and the main timer will stop it: the input is left
+            // where it is, so that a source that runs as fast as it is read (the null device's
+            // file) loses nothing to the wait and the next take starts where this one ended.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
         // The first two blocks after the open were never filled by the device.
         if (count > 2) {
+            const int64_t workStart = NowNs();
             CBlockStats::Measure(buf, block, m_stats.pre);
+            // Of a source that ran out, only the frames it really delivered count.
+            const int64_t end = wrapper.InputEnd();
+            int32_t n = block;
+            if (end >= 0) n = static_cast<int32_t>(std::clamp<int64_t>(end - used, 0, block));
+            used += block;
             if (state == kTransportRecording) {
                 bool keep = !autoStart || m_triggered.load(std::memory_order_relaxed);
                 if (!keep &&
@@ -326,11 +351,32 @@ void AudioIOThread::RunInput(uint32_t serial) {
                     m_triggered.store(true, std::memory_order_relaxed);
                     keep = true;
                 }
-                if (keep) {
-                    if (peaks) BuildPeaks(buf, block, *peaks, perEntry, perLevel);
-                    m_swapper.Feed(buf, block);
+                const int64_t recorded = m_swapper.RecordedFrames();
+                const int64_t limit = m_frameLimit.load(std::memory_order_relaxed);
+                if (limit >= 0) n = static_cast<int32_t>(std::clamp<int64_t>(limit - recorded, 0, n));
+                if (keep && setup.stopBelow) {
+                    // The silence timer runs from the end of the last block that reached the level.
+                    const float peak = std::max(m_stats.pre.Get(StatPeakLeft), m_stats.pre.Get(StatPeakRight));
+                    int64_t silence = m_silenceStart.load(std::memory_order_relaxed);
+                    // Once the silence has lasted its time the take is over, whatever comes
+                    // before the main timer stops it.
+                    const bool over = silence >= 0 && recorded >= silence + setup.stopFrames;
+                    if (over) {
+                    } else if (peak >= setup.stopThreshold) silence = -1;
+                    else if (silence < 0) silence = recorded;
+                    m_silenceStart.store(silence, std::memory_order_relaxed);
+                    if (silence >= 0)
+                        n = static_cast<int32_t>(std::clamp<int64_t>(silence + setup.stopFrames - recorded, 0, n));
+                }
+                if (keep && n > 0) {
+                    if (peaks) BuildPeaks(buf, n, *peaks, perEntry, perLevel);
+                    m_swapper.Feed(buf, n);
                 }
             }
+            if (end >= 0 && used >= end) m_inputEnded.store(true, std::memory_order_release);
+            const int64_t done = m_inputBlocks.load(std::memory_order_relaxed);
+            m_workNs[done % kWorkRing].store(static_cast<int32_t>(std::min<int64_t>(NowNs() - workStart, INT32_MAX)),
+                                             std::memory_order_relaxed);
         }
         if (!wrapper.WaitInput(DeviceLimit())) {
             message = kInputStalled;

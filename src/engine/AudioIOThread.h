@@ -39,6 +39,11 @@ struct RecordingSetup {
     bool autoStart = false;       // keep blocks only once a peak exceeded the threshold
     float threshold = 0.0f;       // linear
     PeakBuffers* peaks = nullptr; // the shared peak buffers the recorded blocks are fed to
+    // Auto-stop below a level: the kept frames end this many frames after the last block that
+    // peaked at or above the threshold (linear), however late the main timer notices.
+    bool stopBelow = false;
+    float stopThreshold = 0.0f;
+    int64_t stopFrames = 0;
 };
 
 // One block's step of the speed glide from current toward the shuttle speed s.
@@ -77,10 +82,28 @@ public:
 
     // Recording (main thread, while stopped).
     RecordingSetup& Recording() { return m_recording; }
+    // Main thread, while stopped, before a recording starts: the published figures of the last
+    // one (frames, silence timer, input end) go, so the main timer never acts on them in the
+    // moment before the new run begins.
+    void PrepareRecording() {
+        m_swapper.ResetRecordingFigures();
+        m_silenceStart.store(-1, std::memory_order_relaxed);
+        m_inputEnded.store(false, std::memory_order_relaxed);
+    }
     bool AutoStartTriggered() const { return m_triggered.load(std::memory_order_relaxed); }
+    // No frame past this many is kept (−1: no limit), so that a take stops exactly at its limit
+    // however late the main timer notices. Main thread, at any time (the auto-stop time may be
+    // changed while recording).
+    void SetRecordFrameLimit(int64_t frames) { m_frameLimit.store(frames, std::memory_order_relaxed); }
+    // The silence timer: the frames recorded when the input last fell below the auto-stop level
+    // (−1 while it is above it, or auto-stop below is off).
+    int64_t SilenceStart() const { return m_silenceStart.load(std::memory_order_relaxed); }
     // Main thread: runs after a failed input open, before the message (the record panel resets
     // its rate and depth selectors to their first entries).
     void SetInputFailedHook(std::function<void()> hook) { m_inputFailedHook = std::move(hook); }
+    // The input of the current (or last) input run ran out (a file source): every frame it
+    // delivered has been measured and, where kept, recorded.
+    bool InputEnded() const { return m_inputEnded.load(std::memory_order_acquire); }
     // The depth the input really opened at (after a fallback).
     int32_t InputBits() const { return m_inputBits.load(std::memory_order_relaxed); }
 
@@ -102,7 +125,8 @@ public:
     // device (nanoseconds of the steady clock; benchmarks).
     int64_t InputBlocksRead() const { return m_inputBlocks.load(std::memory_order_relaxed); }
     // The audio thread's own work on playback block i (fetch to device write, nanoseconds),
-    // for the last kWorkRing blocks: block i is at i % kWorkRing.
+    // for the last kWorkRing blocks: block i is at i % kWorkRing. An input run records its
+    // blocks' work (measuring, peaks, feeding the swapper) there too, by InputBlocksRead().
     static constexpr int kWorkRing = 1024;
     int32_t BlockWorkNs(int64_t i) const { return m_workNs[i % kWorkRing].load(std::memory_order_relaxed); }
     int64_t FirstBlockTime() const { return m_firstBlockNs.load(std::memory_order_relaxed); }
@@ -111,6 +135,8 @@ private:
     void Run();
     void RunPlayback(bool render, uint32_t serial);
     void RunInput(uint32_t serial);
+    // The take being recorded reached its frame limit or the end of its auto-stop silence.
+    bool TakeOver(const RecordingSetup& setup) const;
     // Hands the stop (and a message, when given) to the main thread and waits for it.
     void StopOnMainThread(uint32_t serial, const char* message, bool inputFailed = false);
     // n frames fetched into one block by the speed stage.
@@ -136,6 +162,8 @@ private:
     RecordingSetup m_recording;
     std::function<void()> m_inputFailedHook;
     std::atomic<bool> m_triggered{false};
+    std::atomic<bool> m_inputEnded{false};
+    std::atomic<int64_t> m_frameLimit{-1}, m_silenceStart{-1};
     // Until board setup or the preferences say otherwise, the system's default device.
     std::atomic<int32_t> m_playbackDevice{-1}, m_recordDevice{-1}, m_inputBits{16};
     std::atomic<bool> m_force24{false};

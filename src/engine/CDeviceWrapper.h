@@ -48,6 +48,9 @@ public:
     // How long Close waits for a device to finish its queued audio before aborting it.
     void SetCloseLimit(std::chrono::milliseconds limit) { m_closeLimit = limit; }
 
+    // The input's end (see CAudioStream::EndFrame): −1 while it goes on.
+    int64_t InputEnd() const { return m_stream ? m_stream->EndFrame() : -1; }
+
     int32_t Bits() const { return m_bits; }
     int32_t Channels() const { return m_channels; }
     bool Active() const { return m_active; }

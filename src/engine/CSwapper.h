@@ -75,6 +75,14 @@ public:
     void WaitForWork(const std::atomic<bool>& stop);
     void Wake();
 
+    // Main thread, while no input run is under way: the figures of the last recording go, so
+    // that nothing reads them as the next one's before its run has begun.
+    void ResetRecordingFigures() {
+        m_recorded.store(0, std::memory_order_relaxed);
+        m_framesWritten.store(0, std::memory_order_relaxed);
+        m_dataBytes.store(0, std::memory_order_relaxed);
+    }
+
     // Published figures.
     int64_t RecordedFrames() const { return m_recorded.load(std::memory_order_relaxed); }
     int64_t FramesWritten() const { return m_framesWritten.load(std::memory_order_acquire); }

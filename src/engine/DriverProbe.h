@@ -27,6 +27,9 @@ public:
     // (false), and so does every later one. It only signals: whatever ends the device itself
     // happens when the stream is destroyed, after the last Transfer has returned.
     virtual void Abort() {}
+    // An input whose source runs out (a file) tells, once it has, how many frames it delivered
+    // before the silence that follows; −1 while it goes on, and always for a sound card.
+    virtual int64_t EndFrame() const { return -1; }
 };
 
 class DriverProbe {

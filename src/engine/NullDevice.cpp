@@ -1,5 +1,6 @@
 #include "engine/NullDevice.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -123,19 +124,34 @@ public:
         : NullStream(s, rate, DeviceFrameBytes(bits, channels)), m_channels(channels), m_bits(bits), m_toneHz(s.toneHz),
           m_toneLevel(s.toneLevel) {}
 
-    bool OpenFile(const std::string& path) {
+    // position: where the file's previous input runs left it, kept up to date (so a new run
+    // continues the input as a live source does, rather than starting the file again).
+    bool OpenFile(const std::string& path, std::atomic<int64_t>* position) {
         const size_t slash = path.find_last_of('/');
         const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
         m_file = std::make_unique<AudioFileWav>(folder, slash == std::string::npos ? path : path.substr(slash + 1));
-        return m_file->OpenRead();
+        if (!m_file->OpenRead()) return false;
+        m_position = position;
+        const int64_t at = position->load(std::memory_order_acquire);
+        if (at > 0 && (at >= m_file->frames || !m_file->SeekFrame(at))) {
+            // Already used up: the file gives nothing more.
+            m_end.store(0, std::memory_order_release);
+            m_exhausted = true;
+        }
+        return true;
     }
 
     bool Transfer(uint8_t* data, int32_t bytes) override {
         const int32_t frames = bytes / m_frameBytes;
         m_block.resize(static_cast<size_t>(frames) * 2); // grows once to the block length
         if (m_file) {
-            const int32_t got = std::max(0, m_file->ReadFloat(m_block.data(), frames));
+            const int32_t got = m_exhausted ? 0 : std::max(0, m_file->ReadFloat(m_block.data(), frames));
+            if (got > 0) m_position->fetch_add(got, std::memory_order_acq_rel);
             std::fill(m_block.begin() + 2 * got, m_block.end(), 0.0f);
+            // The frames of the file delivered so far, published as the end once it ran out.
+            if (got < frames && m_end.load(std::memory_order_relaxed) < 0)
+                m_end.store(m_delivered + got, std::memory_order_release);
+            m_delivered += got;
         } else {
             const double w = 2.0 * M_PI * m_toneHz / m_rate;
             for (int32_t i = 0; i < frames; ++i, ++m_frame) {
@@ -147,9 +163,15 @@ public:
         return Pace(bytes);
     }
 
+    int64_t EndFrame() const override { return m_end.load(std::memory_order_acquire); }
+
 private:
     int32_t m_channels, m_bits;
     double m_toneHz, m_toneLevel;
+    int64_t m_delivered = 0;
+    std::atomic<int64_t> m_end{-1};
+    std::atomic<int64_t>* m_position = nullptr;
+    bool m_exhausted = false;
     int64_t m_frame = 0;
     std::unique_ptr<AudioFileWav> m_file;
     std::vector<float> m_block;
@@ -175,7 +197,11 @@ std::unique_ptr<CAudioStream> CNullDevice::OpenOutput(int32_t, int32_t channels,
 std::unique_ptr<CAudioStream> CNullDevice::OpenInput(int32_t, int32_t channels, int32_t rate, int32_t bits) {
     if (!FormatOk(rate, bits, channels, settings.maxInputBits)) return nullptr;
     auto s = std::make_unique<NullInput>(settings, channels, rate, bits);
-    if (!settings.inputFile.empty() && !s->OpenFile(settings.inputFile)) return nullptr;
+    if (settings.inputFile != m_inputFile) {
+        m_inputFile = settings.inputFile;
+        m_inputPosition.store(0, std::memory_order_relaxed);
+    }
+    if (!settings.inputFile.empty() && !s->OpenFile(settings.inputFile, &m_inputPosition)) return nullptr;
     return s;
 }
 

@@ -8,6 +8,7 @@
 // Threading: settings on the main thread while the transport is stopped; streams as any
 // CAudioStream.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -16,8 +17,11 @@
 struct NullDeviceSettings {
     bool realTime = true;    // false: every transfer returns at once
     std::string captureFile; // output captured into this WAV file; empty for none
-    std::string inputFile;   // WAV input; empty for the generated tone
-    double toneHz = 1000.0;  // the generated input: a sine on the left, a cosine on the right
+    // WAV input; empty for the generated tone. Each input run continues where the last one
+    // left the file (a live source runs on between takes); naming another file, or
+    // RewindInput, starts at its beginning.
+    std::string inputFile;
+    double toneHz = 1000.0; // the generated input: a sine on the left, a cosine on the right
     double toneLevel = 0.5;
     int32_t maxOutputBits = 32; // the widest format each direction accepts
     int32_t maxInputBits = 32;
@@ -39,6 +43,15 @@ public:
     // A capture file that cannot be created refuses the open.
     std::unique_ptr<CAudioStream> OpenOutput(int32_t, int32_t channels, int32_t rate, int32_t bits) override;
     std::unique_ptr<CAudioStream> OpenInput(int32_t, int32_t channels, int32_t rate, int32_t bits) override;
+
+    // The next input run starts the file again. While no input run is open.
+    void RewindInput() { m_inputPosition.store(0, std::memory_order_relaxed); }
+
+private:
+    // Opened and read by the audio thread's input runs (the last one has ended before the next
+    // opens); written by the stream's pump as it delivers.
+    std::string m_inputFile;
+    std::atomic<int64_t> m_inputPosition{0};
 };
 
 // The device list the program uses: the host driver's list (its default entry first) with the

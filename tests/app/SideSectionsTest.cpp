@@ -140,19 +140,20 @@ private slots:
                 if (s->IsShown(i)) l << i;
             return l;
         };
-        // "Record", "Import AudioCD" and "Edit DSP Chain" have nothing to show yet; "Preprocess"
-        // and "Edit Fades" are never shown.
-        QCOMPARE(shown(), QList<int>({0, 3, 8, 11}));
+        // "Import AudioCD" and "Edit DSP Chain" have nothing to show yet; "Preprocess" and "Edit
+        // Fades" are never shown.
+        QCOMPARE(shown(), QList<int>({0, 1, 3, 8, 11}));
         for (int i : {6, 7, 9}) {
             QVERIFY(!s->SectionWidget(i)->isVisible());
             QVERIFY(!s->SectionWidget(i)->isEnabled());
         }
         // Collapsed sections lie 21 pixels apart from the top, in section order.
         QCOMPARE(s->SectionWidget(0)->y(), 0);
-        QCOMPARE(s->SectionWidget(3)->y(), 21);
-        QCOMPARE(s->SectionWidget(8)->y(), 42);
-        QCOMPARE(s->SectionWidget(11)->y(), 63);
-        QCOMPARE(s->Column()->widget()->height(), 84);
+        QCOMPARE(s->SectionWidget(1)->y(), 21);
+        QCOMPARE(s->SectionWidget(3)->y(), 42);
+        QCOMPARE(s->SectionWidget(8)->y(), 63);
+        QCOMPARE(s->SectionWidget(11)->y(), 84);
+        QCOMPARE(s->Column()->widget()->height(), 105);
 
         form.SetMode(kModeEdit);
         QCOMPARE(shown(), QList<int>({6, 7, 8, 9, 11}));
