@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +25,14 @@
 #include "library/CRegion.h"
 #include "library/CSample.h"
 #include "support/NullUiPort.h"
+#include "WallTimes.h"
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr int64_t kFrames = int64_t{kRate} * 600;
 
-std::map<std::string, double> g_seconds;
+WallTimes g_times;
 std::filesystem::path g_dir;
 
 const std::filesystem::path& Dir() {
@@ -56,18 +56,6 @@ const std::filesystem::path& Dir() {
     return g_dir;
 }
 
-template <class F> void Timed(benchmark::State& state, const char* key, F&& run) {
-    double total = 0;
-    int runs = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (!run()) state.SkipWithError("the run failed");
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        ++runs;
-    }
-    if (runs) g_seconds[key] = total / runs;
-}
-
 void BM_ExportJobWav16(benchmark::State& state) {
     const std::filesystem::path& dir = Dir();
     NullUiPort ui;
@@ -88,7 +76,7 @@ void BM_ExportJobWav16(benchmark::State& state) {
         if (e.caption == "WAV") c.format = e;
     c.folder = (dir / "out").string();
     ExportJob job(core);
-    Timed(state, "job", [&] {
+    g_times.Timed(state, "job", [&] {
         bool show = false;
         return job.Export(c, {&region}, show) && job.Lines().size() == 1 && job.Lines()[0].ok;
     });
@@ -99,7 +87,7 @@ void BM_CliRender16(benchmark::State& state) {
     const std::filesystem::path& dir = Dir();
     const std::string cmd = std::string(SONQUIL_CLI) + " render '" + (dir / "in.wav").string() + "' '" +
                             (dir / "render.wav").string() + "' --bits 16 >/dev/null 2>&1";
-    Timed(state, "render", [&] { return std::system(cmd.c_str()) == 0; });
+    g_times.Timed(state, "render", [&] { return std::system(cmd.c_str()) == 0; });
 }
 
 BENCHMARK(BM_ExportJobWav16)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
@@ -111,10 +99,11 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (g_seconds.count("job") && g_seconds.count("render") && g_seconds["job"] > 0)
+    double job = 0, render = 0;
+    if (g_times.Both("job", "render", job, render))
         std::printf("export job vs sonquil-cli render, 10 min to 16-bit WAV: peer/ours time ratio %.3f "
                     "(ours %.3f s, peer %.3f s)\n",
-                    g_seconds["render"] / g_seconds["job"], g_seconds["job"], g_seconds["render"]);
+                    render / job, job, render);
     std::error_code ec;
     if (!g_dir.empty()) std::filesystem::remove_all(g_dir, ec);
     return 0;

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,13 +28,14 @@
 #include "library/CSample.h"
 #include "loudness/FileLoudness.h"
 #include "support/NullUiPort.h"
+#include "WallTimes.h"
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr int64_t kFrames = int64_t{kRate} * 600;
 
-std::map<std::string, double> g_seconds;
+WallTimes g_times;
 std::filesystem::path g_dir;
 
 // Ten minutes of two tones with a slow swell and some noise, so the gate and the range have
@@ -66,21 +66,9 @@ const std::filesystem::path& Dir() {
     return g_dir;
 }
 
-template <class F> void Timed(benchmark::State& state, const char* key, F&& run) {
-    double total = 0;
-    int runs = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (!run()) state.SkipWithError("the run failed");
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        ++runs;
-    }
-    if (runs) g_seconds[key] = total / runs;
-}
-
 void BM_MeasureFile(benchmark::State& state) {
     const std::string path = (Dir() / "in.wav").string();
-    Timed(state, "measure", [&] {
+    g_times.Timed(state, "measure", [&] {
         LoudnessMeter m;
         std::string error;
         return MeasureFileLoudness(path, m, error) && std::isfinite(m.Figures().integrated);
@@ -90,7 +78,7 @@ void BM_MeasureFile(benchmark::State& state) {
 void BM_FfmpegEbur128(benchmark::State& state) {
     const std::string cmd = "ffmpeg -nostats -hide_banner -i '" + (Dir() / "in.wav").string() +
                             "' -af ebur128=peak=true -f null - >/dev/null 2>&1";
-    Timed(state, "ffmpeg", [&] { return std::system(cmd.c_str()) == 0; });
+    g_times.Timed(state, "ffmpeg", [&] { return std::system(cmd.c_str()) == 0; });
 }
 
 // The ten tracks exported by one job, plain or "As album" to -16 LUFS.
@@ -124,7 +112,7 @@ void ExportTen(benchmark::State& state, bool album) {
     c.loudnessAlbum = album;
     c.loudnessTarget = -16.0;
     ExportJob job(core);
-    Timed(state, album ? "album" : "plain", [&] {
+    g_times.Timed(state, album ? "album" : "plain", [&] {
         // Each run writes the files anew.
         for (const auto& entry : std::filesystem::directory_iterator(c.folder)) std::filesystem::remove(entry);
         bool show = false;
@@ -150,14 +138,15 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (g_seconds.count("measure") && g_seconds.count("ffmpeg") && g_seconds["measure"] > 0)
+    double measure = 0, ffmpeg = 0, album = 0, plain = 0;
+    if (g_times.Both("measure", "ffmpeg", measure, ffmpeg))
         std::printf("loudness of 10 min stereo vs ffmpeg ebur128=peak=true: peer/ours time ratio %.2f "
                     "(ours %.3f s, peer %.3f s; target >= 2)\n",
-                    g_seconds["ffmpeg"] / g_seconds["measure"], g_seconds["measure"], g_seconds["ffmpeg"]);
-    if (g_seconds.count("album") && g_seconds.count("plain") && g_seconds["plain"] > 0)
+                    ffmpeg / measure, measure, ffmpeg);
+    if (g_times.Both("album", "plain", album, plain))
         std::printf("\"As album\" export of ten tracks vs twice a plain export: ratio %.3f "
                     "(album %.3f s, plain %.3f s; target <= 1.2)\n",
-                    g_seconds["album"] / (2 * g_seconds["plain"]), g_seconds["album"], g_seconds["plain"]);
+                    album / (2 * plain), album, plain);
     std::error_code ec;
     if (!g_dir.empty()) std::filesystem::remove_all(g_dir, ec);
     return 0;
