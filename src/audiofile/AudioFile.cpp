@@ -153,10 +153,20 @@ int32_t AudioFile::WriteStored(const void* buffer, int32_t n) {
         SetError("File too large for its format.");
         return 0;
     }
+    const int64_t before = Seek(0, FromCurrent);
     const int64_t written = Write(buffer, bytes);
     NoteWrite(bytes, written);
-    dataBytes += written;
-    frames += written / frameBytes;
+    int64_t kept = written;
+    if (written != bytes && before >= 0) {
+        // A full disk takes part of the write before it refuses the rest: the whole frames of
+        // that part count, so that a writer that keeps what it wrote loses none of them, and
+        // the position returns to the end of the last of them.
+        const int64_t after = Seek(0, FromCurrent);
+        kept = after > before ? (after - before) / frameBytes * frameBytes : 0;
+        Seek(before + kept);
+    }
+    dataBytes += kept;
+    frames += kept / frameBytes;
     return static_cast<int32_t>(written);
 }
 

@@ -46,6 +46,11 @@ public:
     virtual bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) = 0;
     // Patches the header after the last write. False when any write of the file failed.
     virtual bool FinishWrite() = 0;
+    // After a failed write (a full disk): ends the file after the last whole frame (or block,
+    // or page) that reached it and forgets the failure, so that FinishWrite makes a complete,
+    // shorter file of what was written; kept is its frame count. Nothing of it needs new space
+    // on the disk. False when the format cannot do that; the file is then as the failure left it.
+    virtual bool KeepWritten(int64_t& kept) { return false; }
     // n frames into buffer (room for n × 2 floats); returns whole frames read from disk.
     virtual int32_t ReadFloat(float* buffer, int32_t n) = 0;
     // n stereo float frames, converted in place (the buffer is destroyed); returns bytes written.

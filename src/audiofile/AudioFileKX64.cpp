@@ -57,6 +57,7 @@ bool AudioFileKX64::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, i
     m_blocksWritten = 0;
     m_markerLenPos = 0;
     m_inputFrames = 0;
+    m_keptBytes = m_keptBlocks = 0;
     m_stageFrames = 0;
     m_stagePos = 0;
     m_blockLen = kBlockFrames;
@@ -127,6 +128,10 @@ bool AudioFileKX64::CodeBlock() {
     dataBytes += static_cast<int64_t>(pos);
     ++m_blocksWritten;
     m_stageFrames = 0;
+    if (!writeFailed) {
+        m_keptBytes = dataBytes;
+        m_keptBlocks = m_blocksWritten;
+    }
     return !writeFailed;
 }
 
@@ -204,6 +209,22 @@ bool AudioFileKX64::FinishWrite() {
     put64(4, static_cast<uint64_t>(dataBytes + 172));
     put64(24, static_cast<uint64_t>(frames));
     return FinishResult();
+}
+
+bool AudioFileKX64::KeepWritten(int64_t& kept) {
+    if (!IsOpen() || !m_writing) return false;
+    // The file ends after the last whole block; a group marker written after it goes too (the
+    // length of the group before points at the end, as the last group's does). The frames
+    // still staged for the next block were never written.
+    if (!Truncate(kHeaderBytes + m_keptBytes) || Seek(kHeaderBytes + m_keptBytes) < 0) return false;
+    dataBytes = m_keptBytes;
+    m_blocksWritten = m_keptBlocks;
+    m_inputFrames = std::min<int64_t>(m_inputFrames, m_keptBlocks * kBlockFrames);
+    m_stageFrames = 0;
+    writeFailed = false;
+    errorText.clear();
+    kept = m_inputFrames;
+    return true;
 }
 
 void AudioFileKX64::Close() {

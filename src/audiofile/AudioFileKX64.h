@@ -34,6 +34,7 @@ public:
     bool OpenRead() override;
     bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
+    bool KeepWritten(int64_t& kept) override;
     int32_t ReadFloat(float* buffer, int32_t n) override;
     int32_t WriteFloat(float* buffer, int32_t n) override;
     int32_t ReadInt(int32_t* buffer, int32_t n) override;
@@ -76,6 +77,8 @@ private:
     int64_t m_blocksWritten = 0;
     int64_t m_markerLenPos = 0; // file position of the current marker's length field
     int64_t m_inputFrames = 0;
+    // The data bytes and blocks up to the end of the last block that reached the file whole.
+    int64_t m_keptBytes = 0, m_keptBlocks = 0;
     std::vector<uint8_t> m_blockBuf;
 
     // Reader state.

@@ -218,6 +218,7 @@ bool AudioFileVorbis::SeekFrame(int64_t frame) {
 bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type, int32_t kbps) {
     Close();
     SetWriteFormat(ch, r, b, type);
+    m_keptFrames = 0;
     if ((ch != 1 && ch != 2) || r <= 0) {
         SetError("Unsupported sample format.");
         return false;
@@ -259,7 +260,7 @@ bool AudioFileVorbis::OpenWrite(uint32_t ch, int32_t r, int32_t b, int32_t type,
     m_writer = std::move(w);
     ogg_page page;
     while (!writeFailed && ogg_stream_flush(&m_writer->os, &page) != 0)
-        WritePage(page.header, page.header_len, page.body, page.body_len);
+        WritePage(page.header, page.header_len, page.body, page.body_len, 0);
     if (!FinishResult()) {
         DiscardCreatedFile();
         Close(); // frees the encoder; the message stays
@@ -283,10 +284,25 @@ void AudioFileVorbis::AddTagComments(vorbis_comment* vc) const {
     add("COMMENT", comment);
 }
 
-void AudioFileVorbis::WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen) {
+void AudioFileVorbis::WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen,
+                                int64_t granule) {
     NoteWrite(headerLen, Write(header, headerLen));
     NoteWrite(bodyLen, Write(body, bodyLen));
-    if (!writeFailed) dataBytes += headerLen + bodyLen;
+    if (writeFailed) return;
+    dataBytes += headerLen + bodyLen;
+    if (granule >= 0) m_keptFrames = granule;
+}
+
+bool AudioFileVorbis::KeepWritten(int64_t& kept) {
+    if (!m_writer || m_writer->finished || !IsOpen()) return false;
+    // A stream cut after a whole page plays to that page's position; no page follows it.
+    if (!Truncate(dataBytes) || Seek(dataBytes) < 0) return false;
+    m_writer->eos = true;
+    writeFailed = false;
+    errorText.clear();
+    frames = m_keptFrames;
+    kept = m_keptFrames;
+    return true;
 }
 
 void AudioFileVorbis::Drain() {
@@ -299,7 +315,7 @@ void AudioFileVorbis::Drain() {
             ogg_stream_packetin(&w.os, &packet);
             ogg_page page;
             while (!w.eos && ogg_stream_pageout(&w.os, &page) != 0) {
-                WritePage(page.header, page.header_len, page.body, page.body_len);
+                WritePage(page.header, page.header_len, page.body, page.body_len, ogg_page_granulepos(&page));
                 if (ogg_page_eos(&page)) w.eos = true;
                 if (writeFailed) return;
             }

@@ -34,6 +34,8 @@ public:
     bool OpenRead() override;
     bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
+    // The file ends after the last whole page, its frames those the page's position counts.
+    bool KeepWritten(int64_t& kept) override;
     int32_t ReadFloat(float* buffer, int32_t n) override;
     int32_t WriteFloat(float* buffer, int32_t n) override;
     // Vorbis has no stored integers: nothing is read.
@@ -47,12 +49,15 @@ private:
     // Encodes what the encoder has ready and writes the pages.
     void Drain();
     void AddTagComments(vorbis_comment* vc) const;
-    void WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen);
+    // granule: the page's position (−1: no packet ends on it).
+    void WritePage(const unsigned char* header, long headerLen, const unsigned char* body, long bodyLen,
+                   int64_t granule);
 
     std::unique_ptr<Reader> m_reader;
     std::unique_ptr<Writer> m_writer;
     std::vector<float> m_stage; // up to 4096 stereo frames
     int32_t m_stageFill = 0;
     int32_t m_stagePos = 0;
-    int64_t m_position = 0; // the next frame a read gives
+    int64_t m_position = 0;   // the next frame a read gives
+    int64_t m_keptFrames = 0; // the position of the last page that reached the file whole
 };

@@ -150,3 +150,13 @@ bool AudioFileWav::FinishWrite() {
     if (!WriteAt(40, v, 4)) writeFailed = true;
     return FinishResult();
 }
+
+bool AudioFileWav::KeepWritten(int64_t& kept) {
+    // The data chunk ends after the last whole frame; the header is patched in place.
+    const int64_t end = dataOffset + dataBytes;
+    if (!IsOpen() || !Truncate(end) || Seek(end) < 0) return false;
+    writeFailed = false;
+    errorText.clear();
+    kept = dataBytes / FrameBytes();
+    return true;
+}

@@ -9,6 +9,7 @@ public:
     bool OpenRead() override;
     bool OpenWrite(uint32_t channels, int32_t rate, int32_t bits, int32_t sampleType, int32_t kbps = 0) override;
     bool FinishWrite() override;
+    bool KeepWritten(int64_t& kept) override;
     int32_t ReadFloat(float* buffer, int32_t n) override { return PcmRead(buffer, n, true); }
     int32_t WriteFloat(float* buffer, int32_t n) override { return PcmWrite(buffer, n); }
     int32_t ReadInt(int32_t* buffer, int32_t n) override { return PcmRead(buffer, n, false); }

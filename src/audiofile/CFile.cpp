@@ -125,6 +125,14 @@ bool CFile::WriteAt(int64_t offset, const void* buffer, int64_t bytes) {
     return true;
 }
 
+bool CFile::Truncate(int64_t size) {
+    if (handle == -1 || size < 0) return false;
+    for (;;) {
+        if (::ftruncate(handle, static_cast<off_t>(size)) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
 bool CFile::Delete() {
     if (!FolderExists()) return false;
     return ::unlink(FullPath().c_str()) == 0;

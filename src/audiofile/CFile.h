@@ -33,6 +33,8 @@ public:
     int64_t Write(const void* buffer, int64_t bytes);
     // Writes at an absolute offset without moving the current position (header patches).
     bool WriteAt(int64_t offset, const void* buffer, int64_t bytes);
+    // Cuts the open file to size bytes (needs no new space on the disk).
+    bool Truncate(int64_t size);
     // Checks the folder, then deletes the file.
     bool Delete();
     // Size of the open file in bytes; -1 when closed.

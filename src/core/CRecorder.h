@@ -10,8 +10,8 @@
 // tick comes); this class only reads the figures it publishes.
 //
 // Nothing recorded is lost: whenever the transport is found stopped with a take open (a stop
-// key, a device that failed, the program's own stop) the take is finished with every frame
-// that reached the file.
+// key, a device that failed, a disk that filled, the program's own stop) the take is finished
+// with every frame that reached the file.
 //
 // Threading: main thread only.
 

@@ -328,6 +328,9 @@ void AudioIOThread::RunInput(uint32_t serial) {
     for (;;) {
         const int32_t state = m_transport.State();
         if (state != kTransportRecording && state != kTransportMonitoring) break;
+        // The disk refused the take (full): it ends here with what reached the file, and the
+        // finish says so.
+        if (m_swapper.RecordingWriteFailed()) break;
         if (state == kTransportRecording && TakeOver(setup)) {
             // The take has all it may keep and the main timer will stop it: the input is left
             // where it is, so that a source that runs as fast as it is read (the null device's

@@ -282,12 +282,12 @@ bool CSwapper::StartRecording(const RecordingFile& file, std::string& message) {
     m_recordChunk = file.storageMode == kFormatVorbis ? kVorbisChunkFrames : kBufferFrames;
     m_filling = m_toWrite = BufC;
     m_fillPos = 0;
-    m_writeFailed = false;
+    m_writeFailed.store(false, std::memory_order_relaxed);
     return true;
 }
 
 void CSwapper::Feed(const float* block, int32_t n) {
-    if (!m_target) return;
+    if (!m_target || m_writeFailed.load(std::memory_order_acquire)) return;
     m_recorded.fetch_add(n, std::memory_order_relaxed);
     while (n > 0) {
         const int32_t k = std::min(n, m_recordChunk - m_fillPos);
@@ -312,24 +312,47 @@ bool CSwapper::FinishRecording(std::string& message) {
     bool ok = true;
     if (m_target) {
         WaitWrite();
-        if (m_fillPos > 0) {
-            if (m_target->WriteFloat(Buffer(m_filling), m_fillPos) <= 0) m_writeFailed = true;
-            m_framesWritten.fetch_add(m_fillPos, std::memory_order_relaxed);
-            m_fillPos = 0;
+        bool failed = m_writeFailed.load(std::memory_order_acquire);
+        if (m_fillPos > 0 && !failed) {
+            if (m_target->WriteFloat(Buffer(m_filling), m_fillPos) <= 0) failed = true;
+            else m_framesWritten.fetch_add(m_fillPos, std::memory_order_relaxed);
         }
-        const bool finished = m_target->FinishWrite() && !m_writeFailed;
+        m_fillPos = 0;
+        const std::string path = m_target->FullPath();
+        std::string reason;
+        int64_t kept = 0;
+        bool finished = false;
+        if (failed) {
+            // What reached the disk before the failure is the recording: the file is cut after
+            // its last whole frame and its header says so.
+            reason = m_target->ErrorText().empty() ? "Can't write file (disk full?)." : m_target->ErrorText();
+            finished = m_target->KeepWritten(kept) && m_target->FinishWrite();
+            if (finished) m_framesWritten.store(kept, std::memory_order_relaxed);
+        } else {
+            finished = m_target->FinishWrite();
+            if (!finished)
+                reason = m_target->ErrorText().empty() ? "Can't write file (disk full?)." : m_target->ErrorText();
+        }
         m_target->Close();
         m_dataBytes.store(m_target->dataBytes, std::memory_order_relaxed);
         const bool nothing = m_framesWritten.load(std::memory_order_relaxed) == 0;
-        if (!finished && !nothing) {
-            // A recording with a failed write is not kept: the library would trust a damaged file.
-            message = m_target->ErrorText().empty() ? "Can't write recording file." : m_target->ErrorText();
-            ok = false;
-        }
-        if ((nothing || !ok) && m_target->FolderExists()) m_target->Delete();
-        if (!ok) {
+        if (!finished) {
+            // Recorded audio is never deleted: the file stays as it is, for the person to
+            // rescue, and the library does not take it as a sample.
+            message = "Recording was stopped: " + reason +
+                      " The file could not be finished and is kept as it is: " + path;
             m_framesWritten.store(0, std::memory_order_relaxed);
             m_recordOk.store(false, std::memory_order_relaxed);
+            ok = false;
+        } else {
+            if (nothing && m_target->FolderExists()) m_target->Delete();
+            if (failed) {
+                message = "Recording was stopped: " + reason +
+                          (nothing ? std::string(" Nothing had been written yet.")
+                                   : " The " + std::to_string(kept) + " frames written before it are kept.");
+                m_recordOk.store(false, std::memory_order_relaxed);
+                ok = false;
+            }
         }
         m_target.reset();
     }
@@ -348,7 +371,10 @@ bool CSwapper::Serve() {
         did = true;
     }
     if (m_writeRequest.load(std::memory_order_acquire)) {
-        if (m_target && m_target->WriteFloat(Buffer(m_toWrite), m_writeLength) <= 0) m_writeFailed = true;
+        // After a failed write nothing more goes to the file, so it never holds a gap.
+        if (m_target && !m_writeFailed.load(std::memory_order_relaxed) &&
+            m_target->WriteFloat(Buffer(m_toWrite), m_writeLength) <= 0)
+            m_writeFailed.store(true, std::memory_order_release);
         m_writes.fetch_add(1, std::memory_order_relaxed);
         m_writeRequest.store(0, std::memory_order_release);
         m_writeRequest.notify_all();

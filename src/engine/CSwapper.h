@@ -64,10 +64,15 @@ public:
     // Recording (audio thread).
     bool StartRecording(const RecordingFile& file, std::string& message);
     void Feed(const float* block, int32_t n);
-    // Writes what is left, finishes and closes the file (deleting it when nothing was written
-    // or a write failed), publishes the result and sets the recording-ended flag. False with a
-    // message when the file could not be written completely.
+    // Writes what is left, finishes and closes the file (deleting it when nothing was written),
+    // publishes the result and sets the recording-ended flag. After a failed write the file
+    // ends with the last frame that reached it whole, and those frames are the recording's;
+    // where even that cannot be done the file stays on the disk as it is, and no frames are
+    // published. False with a message saying what happened in either case.
     bool FinishRecording(std::string& message);
+    // A write of the recording failed (a full disk): nothing more is written to it, and the
+    // input run ends its take. Audio thread.
+    bool RecordingWriteFailed() const { return m_writeFailed.load(std::memory_order_acquire); }
 
     // Disk thread: serves the raised requests; true when something was done.
     bool Serve();
@@ -137,7 +142,9 @@ private:
     int32_t m_recordChunk = kBufferFrames;
     int m_filling = BufC, m_toWrite = BufC;
     int32_t m_fillPos = 0, m_writeLength = 0;
-    bool m_writeFailed = false; // disk thread while a write is raised
+    // Set by the disk thread (or the audio thread's last write) when a write fails; from then
+    // on no later frame is written, so the file never holds a gap.
+    std::atomic<bool> m_writeFailed{false};
     std::atomic<int64_t> m_recorded{0}, m_framesWritten{0}, m_dataBytes{0}, m_writes{0};
     std::atomic<bool> m_recordOk{true};
 };

@@ -137,3 +137,30 @@ TEST(RecordCommand, AnInterruptFinishesTheTake) {
     EXPECT_NE(text.find("region 1 \""), std::string::npos) << text;
     EXPECT_EQ(list.rfind("1\t", 0), 0u) << list;
 }
+
+// A disk that fills (a file size limit, as `ulimit -f` sets) ends the take: the tool prints it
+// with every whole frame that reached the file, says what happened and ends with an error.
+TEST(RecordCommand, ADiskThatFillsKeepsTheTakeAndSaysSo) {
+    CliRig rig;
+    ASSERT_TRUE(Input(rig.dir.Str(), "in.wav", {{20.0, true}}));
+    int status = 0;
+    const std::string out = rig.Record("", status);
+    ASSERT_EQ(status, 0) << out; // the same take fits without the limit
+    const std::string cmd = "ulimit -f 2000; trap '' XFSZ; " + Cli() + " " + rig.Lib() +
+                            " record --device null --fast --input " + ShellQuote((rig.dir / "in.wav").string()) +
+                            " 2>&1";
+    const std::string text = Shell("sh -c " + ShellQuote(cmd), status);
+    EXPECT_EQ(status, 1) << text;
+    const size_t at = text.find("region 2 \"");
+    ASSERT_NE(at, std::string::npos) << text;
+    const size_t quote = text.find("\" ", at + 10);
+    const int64_t frames = std::stoll(text.substr(quote + 2));
+    EXPECT_GT(frames, 0);
+    EXPECT_LT(frames, 20 * 44100);
+    EXPECT_NE(text.find("sonquil-cli: Recording was stopped: Can't write file (disk full?). The " +
+                        std::to_string(frames) + " frames written before it are kept."),
+              std::string::npos)
+        << text;
+    const std::string name = text.substr(at + 10, quote - at - 10);
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(rig.dir / "disk" / "VDisk" / name)), 44 + 4 * frames);
+}

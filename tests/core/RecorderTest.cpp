@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 #include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileWav.h"
@@ -390,6 +392,73 @@ TEST(Recorder, AFailedOpenResetsTheListsAndADeviceThatStopsKeepsTheTake) {
     EXPECT_GT(rig.finished[0]->GetEnd(), 40 * 4096);
     ASSERT_FALSE(rig.ui.messages.empty());
     EXPECT_EQ(rig.ui.messages.back().text, AudioIOThread::kInputStalled);
+}
+
+// A disk that fills mid-way (a file size limit makes every write past it fail, as a full disk
+// does): the take stops, its file ends with the last whole frame (block, page) that reached it
+// and becomes a sample whose frames are the input's, and the person is told. Before, the
+// swapper deleted the whole file.
+TEST(Recorder, ADiskThatFillsStopsTheTakeAndKeepsEveryFrameWritten) {
+    const int64_t frames = 1500000;
+    for (int mode : {kFormatWav, kFormatKX64, kFormatVorbis}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode);
+        RecorderRig rig;
+        ASSERT_TRUE(WriteInput(rig.dir.Str(), "in.wav", frames));
+        rig.Feed("in.wav");
+        rig.core.SetStorageMode(mode, 400);
+        // 300,000 16-bit frames and three bytes of the next: the second chunk's write is cut
+        // inside a frame.
+        const rlim_t limit = 44 + 4 * 300000 + 3;
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit low = old;
+        low.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rig.rec->RecordButton();
+        const bool ended = rig.Run([&] { return !rig.rec->TakeOpen() || rig.core.AudioThread()->InputEnded(); });
+        rig.rec->StopButton();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        ASSERT_TRUE(ended);
+
+        ASSERT_EQ(rig.finished.size(), 1u);
+        const CSample& s = *rig.finished[0]->GetSample();
+        const int64_t kept = s.GetFrameCount();
+        EXPECT_EQ(rig.finished[0]->GetEnd(), kept);
+        const fs::path file = fs::path(s.FolderPath()) / s.GetFileName();
+        const int64_t size = static_cast<int64_t>(fs::file_size(file));
+        EXPECT_LE(size, static_cast<int64_t>(limit));
+        std::string error;
+        std::unique_ptr<AudioFile> f = MakeAudioFile(mode, s.FolderPath(), s.GetFileName(), error);
+        ASSERT_TRUE(f && f->OpenRead()) << error;
+        ASSERT_EQ(f->frames, kept);
+        if (mode == kFormatWav) {
+            // Every whole frame up to the limit, and the header says exactly that.
+            EXPECT_EQ(kept, 300000);
+            EXPECT_EQ(size, 44 + 4 * 300000);
+        } else if (mode == kFormatKX64) {
+            // Whole 1,024-frame blocks, the last one ending within a block's bytes of the limit.
+            EXPECT_EQ(kept % 1024, 0);
+            EXPECT_GT(size, static_cast<int64_t>(limit) - 5000);
+        } else {
+            EXPECT_GT(kept, 250000); // whole pages of the chunks before the failing one
+        }
+        if (mode == kFormatVorbis) {
+            std::vector<float> got(2 * static_cast<size_t>(kept));
+            EXPECT_EQ(f->ReadFloat(got.data(), static_cast<int32_t>(kept)), kept);
+        } else {
+            std::vector<int32_t> got(2 * static_cast<size_t>(kept));
+            ASSERT_EQ(f->ReadInt(got.data(), static_cast<int32_t>(kept)), kept);
+            for (int64_t i = 0; i < kept; ++i) {
+                ASSERT_EQ(got[2 * i], Stored(InLeft(i), 16)) << i;
+                ASSERT_EQ(got[2 * i + 1], Stored(InRight(i), 16)) << i;
+            }
+        }
+        ASSERT_EQ(rig.ui.messages.size(), 1u);
+        EXPECT_EQ(rig.ui.messages[0].text, "Recording was stopped: Can't write file (disk full?). The " +
+                                               std::to_string(kept) + " frames written before it are kept.");
+    }
 }
 
 TEST(RecorderFields, TimeAndLevelFieldsReadAsTheMasksShowThem) {
