@@ -241,8 +241,9 @@ void CRecorder::Finish() {
     m_last.frames = frames;
     const fs::path file = fs::path(m_folder) / m_name;
 
-    // A take shorter than the auto-delete time was a false start.
-    if (m_settings.autoDelete && frames / m_rate < m_settings.autoDeleteSeconds) {
+    // A take shorter than the auto-delete time was a false start. A take cut short by a failed
+    // write was not: it is kept, as the failure's message tells the user.
+    if (m_settings.autoDelete && !swapper.RecordingWriteFailed() && frames / m_rate < m_settings.autoDeleteSeconds) {
         std::error_code ec;
         fs::remove(file, ec);
         m_last.deleted = true;

@@ -406,6 +406,10 @@ TEST(Recorder, ADiskThatFillsStopsTheTakeAndKeepsEveryFrameWritten) {
         ASSERT_TRUE(WriteInput(rig.dir.Str(), "in.wav", frames));
         rig.Feed("in.wav");
         rig.core.SetStorageMode(mode, 400);
+        // The take is far shorter than the auto-delete time, but it ended on the failure, not as
+        // a false start.
+        rig.rec->Settings().autoDelete = true;
+        rig.rec->Settings().autoDeleteSeconds = 60;
         // 300,000 16-bit frames and three bytes of the next: the second chunk's write is cut
         // inside a frame.
         const rlim_t limit = 44 + 4 * 300000 + 3;
