@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "CompressedTestUtil.h"
+#include "ImportLibrary.h"
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileMp3.h"
@@ -27,21 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Library {
-    TempDir dir;
-    CSampleList samples;
-    CRegionList regions;
-    PeakBuffers peaks;
-    ScriptedUiPort ui;
-    CImporter importer{samples, regions, CVDisk::Table(), peaks, &ui};
-    Library() {
-        fs::create_directories(dir / "VDisk");
-        fs::create_directories(dir / "in");
-        CVDisk::Table().Clear();
-        CVDisk::Table().Add(4711, dir.Str());
-    }
-    ~Library() { CVDisk::Table().Clear(); }
-    std::string In() const { return (dir / "in").string(); }
+struct Library : ImportLibrary {
     fs::path InPath(const std::string& name) const { return dir / "in" / name; }
     // Imports a file of "in"; the new region, or null with the failure recorded.
     CRegion* Import(const std::string& name) {

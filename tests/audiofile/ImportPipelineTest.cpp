@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "CompressedTestUtil.h"
+#include "ImportLibrary.h"
 #include "audiofile/AudioFileKX64.h"
 #include "audiofile/AudioFileVorbis.h"
 #include "audiofile/AudioFileWav.h"
@@ -31,22 +32,7 @@ struct CountingRaw : RawFormatChooser {
     }
 };
 
-// A library with its VDisk in a temporary folder; the sources live in "in".
-struct Library {
-    TempDir dir;
-    CSampleList samples;
-    CRegionList regions;
-    PeakBuffers peaks;
-    ScriptedUiPort ui;
-    CImporter importer{samples, regions, CVDisk::Table(), peaks, &ui};
-    Library() {
-        fs::create_directories(dir / "VDisk");
-        fs::create_directories(dir / "in");
-        CVDisk::Table().Clear();
-        CVDisk::Table().Add(4711, dir.Str());
-    }
-    ~Library() { CVDisk::Table().Clear(); }
-    std::string In() const { return (dir / "in").string(); }
+struct Library : ImportLibrary {
     fs::path VDisk() const { return dir / "VDisk"; }
     // Audio files in the VDisk (peak files start with "_").
     std::vector<std::string> AudioFiles() const {
