@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "audiofile/ImportPipeline.h"
@@ -195,8 +196,9 @@ int RecordCommand(const Args& args) {
     MainThreadPort& port = core.MainThread();
 
     PeakBuffers peaks;
-    CRecorder recorder(core, peaks);
-    recorder.Settings() = s;
+    // Gone before the session closes the core it works on.
+    auto recorder = std::make_unique<CRecorder>(core, peaks);
+    recorder->Settings() = s;
     const int notices = session.Ui().Notices();
 
     g_interrupted = 0;
@@ -208,43 +210,44 @@ int RecordCommand(const Args& args) {
     // Serves the audio thread's hand-overs while the main timer's 50 ms pass.
     auto wait = [&](const std::function<bool()>& until) {
         while (!port.WaitServing([&] { return g_interrupted || until(); }, std::chrono::milliseconds(50))) {
-            if (!until()) recorder.Tick();
-            if (!recorder.TakeOpen() && transport.IsStopped()) return;
+            if (!until()) recorder->Tick();
+            if (!recorder->TakeOpen() && transport.IsStopped()) return;
         }
     };
 
     if (monitorFirst > 0) {
-        recorder.MonitorButton();
+        recorder->MonitorButton();
         const int64_t block = EngineBlockFrames(s.rate);
         wait([&] {
             return audio.InputBlocksRead() * block >= monitorFirst * static_cast<int64_t>(s.rate) || audio.InputEnded();
         });
-        if (!g_interrupted && recorder.TakeOpen()) recorder.RecordButton();
+        if (!g_interrupted && recorder->TakeOpen()) recorder->RecordButton();
     } else {
-        recorder.RecordButton();
+        recorder->RecordButton();
     }
 
     int32_t printed = 0;
     long restarted = 0;
     for (;;) {
         // Restarts allowed only while some of --auto-restart N are left.
-        recorder.Settings().autoRestart = restarted < restarts;
-        const int32_t before = recorder.TakesFinished();
+        recorder->Settings().autoRestart = restarted < restarts;
+        const int32_t before = recorder->TakesFinished();
         port.WaitServing([&] { return g_interrupted != 0; }, std::chrono::milliseconds(50));
-        if (g_interrupted || (audio.InputEnded() && transport.IsRecording())) recorder.StopButton();
-        else recorder.Tick();
-        if (recorder.TakesFinished() != before) {
-            PrintTake(recorder.LastTake());
-            printed = recorder.TakesFinished();
-            if (recorder.TakeOpen()) ++restarted;
+        if (g_interrupted || (audio.InputEnded() && transport.IsRecording())) recorder->StopButton();
+        else recorder->Tick();
+        if (recorder->TakesFinished() != before) {
+            PrintTake(recorder->LastTake());
+            printed = recorder->TakesFinished();
+            if (recorder->TakeOpen()) ++restarted;
         }
-        if (!recorder.TakeOpen() || g_interrupted) break;
+        if (!recorder->TakeOpen() || g_interrupted) break;
     }
-    recorder.AfterStop();
-    if (recorder.TakesFinished() != printed) PrintTake(recorder.LastTake());
+    recorder->AfterStop();
+    if (recorder->TakesFinished() != printed) PrintTake(recorder->LastTake());
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
+    recorder.reset();
     const bool saved = session.SaveAndClose();
     if (!saved) return Fail("the library could not be saved");
     if (session.Ui().Notices() != notices) return 1;
