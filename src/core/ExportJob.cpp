@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "audiofile/AudioFile.h"
+#include "common/FreshFile.h"
 #include "common/MainThreadPort.h"
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
@@ -130,23 +131,9 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 // file deleted afterwards is the export's own. False when none can be made.
 // plainAllowed is false when "<stem>.wav" is a name the export must not make.
 bool CreateIntermediate(const std::string& folder, const std::string& stem, bool plainAllowed, std::string& name) {
-    const std::string plain = stem + ".wav";
-    if (plainAllowed) {
-        const int fd = ::open(JoinPath(folder, plain).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            name = plain;
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-    std::string path = JoinPath(folder, stem + ".XXXXXX.wav");
-    const int fd = ::mkstemps(path.data(), 4);
+    const int fd = CreateFreshFile(folder, stem, ".wav", plainAllowed, name);
     if (fd < 0) return false;
-    // mkstemps makes the file private; an export is as readable as any other file written here.
-    ::fchmod(fd, 0644);
     ::close(fd);
-    name = path.substr(path.size() - (stem.size() + 11));
     return true;
 }
 

@@ -1,7 +1,10 @@
 #include "export/ReplayGainTags.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +13,7 @@
 #include <iterator>
 
 #include "common/FormatCode.h"
+#include "common/FreshFile.h"
 
 #if SONQUIL_HAVE_FLAC
 #include <FLAC/metadata.h>
@@ -43,24 +47,50 @@ bool Load(const std::string& path, std::vector<uint8_t>& bytes, std::string& err
     return true;
 }
 
+// The folder and the name of path, for a file of our own beside it.
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+    const size_t slash = path.rfind('/');
+    folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A new file beside path, made exclusively: a file of the person's own there ("<file>.rgtmp")
+// is never opened. It takes the mode of path, since it will stand in its place. -1 when none can
+// be made; tmp gets its full path.
+int CreateBeside(const std::string& path, const char* suffix, std::string& tmp) {
+    std::string folder, name, made;
+    SplitPath(path, folder, name);
+    const int fd = CreateFreshFile(folder, name, suffix, true, made);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    tmp = folder + made;
+    return fd;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
 // Writes the file anew beside itself and moves it over the old one, so a failed write leaves
 // the export as it was.
 bool Replace(const std::string& path, const std::vector<uint8_t>& head, const uint8_t* rest, size_t restSize,
              std::string& error) {
-    const std::string tmp = path + ".rgtmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-        out.write(reinterpret_cast<const char*>(rest), static_cast<std::streamsize>(restSize));
-        out.flush();
-        if (!out) {
-            out.close();
-            ::unlink(tmp.c_str());
-            error = "Can't write file (disk full?).";
-            return false;
-        }
+    std::string tmp;
+    const int fd = CreateBeside(path, ".rgtmp", tmp);
+    if (fd < 0) {
+        error = "Can't write file (disk full?).";
+        return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    const bool written = WriteAll(fd, head.data(), head.size()) && WriteAll(fd, rest, restSize);
+    if (::close(fd) != 0 || !written || std::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         error = "Can't write file (disk full?).";
         return false;
@@ -266,12 +296,49 @@ bool TagMp3(const std::string& path, const std::vector<std::pair<std::string, st
 }
 
 #if SONQUIL_HAVE_FLAC
+size_t FlacRead(void* p, size_t size, size_t n, FLAC__IOHandle h) {
+    return std::fread(p, size, n, static_cast<FILE*>(h));
+}
+size_t FlacWrite(const void* p, size_t size, size_t n, FLAC__IOHandle h) {
+    return std::fwrite(p, size, n, static_cast<FILE*>(h));
+}
+int FlacSeek(FLAC__IOHandle h, FLAC__int64 offset, int whence) {
+    return ::fseeko(static_cast<FILE*>(h), static_cast<off_t>(offset), whence);
+}
+FLAC__int64 FlacTell(FLAC__IOHandle h) { return ::ftello(static_cast<FILE*>(h)); }
+int FlacEof(FLAC__IOHandle h) { return std::feof(static_cast<FILE*>(h)); }
+// The files are closed here, where the close is checked.
+const FLAC__IOCallbacks kFlacFile = {FlacRead, FlacWrite, FlacSeek, FlacTell, FlacEof, nullptr};
+
+// The chain goes back into the file through our own handles: libFLAC by itself would write a
+// file that needs more room than the padding through "<file>.metadata_edit", which it opens
+// with truncation; ours is a new file of our own, moved over the export when it is whole.
+bool WriteFlacChain(FLAC__Metadata_Chain* chain, FILE* file, const std::string& path) {
+    if (!FLAC__metadata_chain_check_if_tempfile_needed(chain, true))
+        return FLAC__metadata_chain_write_with_callbacks(chain, true, file, kFlacFile) && std::fflush(file) == 0;
+    std::string tmp;
+    const int fd = CreateBeside(path, ".rgtmp", tmp);
+    if (fd < 0) return false;
+    FILE* out = ::fdopen(fd, "w+b");
+    if (!out) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    bool ok = FLAC__metadata_chain_write_with_callbacks_and_tempfile(chain, true, file, kFlacFile, out, kFlacFile);
+    ok = std::fclose(out) == 0 && ok;
+    if (ok && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(tmp.c_str());
+    return false;
+}
+
 bool TagFlac(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields,
              std::string& error) {
     error = "Can't add ReplayGain tags to this FLAC file.";
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    if (!file) return false;
     FLAC__Metadata_Chain* chain = FLAC__metadata_chain_new();
-    if (!chain) return false;
-    bool ok = FLAC__metadata_chain_read(chain, path.c_str());
+    bool ok = chain && FLAC__metadata_chain_read_with_callbacks(chain, file, kFlacFile);
     FLAC__Metadata_Iterator* it = ok ? FLAC__metadata_iterator_new() : nullptr;
     if (ok && it) {
         FLAC__metadata_iterator_init(it, chain);
@@ -293,16 +360,17 @@ bool TagFlac(const std::string& path, const std::vector<std::pair<std::string, s
             ok = FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, key.c_str(), value.c_str()) &&
                  FLAC__metadata_object_vorbiscomment_replace_comment(comments, entry, true, false);
         }
-        // The padding takes the change when it can; else libFLAC writes the file anew.
+        // The padding takes the change when it can; else the file is written anew.
         if (ok) {
             FLAC__metadata_chain_sort_padding(chain);
-            ok = FLAC__metadata_chain_write(chain, true, false);
+            ok = WriteFlacChain(chain, file, path);
         }
     } else {
         ok = false;
     }
     if (it) FLAC__metadata_iterator_delete(it);
-    FLAC__metadata_chain_delete(chain);
+    if (chain) FLAC__metadata_chain_delete(chain);
+    ok = std::fclose(file) == 0 && ok;
     if (ok) error.clear();
     return ok;
 }

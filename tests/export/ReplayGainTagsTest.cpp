@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include "common/FormatCode.h"
@@ -81,4 +83,47 @@ TEST(ReplayGainTags, WrittenTwiceIntoEachFormatKeepsOneCopyAndTheOtherTags) {
     EXPECT_FALSE(WriteReplayGainTags(kFormatVorbis, (dir / "bad.ogg").string(), {-20, -6, -21, -5}, error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(LoadBytes(dir / "bad.ogg"), std::vector<uint8_t>(500, 9));
+}
+
+// Tagging writes the file anew beside itself: a person's own files of the names a writer would
+// pick for that ("<file>.rgtmp", libFLAC's "<file>.metadata_edit") are never touched, no file of
+// ours is left behind, and the export keeps its mode.
+TEST(ReplayGainTags, FilesBesideTheExportSurviveTagging) {
+    REQUIRE_TOOL("ffprobe");
+    REQUIRE_TOOL("sox");
+    REQUIRE_TOOL("lame");
+    TempDir dir;
+    const std::string wav = (dir / "in.wav").string();
+    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 " + ShellQuote(wav) + " synth 1 sine 440 vol 0.3"), 0);
+    std::vector<std::pair<int32_t, std::string>> cases = {
+        {kFormatVorbis, "sox " + ShellQuote(wav) + " " + ShellQuote((dir / "a.ogg").string())},
+        {kFormatMp3, "lame --quiet " + ShellQuote(wav) + " " + ShellQuote((dir / "a.mp3").string())},
+    };
+    if (TakesReplayGainTags(kFormatFlac))
+        cases.push_back({kFormatFlac, "sox " + ShellQuote(wav) + " " + ShellQuote((dir / "a.flac").string())});
+    const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e', 0, 1, 2, 3};
+    for (const auto& [code, make] : cases) {
+        const std::string ext = code == kFormatVorbis ? "ogg" : code == kFormatMp3 ? "mp3" : "flac";
+        const std::filesystem::path file = dir / ("a." + ext);
+        ASSERT_EQ(RunCommand(make + " 2>/dev/null"), 0) << ext;
+        std::filesystem::permissions(file, std::filesystem::perms(0640));
+        const std::vector<std::filesystem::path> own = {dir / ("a." + ext + ".rgtmp"),
+                                                        dir / ("a." + ext + ".metadata_edit")};
+        for (const auto& p : own) ASSERT_TRUE(SaveBytes(p, mine));
+        const auto before = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                          std::filesystem::directory_iterator());
+        std::string error;
+        ASSERT_TRUE(WriteReplayGainTags(code, file.string(), {-20.0, -6.0, -21.0, -5.0}, error)) << ext << error;
+        // Twice: the second time the tags are there already and the file is written anew again.
+        ASSERT_TRUE(WriteReplayGainTags(code, file.string(), {-10.0, -1.0, -11.0, -0.5}, error)) << ext << error;
+        for (const auto& p : own) EXPECT_EQ(LoadBytes(p), mine) << p;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
+                  before)
+            << ext;
+        EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640)) << ext;
+        const std::string tags = TagLines(dir, file.string());
+        EXPECT_NE(tags.find("REPLAYGAIN_TRACK_GAIN=-8.00 DB"), std::string::npos) << ext << "\n" << tags;
+        EXPECT_EQ(RunCommand("ffmpeg -v error -xerror -i " + ShellQuote(file.string()) + " -f null - 2>/dev/null"), 0)
+            << ext;
+    }
 }
