@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 #include <utility>
+
+#include "loudness/TruePeakSplit.h"
 
 namespace {
 
@@ -37,19 +38,13 @@ void Destroy(void*& p) {
 
 } // namespace
 
-LoudnessMeter::~LoudnessMeter() {
-    Destroy(m_state);
-    Destroy(m_peakStates[0]);
-    Destroy(m_peakStates[1]);
-}
+LoudnessMeter::LoudnessMeter() = default;
+
+LoudnessMeter::~LoudnessMeter() { Destroy(m_state); }
 
 LoudnessMeter::LoudnessMeter(LoudnessMeter&& other) noexcept
-    : m_state(std::exchange(other.m_state, nullptr)), m_channels(other.m_channels), m_what(other.m_what) {
-    for (int c = 0; c < 2; ++c) {
-        m_peakStates[c] = std::exchange(other.m_peakStates[c], nullptr);
-        m_split[c] = std::move(other.m_split[c]);
-    }
-}
+    : m_state(std::exchange(other.m_state, nullptr)), m_channels(other.m_channels), m_what(other.m_what),
+      m_split(std::move(other.m_split)), m_monoBlock(std::move(other.m_monoBlock)) {}
 
 LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
     if (this != &other) {
@@ -57,33 +52,31 @@ LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
         m_state = std::exchange(other.m_state, nullptr);
         m_channels = other.m_channels;
         m_what = other.m_what;
-        for (int c = 0; c < 2; ++c) {
-            Destroy(m_peakStates[c]);
-            m_peakStates[c] = std::exchange(other.m_peakStates[c], nullptr);
-            m_split[c] = std::move(other.m_split[c]);
-        }
+        m_split = std::move(other.m_split);
+        m_monoBlock = std::move(other.m_monoBlock);
     }
     return *this;
 }
 
 bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string& error) {
     Destroy(m_state);
-    Destroy(m_peakStates[0]);
-    Destroy(m_peakStates[1]);
+    m_split.reset();
     if (channels < 1 || channels > 2 || rate < 8000 || rate > 768000) {
         error = "can't measure the loudness of " + std::to_string(channels) + " channels at " + std::to_string(rate) +
                 " Hz";
         return false;
     }
-    const bool parallel = (what & kLoudnessParallelPeak) && (what & kLoudnessTruePeak) && channels == 2;
+    // A parallel meter's peaks, sample and true, come from the split; the state measures the
+    // loudness only.
+    const bool parallel = (what & kLoudnessParallelPeak) && (what & kLoudnessTruePeak);
     m_state = ebur128_init(channels, static_cast<unsigned long>(rate),
-                           ModeFor(parallel ? (what & ~kLoudnessTruePeak) | kLoudnessSamplePeak : what));
-    if (parallel)
-        for (void*& p : m_peakStates) p = ebur128_init(1, static_cast<unsigned long>(rate), EBUR128_MODE_TRUE_PEAK);
-    if (!m_state || (parallel && (!m_peakStates[0] || !m_peakStates[1]))) {
-        Destroy(m_state);
-        Destroy(m_peakStates[0]);
-        Destroy(m_peakStates[1]);
+                           ModeFor(parallel ? what & ~(kLoudnessTruePeak | kLoudnessSamplePeak) : what));
+    if (parallel) {
+        m_split = std::make_unique<TruePeakSplit>();
+        if (m_state && !m_split->Start(channels, rate)) Destroy(m_state);
+    }
+    if (!m_state) {
+        m_split.reset();
         error = "out of memory for the loudness meter";
         return false;
     }
@@ -94,17 +87,16 @@ bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string
 
 void LoudnessMeter::AddStereo(const float* interleaved, size_t frames) {
     if (!m_state || !interleaved) return;
-    if (m_channels == 2 && m_peakStates[0]) {
-        // Each channel's true peak on its own state: the right one on a second thread while
-        // this one measures the loudness and the left one.
-        for (int c = 0; c < 2; ++c) {
-            m_split[c].resize(frames);
-            for (size_t i = 0; i < frames; ++i) m_split[c][i] = interleaved[2 * i + c];
+    if (m_split) {
+        const float* data = interleaved;
+        if (m_channels == 1) {
+            m_monoBlock.resize(frames);
+            for (size_t i = 0; i < frames; ++i) m_monoBlock[i] = interleaved[2 * i];
+            data = m_monoBlock.data();
         }
-        std::thread right([this, frames] { ebur128_add_frames_float(St(m_peakStates[1]), m_split[1].data(), frames); });
-        ebur128_add_frames_float(St(m_state), interleaved, frames);
-        ebur128_add_frames_float(St(m_peakStates[0]), m_split[0].data(), frames);
-        right.join();
+        // The split hands the worker its part first; this thread's loudness and part follow.
+        m_split->Add(data, frames);
+        ebur128_add_frames_float(St(m_state), data, frames);
         return;
     }
     if (m_channels == 2) {
@@ -127,14 +119,18 @@ LoudnessFigures LoudnessMeter::Figures() const {
         f.integrated = Lufs(v);
     if ((m_what & kLoudnessRange) && ebur128_loudness_range(St(m_state), &v) == EBUR128_SUCCESS) f.range = v;
     double sp = 0.0, tp = 0.0;
-    for (unsigned c = 0; c < m_channels; ++c) {
+    if (m_split) {
+        double tps[2], sps[2];
+        m_split->Peaks(tps, sps);
+        sp = std::max(sps[0], sps[1]);
+        tp = std::max(tps[0], tps[1]);
+    }
+    for (unsigned c = 0; c < m_channels && !m_split; ++c) {
         if ((m_what & (kLoudnessSamplePeak | kLoudnessTruePeak)) &&
             ebur128_sample_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
             sp = std::max(sp, v);
-        if ((m_what & kLoudnessTruePeak) && !m_peakStates[0] &&
-            ebur128_true_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
+        if ((m_what & kLoudnessTruePeak) && ebur128_true_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
             tp = std::max(tp, v);
-        if (m_peakStates[0] && ebur128_true_peak(St(m_peakStates[c]), 0, &v) == EBUR128_SUCCESS) tp = std::max(tp, v);
     }
     if (m_what & (kLoudnessSamplePeak | kLoudnessTruePeak)) f.samplePeak = Db(sp);
     // The true peak is never below the sample peak, whatever the oversampling found between.

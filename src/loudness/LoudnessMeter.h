@@ -12,8 +12,11 @@
 #include <cstddef>
 #include <limits>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TruePeakSplit;
 
 // What a meter measures; figures not asked for read as silence.
 enum LoudnessWhat : int {
@@ -23,9 +26,9 @@ enum LoudnessWhat : int {
     kLoudnessSamplePeak = 8,
     kLoudnessTruePeak = 16,
     kLoudnessStreaming = 32, // fixed-size histograms: no allocation after Start (0.1 LU steps)
-    // The true peak of a stereo meter on a second thread, one state per channel: the 4×
+    // The true peak shared with a worker thread of the meter's own (see TruePeakSplit): the 4×
     // oversampling is most of a meter's work, and a file measurement has a second core for it.
-    // Not for the audio thread (it starts a thread per block).
+    // The figures are exactly those of one thread. Not for the audio thread (Add may wait).
     kLoudnessParallelPeak = 64,
     kLoudnessAll = 1 | 2 | 4 | 8 | 16,
 };
@@ -42,7 +45,7 @@ struct LoudnessFigures {
 
 class LoudnessMeter {
 public:
-    LoudnessMeter() = default;
+    LoudnessMeter();
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -69,16 +72,18 @@ public:
     // must have been started with the same `what`.
     static LoudnessFigures Together(const std::vector<const LoudnessMeter*>& meters);
 
+    // A parallel meter's split of its blocks (tests cut at chosen places); null otherwise.
+    TruePeakSplit* Split() { return m_split.get(); }
+
 private:
     // The library's ebur128_state, an unnamed struct that can't be declared ahead.
     void* m_state = nullptr;
     unsigned m_channels = 2;
     int m_what = 0;
     float m_mono[4096]; // the left channel of a part of a block, for a mono meter
-    // kLoudnessParallelPeak: the true peak of each channel in a state of its own, fed with the
-    // channel's samples.
-    void* m_peakStates[2] = {nullptr, nullptr};
-    std::vector<float> m_split[2];
+    // kLoudnessParallelPeak: the true and sample peaks, measured beside m_state.
+    std::unique_ptr<TruePeakSplit> m_split;
+    std::vector<float> m_monoBlock; // a mono meter's whole block, for both
 };
 
 // "-23.0 LUFS", "4.1 LU", "-1.2 dBTP"; "-inf" for silence.
