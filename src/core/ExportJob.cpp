@@ -400,10 +400,10 @@ bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::str
 
 namespace {
 
-// The meter figures a loudness export needs: what was written also gets its true peak.
-// What was written is measured again from the file where our readers take it (below), with the
-// true peak on a second core; the render itself then only needs the integrated loudness.
-constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming;
+// The meter figures a loudness export needs. A file is measured as it is rendered, its true
+// peak shared with the meter's worker thread, unless it is measured from the file (below);
+// then the render only needs the integrated loudness.
+constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
 constexpr int kRenderedWhat = kLoudnessIntegrated | kLoudnessStreaming;
 constexpr int kFileWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
 // More gain than this is not asked for: a programme that needs it is silence with a little noise.
@@ -454,18 +454,20 @@ void FinishLoudnessLine(ExportReportLine& line, bool ceilingHeld, double target)
     line.result.insert(line.result.size() - 1, t);
 }
 
-// The files our readers take back are measured from the file: lossy ones as a listener's player
-// decodes them, all of them with the true peak off the render's thread. Others (raw files, AAC,
-// WMA, an encoder's own format) are measured as rendered.
-bool Remeasurable(const ExportSettings& s) {
+// The files whose samples differ from what was rendered by more than the rounding to 16 bits or
+// more are measured from the file, as a listener's player decodes them: the lossy ones our
+// readers take and 8-bit ones. Every other file is measured as it is rendered: the samples
+// reach the writer already dithered, and its rounding to 16 bits moves the figures by less than
+// a thousandth of a dB (the rounding error lies at -96 dBFS and below).
+bool MeasuredFromFile(const ExportSettings& s) {
     if (s.encoderIndex >= 0) return false;
     switch (s.writerCode) {
+    case kFormatMp3:
+    case kFormatVorbis: return true;
     case kFormatWav:
     case kFormatAiff:
     case kFormatSun:
-    case kFormatMp3:
-    case kFormatVorbis:
-    case kFormatFlac: return true;
+    case kFormatFlac: return s.bits < 16;
     default: return false;
     }
 }
@@ -529,7 +531,7 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
 }
 
 void ExportJob::MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter) {
-    if (!Remeasurable(s)) return;
+    if (!MeasuredFromFile(s)) return;
     LoudnessMeter decoded;
     std::string error;
     if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kFileWhat)) return;
@@ -592,7 +594,7 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
             line = ExportReportLine();
             line.gainDb = step.gainDb;
             SetLoudnessGain(step.gainDb, step.trimDb);
-            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
+            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, meter);
             begun = RenderItem(*region, i, n, s, c, line, aborted, &meter);
             if (!begun || aborted || !line.ok) break;
             MeasureWritten(s, line, meter);
@@ -639,8 +641,8 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
         SetLoudnessGain(step.gainDb, step.trimDb);
         // The lowest ceiling of the items' snaps holds for the album.
         double ceilingDb = 0.0;
-        // Each written file is measured again from disk beside the next item's render, on the
-        // core the render leaves free; the figures are taken in after the last item.
+        // A file measured from the file is measured beside the next item's render, on the core
+        // the render leaves free; the figures are taken in after the last item.
         struct Remeasure {
             size_t line;
             LoudnessMeter* meter;
@@ -655,9 +657,9 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             line.gainDb = step.gainDb;
             bool aborted = false;
             LoudnessMeter& meter = meters[static_cast<size_t>(i)];
-            StartMeter(*region, s, Remeasurable(s) ? kRenderedWhat : kWrittenWhat, meter);
+            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, meter);
             if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
-            if (line.ok && Remeasurable(s)) {
+            if (line.ok && MeasuredFromFile(s)) {
                 const std::string path = JoinPath(m_output, line.file);
                 pending.push_back({m_lines.size(), &meter, std::async(std::launch::async, [path] {
                                        std::pair<bool, LoudnessMeter> r;
@@ -715,7 +717,8 @@ bool ExportJob::MeasureRegions(const std::vector<CRegion*>& regions, std::vector
         const CRegion* region = regions[static_cast<size_t>(i)];
         if (!region) continue;
         LoudnessMeter meter;
-        if (!MeasureItem(*region, i, n, plain, meter, aborted, kLoudnessAll | kLoudnessStreaming)) {
+        if (!MeasureItem(*region, i, n, plain, meter, aborted,
+                         kLoudnessAll | kLoudnessStreaming | kLoudnessParallelPeak)) {
             aborted = true;
             break;
         }

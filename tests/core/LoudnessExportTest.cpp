@@ -92,12 +92,12 @@ struct LoudnessRig {
 
     // Exports to 24-bit WAV files; the lines of the report.
     std::vector<ExportReportLine> Export(const std::vector<CRegion*>& list, bool loudness, double target = -16.0,
-                                         bool album = false) {
+                                         bool album = false, const std::string& format = "WAV", int depthIndex = 1) {
         ExportChoice c;
         for (const ExportFormatEntry& e : BuildExportFormatList(&core->Encoders()))
-            if (e.caption == "WAV") c.format = e;
+            if (e.caption == format) c.format = e;
         c.folder = out;
-        c.depthIndex = 1;
+        c.depthIndex = depthIndex;
         c.loudness = loudness;
         c.loudnessTarget = target;
         c.loudnessAlbum = album;
@@ -217,6 +217,32 @@ TEST(LoudnessExport, WithLoudnessOffTheFilesStayByteForByteAsBefore) {
     // A loudness export leaves nothing behind in the chain: the next plain export is the first.
     EXPECT_EQ(LoadBytes(rig.out + "/Middle.wav"), first);
     EXPECT_NE(louder, first);
+}
+
+TEST(LoudnessExport, FiguresMeasuredWhileRenderingAreThoseOfTheFile) {
+    // Lossless files are measured as they are rendered, before the writer rounds them to 16
+    // bits; lossy ones from the file. Either way the report gives what the file holds.
+    LoudnessRig rig;
+    struct Case {
+        const char* format;
+        int depthIndex;
+        double tolerance;
+    };
+    for (const Case& k : {Case{"WAV", 0, 0.05}, Case{"FLAC", 0, 0.05}, Case{"OGG", -1, 1e-9}}) {
+        const auto lines = rig.Export({rig.AddRegion("Quiet", 0), rig.AddRegion("Loud", 2)}, true, -18.0, true,
+                                      k.format, k.depthIndex);
+        ASSERT_EQ(lines.size(), 2u) << k.format;
+        for (const ExportReportLine& line : lines) {
+            ASSERT_TRUE(line.ok && line.measured) << k.format << ": " << line.result;
+            LoudnessMeter m;
+            std::string error;
+            ASSERT_TRUE(MeasureFileLoudness(rig.out + "/" + line.file, m, error, nullptr,
+                                            kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming))
+                << error;
+            EXPECT_NEAR(line.integrated, m.Figures().integrated, k.tolerance) << line.file;
+            EXPECT_NEAR(line.truePeak, m.Figures().truePeak, k.tolerance) << line.file;
+        }
+    }
 }
 
 TEST(RegionLoudness, MeasuredThroughTheChainAndKeptUntilTheRegionOrItsSnapChanges) {
