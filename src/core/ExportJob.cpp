@@ -448,7 +448,12 @@ bool NextLoudnessStep(double target, double ceilingDb, double loudness, double t
 // The report line of a loudness export's file gets its figures once its renders are done.
 void FinishLoudnessLine(ExportReportLine& line, bool ceilingHeld, double target) {
     line.ceilingHeld = ceilingHeld;
-    if (!line.ok || !line.measured || line.result.empty() || line.result.back() != ')') return;
+    if (!line.ok || line.result.empty() || line.result.back() != ')') return;
+    if (!line.measured) {
+        // A file left by an abort before it was measured.
+        line.result.insert(line.result.size() - 1, ", loudness not measured");
+        return;
+    }
     std::string t = ", " + LoudnessText(line.integrated, "LUFS") + ", " + LoudnessText(line.truePeak, "dBTP");
     if (ceilingHeld) t += "; the ceiling holds it below " + LoudnessText(target, "LUFS");
     line.result.insert(line.result.size() - 1, t);
@@ -531,11 +536,14 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
 }
 
 void ExportJob::MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter) {
-    if (!MeasuredFromFile(s)) return;
+    if (!MeasuredFromFile(s) || !line.ok) return;
+    // The render's own figures are not the file's.
+    line.measured = false;
     LoudnessMeter decoded;
     std::string error;
     if (!MeasureFileLoudness(JoinPath(m_output, line.file), decoded, error, nullptr, kFileWhat)) return;
     const LoudnessFigures f = decoded.Figures();
+    line.measured = true;
     line.integrated = f.integrated;
     line.truePeak = f.truePeak;
     meter = std::move(decoded);
@@ -586,26 +594,37 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
         LoudnessStep step;
         step.gainDb = std::isfinite(measured) ? std::min(c.loudnessTarget - measured, kMaxLoudnessGainDb) : 0.0;
         const FileSet before = m_written;
+        // The line and meter of the last render that began: its file is the one on disk.
         ExportReportLine line;
         LoudnessMeter meter;
-        bool begun = true, ceiling = false;
+        bool anyBegun = false, begun = true, ceiling = false;
         for (int pass = 0;; ++pass) {
+            const FileSet kept = m_written;
             m_written = before;
-            line = ExportReportLine();
-            line.gainDb = step.gainDb;
+            ExportReportLine next;
+            next.gainDb = step.gainDb;
             SetLoudnessGain(step.gainDb, step.trimDb);
-            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, meter);
-            begun = RenderItem(*region, i, n, s, c, line, aborted, &meter);
-            if (!begun || aborted || !line.ok) break;
+            LoudnessMeter nextMeter;
+            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, nextMeter);
+            begun = RenderItem(*region, i, n, s, c, next, aborted, &nextMeter);
+            if (!begun) {
+                // Aborted before the render began: the last pass's file stays, with its line.
+                m_written = kept;
+                break;
+            }
+            anyBegun = true;
+            line = std::move(next);
+            meter = std::move(nextMeter);
+            if (aborted || !line.ok) break;
             MeasureWritten(s, line, meter);
             if (!NextLoudnessStep(c.loudnessTarget, CeilingDb(), line.integrated, line.truePeak, pass, step, ceiling))
                 break;
         }
-        if (!begun) break;
+        if (!anyBegun) break;
         FinishLoudnessLine(line, ceiling, c.loudnessTarget);
         m_lines.push_back(line);
-        if (line.ok) written.push_back(std::move(meter));
-        if (aborted) break;
+        if (line.ok && line.measured) written.push_back(std::move(meter));
+        if (aborted || !begun) break;
     }
     std::vector<const LoudnessMeter*> all;
     for (const LoudnessMeter& m : written) all.push_back(&m);
@@ -631,21 +650,25 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
     LoudnessStep step;
     step.gainDb = std::isfinite(measured) ? std::min(c.loudnessTarget - measured, kMaxLoudnessGainDb) : 0.0;
 
+    // Per item, the line and meter of its last render that began: that render's file is the
+    // one on disk. An abort may leave the files of an earlier pass beside those of the last.
+    struct Item {
+        bool rendered = false;
+        ExportReportLine line;
+        std::unique_ptr<LoudnessMeter> meter;
+    };
+    std::vector<Item> items(static_cast<size_t>(n));
     const FileSet before = m_written;
-    bool ceiling = false;
-    for (int pass = 0;; ++pass) {
+    bool ceiling = false, stopped = false;
+    for (int pass = 0; !stopped; ++pass) {
         m_written = before;
-        m_lines.clear();
-        std::vector<LoudnessMeter> meters(static_cast<size_t>(n));
-        std::vector<const LoudnessMeter*> lineMeters; // the meter of each line
         SetLoudnessGain(step.gainDb, step.trimDb);
         // The lowest ceiling of the items' snaps holds for the album.
         double ceilingDb = 0.0;
         // A file measured from the file is measured beside the next item's render, on the core
         // the render leaves free; the figures are taken in after the last item.
         struct Remeasure {
-            size_t line;
-            LoudnessMeter* meter;
+            size_t item;
             std::future<std::pair<bool, LoudnessMeter>> result;
         };
         std::vector<Remeasure> pending;
@@ -656,12 +679,16 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             ExportReportLine line;
             line.gainDb = step.gainDb;
             bool aborted = false;
-            LoudnessMeter& meter = meters[static_cast<size_t>(i)];
-            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, meter);
-            if (!RenderItem(*region, i, n, s, c, line, aborted, &meter)) return;
+            auto meter = std::make_unique<LoudnessMeter>();
+            StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, *meter);
+            if (!RenderItem(*region, i, n, s, c, line, aborted, meter.get())) {
+                stopped = true;
+                break;
+            }
             if (line.ok && MeasuredFromFile(s)) {
+                line.measured = false; // until the file is measured
                 const std::string path = JoinPath(m_output, line.file);
-                pending.push_back({m_lines.size(), &meter, std::async(std::launch::async, [path] {
+                pending.push_back({static_cast<size_t>(i), std::async(std::launch::async, [path] {
                                        std::pair<bool, LoudnessMeter> r;
                                        std::string error;
                                        r.first = MeasureFileLoudness(path, r.second, error, nullptr,
@@ -670,26 +697,37 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
                                    })});
             }
             ceilingDb = std::min(ceilingDb, CeilingDb());
-            m_lines.push_back(line);
-            lineMeters.push_back(&meter);
-            if (aborted) return;
+            items[static_cast<size_t>(i)] = {true, line, std::move(meter)};
+            if (aborted) {
+                stopped = true;
+                break;
+            }
         }
+        // Taken in even after an abort: the files that stay get their figures.
         for (Remeasure& r : pending) {
             std::pair<bool, LoudnessMeter> got = r.result.get();
             if (!got.first) continue;
+            Item& item = items[r.item];
             const LoudnessFigures f = got.second.Figures();
-            m_lines[r.line].integrated = f.integrated;
-            m_lines[r.line].truePeak = f.truePeak;
-            *r.meter = std::move(got.second);
+            item.line.measured = true;
+            item.line.integrated = f.integrated;
+            item.line.truePeak = f.truePeak;
+            *item.meter = std::move(got.second);
         }
         all.clear();
-        for (size_t i = 0; i < m_lines.size(); ++i)
-            if (m_lines[i].ok) all.push_back(lineMeters[i]);
+        for (const Item& item : items)
+            if (item.rendered && item.line.ok && item.line.measured) all.push_back(item.meter.get());
         m_album = LoudnessMeter::Together(all);
+        if (stopped) break;
         if (!NextLoudnessStep(c.loudnessTarget, ceilingDb, m_album.integrated, m_album.truePeak, pass, step, ceiling))
             break;
     }
-    for (ExportReportLine& line : m_lines) FinishLoudnessLine(line, ceiling, c.loudnessTarget);
+    m_lines.clear();
+    for (Item& item : items) {
+        if (!item.rendered) continue;
+        FinishLoudnessLine(item.line, ceiling, c.loudnessTarget);
+        m_lines.push_back(item.line);
+    }
 }
 
 bool ExportJob::MeasureRegions(const std::vector<CRegion*>& regions, std::vector<LoudnessFigures>& figures,

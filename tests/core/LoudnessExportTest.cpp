@@ -245,6 +245,66 @@ TEST(LoudnessExport, FiguresMeasuredWhileRenderingAreThoseOfTheFile) {
     }
 }
 
+// Targets the limiter holds back: the first render falls short, so the files are rendered again.
+TEST(LoudnessExport, AnAbortBeforeARenderAgainKeepsTheFileItsLineAndFigures) {
+    LoudnessRig rig;
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdCeiling, -6.0f);
+    int renders = 0;
+    // Each render of the first file shows its text anew; the second is aborted as it shows.
+    rig.ui.onEvents = [&renders](ScriptedUiPort& ui) {
+        renders = 0;
+        for (const std::string& text : ui.progressTexts) renders += text.rfind("Exporting Square.wav", 0) == 0;
+        if (renders == 2) ui.PressAbort();
+    };
+    // Per file: the first render's file stays.
+    auto lines = rig.Export({rig.AddRegion("Square", 3)}, true, -3.0);
+    ASSERT_EQ(renders, 2) << "the file was to be rendered again";
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ok) << lines[0].result;
+    EXPECT_TRUE(fs::exists(rig.out + "/Square.wav"));
+    EXPECT_NE(lines[0].result.find(LoudnessText(lines[0].integrated, "LUFS")), std::string::npos) << lines[0].result;
+    EXPECT_NEAR(lines[0].integrated, rig.Measure("Square.wav").integrated, 0.05);
+    ASSERT_EQ(rig.ui.reportLines.size(), 1u);
+
+    // As an album: both files of the first pass stay, each with its line and figures.
+    fs::remove(rig.out + "/Square.wav");
+    rig.ui.progressTexts.clear();
+    lines = rig.Export({rig.AddRegion("Square", 3), rig.AddRegion("Loud", 2)}, true, -3.0, true);
+    ASSERT_EQ(renders, 2) << "the album was to be rendered again";
+    ASSERT_EQ(lines.size(), 2u);
+    for (const ExportReportLine& line : lines) {
+        EXPECT_TRUE(line.ok) << line.result;
+        EXPECT_TRUE(fs::exists(rig.out + "/" + line.file)) << line.file;
+        EXPECT_NE(line.result.find(" LUFS, "), std::string::npos) << line.result;
+        EXPECT_NEAR(line.integrated, rig.Measure(line.file).integrated, 0.05) << line.file;
+    }
+}
+
+TEST(LoudnessExport, AnAbortedAlbumReportsEveryFileItLeavesWithItsFigures) {
+    // Aborted as the second file's render begins: the first file stays, with its figures
+    // (measured while rendered for WAV, from the file for Ogg Vorbis); nothing else is left.
+    for (const char* format : {"WAV", "OGG"}) {
+        LoudnessRig rig;
+        rig.ui.onEvents = [](ScriptedUiPort& ui) {
+            if (!ui.progressTexts.empty() && ui.progressTexts.back().rfind("Exporting Middle", 0) == 0) ui.PressAbort();
+        };
+        const auto lines = rig.Export({rig.AddRegion("Quiet", 0), rig.AddRegion("Middle", 1), rig.AddRegion("Loud", 2)},
+                                      true, -16.0, true, format, std::string(format) == "WAV" ? 1 : -1);
+        ASSERT_EQ(lines.size(), 1u) << format;
+        EXPECT_TRUE(lines[0].ok) << lines[0].result;
+        EXPECT_TRUE(lines[0].measured) << lines[0].result;
+        EXPECT_NE(lines[0].result.find(LoudnessText(lines[0].integrated, "LUFS") + ", " +
+                                       LoudnessText(lines[0].truePeak, "dBTP")),
+                  std::string::npos)
+            << lines[0].result;
+        EXPECT_NEAR(lines[0].integrated, rig.Measure(lines[0].file).integrated, 0.05) << format;
+        size_t files = 0;
+        for (const auto& e : fs::directory_iterator(rig.out)) files += e.is_regular_file();
+        EXPECT_EQ(files, 1u) << format;
+        EXPECT_EQ(rig.ui.reportLines.size(), 1u) << format;
+    }
+}
+
 TEST(RegionLoudness, MeasuredThroughTheChainAndKeptUntilTheRegionOrItsSnapChanges) {
     LoudnessRig rig;
     CRegion* middle = rig.AddRegion("Middle", 1);
