@@ -400,12 +400,12 @@ bool ExportJob::RunEncoder(int32_t index, const std::string& wav, const std::str
 
 namespace {
 
-// The meter figures a loudness export needs. A file is measured as it is rendered, its true
-// peak shared with the meter's worker thread, unless it is measured from the file (below);
+// The meter figures a loudness export needs, measured on the meter's worker thread beside the
+// render's. A file is measured as it is rendered unless it is measured from the file (below);
 // then the render only needs the integrated loudness.
-constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
-constexpr int kRenderedWhat = kLoudnessIntegrated | kLoudnessStreaming;
-constexpr int kFileWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallelPeak;
+constexpr int kWrittenWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallel;
+constexpr int kRenderedWhat = kLoudnessIntegrated | kLoudnessStreaming | kLoudnessParallel;
+constexpr int kFileWhat = kLoudnessIntegrated | kLoudnessTruePeak | kLoudnessStreaming | kLoudnessParallel;
 // More gain than this is not asked for: a programme that needs it is silence with a little noise.
 constexpr double kMaxLoudnessGainDb = 60.0;
 
@@ -692,7 +692,7 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
                                        std::pair<bool, LoudnessMeter> r;
                                        std::string error;
                                        r.first = MeasureFileLoudness(path, r.second, error, nullptr,
-                                                                     kFileWhat & ~kLoudnessParallelPeak);
+                                                                     kFileWhat & ~kLoudnessParallel);
                                        return r;
                                    })});
             }
@@ -755,8 +755,7 @@ bool ExportJob::MeasureRegions(const std::vector<CRegion*>& regions, std::vector
         const CRegion* region = regions[static_cast<size_t>(i)];
         if (!region) continue;
         LoudnessMeter meter;
-        if (!MeasureItem(*region, i, n, plain, meter, aborted,
-                         kLoudnessAll | kLoudnessStreaming | kLoudnessParallelPeak)) {
+        if (!MeasureItem(*region, i, n, plain, meter, aborted, kLoudnessAll | kLoudnessStreaming | kLoudnessParallel)) {
             aborted = true;
             break;
         }

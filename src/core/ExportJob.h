@@ -110,7 +110,7 @@ private:
     // Renders the item through the chain at the loudness gain without writing anything, into
     // meter (integrated loudness only). False when the abort was pressed before it began.
     bool MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
-                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming);
+                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming | kLoudnessParallel);
     // A lossy file's figures as its decoder gives them back (its meter then holds them).
     void MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter);
     // The item loop of a loudness export, per file or as an album; lines go to m_lines.

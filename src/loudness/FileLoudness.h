@@ -13,4 +13,4 @@
 // `what` (LoudnessWhat bits; every figure by default). False with the reader's message when the file does not open or
 // its format is not one we read. cancel, when given, stops the read (false, message "Canceled.").
 bool MeasureFileLoudness(const std::string& path, LoudnessMeter& meter, std::string& error,
-                         const std::atomic<bool>* cancel = nullptr, int what = kLoudnessAll | kLoudnessParallelPeak);
+                         const std::atomic<bool>* cancel = nullptr, int what = kLoudnessAll | kLoudnessParallel);

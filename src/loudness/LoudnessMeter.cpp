@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "loudness/TruePeakSplit.h"
+#include "loudness/MeterWorker.h"
 
 namespace {
 
@@ -40,43 +40,50 @@ void Destroy(void*& p) {
 
 LoudnessMeter::LoudnessMeter() = default;
 
-LoudnessMeter::~LoudnessMeter() { Destroy(m_state); }
+LoudnessMeter::~LoudnessMeter() {
+    m_worker.reset(); // it may be feeding the state
+    Destroy(m_state);
+}
 
 LoudnessMeter::LoudnessMeter(LoudnessMeter&& other) noexcept
     : m_state(std::exchange(other.m_state, nullptr)), m_channels(other.m_channels), m_what(other.m_what),
-      m_split(std::move(other.m_split)), m_monoBlock(std::move(other.m_monoBlock)) {}
+      m_worker(std::move(other.m_worker)), m_monoBlock(std::move(other.m_monoBlock)) {}
 
 LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
     if (this != &other) {
+        m_worker.reset(); // it may be feeding the state
         Destroy(m_state);
         m_state = std::exchange(other.m_state, nullptr);
         m_channels = other.m_channels;
         m_what = other.m_what;
-        m_split = std::move(other.m_split);
+        m_worker = std::move(other.m_worker);
         m_monoBlock = std::move(other.m_monoBlock);
     }
     return *this;
 }
 
 bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string& error) {
+    m_worker.reset();
     Destroy(m_state);
-    m_split.reset();
     if (channels < 1 || channels > 2 || rate < 8000 || rate > 768000) {
         error = "can't measure the loudness of " + std::to_string(channels) + " channels at " + std::to_string(rate) +
                 " Hz";
         return false;
     }
-    // A parallel meter's peaks, sample and true, come from the split; the state measures the
-    // loudness only.
-    const bool parallel = (what & kLoudnessParallelPeak) && (what & kLoudnessTruePeak);
+    // A parallel meter's true peak, and with it the sample peak, comes from its worker; the
+    // state measures the loudness.
+    const bool parallel = what & kLoudnessParallel;
+    const bool splitPeak = parallel && (what & kLoudnessTruePeak);
     m_state = ebur128_init(channels, static_cast<unsigned long>(rate),
-                           ModeFor(parallel ? what & ~(kLoudnessTruePeak | kLoudnessSamplePeak) : what));
-    if (parallel) {
-        m_split = std::make_unique<TruePeakSplit>();
-        if (m_state && !m_split->Start(channels, rate)) Destroy(m_state);
+                           ModeFor(splitPeak ? what & ~(kLoudnessTruePeak | kLoudnessSamplePeak) : what));
+    if (m_state && parallel) {
+        m_worker = std::make_unique<MeterWorker>();
+        if (!m_worker->Start(channels, rate, m_state, splitPeak)) {
+            m_worker.reset();
+            Destroy(m_state);
+        }
     }
     if (!m_state) {
-        m_split.reset();
         error = "out of memory for the loudness meter";
         return false;
     }
@@ -87,16 +94,14 @@ bool LoudnessMeter::Start(unsigned channels, int32_t rate, int what, std::string
 
 void LoudnessMeter::AddStereo(const float* interleaved, size_t frames) {
     if (!m_state || !interleaved) return;
-    if (m_split) {
+    if (m_worker) {
         const float* data = interleaved;
         if (m_channels == 1) {
             m_monoBlock.resize(frames);
             for (size_t i = 0; i < frames; ++i) m_monoBlock[i] = interleaved[2 * i];
             data = m_monoBlock.data();
         }
-        // The split hands the worker its part first; this thread's loudness and part follow.
-        m_split->Add(data, frames);
-        ebur128_add_frames_float(St(m_state), data, frames);
+        m_worker->Add(data, frames);
         return;
     }
     if (m_channels == 2) {
@@ -114,18 +119,20 @@ void LoudnessMeter::AddStereo(const float* interleaved, size_t frames) {
 LoudnessFigures LoudnessMeter::Figures() const {
     LoudnessFigures f;
     if (!m_state) return f;
+    if (m_worker) m_worker->Wait();
     double v = 0.0;
     if ((m_what & kLoudnessIntegrated) && ebur128_loudness_global(St(m_state), &v) == EBUR128_SUCCESS)
         f.integrated = Lufs(v);
     if ((m_what & kLoudnessRange) && ebur128_loudness_range(St(m_state), &v) == EBUR128_SUCCESS) f.range = v;
     double sp = 0.0, tp = 0.0;
-    if (m_split) {
+    const bool splitPeak = m_worker && (m_what & kLoudnessTruePeak);
+    if (splitPeak) {
         double tps[2], sps[2];
-        m_split->Peaks(tps, sps);
+        m_worker->Peaks(tps, sps);
         sp = std::max(sps[0], sps[1]);
         tp = std::max(tps[0], tps[1]);
     }
-    for (unsigned c = 0; c < m_channels && !m_split; ++c) {
+    for (unsigned c = 0; c < m_channels && !splitPeak; ++c) {
         if ((m_what & (kLoudnessSamplePeak | kLoudnessTruePeak)) &&
             ebur128_sample_peak(St(m_state), c, &v) == EBUR128_SUCCESS)
             sp = std::max(sp, v);
@@ -139,12 +146,14 @@ LoudnessFigures LoudnessMeter::Figures() const {
 }
 
 double LoudnessMeter::Momentary() const {
+    if (m_worker) m_worker->Wait();
     double v = 0.0;
     if (!m_state || ebur128_loudness_momentary(St(m_state), &v) != EBUR128_SUCCESS) return -LoudnessFigures::kSilence;
     return Lufs(v);
 }
 
 double LoudnessMeter::ShortTerm() const {
+    if (m_worker) m_worker->Wait();
     double v = 0.0;
     if (!m_state || !(m_what & kLoudnessMomentary) || ebur128_loudness_shortterm(St(m_state), &v) != EBUR128_SUCCESS)
         return -LoudnessFigures::kSilence;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class TruePeakSplit;
+class MeterWorker;
 
 // What a meter measures; figures not asked for read as silence.
 enum LoudnessWhat : int {
@@ -26,10 +26,10 @@ enum LoudnessWhat : int {
     kLoudnessSamplePeak = 8,
     kLoudnessTruePeak = 16,
     kLoudnessStreaming = 32, // fixed-size histograms: no allocation after Start (0.1 LU steps)
-    // The true peak shared with a worker thread of the meter's own (see TruePeakSplit): the 4×
-    // oversampling is most of a meter's work, and a file measurement has a second core for it.
-    // The figures are exactly those of one thread. Not for the audio thread (Add may wait).
-    kLoudnessParallelPeak = 64,
+    // The meter's work on a worker thread of its own beside the caller's (see MeterWorker): the
+    // loudness there, the true peak shared between both, with exactly the figures of one thread.
+    // For a file's read or a render to a file, not for the real-time audio path (Add may wait).
+    kLoudnessParallel = 64,
     kLoudnessAll = 1 | 2 | 4 | 8 | 16,
 };
 
@@ -72,8 +72,8 @@ public:
     // must have been started with the same `what`.
     static LoudnessFigures Together(const std::vector<const LoudnessMeter*>& meters);
 
-    // A parallel meter's split of its blocks (tests cut at chosen places); null otherwise.
-    TruePeakSplit* Split() { return m_split.get(); }
+    // A parallel meter's worker (tests cut its blocks at chosen places); null otherwise.
+    MeterWorker* Worker() { return m_worker.get(); }
 
 private:
     // The library's ebur128_state, an unnamed struct that can't be declared ahead.
@@ -81,9 +81,9 @@ private:
     unsigned m_channels = 2;
     int m_what = 0;
     float m_mono[4096]; // the left channel of a part of a block, for a mono meter
-    // kLoudnessParallelPeak: the true and sample peaks, measured beside m_state.
-    std::unique_ptr<TruePeakSplit> m_split;
-    std::vector<float> m_monoBlock; // a mono meter's whole block, for both
+    // kLoudnessParallel: the thread that feeds m_state and shares the true peak.
+    std::unique_ptr<MeterWorker> m_worker;
+    std::vector<float> m_monoBlock; // a mono meter's whole block
 };
 
 // "-23.0 LUFS", "4.1 LU", "-1.2 dBTP"; "-inf" for silence.

@@ -85,7 +85,7 @@ TEST(LoudnessMeter, TheTruePeakOnASecondThreadIsTheSame) {
     std::vector<float> s = Sine(6, -12.0, 48000, 12000.0, kPi / 4);
     const std::vector<float> r = Sine(6, -20.0, 48000, 997.0);
     for (size_t i = 0; i < s.size() / 2; ++i) s[2 * i + 1] = r[2 * i + 1];
-    const LoudnessFigures one = Measure(s), two = Measure(s, kLoudnessAll | kLoudnessParallelPeak);
+    const LoudnessFigures one = Measure(s), two = Measure(s, kLoudnessAll | kLoudnessParallel);
     EXPECT_DOUBLE_EQ(two.truePeak, one.truePeak);
     EXPECT_DOUBLE_EQ(two.samplePeak, one.samplePeak);
     EXPECT_DOUBLE_EQ(two.integrated, one.integrated);
@@ -93,7 +93,7 @@ TEST(LoudnessMeter, TheTruePeakOnASecondThreadIsTheSame) {
     // The louder channel's crest, between its samples.
     EXPECT_NEAR(two.truePeak, -12.0, 0.3);
     for (size_t i = 0; i < s.size() / 2; ++i) std::swap(s[2 * i], s[2 * i + 1]);
-    EXPECT_DOUBLE_EQ(Measure(s, kLoudnessAll | kLoudnessParallelPeak).truePeak, one.truePeak);
+    EXPECT_DOUBLE_EQ(Measure(s, kLoudnessAll | kLoudnessParallel).truePeak, one.truePeak);
 }
 
 TEST(LoudnessMeter, SilenceAndAlbumFigures) {

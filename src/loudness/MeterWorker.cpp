@@ -1,4 +1,4 @@
-#include "loudness/TruePeakSplit.h"
+#include "loudness/MeterWorker.h"
 
 #include <ebur128.h>
 
@@ -26,13 +26,13 @@ void* PeakState(unsigned channels, int32_t rate) {
 
 } // namespace
 
-TruePeakSplit::~TruePeakSplit() {
+MeterWorker::~MeterWorker() {
     Stop();
     Destroy(m_own);
     Destroy(m_theirs);
 }
 
-void TruePeakSplit::Stop() {
+void MeterWorker::Stop() {
     if (!m_worker.joinable()) return;
     {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -42,28 +42,32 @@ void TruePeakSplit::Stop() {
     m_worker.join();
 }
 
-bool TruePeakSplit::Start(unsigned channels, int32_t rate) {
+bool MeterWorker::Start(unsigned channels, int32_t rate, void* loudness, bool truePeak) {
     Stop();
     Destroy(m_own);
     Destroy(m_theirs);
     m_channels = channels;
-    m_own = PeakState(channels, rate);
-    m_theirs = PeakState(channels, rate);
-    if (!m_own || !m_theirs) {
-        Destroy(m_own);
-        Destroy(m_theirs);
-        return false;
+    m_loudness = loudness;
+    if (truePeak) {
+        m_own = PeakState(channels, rate);
+        m_theirs = PeakState(channels, rate);
+        if (!m_own || !m_theirs) {
+            Destroy(m_own);
+            Destroy(m_theirs);
+            return false;
+        }
     }
     m_history.assign(kPrime * channels, 0.0f);
     for (int c = 0; c < 2; ++c) m_ownTp[c] = m_ownSp[c] = m_theirTp[c] = m_theirSp[c] = 0.0;
     m_head = m_count = 0;
     m_busy = m_quit = m_workerWaited = false;
-    if (!m_fixed) m_share = 0.3;
+    // The worker has the loudness as well: the caller starts with less than half the peaks.
+    if (!m_fixed) m_share = loudness ? 0.4 : 0.5;
     m_worker = std::thread([this] { Run(); });
     return true;
 }
 
-void TruePeakSplit::Measure(void* state, const float* primed, size_t frames, double* tp, double* sp) const {
+void MeterWorker::MeasurePeaks(void* state, const float* primed, size_t frames, double* tp, double* sp) const {
     ebur128_add_frames_float(St(state), primed, kPrime);
     ebur128_add_frames_float(St(state), primed + kPrime * m_channels, frames);
     for (unsigned c = 0; c < m_channels; ++c) {
@@ -73,7 +77,7 @@ void TruePeakSplit::Measure(void* state, const float* primed, size_t frames, dou
     }
 }
 
-void TruePeakSplit::Run() {
+void MeterWorker::Run() {
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
         if (m_count == 0 && !m_quit) {
@@ -81,11 +85,14 @@ void TruePeakSplit::Run() {
             m_changed.wait(hold, [this] { return m_count > 0 || m_quit; });
         }
         if (m_count == 0) return;
-        Part& part = m_parts[m_head];
+        const Part& part = m_parts[m_head];
         m_busy = true;
         hold.unlock();
+        const float* block = part.data.data() + kPrime * m_channels;
+        if (m_loudness) ebur128_add_frames_float(St(m_loudness), block, part.frames);
         double tp[2] = {0, 0}, sp[2] = {0, 0};
-        Measure(m_theirs, part.data.data(), part.frames, tp, sp);
+        if (m_theirs && part.own < part.frames)
+            MeasurePeaks(m_theirs, part.data.data() + part.own * m_channels, part.frames - part.own, tp, sp);
         hold.lock();
         for (unsigned c = 0; c < m_channels; ++c) {
             m_theirTp[c] = std::max(m_theirTp[c], tp[c]);
@@ -98,44 +105,33 @@ void TruePeakSplit::Run() {
     }
 }
 
-void TruePeakSplit::Add(const float* data, size_t frames) {
-    if (!m_own || !data || frames == 0) return;
+void MeterWorker::Add(const float* data, size_t frames) {
+    if (!m_worker.joinable() || !data || frames == 0) return;
     const size_t ch = m_channels;
-    const size_t own = std::min(frames, static_cast<size_t>(m_share * static_cast<double>(frames) + 0.5));
-    // The worker's part first, so that it runs while this thread does its own.
-    if (own < frames) {
-        std::unique_lock<std::mutex> hold(m_lock);
-        const bool full = m_count == kParts;
-        m_changed.wait(hold, [this] { return m_count < kParts; });
-        Part& part = m_parts[(m_head + m_count) % kParts];
-        hold.unlock();
-        const size_t n = frames - own;
-        part.data.resize((kPrime + n) * ch);
-        float* to = part.data.data();
-        // The kPrime frames before the part: the end of the stream so far, then the block's.
-        const size_t fromBlock = std::min(own, kPrime);
-        const size_t fromHistory = kPrime - fromBlock;
-        std::memcpy(to, m_history.data() + (kPrime - fromHistory) * ch, fromHistory * ch * sizeof(float));
-        std::memcpy(to + fromHistory * ch, data + (own - fromBlock) * ch, (fromBlock + n) * ch * sizeof(float));
-        part.frames = n;
-        hold.lock();
-        ++m_count;
-        // Balance: whoever waited for the other had too little to do.
-        if (!m_fixed) {
-            if (full) m_share = std::min(1.0, m_share + 0.01);
-            else if (m_workerWaited) m_share = std::max(0.0, m_share - 0.01);
-        }
-        m_workerWaited = false;
-        hold.unlock();
-        m_changed.notify_all();
+    std::unique_lock<std::mutex> hold(m_lock);
+    const bool full = m_count == kParts;
+    m_changed.wait(hold, [this] { return m_count < kParts; });
+    Part& part = m_parts[(m_head + m_count) % kParts];
+    hold.unlock();
+    // The block behind the last kPrime frames of the stream: every part of it has its priming
+    // right in front of it.
+    part.data.resize((kPrime + frames) * ch);
+    std::memcpy(part.data.data(), m_history.data(), kPrime * ch * sizeof(float));
+    std::memcpy(part.data.data() + kPrime * ch, data, frames * ch * sizeof(float));
+    part.frames = frames;
+    part.own = m_own ? std::min(frames, static_cast<size_t>(m_share * static_cast<double>(frames) + 0.5)) : 0;
+    hold.lock();
+    ++m_count;
+    // Balance: whoever waited for the other had too little to do.
+    if (!m_fixed && m_own) {
+        if (full) m_share = std::min(1.0, m_share + 0.01);
+        else if (m_workerWaited) m_share = std::max(0.0, m_share - 0.01);
     }
-    if (own > 0) {
-        m_primed.resize((kPrime + own) * ch);
-        std::memcpy(m_primed.data(), m_history.data(), kPrime * ch * sizeof(float));
-        std::memcpy(m_primed.data() + kPrime * ch, data, own * ch * sizeof(float));
-        Measure(m_own, m_primed.data(), own, m_ownTp, m_ownSp);
-    }
-    // The history: the last kPrime frames of the stream.
+    m_workerWaited = false;
+    hold.unlock();
+    m_changed.notify_all();
+    // The worker only reads the part; so does this thread, before the next Add may reuse it.
+    if (part.own > 0) MeasurePeaks(m_own, part.data.data(), part.own, m_ownTp, m_ownSp);
     if (frames >= kPrime) {
         std::memcpy(m_history.data(), data + (frames - kPrime) * ch, kPrime * ch * sizeof(float));
     } else {
@@ -144,9 +140,14 @@ void TruePeakSplit::Add(const float* data, size_t frames) {
     }
 }
 
-void TruePeakSplit::Peaks(double truePeak[2], double samplePeak[2]) const {
+void MeterWorker::Wait() const {
     std::unique_lock<std::mutex> hold(m_lock);
     m_changed.wait(hold, [this] { return m_count == 0 && !m_busy; });
+}
+
+void MeterWorker::Peaks(double truePeak[2], double samplePeak[2]) const {
+    Wait();
+    std::lock_guard<std::mutex> hold(m_lock);
     for (unsigned c = 0; c < 2; ++c) {
         const bool has = c < m_channels;
         samplePeak[c] = has ? std::max(m_ownSp[c], m_theirSp[c]) : 0.0;

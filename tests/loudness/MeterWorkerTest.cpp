@@ -1,7 +1,7 @@
-// The true peak shared between two threads equals, bit for bit, what one continuous libebur128
-// state finds: per channel, at the rates of each oversampling (4×, 2×, none), with blocks of
-// awkward sizes, parts shorter than the priming, cuts anywhere, and the loudest point (and the
-// largest peak between samples) right where a block is cut.
+// A meter's worker thread gives exactly the figures of one thread: its true peak, shared between
+// two threads, equals bit for bit what one continuous libebur128 state finds: per channel, at the rates of each
+// oversampling (4×, 2×, none), with blocks of awkward sizes, parts shorter than the priming, cuts anywhere, and the
+// loudest point (and the largest peak between samples) right where a block is cut.
 #include <gtest/gtest.h>
 
 #include <ebur128.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "loudness/LoudnessMeter.h"
-#include "loudness/TruePeakSplit.h"
+#include "loudness/MeterWorker.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ const size_t kBlocks[] = {1, 7, 31, 33, 997, 5, 4099, 17, 2, 12345, 3, 64, 29};
 
 } // namespace
 
-TEST(TruePeakSplit, EqualsOneContinuousStateBitForBit) {
+TEST(MeterWorker, TheSplitTruePeakEqualsOneContinuousStateBitForBit) {
     for (const int rate : {44100, 48000, 96000, 192000}) {
         for (const unsigned channels : {1u, 2u}) {
             const size_t frames = static_cast<size_t>(rate) * 3 / 2;
@@ -78,9 +78,9 @@ TEST(TruePeakSplit, EqualsOneContinuousStateBitForBit) {
                 if (channels == 2 && cut + 2 < frames) PutPeakAt(s, channels, 1, cut, -0.95f);
                 const Reference want = Continuous(s, channels, rate);
 
-                TruePeakSplit split;
+                MeterWorker split;
                 if (share >= 0) split.FixShare(share);
-                ASSERT_TRUE(split.Start(channels, rate));
+                ASSERT_TRUE(split.Start(channels, rate, nullptr, true));
                 for (size_t at = 0, k = 0; at < frames; ++k) {
                     const size_t n = std::min(kBlocks[k % std::size(kBlocks)], frames - at);
                     split.Add(s.data() + at * channels, n);
@@ -100,7 +100,7 @@ TEST(TruePeakSplit, EqualsOneContinuousStateBitForBit) {
     }
 }
 
-TEST(TruePeakSplit, TheMeterGivesTheFiguresOfOneThread) {
+TEST(MeterWorker, TheMeterGivesTheFiguresOfOneThread) {
     // Through the meter, mono and stereo, in blocks as a file is read: every figure the same.
     for (const unsigned channels : {1u, 2u}) {
         const int rate = 44100;
@@ -111,16 +111,25 @@ TEST(TruePeakSplit, TheMeterGivesTheFiguresOfOneThread) {
             s[2 * i + 1] *= channels == 2 ? 0.5f : swell;
             if (channels == 1) s[2 * i + 1] = s[2 * i];
         }
-        LoudnessMeter one, two;
+        LoudnessMeter one, two, onlyLoudness;
         std::string error;
         ASSERT_TRUE(one.Start(channels, rate, kLoudnessAll | kLoudnessStreaming, error));
-        ASSERT_TRUE(two.Start(channels, rate, kLoudnessAll | kLoudnessStreaming | kLoudnessParallelPeak, error));
+        ASSERT_TRUE(two.Start(channels, rate, kLoudnessAll | kLoudnessStreaming | kLoudnessParallel, error));
+        // The measuring render of an export: the loudness alone, on the worker.
+        ASSERT_TRUE(
+            onlyLoudness.Start(channels, rate, kLoudnessIntegrated | kLoudnessStreaming | kLoudnessParallel, error));
         for (size_t at = 0, k = 0; at < s.size() / 2; ++k) {
             const size_t n = std::min(kBlocks[k % std::size(kBlocks)] * 3, s.size() / 2 - at);
             one.AddStereo(s.data() + 2 * at, n);
             two.AddStereo(s.data() + 2 * at, n);
+            onlyLoudness.AddStereo(s.data() + 2 * at, n);
             at += n;
+            // Read while blocks are still on their way: the reading waits for them.
+            if (k == 40) {
+                EXPECT_EQ(two.Momentary(), one.Momentary());
+            }
         }
+        EXPECT_EQ(onlyLoudness.Figures().integrated, one.Figures().integrated);
         const LoudnessFigures a = one.Figures(), b = two.Figures();
         EXPECT_EQ(b.truePeak, a.truePeak) << channels;
         EXPECT_EQ(b.samplePeak, a.samplePeak) << channels;
