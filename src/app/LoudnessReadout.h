@@ -26,12 +26,18 @@ public:
     void Feed(PostTap& tap);
 
     QLabel* Label() const { return m_label; }
+    // The readout's text for these figures.
+    static QString Text(double momentary, double shortTerm, double integrated, double truePeak);
+    // The width that holds the widest text in the label's font: it is fixed to it, so the row
+    // neither moves while the figures change nor cuts them off.
+    int NeededWidth() const;
     const LoudnessMeter& Meter() const { return m_meter; }
     // Plays measured since the window opened (each Start counts).
     int Plays() const { return m_plays; }
 
 private:
     void Show();
+    void Fit();
 
     QLabel* m_label;
     LoudnessMeter m_meter;

@@ -149,6 +149,40 @@ private slots:
         QCOMPARE(c->Auditioned(), static_cast<CRegion*>(nullptr));
     }
 
+    void theLoudnessReadoutHoldsItsWidestFiguresInsideTheWindow() {
+        auto* readout = m_form->findChild<QLabel*>("LoudnessReadout");
+        QVERIFY(readout && readout->isVisible());
+        LoudnessReadout& r = Meters().Loudness();
+        const auto widestFit = [&](const QString& where) {
+            QTRY_COMPARE(readout->width(), r.NeededWidth());
+            const QFontMetrics fm(readout->font());
+            const int room = readout->contentsRect().width();
+            for (const double v : {-70.0, -88.8, -23.4, -1e300, 1e300, 5.5, -120.0})
+                for (const QString& line : LoudnessReadout::Text(v, v, v, v).split('\n'))
+                    QVERIFY2(fm.horizontalAdvance(line) <= room, qPrintable(where + ": " + line));
+        };
+        // At each of the window's font sizes the widest text fits, off the window's right edge.
+        for (const char* id : {"setup.font.large", "setup.font.medium", "setup.font.small"}) {
+            QVERIFY(m_form->Commands().Dispatch(id));
+            widestFit(id);
+            const int textRight = readout->mapTo(m_form.get(), readout->contentsRect().topRight()).x();
+            QVERIFY2(textRight + 6 < m_form->width(), id);
+        }
+        // The label follows its own font, whatever it is.
+        const QFont original = readout->font();
+        for (const int px : {14, 20}) {
+            QFont f = original;
+            f.setPixelSize(px);
+            readout->setFont(f);
+            widestFit(QString::number(px) + " px");
+        }
+        readout->setFont(original);
+        QTRY_COMPARE(readout->width(), r.NeededWidth());
+        // A figure never grows beyond five characters.
+        QCOMPARE(LoudnessReadout::Text(-123.4, -23.0, -1e9, 1234.5),
+                 QString("M  -inf  S -23.0\nI  -inf LUFS\nTP >99.9 dBTP"));
+    }
+
     void metersFallAwayOver199TicksAfterAStop() {
         QTimer* timer1 = nullptr;
         for (QTimer* t : m_form->findChildren<QTimer*>())
