@@ -53,7 +53,7 @@ LoudnessReadout::LoudnessReadout(QWidget* parent) : m_buffer(2 * kStepFrames) {
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The right margin keeps the text off the window's edge; the left one is the gap to the
     // meters, which the counter's own border widens.
-    m_label->setContentsMargins(2, 0, 6, 0);
+    m_label->setContentsMargins(1, 0, 6, 0);
     label->fontChanged = [this] { Fit(); };
     Fit();
     Show();
@@ -74,7 +74,7 @@ int LoudnessReadout::NeededWidth() const {
     for (const double v : {-88.8, -77.7, -70.0, -LoudnessFigures::kSilence, 1e9, -8.8, 88.8})
         for (const QString& line : Text(v, v, v, v).split('\n')) widest = std::max(widest, fm.horizontalAdvance(line));
     const QMargins m = m_label->contentsMargins();
-    return widest + m.left() + m.right() + 2 * m_label->margin() + 1;
+    return widest + m.left() + m.right() + 2 * m_label->margin();
 }
 
 void LoudnessReadout::Fit() { m_label->setFixedWidth(NeededWidth()); }
