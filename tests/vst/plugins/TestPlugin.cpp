@@ -8,11 +8,13 @@
 //   TP_NOENTRY    neither entry point
 //   TP_NULL       the entry point makes no instance
 //   TP_BADMAGIC   an instance without the magic
+//   TP_CRASH      processReplacing brings the whole process down
 // Every variant records what the host did to it in a probe the tests reach through
 // TestPluginProbe() (the test opens the same library again, which gives it the same copy).
 // Fields the audio thread writes are atomics: the threaded tests run under ThreadSanitizer.
 
 #include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -116,6 +118,9 @@ void NoteBlock(AEffect* e, int32_t n) {
 void ProcessReplacing(AEffect* e, float** in, float** out, int32_t n) {
     g_probe.inProcess.store(1, std::memory_order_release);
     NoteBlock(e, n);
+#ifdef TP_CRASH
+    std::raise(SIGSEGV);
+#endif
 #ifdef TP_THROWS
     g_probe.inProcess.store(0, std::memory_order_release);
     throw std::runtime_error("a plug-in fault");
