@@ -38,6 +38,7 @@ class CDSPStack;
 class CProcessor;
 class CPrefs;
 class CVSTFolders;
+class CVSTEffectList;
 class CPlayList;
 class CTransport;
 class CSwapper;
@@ -105,6 +106,14 @@ public:
     CDSPStack* Stack() const { return m_stack.get(); }
     CPrefs* Prefs() const { return m_prefs.get(); }
     CVSTFolders* VSTFolders() const { return m_vstFolders.get(); }
+    // The hosted VST effects, the head of the stack. Their folders are always the current
+    // VSTFolders() list. Made with the stack, ended after the engine stopped and the library was
+    // saved (a plug-in that fails while unloading cannot cost the library).
+    CVSTEffectList* VSTChain() const { return m_vstChain.get(); }
+    // The main timer's share for the plug-ins beyond the stack's panel tick (which sends the
+    // active states and the editors' idle calls): while nothing plays the plug-ins are told
+    // 44,100 Hz again.
+    void VSTTick(int32_t transportState);
     CDatabase* Database() const { return m_database.get(); }
     CPlayList* PlayList() const { return m_playList.get(); }
     CTransport* Transport() const { return m_transport.get(); }
@@ -130,8 +139,9 @@ public:
     // worked on (a click in the region list or on a tape, an audition, an export item): the
     // current snap in edit mode or when the region has no favourite, else the favourite.
     // Applying while playing changes the sound from the next block on (the controls are atomics
-    // the audio thread reads once per block). The plug-in chain's part comes with the chain. "Bypass All", "Bypass Dsp"
-    // and "Mono Check" stay as they are. False when that index names no snap.
+    // the audio thread reads once per block). The VST chain is rebuilt from the snap's plug-in
+    // state (the window lays out its dock afterwards). "Bypass All", "Bypass Dsp" and "Mono
+    // Check" stay as they are. False when that index names no snap.
     bool ApplyRegionSnap(const CRegion& region, bool editMode);
 
     // What the engine has published, read once per main-timer tick. The previous snapshot tells
@@ -190,6 +200,7 @@ private:
     std::unique_ptr<CStereoImager> m_imager;
     std::unique_ptr<CTubeAmp> m_valveAmp;
     std::unique_ptr<CDSPStack> m_stack;
+    std::unique_ptr<CVSTEffectList> m_vstChain;
     std::unique_ptr<CPrefs> m_prefs;
     std::unique_ptr<CVSTFolders> m_vstFolders;
     std::unique_ptr<CDatabase> m_database;

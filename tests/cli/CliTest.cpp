@@ -194,7 +194,8 @@ TEST(Cli, HelpAndVersionGoToStandardOutputAndSucceed) {
     const CliRun render = Cli(dir, "render --help");
     EXPECT_EQ(render.status, 0);
     EXPECT_EQ(render.out,
-              "usage: sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]\n");
+              "usage: sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--vst-folder DIR ...] "
+              "[--vst NAME[:PROGRAM][,ID=VALUE...] ...] [--bits 8|16|24|32]\n");
     const CliRun mixed = Cli(dir, "render a.wav --help");
     EXPECT_NE(mixed.status, 0);
     EXPECT_FALSE(mixed.err.empty());
