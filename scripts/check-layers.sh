@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the include directions between the layers of src/, lowest first:
-#   common < library < audiofile < loudness = dsp < engine < export = cdimport < views < core < app = cli
+#   common < library < audiofile < loudness = dsp < engine = vst < export = cdimport < views < core < app = cli
 # A file may include headers of its own layer or below. Qt stays out of everything below views
 # and out of core; views may use QtGui (with the QtCore types it needs) but no other module;
 # QtWidgets only in app. tests/, bench/ and fuzz/ may include anything and are not checked.
@@ -14,7 +14,7 @@ import os, re, sys
 
 root, qt_headers = sys.argv[1], sys.argv[2]
 src = os.path.join(root, "src")
-RANK = {"common": 0, "library": 1, "audiofile": 2, "loudness": 3, "dsp": 3, "engine": 4, "export": 5, "cdimport": 5,
+RANK = {"common": 0, "library": 1, "audiofile": 2, "loudness": 3, "dsp": 3, "engine": 4, "vst": 4, "export": 5, "cdimport": 5,
         "views": 6, "core": 7, "app": 8, "cli": 8}
 VIEWS = RANK["views"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

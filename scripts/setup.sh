@@ -28,6 +28,8 @@ PACKAGES=(
   libebur128-dev
   # CI's checks: the layering script and the format check
   python3 clang-format
+  # real VST 2 plug-ins (Linux builds) for the plug-in host's tests
+  lsp-plugins-vst
 )
 
 missing=()

@@ -36,6 +36,8 @@
 #include "library/CVDisk.h"
 #include "library/CVSTFolders.h"
 #include "library/Startup.h"
+#include "vst/CVSTEffectList.h"
+#include "vst/CVSTHost.h"
 
 namespace {
 const char* kAppTitle = "Sonquil";
@@ -115,6 +117,16 @@ void CCore::CreateObjects() {
     m_prefs = std::make_unique<CPrefs>();
     CVDisk::Table().Clear(); // filled by the database or the first start
     m_vstFolders = std::make_unique<CVSTFolders>();
+    m_vstChain = std::make_unique<CVSTEffectList>();
+    m_vstChain->SetFolderSource([this] { return m_vstFolders ? m_vstFolders->Folders() : std::vector<std::string>{}; });
+    m_stack->SetEffectChain(m_vstChain.get());
+    // Plug-ins hear the rate of what they are about to process; the transport is stopped here, so
+    // the change never meets a block on the audio thread.
+    m_transport->SetBeforeRun([this](int32_t state) {
+        if (!m_vstChain) return;
+        if (state == kTransportPlaying || state == kTransportRendering)
+            m_vstChain->SetSampleRate(m_transport->PlaybackRate());
+    });
     m_storageMode = 0;
     m_lossyBitRate = 400;
 }
@@ -138,6 +150,10 @@ bool CCore::ApplyRegionSnap(const CRegion& region, bool editMode) {
     m_imager->ApplySnap(snap->Params());
     m_valveAmp->ApplySnap(snap->Params());
     return true;
+}
+
+void CCore::VSTTick(int32_t transportState) {
+    if (m_vstChain && transportState == kTransportStopped) m_vstChain->SetSampleRate(CVSTHost::kIdleRate);
 }
 
 void CCore::StartEngine(bool withSoundCards) {
@@ -269,6 +285,10 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
         if (beforeSave) beforeSave();
         saved = SaveLibraryAtShutdown(*m_database, m_ui, Library(), m_startupComplete) && saved;
     }
+    // The plug-ins go after the save, so one that fails while unloading cannot cost the library.
+    if (m_stack) m_stack->SetEffectChain(nullptr);
+    if (m_transport) m_transport->SetBeforeRun({});
+    m_vstChain.reset();
     // The processors go before the dither engine that the valve amplifier uses.
     m_stack.reset();
     m_valveAmp.reset();

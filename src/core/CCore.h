@@ -38,6 +38,7 @@ class CDSPStack;
 class CProcessor;
 class CPrefs;
 class CVSTFolders;
+class CVSTEffectList;
 class CPlayList;
 class CTransport;
 class CSwapper;
@@ -105,6 +106,14 @@ public:
     CDSPStack* Stack() const { return m_stack.get(); }
     CPrefs* Prefs() const { return m_prefs.get(); }
     CVSTFolders* VSTFolders() const { return m_vstFolders.get(); }
+    // The hosted VST effects, the head of the stack. Their folders are always the current
+    // VSTFolders() list. Made with the stack, ended after the engine stopped and the library was
+    // saved (a plug-in that fails while unloading cannot cost the library).
+    CVSTEffectList* VSTChain() const { return m_vstChain.get(); }
+    // The main timer's share for the plug-ins beyond the stack's panel tick (which sends the
+    // active states and the editors' idle calls): while nothing plays the plug-ins are told
+    // 44,100 Hz again.
+    void VSTTick(int32_t transportState);
     CDatabase* Database() const { return m_database.get(); }
     CPlayList* PlayList() const { return m_playList.get(); }
     CTransport* Transport() const { return m_transport.get(); }
@@ -190,6 +199,7 @@ private:
     std::unique_ptr<CStereoImager> m_imager;
     std::unique_ptr<CTubeAmp> m_valveAmp;
     std::unique_ptr<CDSPStack> m_stack;
+    std::unique_ptr<CVSTEffectList> m_vstChain;
     std::unique_ptr<CPrefs> m_prefs;
     std::unique_ptr<CVSTFolders> m_vstFolders;
     std::unique_ptr<CDatabase> m_database;

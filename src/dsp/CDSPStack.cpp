@@ -84,7 +84,7 @@ void CDSPStack::RunPair(int n, int sampleRate, bool rendering, int renderBits, f
     const bool dspOn = !m_valve.BypassDsp();
 
     // Hosted effects, each from the current pair into the spare, which then becomes current.
-    if (dspOn && m_chain && !m_chain->Rebuilding() && spareL && spareR) {
+    if (dspOn && m_chain && spareL && spareR && m_chain->Enter()) {
         const int count = m_chain->Count();
         for (int i = 0; i < count; ++i) {
             if (m_chain->Bypassed(i)) continue;
@@ -92,6 +92,7 @@ void CDSPStack::RunPair(int n, int sampleRate, bool rendering, int renderBits, f
             std::swap(curL, spareL);
             std::swap(curR, spareR);
         }
+        m_chain->Leave();
     }
     // Guard noise keeps the recursive filters away from denormals; left reads first.
     m_engine.Sum(curL, m_dither.Guard(n), n);

@@ -25,6 +25,11 @@ public:
     virtual ~CEffectChain() = default;
     // True while a snap recall is rebuilding the chain; the stack then skips it.
     virtual bool Rebuilding() const = 0;
+    // Audio thread, around one block's run through the chain: Enter says whether the chain may
+    // be run now (not rebuilding); when it returns true, Leave follows the run. A chain whose
+    // list the main thread changes while playing uses the pair to keep the two threads apart.
+    virtual bool Enter() { return !Rebuilding(); }
+    virtual void Leave() {}
     virtual int Count() const = 0;
     virtual bool Bypassed(int i) const = 0;
     // Runs effect i from the input pair into the output pair (n frames).

@@ -23,6 +23,7 @@ void CTransport::Start(int32_t state) {
     // A run must have ended before the next begins: the engine still reads what the last one
     // was given (play list, target) until its ended flag is set.
     if (!IsStopped()) Stop();
+    if (m_beforeRun) m_beforeRun(state);
     if (state == kTransportRecording || state == kTransportMonitoring)
         m_recordingEnded.store(false, std::memory_order_relaxed);
     else m_playbackEnded.store(false, std::memory_order_relaxed);

@@ -57,6 +57,12 @@ public:
     // Every field zero.
     void Clear();
 
+    // Called on the main thread at the start of every run (play, render, record, monitor) with
+    // the state about to begin, after the previous run has ended and before the audio thread can
+    // see the new one: the place for work that must not overlap a run (the plug-ins are told the
+    // rate of the material there).
+    void SetBeforeRun(std::function<void(int32_t state)> hook) { m_beforeRun = std::move(hook); }
+
     // State changes (main thread).
     void Play(int32_t origin);
     void Monitor();
@@ -143,6 +149,7 @@ private:
     CTransportView m_noView;
     CTransportView* m_view = &m_noView;
 
+    std::function<void(int32_t)> m_beforeRun;
     std::atomic<int32_t> m_state{kTransportStopped};
     std::atomic<bool> m_loop{false};
     std::atomic<bool> m_recordingEnded{false};
