@@ -18,6 +18,9 @@
 #include "library/CPresetList.h"
 #include "library/CRegion.h"
 #include "library/CSample.h"
+#include "vst/CVSTEffect.h"
+#include "vst/CVSTEffectList.h"
+#include "vst/CVSTHost.h"
 
 namespace {
 
@@ -66,14 +69,57 @@ bool ParseChainSetting(const std::string& s, ChainSetting& out) {
     return true;
 }
 
+bool ParseVstSetting(const std::string& text, VstSetting& out) {
+    VstSetting v;
+    size_t end = text.find(',');
+    std::string head = text.substr(0, end);
+    // The program follows the last colon when digits follow it; a colon elsewhere is the name's.
+    const size_t colon = head.rfind(':');
+    if (colon != std::string::npos) {
+        long program;
+        if (!ParseWholeNumber(head.substr(colon + 1), 0, INT_MAX, program)) return false;
+        v.program = static_cast<int>(program);
+        head.resize(colon);
+    }
+    if (head.empty()) return false;
+    v.name = head;
+    while (end != std::string::npos) {
+        const size_t start = end + 1;
+        end = text.find(',', start);
+        const std::string item = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const size_t eq = item.find('=');
+        long id;
+        if (eq == std::string::npos || !ParseWholeNumber(item.substr(0, eq), 0, INT_MAX, id)) return false;
+        const std::string value = item.substr(eq + 1);
+        if (value.empty()) return false;
+        char* stop = nullptr;
+        const double x = std::strtod(value.c_str(), &stop);
+        if (*stop != '\0' || !std::isfinite(x)) return false;
+        v.params.emplace_back(static_cast<int>(id), static_cast<float>(x));
+    }
+    out = std::move(v);
+    return true;
+}
+
 bool TakeChainOption(const Args& args, size_t& i, ChainOptions& chain, std::string& error) {
     const std::string& a = args[i];
-    if (a != "--set" && a != "--preset") return false;
+    if (a != "--set" && a != "--preset" && a != "--vst-folder" && a != "--vst") return false;
     if (i + 1 >= args.size()) {
         error = a + " needs a value";
         return true;
     }
     const std::string& v = args[++i];
+    if (a == "--vst-folder") {
+        if (v.empty()) error = "--vst-folder needs a folder";
+        else chain.vstFolders.push_back(v);
+        return true;
+    }
+    if (a == "--vst") {
+        VstSetting setting;
+        if (!ParseVstSetting(v, setting)) error = "bad --vst " + v + " (NAME[:PROGRAM][,ID=VALUE...])";
+        else chain.vsts.push_back(std::move(setting));
+        return true;
+    }
     if (a == "--preset") {
         if (v.empty()) error = "--preset needs a preset name";
         else chain.presets.push_back(v);
@@ -160,6 +206,53 @@ bool EngineSession::ApplyChain(const ChainOptions& chain, std::string& error) {
     }
     for (const ChainSetting& s : chain.settings)
         if (!core.SetParameter(s.kind, s.id, s.value, error)) return false;
+    return ApplyVsts(chain, error);
+}
+
+bool EngineSession::ApplyVsts(const ChainOptions& chain, std::string& error) {
+    CVSTEffectList* list = Core().VSTChain();
+    if (chain.vsts.empty() || !list) return true;
+    if (!chain.vstFolders.empty()) {
+        list->SetFolderSource({});
+        list->SetFolders(chain.vstFolders);
+    }
+    const std::vector<std::string> folders = list->Folders();
+    for (const VstSetting& v : chain.vsts) {
+        // The file as it is named in the folders (".so" may be left off on the command line).
+        std::string name = v.name;
+        std::string path = CVSTHost::FindPlugin(folders, name);
+        if (path.empty() && name.find(".so") == std::string::npos) {
+            path = CVSTHost::FindPlugin(folders, name + ".so");
+            if (!path.empty()) name += ".so";
+        }
+        if (path.empty()) {
+            error = "no VST plug-in named \"" + v.name + "\" in the VST folders";
+            return false;
+        }
+        name = std::filesystem::path(path).filename().string();
+        int result = CVSTHost::Ok;
+        CVSTEffect* effect = list->AddEffect(name, result);
+        if (!effect) {
+            error = v.name + ": " + CVSTHost::Message(result);
+            return false;
+        }
+        if (v.program >= 0) {
+            if (v.program >= effect->ProgramCount()) {
+                error = v.name + ": no program " + std::to_string(v.program) + " (it has " +
+                        std::to_string(effect->ProgramCount()) + ")";
+                return false;
+            }
+            effect->SetProgram(v.program);
+        }
+        for (const auto& [id, value] : v.params) {
+            if (id >= effect->ParameterCount() || value < 0.0f || value > 1.0f) {
+                error = v.name + ": bad parameter " + std::to_string(id) + "=" + std::to_string(value) + " (it has " +
+                        std::to_string(effect->ParameterCount()) + " parameters, values 0 to 1)";
+                return false;
+            }
+            effect->SetParameter(id, value);
+        }
+    }
     return true;
 }
 

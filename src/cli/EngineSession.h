@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -28,18 +29,32 @@ struct ChainSetting {
     float value = 0.0f;
 };
 
+// One --vst NAME[:PROGRAM][,ID=VALUE...]: a plug-in file name (".so" may be left off), the
+// program index from 0 (-1 leaves the plug-in's own), and parameter index = value (0 to 1).
+struct VstSetting {
+    std::string name;
+    int program = -1;
+    std::vector<std::pair<int, float>> params;
+};
+
 // The chain options of a command, in the order given.
 struct ChainOptions {
     std::vector<ChainSetting> settings;
     std::vector<std::string> presets;
+    // --vst-folder DIR: where the --vst plug-ins are looked for (else the library's VST folders).
+    std::vector<std::string> vstFolders;
+    // The plug-ins at the head of the chain, in signal order.
+    std::vector<VstSetting> vsts;
 };
 
 // "KIND:ID=VALUE", kind 0 to 3, id 0 to 49, value a finite number.
 bool ParseChainSetting(const std::string& text, ChainSetting& out);
+// "NAME[:PROGRAM][,ID=VALUE...]", PROGRAM and ID whole numbers from 0, VALUE a finite number.
+bool ParseVstSetting(const std::string& text, VstSetting& out);
 // A whole number in [lo, hi].
 bool ParseWholeNumber(const std::string& text, long lo, long hi, long& out);
-// Takes "--set V" or "--preset V" at args[i] (advancing i past the value). True when the option
-// was one of them; error is set when its value is bad.
+// Takes "--set V", "--preset V", "--vst-folder V" or "--vst V" at args[i] (advancing i past the value). True when the
+// option was one of them; error is set when its value is bad.
 bool TakeChainOption(const Args& args, size_t& i, ChainOptions& chain, std::string& error);
 
 // The preset a --preset names: "NAME", or "CATEGORY/NAME" with CATEGORY one of Stacks, EQ,
@@ -58,7 +73,10 @@ public:
     // program's library is opened (read, never saved) to find it. Without sound cards only the
     // null device is listed.
     bool Open(const ChainOptions& chain, bool withSoundCards, std::string& error);
-    // Presets first, in order, then the single settings, so a --set refines a preset.
+    // Presets first, in order, then the single settings, so a --set refines a preset; then the
+    // --vst plug-ins are loaded, in order, at the head of the chain, each with its program and
+    // then its parameters. A plug-in that cannot be found or loaded, a program or a parameter it
+    // does not have, is an error.
     bool ApplyChain(const ChainOptions& chain, std::string& error);
 
     CCore& Core();
@@ -66,6 +84,8 @@ public:
     MainThreadPort& Port();
 
 private:
+    bool ApplyVsts(const ChainOptions& chain, std::string& error);
+
     std::unique_ptr<TerminalUiPort> m_ui;
     std::unique_ptr<MainThreadPort> m_port;
     std::unique_ptr<CCore> m_core;

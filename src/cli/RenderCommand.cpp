@@ -1,9 +1,9 @@
-// sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits N]
-// Renders IN through the mastering chain as an export renders a region: IN becomes a transient
-// sample and region on the play list, and the transport's render runs the audio thread, the
-// swapper and the disk thread into OUT, written by the writer its extension names. --bits is
-// the render's sample width: it chooses the dither word length and the width of OUT. OUT holds
-// exactly IN's frames (the tool renders files, not regions, so no frame is added at the end).
+// sonquil-cli render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--vst-folder DIR ...] [--vst
+// NAME[:PROGRAM][,ID=VALUE...] ...] [--bits N] Renders IN through the mastering chain as an export renders a region: IN
+// becomes a transient sample and region on the play list, and the transport's render runs the audio thread, the swapper
+// and the disk thread into OUT, written by the writer its extension names. --bits is the render's sample width: it
+// chooses the dither word length and the width of OUT. OUT holds exactly IN's frames (the tool renders files, not
+// regions, so no frame is added at the end).
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +19,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]";
+const char* const kUsage = "usage: render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--vst-folder DIR ...] "
+                           "[--vst NAME[:PROGRAM][,ID=VALUE...] ...] [--bits 8|16|24|32]";
 
 } // namespace
 

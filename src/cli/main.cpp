@@ -23,7 +23,9 @@ const Command kCommands[] = {
     {"peaks", PeaksCommand, "peaks AUDIOFILE PEAKFILE"},
     {"loudness", LoudnessCommand, "loudness FILE..."},
     // The engine's commands: render, playback and the sound devices.
-    {"render", RenderCommand, "render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--bits 8|16|24|32]"},
+    {"render", RenderCommand,
+     "render IN OUT [--set KIND:ID=VALUE ...] [--preset NAME ...] [--vst-folder DIR ...] [--vst "
+     "NAME[:PROGRAM][,ID=VALUE...] ...] [--bits 8|16|24|32]"},
     {"play", PlayCommand,
      "play IN [--from F] [--to F] [--loop-passes N] [--speed S] [--fade-in N[:lin|log|exp]]\n"
      "        [--fade-out N[:lin|log|exp]] [--set KIND:ID=VALUE ...] [--preset NAME ...] [--device NAME|null]\n"

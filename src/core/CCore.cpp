@@ -1,4 +1,5 @@
 #include "core/CCore.h"
+#include "core/VSTSnap.h"
 
 #include <chrono>
 #include <ostream>
@@ -149,6 +150,7 @@ bool CCore::ApplyRegionSnap(const CRegion& region, bool editMode) {
     m_compressor->ApplySnap(snap->Params());
     m_imager->ApplySnap(snap->Params());
     m_valveAmp->ApplySnap(snap->Params());
+    if (m_vstChain) ApplyVSTChain(*m_vstChain, snap->Vst());
     return true;
 }
 

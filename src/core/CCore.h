@@ -139,8 +139,9 @@ public:
     // worked on (a click in the region list or on a tape, an audition, an export item): the
     // current snap in edit mode or when the region has no favourite, else the favourite.
     // Applying while playing changes the sound from the next block on (the controls are atomics
-    // the audio thread reads once per block). The plug-in chain's part comes with the chain. "Bypass All", "Bypass Dsp"
-    // and "Mono Check" stay as they are. False when that index names no snap.
+    // the audio thread reads once per block). The VST chain is rebuilt from the snap's plug-in
+    // state (the window lays out its dock afterwards). "Bypass All", "Bypass Dsp" and "Mono
+    // Check" stay as they are. False when that index names no snap.
     bool ApplyRegionSnap(const CRegion& region, bool editMode);
 
     // What the engine has published, read once per main-timer tick. The previous snapshot tells

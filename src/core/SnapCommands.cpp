@@ -1,6 +1,7 @@
 #include "core/SnapCommands.h"
 
 #include "core/CCore.h"
+#include "core/VSTSnap.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CParaEQ4B.h"
 #include "dsp/CStereoImager.h"
@@ -23,8 +24,8 @@ void SnapCommands::StoreStack(CParamBlock& block) const {
 CDSPSnap* SnapCommands::TakeSnap(CRegion& region, bool editMode) {
     auto* snap = new CDSPSnap(kTakenName);
     StoreStack(snap->Params());
-    // No plug-in chain is hosted: the snap holds an empty one.
-    snap->Vst().Clear();
+    if (m_core.VSTChain()) StoreVSTChain(*m_core.VSTChain(), snap->Vst());
+    else snap->Vst().Clear();
     region.Snaps().Append(snap);
     m_core.ApplyRegionSnap(region, editMode);
     return snap;

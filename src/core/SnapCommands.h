@@ -3,8 +3,8 @@
 // clipboard, and making, renaming and deleting presets, on the core's processors and preset
 // list. The window's snap list, preset list and "DSP" menu call these and redraw.
 //
-// The plug-in chain's part of a snap: the program hosts no plug-in chain yet, so a snap stores
-// an empty chain (effect count 0) and applying one leaves the processors' settings alone there.
+// A snap also keeps the hosted VST chain (up to 16 effects with their programs, flags and
+// parameters), and applying it rebuilds the chain (core/VSTSnap.h).
 //
 // Threading: main thread only.
 

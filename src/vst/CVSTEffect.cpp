@@ -163,6 +163,26 @@ float CVSTEffect::GetParameter(int index) {
     }
 }
 
+std::string CVSTEffect::ParameterName(int index) {
+    char buffer[vst2::kNameBuffer] = {};
+    if (index >= 0 && index < ParameterCount()) Dispatch(vst2::effGetParamName, index, 0, buffer, 0.0f);
+    buffer[sizeof buffer - 1] = 0;
+    return buffer;
+}
+
+std::string CVSTEffect::ParameterDisplay(int index) {
+    if (index < 0 || index >= ParameterCount()) return {};
+    char value[vst2::kNameBuffer] = {};
+    char label[vst2::kNameBuffer] = {};
+    Dispatch(vst2::effGetParamDisplay, index, 0, value, 0.0f);
+    Dispatch(vst2::effGetParamLabel, index, 0, label, 0.0f);
+    value[sizeof value - 1] = 0;
+    label[sizeof label - 1] = 0;
+    std::string text = value;
+    if (label[0]) text += std::string(" ") + label;
+    return text;
+}
+
 void CVSTEffect::SetParameter(int index, float value) {
     if (!m_effect || !m_effect->setParameter || index < 0 || index >= ParameterCount()) return;
     try {

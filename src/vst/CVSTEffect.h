@@ -113,6 +113,10 @@ public:
     void SetProgram(int program);
     int ParameterCount() const;
     float GetParameter(int index);
+    // effGetParamName, and the value as the plug-in shows it (effGetParamDisplay and
+    // effGetParamLabel): for the tool's listing, so people can name parameters by index.
+    std::string ParameterName(int index);
+    std::string ParameterDisplay(int index);
     void SetParameter(int index, float value);
     // The plug-in keeps its state as a chunk (flag 0x20).
     bool ChunkCapable() const;
