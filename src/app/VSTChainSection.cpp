@@ -89,8 +89,9 @@ void VSTChainSection::Tick(const EngineSnapshot& snapshot) {
     m_core.VSTTick(snapshot.transportState);
     // A snap recall rebuilds the chain without the window's help: its list and windows follow.
     if (Members() == m_listed) return;
-    RefreshList();
+    // The dock loads what the recall made, so the list then shows the plug-ins' own names.
     m_dock->LayoutDock();
+    RefreshList();
 }
 
 void VSTChainSection::ModeChanged(int mode) { m_dock->SetEditMode(mode == kModeEdit); }
