@@ -116,6 +116,8 @@ void DSPController::BuildPresetTree() {
 
 void DSPController::Tick(const EngineSnapshot& snapshot) {
     if (CDSPStack* stack = m_core.Stack()) stack->PanelTick(snapshot.transportState, snapshot.positionMoved);
+    // The plug-ins' rate goes back to 44,100 Hz while nothing plays.
+    m_core.VSTTick(snapshot.transportState);
     m_controlAmpBox->update();
     if (m_dspPanelBox->isVisible()) m_dspPanelBox->update();
 }
