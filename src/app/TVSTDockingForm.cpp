@@ -139,8 +139,7 @@ void TVSTDockingForm::LayoutDock() {
         move(VSTDock::kFirstLeft, VSTDock::kFirstTop);
         m_placed = true;
     }
-    m_place = ::LayoutDock(Slots(), x(), y());
-    setFixedSize(VSTDock::kWidth, std::max(1, m_place.height));
+    // The windows first: an editor may know its size only once it is open.
     for (int i = 0; i < m_chain->Count(); ++i) {
         CVSTEffect& e = *m_chain->Get(i);
         if (e.Collapsed()) {
@@ -152,6 +151,7 @@ void TVSTDockingForm::LayoutDock() {
         }
     }
     PlaceWindows();
+    setFixedSize(VSTDock::kWidth, std::max(1, m_place.height));
     Compose();
     show();
     update();
@@ -174,13 +174,19 @@ void TVSTDockingForm::PlaceWindows() {
 void TVSTDockingForm::OpenEditor(CVSTEffect& effect) {
     if (EditorOf(effect) || !effect.Loaded()) return;
     auto* w = new VSTEditorWindow(this);
-    w->setFixedSize(
-        VSTEditorWindow::LogicalSize(QSize(effect.EditorWidth(), effect.EditorHeight()), devicePixelRatioF()));
+    const qreal ratio = devicePixelRatioF();
+    const QSize before(effect.EditorWidth(), effect.EditorHeight());
+    w->setFixedSize(VSTEditorWindow::LogicalSize(before.expandedTo(QSize(1, 1)), ratio));
     w->setWindowTitle(QString::fromStdString(effect.EffectName()));
     w->move(effect.Left(), effect.Top());
     effect.SetEditorWindow(w);
     w->show();
-    if (VSTEditorWindow::CanEmbed()) effect.EditOpen(w->NativeId());
+    if (!VSTEditorWindow::CanEmbed() || !effect.EditOpen(w->NativeId())) return;
+    // Many plug-ins build their editor only when it opens and give no rectangle before: their
+    // slot takes the size they report now.
+    int width = 0, height = 0;
+    if (effect.EditGetRect(width, height) && QSize(width, height) != before && width > 0 && height > 0)
+        w->setFixedSize(VSTEditorWindow::LogicalSize(QSize(width, height), ratio));
 }
 
 void TVSTDockingForm::CloseEditor(CVSTEffect& effect) {
