@@ -14,7 +14,13 @@ VSTEditorWindow::VSTEditorWindow(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
-bool VSTEditorWindow::CanEmbed() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+namespace {
+bool g_forceEmbedding = false;
+}
+
+bool VSTEditorWindow::CanEmbed() { return g_forceEmbedding || QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+void VSTEditorWindow::ForceEmbedding(bool on) { g_forceEmbedding = on; }
 
 QSize VSTEditorWindow::LogicalSize(QSize pixels, qreal ratio) {
     if (ratio <= 0) ratio = 1;

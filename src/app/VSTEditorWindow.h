@@ -19,6 +19,9 @@ public:
 
     // Whether plug-in editors can be embedded on this platform (X11 window ids).
     static bool CanEmbed();
+    // Tests on the offscreen platform hand its window ids to test plug-ins, which only record
+    // them.
+    static void ForceEmbedding(bool on);
     // The window's size in Qt's units for an editor of pixels (device pixels) at this ratio.
     static QSize LogicalSize(QSize pixels, qreal ratio);
 

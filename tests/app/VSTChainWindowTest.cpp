@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <dlfcn.h>
 #include <memory>
+
+#include "LateEditorProbe.h"
 
 #include "WindowTestSupport.h"
 #include "app/CommandTable.h"
@@ -27,6 +30,7 @@
 
 namespace {
 const QString kPlugins = TEST_PLUGIN_DIR;
+const QString kLatePlugins = LATE_PLUGIN_DIR;
 // The test plug-ins' editor rectangle.
 constexpr int kEditorW = 300, kEditorH = 100;
 
@@ -302,6 +306,52 @@ private slots:
         QVERIFY(shown);
         QTRY_VERIFY(shown->isVisible());
         shown->close();
+    }
+
+    void anEditorSizedOnlyWhenOpenGetsItsSlotAndTheMenuIsCapped() {
+        Window w;
+        QVERIFY(w.form->StartupComplete());
+        w.form->Core().VSTFolders()->Add(kLatePlugins.toStdString());
+        w.Chain().SetFolders(w.form->Core().VSTFolders()->Folders());
+        void* lib = dlopen((kLatePlugins + "/tp-late.so").toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
+        QVERIFY(lib);
+        auto probeOf = reinterpret_cast<LateEditorProbe* (*)()>(dlsym(lib, "LateEditorProbeOf"));
+        QVERIFY(probeOf);
+        LateEditorProbe& probe = *probeOf();
+        // The editor is handed the window's own id, as on X11.
+        VSTEditorWindow::ForceEmbedding(true);
+        w.form->SetMode(kModeEdit);
+        w.Add("tp-late.so");
+        w.Add("tp-gain.so");
+        w.Dock().LayoutDock();
+        VSTEditorWindow* late = TVSTDockingForm::EditorOf(w.At(0));
+        QVERIFY(late);
+        QCOMPARE(probe.opens, 1);
+        QCOMPARE(probe.editorWindow, intptr_t(late->winId()));
+        // The size it gives once open is its slot's.
+        QCOMPARE(late->size(), QSize(400, 150));
+        QCOMPARE(w.Dock().height(), 150 + kEditorH);
+        QCOMPARE(TVSTDockingForm::EditorOf(w.At(1))->pos(), QPoint(121, 250));
+        // Without a name of its own, the list shows the file's name without ".so".
+        w.Section().RefreshList();
+        QCOMPARE(Names(w.Section().ChainList()), (QStringList{"tp-late", "Test gain"}));
+
+        // 600 programs: the menu holds 512; programs without a name are numbered from 1; the
+        // plug-in, which switches programs to name them, is put back where it was.
+        w.At(0).SetProgram(7);
+        std::unique_ptr<QMenu> menu(w.Dock().ProgramMenu(0, nullptr));
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 512);
+        QCOMPARE(menu->actions()[0]->text(), QString("Even 0"));
+        QCOMPARE(menu->actions()[1]->text(), QString("Program 2"));
+        QCOMPARE(menu->actions()[511]->text(), QString("Program 512"));
+        QCOMPARE(w.At(0).GetProgram(), 7);
+
+        // Browse mode closes the plug-in's editor before its window goes.
+        w.form->SetMode(kModeBrowse);
+        QCOMPARE(probe.closes, 1);
+        QCOMPARE(probe.editorWindow, intptr_t(0));
+        VSTEditorWindow::ForceEmbedding(false);
     }
 
     void browseModeClosesEveryWindowAndEditModeReopensThem() {
