@@ -94,7 +94,11 @@ void VSTChainSection::Tick(const EngineSnapshot& snapshot) {
     RefreshList();
 }
 
-void VSTChainSection::ModeChanged(int mode) { m_dock->SetEditMode(mode == kModeEdit); }
+void VSTChainSection::ModeChanged(int mode) {
+    m_dock->SetEditMode(mode == kModeEdit);
+    // Effects a browse-mode recall made are loaded by the dock now; the list shows their names.
+    RefreshList();
+}
 
 void VSTChainSection::CoreStopping() {
     m_dock->SetChain(nullptr);
