@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -246,7 +247,9 @@ bool EngineSession::ApplyVsts(const ChainOptions& chain, std::string& error) {
         }
         for (const auto& [id, value] : v.params) {
             if (id >= effect->ParameterCount() || value < 0.0f || value > 1.0f) {
-                error = v.name + ": bad parameter " + std::to_string(id) + "=" + std::to_string(value) + " (it has " +
+                char shown[32];
+                std::snprintf(shown, sizeof shown, "%g", static_cast<double>(value));
+                error = v.name + ": bad parameter " + std::to_string(id) + "=" + shown + " (it has " +
                         std::to_string(effect->ParameterCount()) + " parameters, values 0 to 1)";
                 return false;
             }

@@ -6,9 +6,10 @@
 // plug-in is caught at this boundary, and floating-point exceptions are masked for the call
 // (the caller's floating-point control is restored afterwards).
 //
-// Threading: Process runs on the audio thread; everything else on the main thread. Loading and
-// unloading happen only while the chain's audio side is kept out (CVSTEffectList), so the audio
-// thread never sees a half-made instance. The flags are atomics because the audio thread reads
+// Threading: Process runs on the audio thread; everything else on the main thread. An effect
+// that is in a chain is loaded and unloaded only through its CVSTEffectList (Load, LoadAll,
+// RemoveAndDestroy, DestroyAll), which keeps the audio side out meanwhile, so the audio thread
+// never sees a half-made instance. The flags are atomics because the audio thread reads
 // the bypass bit.
 
 #include <atomic>

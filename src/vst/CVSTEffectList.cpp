@@ -123,6 +123,14 @@ int CVSTEffectList::LoadAll() {
     return first;
 }
 
+int CVSTEffectList::Load(int index) {
+    CVSTEffect* effect = Get(index);
+    if (!effect) return CVSTHost::CantLoad;
+    if (effect->Loaded()) return CVSTHost::Ok;
+    KeepOut out(*this);
+    return effect->Load(Folders());
+}
+
 void CVSTEffectList::SetRebuilding(bool on) {
     if (on) {
         m_rebuilding.store(true, std::memory_order_seq_cst);

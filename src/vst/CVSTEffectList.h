@@ -66,6 +66,9 @@ public:
     // Loads every effect that is not loaded yet (a snap recall); the first failure's result, or
     // CVSTHost::Ok.
     int LoadAll();
+    // Loads effect index if it is not loaded yet (the dock opening its editor). An effect that is
+    // in the list is loaded or unloaded only through the list, which keeps the audio side out.
+    int Load(int index);
 
     // The rebuilding flag of a snap recall: while raised the stack skips the chain. Raising it
     // waits until the audio thread is out of the chain.

@@ -254,8 +254,11 @@ TEST(VSTEffectList, ListOperationsAndMovesAtTheEnds) {
     EXPECT_EQ(order(), (std::vector<CVSTEffect*>{c, d, a, b, e}));
     EXPECT_EQ(chain.Get(5), nullptr);
     EXPECT_EQ(chain.Get(-1), nullptr);
+    EXPECT_EQ(chain.Load(1), CVSTHost::Ok);
+    EXPECT_TRUE(d->Loaded());
+    EXPECT_EQ(chain.Load(9), CVSTHost::CantLoad);
     EXPECT_EQ(chain.LoadAll(), CVSTHost::Ok);
-    EXPECT_TRUE(d->Loaded() && e->Loaded());
+    EXPECT_TRUE(e->Loaded());
 
     // Remove keeps the effect alive; remove-and-destroy unloads it.
     std::unique_ptr<CVSTEffect> taken = chain.Remove(0);

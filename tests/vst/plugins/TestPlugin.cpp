@@ -34,12 +34,15 @@ struct Instance {
     AEffect effect;
     std::atomic<float> params[2] = {{1.0f}, {0.25f}};
     int program = 0;
+    // A block is inside this instance's process call.
+    std::atomic<int> inProcess{0};
 };
 Instance* Of(AEffect* e) { return static_cast<Instance*>(e->object); }
 const float kProgramGain[3] = {1.0f, 0.5f, 0.25f};
 const char* const kProgramName[3] = {"Unity", "Half", "Quarter"};
 uint8_t g_chunkOut[4] = {1, 2, 3, 4};
-HostCallback g_host = nullptr;
+// Set by every instantiation (main thread) while other instances may be processing.
+std::atomic<HostCallback> g_host{nullptr};
 
 void Log(int32_t opcode, int32_t index, intptr_t value, float opt) {
     const int n = g_probe.callCount.load(std::memory_order_relaxed);
@@ -74,7 +77,7 @@ intptr_t Dispatcher(AEffect* e, int32_t opcode, int32_t index, intptr_t value, v
         return 0;
     case effSetSampleRate:
         // A rate change while a block is inside process is what the host must never do.
-        if (g_probe.inProcess.load(std::memory_order_acquire)) g_probe.rateChangedWhileProcessing.store(1);
+        if (Of(e)->inProcess.load(std::memory_order_acquire)) g_probe.rateChangedWhileProcessing.store(1);
         g_probe.rate.store(opt, std::memory_order_release);
         return 0;
     case effMainsChanged: g_probe.mains.store(static_cast<int32_t>(value), std::memory_order_release); return 0;
@@ -116,13 +119,13 @@ void NoteBlock(AEffect* e, int32_t n) {
 }
 
 void ProcessReplacing(AEffect* e, float** in, float** out, int32_t n) {
-    g_probe.inProcess.store(1, std::memory_order_release);
+    Of(e)->inProcess.store(1, std::memory_order_release);
     NoteBlock(e, n);
 #ifdef TP_CRASH
     std::raise(SIGSEGV);
 #endif
 #ifdef TP_THROWS
-    g_probe.inProcess.store(0, std::memory_order_release);
+    Of(e)->inProcess.store(0, std::memory_order_release);
     throw std::runtime_error("a plug-in fault");
 #endif
     const float gain = Of(e)->params[0];
@@ -136,17 +139,17 @@ void ProcessReplacing(AEffect* e, float** in, float** out, int32_t n) {
     (void)inf;
     _mm_setcsr((_mm_getcsr() & ~0x6000u) | 0x6000u);
 #endif
-    g_probe.inProcess.store(0, std::memory_order_release);
+    Of(e)->inProcess.store(0, std::memory_order_release);
 }
 
 // The old call adds its result into the outputs.
 void ProcessAccumulating(AEffect* e, float** in, float** out, int32_t n) {
-    g_probe.inProcess.store(1, std::memory_order_release);
+    Of(e)->inProcess.store(1, std::memory_order_release);
     NoteBlock(e, n);
     const float gain = Of(e)->params[0];
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < n; ++i) out[c][i] += in[c][i] * gain;
-    g_probe.inProcess.store(0, std::memory_order_release);
+    Of(e)->inProcess.store(0, std::memory_order_release);
 }
 
 void SetParameter(AEffect* e, int32_t index, float value) {

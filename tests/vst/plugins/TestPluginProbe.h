@@ -26,8 +26,7 @@ struct TestProbe {
     std::atomic<int> closed{0};
     std::atomic<int32_t> mains{-1};
     std::atomic<float> rate{0.0f};
-    // The audio side.
-    std::atomic<int> inProcess{0};
+    // The audio side. A rate told to an instance while a block is inside it counts here.
     std::atomic<int> rateChangedWhileProcessing{0};
     std::atomic<int32_t> maxBlock{0};
     std::atomic<int64_t> frames{0};
