@@ -134,6 +134,8 @@ const CommandRow kCommands[] = {
     {"setup.audioBoard", "Setup", "Audio Board...", "", kInBothModes, kWhenStopped, false},
     // The desktop's sound mixer (HelpController).
     {"setup.mixer", "Setup", "Windows Mixer...", "", kInBothModes, kInAnyState, false},
+    // The plug-in folders (VSTChainSection).
+    {"setup.vstFolders", "Setup", "VST Folders...", "", kInBothModes, kInAnyState, false},
     {"setup.extEncoders", "Setup", "External Encoders...", "", kInBothModes, kWhenStopped, false}, // export
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
     {"setup.autoExpand", "Setup", "AutoExpand Panels", "", kInBothModes, kInAnyState, true}, // side sections
@@ -212,6 +214,9 @@ const CommandRow kCommands[] = {
     {"markers.pin", "@Markers", "Pin", "", kInEdit, kInAnyState, false},
     {"markers.sep2", "@Markers", "-", "", kInEdit, kInAnyState, false},
     {"markers.moveToCursor", "@Markers", "Move Marker To Cursor", "", kInEdit, kInAnyState, false},
+    // The chain list's context menu ("Edit DSP Chain", VSTChainSection).
+    {"chain.addEffect", "@DSPChain", "Add VST Effect...", "", kInEdit, kStoppedOrPlaying, false},
+    {"chain.removeEffect", "@DSPChain", "Remove VST Effect", "", kInEdit, kStoppedOrPlaying, false},
     // ---- end of the side sections block.
 };
 } // namespace

@@ -38,6 +38,7 @@
 #include "core/CRecorder.h"
 #include "app/MarkersSection.h"
 #include "app/RangesSection.h"
+#include "app/VSTChainSection.h"
 #include "app/ScreenCheck.h"
 #include "app/QtMainThreadPort.h"
 #include "app/QtUiPort.h"
@@ -407,6 +408,11 @@ void TForm1::BuildLayout() {
     m_sections->SetContent(SideSections::ViewRegionInfo, detailsArea->InfoList());
     m_sections->SetContent(SideSections::EditDSPSnaps, m_snaps->SnapPanel());
     m_sections->SetContent(SideSections::ViewRegionAndSubregions, detailsArea->SameSampleList());
+    // "Edit DSP Chain": the plug-in chain, its dock and its dialogs.
+    auto chain = std::make_unique<VSTChainSection>(*m_core, *m_ui, this);
+    m_vstChain = chain.get();
+    m_sections->SetContent(SideSections::EditDSPChain, m_vstChain->Widget());
+    m_areas.push_back(std::move(chain));
     // A range of the history dropped on the region list becomes the viewer's range and then a
     // region of its own (Create New Region From Range).
     RangesSection* rangesArea = ranges.get();

@@ -93,6 +93,11 @@ public:
 
 int main(int argc, char** argv) {
     if (AnswerInfoOptions(argc, argv)) return 0;
+    // Plug-in editors draw into an X11 window of ours; a Wayland session runs the program
+    // through XWayland unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     SonquilApplication app(argc, argv);
     QApplication::setApplicationName("");
 

@@ -140,8 +140,7 @@ private slots:
                 if (s->IsShown(i)) l << i;
             return l;
         };
-        // "Import AudioCD" and "Edit DSP Chain" have nothing to show yet; "Preprocess" and "Edit
-        // Fades" are never shown.
+        // "Import AudioCD" has nothing to show yet; "Preprocess" and "Edit Fades" are never shown.
         QCOMPARE(shown(), QList<int>({0, 1, 3, 8, 11}));
         for (int i : {6, 7, 9}) {
             QVERIFY(!s->SectionWidget(i)->isVisible());
@@ -156,7 +155,7 @@ private slots:
         QCOMPARE(s->Column()->widget()->height(), 105);
 
         form.SetMode(kModeEdit);
-        QCOMPARE(shown(), QList<int>({6, 7, 8, 9, 11}));
+        QCOMPARE(shown(), QList<int>({6, 7, 8, 9, 10, 11}));
         for (int i : {0, 3}) QVERIFY(!s->SectionWidget(i)->isVisible() && !s->SectionWidget(i)->isEnabled());
         QVERIFY(s->SectionWidget(9)->isVisible() && s->SectionWidget(9)->isEnabled());
         QCOMPARE(s->SectionWidget(9)->y(), 63);
@@ -170,7 +169,7 @@ private slots:
         ClickHeader(*s, 11);
         QVERIFY(s->IsOpen(6) && s->IsOpen(8) && s->IsOpen(11));
         QScrollArea* area = s->Column();
-        QCOMPARE(area->widget()->height(), 260 + 21 + 390 + 21 + 180);
+        QCOMPARE(area->widget()->height(), 260 + 21 + 390 + 21 + 21 + 180);
         QTRY_VERIFY(area->widget()->height() > area->viewport()->height());
         QScrollBar* bar = area->verticalScrollBar();
         QCOMPARE(bar->value(), bar->maximum());
@@ -185,7 +184,7 @@ private slots:
         ClickHeader(*s, 8, -5);
         ClickHeader(*s, 6, -5);
         ClickHeader(*s, 7);
-        QCOMPARE(area->widget()->height(), 21 + 200 + 21 + 21 + 21);
+        QCOMPARE(area->widget()->height(), 21 + 200 + 21 + 21 + 21 + 21);
         QTRY_COMPARE(area->widget()->y(), 0);
         QVERIFY(NoSpaceBelow(*s));
     }
