@@ -138,7 +138,11 @@ int CdListCommand(const Args& args) {
     rip.ListDrives();
     if (o.Has("device") && !SelectDevice(rip, o.values["device"], error)) return Fail(error);
     PrintDrives(rip);
-    if (rip.DriveCount() == 0) return 0; // no drive: nothing to list, as the panel stays empty
+    if (rip.DriveCount() == 0) {
+        // Not a failure: the panel of a machine without a drive is empty too.
+        std::fprintf(stderr, "no CD drive found (a disc image can be given with --device)\n");
+        return 0;
+    }
     if (rip.ReadTOC() == 0) return Fail("no disc in " + rip.DriveName(rip.SelectedDrive()));
     PrintTracks(rip);
     return 0;
