@@ -3,7 +3,6 @@
 // --cddb answered with --match against a loopback CDDB server, and one-line errors.
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "cdimport/CCDDBPrefs.h"
 #include "cdimport/DiscImage.h"
@@ -38,8 +37,11 @@ TEST(CdCommands, ListShowsTheImageAsADriveAndItsTracksWithoutALibrary) {
     const DiscImage image = MakeImage(dir);
     std::string out, err;
     ASSERT_EQ(Tool(dir, "cd-list --device '" + image.cue.string() + "'", out, err), 0) << err;
-    EXPECT_TRUE(std::regex_search(out, std::regex("\\* [0-9]+\tImage:disc\\.cue\t" + image.cue.string() + "\n")))
-        << out;
+    // The image is the selected drive: "* N", its name, what it opens.
+    const size_t line = out.find("\tImage:disc.cue\t" + image.cue.string() + "\n");
+    ASSERT_NE(line, std::string::npos) << out;
+    const size_t start = out.rfind('\n', line) == std::string::npos ? 0 : out.rfind('\n', line) + 1;
+    EXPECT_EQ(out.compare(start, 2, "* "), 0) << out;
     EXPECT_NE(out.find("Tracks\tTime\tSize\n"
                        "[x]  AudioTrack 01\t01:00\t10 MB\n"
                        "[x]  AudioTrack 02\t00:01\t0 MB\n"
