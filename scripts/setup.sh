@@ -26,6 +26,8 @@ PACKAGES=(
   libmpg123-dev libvorbis-dev libogg-dev libflac-dev
   # loudness measurement (EBU R128, true peak)
   libebur128-dev
+  # audio CD import: drives and disc images, error-corrected reading, CDDB over HTTP
+  libcdio-dev libcdio-paranoia-dev libcddb2-dev
   # CI's checks: the layering script and the format check
   python3 clang-format
   # real VST 2 plug-ins (Linux builds) for the plug-in host's tests

@@ -6,6 +6,9 @@
 
 #include "audiofile/PeakFile.h"
 #include "audiofile/PeakRebuild.h"
+#include "cdimport/CCDDBPrefs.h"
+#include "cdimport/CCDRip.h"
+#include "cdimport/CDDBLookup.h"
 #include "common/MainThreadPort.h"
 #include "common/ProcessorKind.h"
 #include "common/SingleInstance.h"
@@ -45,7 +48,8 @@ const char* kAppTitle = "Sonquil";
 }
 
 CCore::CCore(UiPort& ui, MainThreadPort& mainThread)
-    : m_ui(ui), m_mainThread(mainThread), m_encoders(std::make_unique<ExtEncoderList>()) {}
+    : m_ui(ui), m_mainThread(mainThread), m_cddbPrefs(std::make_unique<CCDDBPrefs>()),
+      m_encoders(std::make_unique<ExtEncoderList>()) {}
 
 CCore::~CCore() { Stop(); }
 
@@ -72,12 +76,22 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
         return StartResult::DSPEngineMissing;
     }
 
+    // Without a CD service the program simply has no CD import.
+    Trace("Starting CD service");
+    m_cdRip = std::make_unique<CCDRip>();
+    if (!m_cdRip->Start()) m_cdRip.reset();
+    // The settings the CDDB dialog edits: the defaults, then the file beside the library when
+    // there is one (a core without a library has no folder of its own to read them from).
+    if (options.withLibrary) m_cddbPrefs->Load(CDDBPrefsPath().string());
+
     if (options.withLibrary) {
         Trace("Opening DB");
         if (!OpenLibrary()) return m_libraryInUse ? StartResult::LibraryInUse : StartResult::LibraryFailed;
         LoadEncoders();
     }
     StartEngine(options.withSoundCards);
+    Trace("Refreshing CD drives");
+    if (m_cdRip) m_cdRip->ListDrives();
     return StartResult::Running;
 }
 
@@ -261,6 +275,13 @@ EngineSnapshot CCore::Snapshot() const {
     return s;
 }
 
+bool CCore::CDDBLookup() {
+    if (!m_cdRip) return false;
+    const bool found = RunCDDBLookup(*m_cdRip, *m_cddbPrefs, m_ui, m_baseFolder.string());
+    m_cdRip->ReadTOC();
+    return found;
+}
+
 void CCore::SetStorageMode(int mode, int kbps) {
     m_storageMode = mode;
     m_lossyBitRate = kbps;
@@ -282,6 +303,8 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
             saved = false;
         }
     }
+    // The CDDB settings go back silently, as the settings dialog's end of run writes them.
+    if (m_startupComplete && m_database && !m_libraryInUse) m_cddbPrefs->Save(CDDBPrefsPath().string());
     // A library another process holds was never read: saving would replace its work.
     if (m_startupComplete && m_database && !m_libraryInUse) {
         if (beforeSave) beforeSave();
@@ -302,6 +325,7 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
     m_dither.reset();
     m_database.reset();
     m_libraryLock.reset();
+    m_cdRip.reset();
     m_devices.reset();
     m_nullDevice.reset();
     m_soundCards.reset();

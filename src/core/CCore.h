@@ -6,8 +6,9 @@
 //
 // Start-up order of the objects: DSP engine module and its work buffers; dither engine, sample
 // list, region list, preset list, play list and transport, equaliser, compressor, stereo imager,
-// valve amplifier, the storage-format tables and the plug-in folders; the library from the
-// database file; the sound devices, the swapper, the audio thread and the disk thread.
+// valve amplifier, the storage-format tables and the plug-in folders; the CD reader and the
+// CDDB settings; the library from the database file; the sound devices, the swapper, the audio
+// thread and the disk thread; the CD drive list.
 // Shutdown stops the transport, lets the engine fall idle, ends both threads and the swapper,
 // saves the library (only after a complete start-up), then ends the objects in reverse, the
 // dither engine last before the module.
@@ -52,6 +53,8 @@ class CDSPPreset;
 class CRegion;
 class ExtEncoderList;
 class SingleInstance;
+class CCDRip;
+struct CCDDBPrefs;
 
 struct CoreOptions {
     // The folder that holds "AudioDB" (the executable's folder, or sonquil-cli's --library).
@@ -135,6 +138,19 @@ public:
     ExtEncoderList& Encoders() const { return *m_encoders; }
     std::filesystem::path EncodersPath() const { return m_baseFolder / "Encoders.dat"; }
 
+    // The CD reader, made at start-up ("Starting CD service") and given its drive list
+    // ("Refreshing CD drives"); null when the CD service cannot start (no CD import then).
+    CCDRip* CDRip() const { return m_cdRip.get(); }
+    // The CDDB settings: the defaults, then BaseFolder()/"CDDBPrefs.dat" when the start-up opens
+    // the library; written back by Stop() after a complete start-up with a library (silently,
+    // as the settings dialog's end of run does).
+    CCDDBPrefs& CDDBPrefs() const { return *m_cddbPrefs; }
+    std::filesystem::path CDDBPrefsPath() const { return m_baseFolder / "CDDBPrefs.dat"; }
+    // The CDDB lookup of the disc in the selected drive (questions and messages through Ui()),
+    // then the track list read again. True when titles were found. "cdplayer.ini" is looked for
+    // in BaseFolder().
+    bool CDDBLookup();
+
     // Recalls a region's DSP snap into the processors whenever a region becomes the one being
     // worked on (a click in the region list or on a tape, an audition, an export item): the
     // current snap in edit mode or when the region has no favourite, else the favourite.
@@ -206,6 +222,8 @@ private:
     std::unique_ptr<CDatabase> m_database;
     // Held from the opening of the library until after its save.
     std::unique_ptr<SingleInstance> m_libraryLock;
+    std::unique_ptr<CCDRip> m_cdRip;
+    std::unique_ptr<CCDDBPrefs> m_cddbPrefs;
     bool m_libraryInUse = false;
     std::unique_ptr<ExtEncoderList> m_encoders;
     bool m_encodersLoaded = false;
