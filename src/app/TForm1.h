@@ -49,6 +49,7 @@ class ImportFilesSection;
 class RecordSection;
 class RangesSection;
 class MarkersSection;
+class CDImportSection;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -106,6 +107,7 @@ public:
     RecordSection* Record() const { return m_record; }
     RangesSection* Ranges() const { return m_ranges; }
     MarkersSection* Markers() const { return m_markers; }
+    CDImportSection* CDImport() const { return m_cdImport; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -171,6 +173,7 @@ private:
     RecordSection* m_record = nullptr;
     RangesSection* m_ranges = nullptr;
     MarkersSection* m_markers = nullptr;
+    CDImportSection* m_cdImport = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;
