@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/ByteIO.h"
+#include "common/FixedText.h"
 
 namespace {
 
@@ -40,16 +41,20 @@ bool CCDDBPrefs::FromBytes(const uint8_t* data, size_t size) {
     if (data == nullptr || size < kFileBytes) return false;
     ByteReader r(data, kFileBytes);
     CCDDBPrefs p;
+    // A field that a damaged file fills to its end still holds 127 bytes at most, as it would
+    // when written, so that what is read is always what can be saved again.
+    auto text = [&r] { return CutUtf8(r.Text(kTextBytes), kTextBytes - 1); };
     r.Skip(4); // the version says nothing the reader needs
-    p.server = r.Text(kTextBytes);
-    p.queryScript = r.Text(kTextBytes);
-    p.email = r.Text(kTextBytes);
-    p.proxyServer = r.Text(kTextBytes);
-    p.proxyUser = r.Text(kTextBytes);
+    p.server = text();
+    p.queryScript = text();
+    p.email = text();
+    p.proxyServer = text();
+    p.proxyUser = text();
     uint8_t password[kTextBytes];
     r.Bytes(password, kTextBytes);
     for (uint8_t& b : password) b = Negate(b);
-    p.proxyPassword = ByteReader(password, kTextBytes).Text(kTextBytes);
+    // The password is bytes, not text: it is cut where its field ends, whatever they are.
+    p.proxyPassword = ByteReader(password, kTextBytes).Text(kTextBytes).substr(0, kTextBytes - 1);
     p.port = r.I32();
     p.proxyPort = r.I32();
     p.useProxy = r.U8() != 0;

@@ -104,7 +104,9 @@ CCDRip::~CCDRip() = default;
 
 bool CCDRip::Start() {
     cdio_log_set_handler(QuietLog);
-    m_started = cdio_init();
+    // libcdio sets its drivers up once per process and says false to every later call.
+    static const bool initialised = cdio_init();
+    m_started = initialised || cdio_have_driver(DRIVER_BINCUE);
     m_block.assign(static_cast<size_t>(kBlockFrames) * 2, 0.0f);
     return m_started;
 }

@@ -26,6 +26,9 @@ int PlayCommand(const Args& args);
 int DevicesCommand(const Args& args);
 // Recording into the library; see RecordCommand.cpp.
 int RecordCommand(const Args& args);
+// The CD panel: the drive and track lists, and the import of tracks; see CdCommands.cpp.
+int CdListCommand(const Args& args);
+int CdImportCommand(const Args& args);
 
 // "--name value" options and bare "--flag" switches after the positional arguments.
 struct Options {

@@ -38,6 +38,9 @@ const Command kCommands[] = {
      "[--library DIR] record --device NAME|null [--input FILE.wav] [--fast] [--rate R] [--bits 16|24|32]\n"
      "        [--auto-start DB] [--auto-stop-below DB:MMmSSs] [--auto-stop-after MMmSSs] [--auto-delete MMmSSs]\n"
      "        [--auto-restart N] [--naming unique|base:NAME:INDEX] [--monitor-first SECONDS] [--vdisk FOLDER]"},
+    {"cd-list", CdListCommand, "[--library DIR] cd-list [--device DRIVE|IMAGE]"},
+    {"cd-import", CdImportCommand,
+     "[--library DIR] cd-import --device DRIVE|IMAGE [--tracks 1,3-5] [--cddb [--match N]] [--vdisk FOLDER]"},
     {"recover", RecoverCommand, "[--library DIR] recover [--vdisk FOLDER]"},
     {"tags", TagsCommand,
      "[--library DIR] tags REGION-ID [--title T] [--artist A] [--album B] [--year Y] [--genre G] [--track N]"},
