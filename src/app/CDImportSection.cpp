@@ -230,7 +230,9 @@ bool CDImportSection::ImportChecked() {
     if (!TransportReady()) return false;
     if (m_hooks.clearViewer) m_hooks.clearViewer();
     m_ui.ReportClear();
-    m_job->Run(CheckedTracks());
+    const CCDImportJob::Result result = m_job->Run(CheckedTracks());
+    // An import of no track has nothing to report.
+    if (result.imported == 0 && result.failed == 0 && !result.aborted) return true;
     // The report follows "Show 'Import Audio' Reports" as the file imports' does; its own
     // "Don't show this dialog again " turns that item off.
     QAction* show = m_commands ? m_commands->Action("view.showImportReports") : nullptr;
