@@ -187,6 +187,8 @@ void CDImportSection::RefreshTracks() {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, audio ? Qt::Checked : Qt::Unchecked);
         item->setIcon(0, audio ? audioIcon : dataIcon);
+        // Titles from a lookup seldom fit the narrow panel: the whole name on hovering.
+        item->setToolTip(0, item->text(0));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         rows.push_back(item);
