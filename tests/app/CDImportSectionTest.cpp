@@ -2,7 +2,7 @@
 // (two audio tracks and a data track): the image opened with the "..." button stands in the drive
 // list; the track list's columns, texts, check marks and pictures; "Import" bringing exactly the
 // checked tracks into the library with the two-bar progress, the window disabled meanwhile, and
-// the report; "CDDB" against a loopback CDDB server naming the rows, and the import then naming
+// the report; "CDDB" against the loopback CDDB server naming the rows, and the import then naming
 // and tagging the regions; "Can't connect to remote server." when nothing listens; the chosen
 // drive kept in the preferences.
 #include <QAction>
@@ -12,18 +12,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/CDImportSection.h"
@@ -32,6 +24,7 @@
 #include "app/TForm1.h"
 #include "cdimport/CCDDBPrefs.h"
 #include "cdimport/CCDRip.h"
+#include "cdimport/LoopbackCddb.h" // the CDDB tests' loopback server
 #include "core/CCore.h"
 #include "library/CPrefs.h"
 #include "library/CRegion.h"
@@ -91,88 +84,18 @@ bool MakeImage(const std::string& folder, const std::vector<TrackSpec>& tracks) 
     return bin.good() && cue.good();
 }
 
-// A CDDB server on the loopback interface: answers every HTTP request on its own connection
-// ("cddb query" with two matches, "cddb read" with a disc record), as the servers do.
-class LoopbackCDDB {
-public:
-    LoopbackCDDB() {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        int on = 1;
-        setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = 0;
-        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        listen(m_fd, 8);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~LoopbackCDDB() {
-        m_stop = true;
-        m_thread.join();
-        close(m_fd);
-    }
-    int Port() const { return m_port; }
-    std::atomic<int> queries{0}, reads{0};
-
-private:
-    void Serve() {
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            const int c = accept(m_fd, nullptr, nullptr);
-            if (c < 0) continue;
-            std::string request;
-            char buf[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                pollfd q{c, POLLIN, 0};
-                if (poll(&q, 1, 2000) <= 0) break;
-                const ssize_t n = recv(c, buf, sizeof buf, 0);
-                if (n <= 0) break;
-                request.append(buf, static_cast<size_t>(n));
-            }
-            std::string body;
-            if (request.find("cddb+query") != std::string::npos) {
-                ++queries;
-                body = "211 Found inexact matches, list follows (until terminating `.')\r\n"
-                       "rock 0a000001 Other Band / Wrong Album\r\n"
-                       "misc 0a000002 The Testers / Loopback Songs\r\n.\r\n";
-            } else if (request.find("cddb+read") != std::string::npos) {
-                ++reads;
-                body = "210 misc 0a000002 CD database entry follows (until terminating `.')\r\n"
-                       "# xmcd\r\n#\r\nDISCID=0a000002\r\nDTITLE=The Testers / Loopback Songs\r\n"
-                       "DYEAR=2001\r\nDGENRE=Test\r\nTTITLE0=Opening\r\nTTITLE1=Second Song\r\n"
-                       "TTITLE2=Data\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nEXTT2=\r\nPLAYORDER=\r\n.\r\n";
-            } else {
-                body = "500 Unrecognized command.\r\n";
-            }
-            const std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-            send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-            shutdown(c, SHUT_WR);
-            close(c);
-        }
-    }
-    int m_fd = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-// A port on the loopback interface where nothing listens.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+// The loopback CDDB server's answers: "cddb query" with two matches, "cddb read" with a record.
+std::string CDDBAnswer(const std::string& request) {
+    if (request.find("cddb+query") != std::string::npos)
+        return LoopbackCddb::Http("211 Found inexact matches, list follows (until terminating `.')\r\n"
+                                  "rock 0a000001 Other Band / Wrong Album\r\n"
+                                  "misc 0a000002 The Testers / Loopback Songs\r\n.\r\n");
+    if (request.find("cddb+read") != std::string::npos)
+        return LoopbackCddb::Http("210 misc 0a000002 CD database entry follows (until terminating `.')\r\n"
+                                  "# xmcd\r\n#\r\nDISCID=0a000002\r\nDTITLE=The Testers / Loopback Songs\r\n"
+                                  "DYEAR=2001\r\nDGENRE=Test\r\nTTITLE0=Opening\r\nTTITLE1=Second Song\r\n"
+                                  "TTITLE2=Data\r\nEXTD=\r\nPLAYORDER=\r\n.\r\n");
+    return LoopbackCddb::Http("500 Unrecognized command.\r\n");
 }
 
 } // namespace
@@ -343,14 +266,13 @@ private slots:
     }
 
     void aLookupNamesTheRowsAndTheImportNamesAndTagsTheRegions() {
-        LoopbackCDDB server;
+        LoopbackCddb server(CDDBAnswer);
         PointCDDBAt(server.Port());
         // The first match is declined, the second taken.
         m_ui.questionAnswers = {false, true};
         m_ui.messages.clear();
         QTest::mouseClick(m_cd->CDDBButton(), Qt::LeftButton);
-        QVERIFY(server.queries > 0);
-        QVERIFY(server.reads > 0);
+        QCOMPARE(server.Requests().size(), size_t(2)); // the query, then the read of the match taken
         QCOMPARE(m_ui.messages.size(), size_t(2));
         QCOMPARE(QString::fromStdString(m_ui.messages[0].text),
                  QString("2 matches found, select this entry?\n\nArtist: Other Band\nAlbum: Wrong Album\nGenre: rock"));
@@ -378,7 +300,7 @@ private slots:
     }
 
     void aLookupWithNoServerSaysSoAndForgetsTheTitles() {
-        PointCDDBAt(ClosedPort());
+        PointCDDBAt(LoopbackCddb::DeadPort());
         m_ui.messages.clear();
         QTest::mouseClick(m_cd->CDDBButton(), Qt::LeftButton);
         QVERIFY(!m_ui.messages.empty());
