@@ -92,7 +92,12 @@ class MatchAnswer : public UiPort {
 public:
     MatchAnswer(UiPort& terminal, int match) : m_terminal(terminal), m_match(match) {}
     void Notice(const std::string& text, const std::string& caption) override { m_terminal.Notice(text, caption); }
-    bool Question(const std::string&, const std::string&, bool) override { return ++m_asked == m_match; }
+    // The question and its answer go to stderr, so that the choice shows beside the notices.
+    bool Question(const std::string& text, const std::string&, bool) override {
+        const bool ok = ++m_asked == m_match;
+        std::fprintf(stderr, "%s %s\n", text.c_str(), ok ? "OK" : "Cancel");
+        return ok;
+    }
     bool ChooseFolder(const std::string&, const std::string&, std::string&) override { return false; }
     bool ChooseFiles(const std::string&, const std::string&, const std::string&, bool,
                      std::vector<std::string>&) override {
@@ -133,7 +138,11 @@ int CdListCommand(const Args& args) {
     rip.ListDrives();
     if (o.Has("device") && !SelectDevice(rip, o.values["device"], error)) return Fail(error);
     PrintDrives(rip);
-    if (rip.DriveCount() == 0) return 0; // no drive: nothing to list, as the panel stays empty
+    if (rip.DriveCount() == 0) {
+        // Not a failure: the panel of a machine without a drive is empty too.
+        std::fprintf(stderr, "no CD drive found (a disc image can be given with --device)\n");
+        return 0;
+    }
     if (rip.ReadTOC() == 0) return Fail("no disc in " + rip.DriveName(rip.SelectedDrive()));
     PrintTracks(rip);
     return 0;

@@ -75,7 +75,10 @@ CCDImportJob::Result CCDImportJob::Run(const std::vector<int>& checked) {
         if (writeFailed || bytes <= 0) {
             // A failed item leaves no file the library could later take for a sample.
             std::string message = writer->ErrorText();
-            if (message.empty()) message = bytes <= 0 && !writeFailed ? "Can't read track." : "Can't open output file";
+            if (message.empty())
+                message = !writeFailed ? "Can't read track."
+                          : bytes > 0  ? "Can't write file (disk full?)."
+                                       : "Can't open output file";
             writer->Delete();
             ui.ReportAddLine(trackLabel, message);
             ++result.failed;

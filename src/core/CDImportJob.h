@@ -19,6 +19,9 @@ class CCore;
 class CRegion;
 struct PeakBuffers;
 
+// The caption of the report the window shows after an import of CD tracks.
+inline constexpr const char* kCDImportReportCaption = "Import AudioCD Report";
+
 // What the window does with the results; every hook may be empty.
 struct CDImportHooks {
     std::function<void()> clearBrowserSelection;        // before the first track

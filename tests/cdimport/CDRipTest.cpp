@@ -113,6 +113,12 @@ TEST(CDRip, TrackListShowsAudioBeforeDataShorterButTheTableKeepsTheFullSpan) {
     EXPECT_EQ(rip->TrackTime(1), "00:04"); // the last track ends at the lead-out
     EXPECT_EQ(rip->TrackSize(1), "0 MB");
     EXPECT_EQ(rip->TrackFrames(0), 15825);
+    // With titles known, a data track keeps its plain name.
+    rip->DiscInfo().titles[0] = "Song";
+    rip->DiscInfo().titles[1] = "Extras";
+    EXPECT_EQ(rip->TrackName(0), "01-Song");
+    EXPECT_EQ(rip->TrackName(1), "02-DataTrack");
+    rip->DiscInfo().ClearTitles();
 
     // The import reads the whole span, sample for sample.
     TempDir out;

@@ -12,6 +12,7 @@
 #include "cdimport/CCDDBPrefs.h"
 #include "cdimport/CCDRip.h"
 #include "cdimport/DiscImage.h"
+#include "cdimport/LoopbackCddb.h"
 #include "common/FolderId.h"
 #include "common/FormatCode.h"
 #include "common/MainThreadPort.h"
@@ -225,4 +226,19 @@ TEST(CDImport, ARunThatDidNotStartCompletelyLeavesTheSettingsFileAlone) {
     rig.core.CDDBPrefs().server = "changed";
     ASSERT_TRUE(rig.core.Stop());
     EXPECT_FALSE(fs::exists(rig.dir / "CDDBPrefs.dat"));
+}
+
+TEST(CDImport, TheCoresLookupUsesItsSettingsAndTellsThePersonThroughItsPort) {
+    Rig rig;
+    ASSERT_TRUE(rig.Start({{true, 30}, {true, 40}}));
+    rig.core.CDDBPrefs().server = "127.0.0.1";
+    rig.core.CDDBPrefs().port = LoopbackCddb::DeadPort();
+    rig.core.CDRip()->DiscInfo().titles[0] = "Stale";
+    EXPECT_FALSE(rig.core.CDDBLookup());
+    ASSERT_FALSE(rig.ui.messages.empty());
+    EXPECT_EQ(rig.ui.messages.back().text, "Can't connect to remote server.");
+    EXPECT_EQ(rig.ui.messages.back().caption, "");
+    // The track list is read again after the lookup.
+    EXPECT_EQ(rig.core.CDRip()->TrackCount(), 2);
+    EXPECT_EQ(rig.core.CDRip()->TrackName(0), " AudioTrack 01");
 }
