@@ -240,7 +240,7 @@ bool CDImportSection::ImportChecked() {
     QAction* show = m_commands ? m_commands->Action("view.showImportReports") : nullptr;
     if (show && show->isChecked()) {
         bool dontShow = false;
-        m_ui.ReportPrepare(kReportCaption, &dontShow);
+        m_ui.ReportPrepare(kCDImportReportCaption, &dontShow);
         m_ui.ReportShow();
         if (dontShow) {
             show->setChecked(false);

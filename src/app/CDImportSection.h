@@ -43,7 +43,6 @@ public:
     };
     // The preferences key of the chosen drive (the store leaves the keys from 110 to the panels).
     static constexpr int kDriveKey = 130;
-    static constexpr const char* kReportCaption = "Import AudioCD Report";
 
     // peaks: the window's shared peak buffers; window: the parent of the settings dialog.
     CDImportSection(CCore& core, UiPort& ui, PeakBuffers& peaks, QWidget* window);

@@ -241,7 +241,7 @@ private slots:
         QVERIFY(m_form->isEnabled());
         // The report: one line for the track, shown while "Show 'Import Audio' Reports" is on.
         QCOMPARE(m_ui.reportShows, 1);
-        QCOMPARE(QString::fromStdString(m_ui.reportCaption), QString(CDImportSection::kReportCaption));
+        QCOMPARE(QString::fromStdString(m_ui.reportCaption), QString("Import AudioCD Report"));
         QCOMPARE(m_ui.reportLines.size(), size_t(1));
         QCOMPARE(m_ui.reportLines[0].first, std::string("Track 02"));
         QCOMPARE(m_ui.reportLines[0].second, std::string("OK"));
