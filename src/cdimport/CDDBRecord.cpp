@@ -22,9 +22,10 @@ bool StartsWithNoCase(const std::string& s, const char* head) {
     return true;
 }
 
-// A whole number as the old C library reads one: optional sign, then digits, stopping at
-// anything else (0 without digits). Bounded so that no text overflows it.
+// A whole number as the old C library reads one: leading blanks, an optional sign, then digits,
+// stopping at anything else (0 without digits). Bounded so that no text overflows it.
 long LeadingNumber(const char* p) {
+    while (*p == ' ' || *p == '\t') ++p;
     bool negative = false;
     if (*p == '-' || *p == '+') negative = *p++ == '-';
     long v = 0;

@@ -77,8 +77,9 @@ CCore::StartResult CCore::Start(const CoreOptions& options) {
     Trace("Starting CD service");
     m_cdRip = std::make_unique<CCDRip>();
     if (!m_cdRip->Start()) m_cdRip.reset();
-    // The settings the CDDB dialog edits: the defaults, then the file when there is one.
-    m_cddbPrefs->Load(CDDBPrefsPath().string());
+    // The settings the CDDB dialog edits: the defaults, then the file beside the library when
+    // there is one (a core without a library has no folder of its own to read them from).
+    if (options.withLibrary) m_cddbPrefs->Load(CDDBPrefsPath().string());
 
     if (options.withLibrary) {
         Trace("Opening DB");
@@ -285,7 +286,7 @@ bool CCore::Stop(const std::function<void()>& beforeSave) {
         }
     }
     // The CDDB settings go back silently, as the settings dialog's end of run writes them.
-    if (m_startupComplete && !m_libraryInUse) m_cddbPrefs->Save(CDDBPrefsPath().string());
+    if (m_startupComplete && m_database && !m_libraryInUse) m_cddbPrefs->Save(CDDBPrefsPath().string());
     // A library another process holds was never read: saving would replace its work.
     if (m_startupComplete && m_database && !m_libraryInUse) {
         if (beforeSave) beforeSave();

@@ -132,8 +132,9 @@ public:
     // The CD reader, made at start-up ("Starting CD service") and given its drive list
     // ("Refreshing CD drives"); null when the CD service cannot start (no CD import then).
     CCDRip* CDRip() const { return m_cdRip.get(); }
-    // The CDDB settings: the defaults, then BaseFolder()/"CDDBPrefs.dat" at start-up; written
-    // back by Stop() after a complete start-up (silently, as the settings dialog's end does).
+    // The CDDB settings: the defaults, then BaseFolder()/"CDDBPrefs.dat" when the start-up opens
+    // the library; written back by Stop() after a complete start-up with a library (silently,
+    // as the settings dialog's end of run does).
     CCDDBPrefs& CDDBPrefs() const { return *m_cddbPrefs; }
     std::filesystem::path CDDBPrefsPath() const { return m_baseFolder / "CDDBPrefs.dat"; }
     // The CDDB lookup of the disc in the selected drive (questions and messages through Ui()),

@@ -119,7 +119,7 @@ TEST(CDDBRecord, TitlesFollowTheLineRules) {
     const std::string record = "# xmcd\r\n"
                                "DISCID=1f00e203\r\n"
                                "DTITLE=The Band / First Album\r\n"
-                               "DYEAR=1987\r\n"
+                               "DYEAR= 1987\r\n"
                                "DGENRE=Progressive Rock\r\n"
                                "TTITLE0=\r\n"
                                "TTITLE1=Second\r\n"

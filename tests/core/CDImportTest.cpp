@@ -242,3 +242,24 @@ TEST(CDImport, TheCoresLookupUsesItsSettingsAndTellsThePersonThroughItsPort) {
     EXPECT_EQ(rig.core.CDRip()->TrackCount(), 2);
     EXPECT_EQ(rig.core.CDRip()->TrackName(0), " AudioTrack 01");
 }
+
+TEST(CDImport, ACoreWithoutALibraryNeitherReadsNorWritesTheSettingsFile) {
+    TempDir dir;
+    CCDDBPrefs stored;
+    stored.server = "cddb.example.net";
+    ASSERT_TRUE(stored.Save((dir / "CDDBPrefs.dat").string()));
+    const std::vector<uint8_t> before = LoadBytes(dir / "CDDBPrefs.dat");
+    ScriptedUiPort ui;
+    MainThreadPort port;
+    CCore core(ui, port);
+    CoreOptions options;
+    options.baseFolder = dir.Path();
+    options.withLibrary = false;
+    options.withSoundCards = false;
+    ASSERT_EQ(core.Start(options), CCore::StartResult::Running);
+    EXPECT_EQ(core.CDDBPrefs().server, CCDDBPrefs::kDefaultServer);
+    core.CDDBPrefs().server = "changed";
+    core.MarkStartupComplete();
+    ASSERT_TRUE(core.Stop());
+    EXPECT_EQ(LoadBytes(dir / "CDDBPrefs.dat"), before);
+}

@@ -52,8 +52,8 @@ TEST(CoreTest, StartsTheWholeChainWithoutALibraryAndEndsIt) {
         EXPECT_FALSE(core.DSPEngine().Loaded());
         EXPECT_TRUE(core.Stop()); // a second stop does nothing
     }
-    EXPECT_EQ(trace.str(),
-              "Starting DSP engine\nCreating main objects\nStarting audio thread\nStarting disk I/O thread\n");
+    EXPECT_EQ(trace.str(), "Starting DSP engine\nCreating main objects\nStarting CD service\nStarting audio thread\n"
+                           "Starting disk I/O thread\nRefreshing CD drives\n");
     EXPECT_TRUE(ui.messages.empty());
 }
 
