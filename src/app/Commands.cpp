@@ -137,6 +137,7 @@ const CommandRow kCommands[] = {
     // The plug-in folders (VSTChainSection).
     {"setup.vstFolders", "Setup", "VST Folders...", "", kInBothModes, kInAnyState, false},
     {"setup.extEncoders", "Setup", "External Encoders...", "", kInBothModes, kWhenStopped, false}, // export
+    {"setup.cddbSettings", "Setup", "CDDB Settings...", "", kInBothModes, kInAnyState, false},     // CD import
     {"setup.useSSE", "Setup", "Use SSE DSP Instructions", "", kInBothModes, kInAnyState, true},
     {"setup.autoExpand", "Setup", "AutoExpand Panels", "", kInBothModes, kInAnyState, true}, // side sections
     {"setup.storage.none", "Setup/Audio Storage/Compression", "No Compression", "", kInBothModes, kInAnyState, true},

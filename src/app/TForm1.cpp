@@ -35,6 +35,7 @@
 #include "app/SideSections.h"
 #include "app/ImportFilesSection.h"
 #include "app/RecordSection.h"
+#include "app/CDImportSection.h"
 #include "core/CRecorder.h"
 #include "app/MarkersSection.h"
 #include "app/RangesSection.h"
@@ -402,6 +403,19 @@ void TForm1::BuildLayout() {
     });
     m_meters->SetAutoStopFeed([this](float) { m_record->AutoStopTick(); });
     m_areas.push_back(std::move(record));
+    // The "Import AudioCD" section: its imports fill the shared peak buffers and show their
+    // regions as the file imports do.
+    auto cd = std::make_unique<CDImportSection>(*m_core, *m_ui, importer->Peaks(), this);
+    m_cdImport = cd.get();
+    CDImportSection::Hooks cdHooks;
+    cdHooks.clearViewer = [this] { m_edit->ClearViewer(); };
+    cdHooks.clearBrowserSelection = [browserView] { browserView->ClearSelection(); };
+    cdHooks.selectFolder = [this](int32_t folderId) { m_browser->SelectFolder(folderId); };
+    cdHooks.addToBrowser = [browserView](CRegion& region) { browserView->ShowNewRegion(&region); };
+    cdHooks.redrawTapes = [browserView] { browserView->Redraw(); };
+    m_cdImport->SetHooks(std::move(cdHooks));
+    m_sections->SetContent(SideSections::ImportAudioCD, m_cdImport->Widget());
+    m_areas.push_back(std::move(cd));
     m_sections->SetContent(SideSections::EditRegionNotes, detailsArea->NotesPanel(), detailsArea->NotesBox());
     m_sections->SetContent(SideSections::EditRanges, ranges->List());
     m_sections->SetContent(SideSections::EditMarkers, markers->List());
@@ -435,7 +449,8 @@ void TForm1::BuildLayout() {
     m_prefs = prefs.get();
     m_areas.push_back(std::move(prefs));
     // The section lists take the font size too.
-    m_prefs->AddFontTargets({m_importFiles->Tree(), m_importFiles->Files(), m_ranges->List(), m_markers->List()});
+    m_prefs->AddFontTargets(
+        {m_importFiles->Tree(), m_importFiles->Files(), m_ranges->List(), m_markers->List(), m_cdImport->Tracks()});
 }
 
 void TForm1::ApplyColourScheme() {

@@ -50,6 +50,7 @@ class RecordSection;
 class RangesSection;
 class MarkersSection;
 class VSTChainSection;
+class CDImportSection;
 
 // What the start-up takes from its surroundings. The program fills it from the real system;
 // tests inject a folder, a lock, a screen size and a scripted UI port.
@@ -109,6 +110,7 @@ public:
     MarkersSection* Markers() const { return m_markers; }
     // The plug-in chain's section, dock and dialogs.
     VSTChainSection* VSTChain() const { return m_vstChain; }
+    CDImportSection* CDImport() const { return m_cdImport; }
 
     // One tick of the main timer (50 ms).
     void Timer1Timer();
@@ -175,6 +177,7 @@ private:
     RangesSection* m_ranges = nullptr;
     MarkersSection* m_markers = nullptr;
     VSTChainSection* m_vstChain = nullptr;
+    CDImportSection* m_cdImport = nullptr;
     QTimer* m_timer1 = nullptr;
     MainTimer m_mainTimer;
     std::unique_ptr<WindowTick> m_tick;

@@ -353,9 +353,9 @@ private slots:
         TForm1 form(env);
         // Every labelled step, in the start-up order.
         QCOMPARE(QString::fromStdString(trace.str()),
-                 QString("Starting DSP engine\nChecking screen size\nCreating main objects\nOpening DB\n"
-                         "Starting audio thread\nStarting disk I/O thread\nPreparing RL folders\nReading prefs\n"
-                         "Setting enviroment\n"));
+                 QString("Starting DSP engine\nChecking screen size\nCreating main objects\nStarting CD service\n"
+                         "Opening DB\nStarting audio thread\nStarting disk I/O thread\nRefreshing CD drives\n"
+                         "Preparing RL folders\nReading prefs\nSetting enviroment\n"));
     }
 };
 
