@@ -36,7 +36,8 @@ TEST(CoreEngine, ThreadsStartAfterTheLibraryAndAPlaybackRunsOnTheCoresObjects) {
     options.withSoundCards = false;
     options.trace = &trace;
     ASSERT_EQ(core.Start(options), CCore::StartResult::Running);
-    EXPECT_NE(trace.str().find("Creating main objects\nStarting audio thread\nStarting disk I/O thread\n"),
+    EXPECT_NE(trace.str().find("Creating main objects\nStarting CD service\nStarting audio thread\n"
+                               "Starting disk I/O thread\n"),
               std::string::npos)
         << trace.str();
     ASSERT_NE(core.Transport(), nullptr);
