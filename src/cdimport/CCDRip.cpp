@@ -213,6 +213,11 @@ bool CCDRip::ReadDiscId(uint32_t& id) {
 
 namespace {
 
+// A disc sample as the float that every 16-bit writer (WAV and KX64 store trunc(f x 32767))
+// turns back into the same integer: the middle of that integer's interval. A rip must be the
+// disc's audio bit for bit; x / 32768 would come back one step nearer zero.
+float DiscSampleToFloat(int16_t x) { return static_cast<float>((x + (x < 0 ? -0.5 : 0.5)) / 32767.0); }
+
 // The disc's own CD-TEXT, when it carries any, as disc information.
 bool ReadCDText(CdIo_t* p, int first, int tracks, CDDiscInfo& info) {
     cdtext_t* text = cdio_get_cdtext(p);
@@ -371,8 +376,8 @@ int64_t CCDRip::ReadTrack(int i, AudioFile& writer, int32_t kbps, PeakBuffers& p
             bytes += got;
             const uint8_t* p = buffer.data();
             for (int64_t s = 0; s < got / 4; ++s, p += 4) {
-                m_block[static_cast<size_t>(fill) * 2] = static_cast<int16_t>(LoadLE16(p)) / 32768.0f;
-                m_block[static_cast<size_t>(fill) * 2 + 1] = static_cast<int16_t>(LoadLE16(p + 2)) / 32768.0f;
+                m_block[static_cast<size_t>(fill) * 2] = DiscSampleToFloat(static_cast<int16_t>(LoadLE16(p)));
+                m_block[static_cast<size_t>(fill) * 2 + 1] = DiscSampleToFloat(static_cast<int16_t>(LoadLE16(p + 2)));
                 if (++fill == kBlockFrames) {
                     flush(fill);
                     fill = 0;

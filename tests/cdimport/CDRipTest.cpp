@@ -126,7 +126,7 @@ TEST(CDRip, TrackListShowsAudioBeforeDataShorterButTheTableKeepsTheFullSpan) {
     EXPECT_FALSE(r.aborted);
     EXPECT_FALSE(r.writeFailed);
     EXPECT_EQ(r.bytes, 15825LL * 2352);
-    EXPECT_TRUE(r.samples == StoredSamples(image.Bytes(0)));
+    EXPECT_TRUE(r.samples == ImageSamples(image.Bytes(0)));
     // One peak entry per 256 frames of the 4,096-frame blocks.
     EXPECT_EQ(r.peaks.peaks.size() / 2, 15825u * 588 / 256);
 }
@@ -142,7 +142,7 @@ TEST(CDRip, ShortTracksAreReadCompletelyWithTheirPartialBlocks) {
     for (int i : {0, 1, 2}) {
         const ReadResult r = ReadInto(*rip, i, out);
         EXPECT_EQ(r.bytes, static_cast<int64_t>(image.tracks[static_cast<size_t>(i)].frames) * 2352) << i;
-        EXPECT_TRUE(r.samples == StoredSamples(image.Bytes(static_cast<size_t>(i)))) << "track " << i + 1;
+        EXPECT_TRUE(r.samples == ImageSamples(image.Bytes(static_cast<size_t>(i)))) << "track " << i + 1;
     }
 }
 
@@ -151,7 +151,7 @@ TEST(CDRip, ABlockThatFailsThreeTimesIsSkippedAndFewerFailuresAreRetried) {
     auto rip = ReaderOn(image);
     ASSERT_EQ(rip->ReadTOC(), 3);
     TempDir out;
-    const std::vector<int16_t> all = StoredSamples(image.Bytes(0));
+    const std::vector<int16_t> all = ImageSamples(image.Bytes(0));
 
     // The block at frame 52 fails twice: the third attempt gets it, nothing is lost.
     std::vector<int> attempts;
@@ -277,4 +277,30 @@ TEST(CDRip, DiscIdFollowsTheCddbSum) {
     const std::vector<CDTocEntry> toc = {{0, 0}, {0, 1000}, {0, 1005}, {0x10, 1125}};
     EXPECT_EQ(CCDRip::DiscIdOf(toc), (14u << 24) | (15u << 8) | 3u);
     EXPECT_EQ(CCDRip::DiscIdOf({}), 0u);
+}
+
+TEST(CDRip, EverySixteenBitValueIsStoredAsTheDiscHoldsIt) {
+    REQUIRE_TOOL("sox");
+    // A silent 1,000-frame track whose bytes are then replaced by every 16-bit value in turn,
+    // full scale both ways included, in the image and in the file behind it.
+    TempDir dir;
+    DiscImage image;
+    ASSERT_TRUE(MakeDiscImage(dir.Path(), "values", {{true, 1000, ""}}, image));
+    std::vector<uint8_t>& bytes = image.tracks[0].bytes;
+    for (size_t i = 0; i < bytes.size() / 2; ++i) {
+        const uint16_t v = static_cast<uint16_t>(i * 7919u); // 7919 is odd: all 65,536 values appear
+        bytes[2 * i] = static_cast<uint8_t>(v);
+        bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    {
+        std::ofstream bin(dir.Path() / "values.bin", std::ios::binary | std::ios::in | std::ios::out);
+        bin.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(bin.good());
+    }
+    auto rip = ReaderOn(image);
+    ASSERT_EQ(rip->ReadTOC(), 1);
+    TempDir out;
+    const ReadResult r = ReadInto(*rip, 0, out);
+    ASSERT_EQ(r.samples.size(), bytes.size() / 2);
+    EXPECT_TRUE(r.samples == ImageSamples(bytes));
 }

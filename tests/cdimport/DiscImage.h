@@ -113,12 +113,3 @@ inline std::vector<int16_t> ImageSamples(const std::vector<uint8_t>& bytes) {
     for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     return s;
 }
-
-// What a 16-bit file of the library stores for those samples: every write path reads a 16-bit
-// sample x as x / 32768 and writes trunc(x / 32768 × 32767), that is x − 1 above 0 and x + 1
-// below (see audiofile/Pcm16Copy.h); computed here on its own, in double as the writers do.
-inline std::vector<int16_t> StoredSamples(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> s = ImageSamples(bytes);
-    for (int16_t& x : s) x = static_cast<int16_t>(static_cast<double>(static_cast<float>(x) / 32768.0f) * 32767.0);
-    return s;
-}

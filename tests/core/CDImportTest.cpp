@@ -111,7 +111,7 @@ TEST(CDImport, TracksBecomeStoredSamplesWithRootRegionsAndPeakFiles) {
         EXPECT_EQ(s->GetFrameCount(), t.frames * 588LL);
         EXPECT_EQ(s->GetFileSize(), static_cast<int64_t>(fs::file_size(s->FilePath())));
         AudioFileWav f(s->FolderPath(), s->GetFileName());
-        EXPECT_TRUE(StoredFile(f) == StoredSamples(t.bytes)) << "track " << k + 1;
+        EXPECT_TRUE(StoredFile(f) == ImageSamples(t.bytes)) << "track " << k + 1;
         std::string peakName;
         ASSERT_TRUE(s->PeakFileName(peakName));
         std::vector<uint16_t> pairs;
@@ -144,7 +144,7 @@ TEST(CDImport, LosslessStorageWritesKX64WithFormatCode3AndTheTitlesNameAndTagThe
         CSample* s = rig.core.SampleList()->At(k);
         EXPECT_EQ(s->GetFormatCode(), kFormatKX64);
         AudioFileKX64 f(s->FolderPath(), s->GetFileName());
-        EXPECT_TRUE(StoredFile(f) == StoredSamples(rig.image.tracks[static_cast<size_t>(k)].bytes)) << k;
+        EXPECT_TRUE(StoredFile(f) == ImageSamples(rig.image.tracks[static_cast<size_t>(k)].bytes)) << k;
     }
     const CRegion& second = *r.regions[1];
     EXPECT_EQ(second.GetName(), "02-Chord Song");
