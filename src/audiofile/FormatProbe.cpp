@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/TextCase.h"
 #include "audiofile/AudioFile.h"
 #include "audiofile/AudioFileAiff.h"
 #ifdef SONQUIL_HAVE_FFMPEG_READER
@@ -14,14 +15,6 @@
 namespace {
 
 std::atomic<VorbisAcceptFn> g_vorbisProbe{nullptr};
-
-bool EndsWithNoCase(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
-    return true;
-}
 
 class ProbeFile : public CFile {
 public:

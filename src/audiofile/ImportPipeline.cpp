@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/TextCase.h"
 #include "audiofile/AudioFileAiff.h"
 #include "audiofile/AudioFileFactory.h"
 #include "audiofile/AudioFileFlac.h"
@@ -40,14 +41,6 @@ const char* const kOwnExtensions[] = {"au",  "wav", "aif",  "mp3",  "ogg",  "aac
 const char* const kFfmpegExtensions[] = {"m4a", "m4b", "alac", "opus", "oga", "caf", "webm", "mka",
                                          "wma", "asf", "ac3",  "eac3", "dts", "wv",  "ape",  "mpc",
                                          "amr", "3ga", "tta",  "w64",  "mp2", "spx", "gsm",  "voc"};
-
-bool EndsWithNoCase(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
-    return true;
-}
 
 // Plain file access for the byte-for-byte clone.
 class PlainFile : public CFile {

@@ -11,6 +11,7 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include "common/TextCase.h"
 #include "audiofile/AudioFile.h"
 #include "audiofile/PeakFile.h"
 #include "common/ByteIO.h"
@@ -24,14 +25,6 @@ namespace {
 // libcdio tells stderr about every image line it does not like and every drive it cannot ask;
 // the reader reports what matters itself, through its results.
 void QuietLog(cdio_log_level_t, const char*) {}
-
-bool EndsWithNoCase(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
-    return true;
-}
 
 // Opens a device node or an image, by the image's kind where its name tells it.
 CdIo_t* OpenCdio(const CDDrive& drive) {
