@@ -24,6 +24,9 @@ public:
         if (runs) m_seconds[key] = total / runs;
     }
 
+    // A mean taken by the caller.
+    void Set(const std::string& key, double seconds) { m_seconds[key] = seconds; }
+
     // True with both means when both runs finished with a time above zero.
     bool Both(const std::string& a, const std::string& b, double& ta, double& tb) const {
         const auto ia = m_seconds.find(a), ib = m_seconds.find(b);

@@ -23,6 +23,7 @@
 #include "common/TimeFormat.h"
 #include "common/UiPort.h"
 #include "core/CCore.h"
+#include "core/RenderCapture.h"
 #include "dsp/CCompressor.h"
 #include "dsp/CDSPStack.h"
 #include "dsp/CParaEQ4B.h"
@@ -32,6 +33,7 @@
 #include "engine/CPlayList.h"
 #include "engine/CRenderTarget.h"
 #include "engine/CTransport.h"
+#include "engine/EngineBlock.h"
 #include "export/EncoderRun.h"
 #include "export/ExtEncoders.h"
 #include "export/ReplayGainTags.h"
@@ -115,6 +117,62 @@ private:
     std::atomic<int> m_progress{0};
     std::atomic<bool> m_cancel{false};
 };
+
+// An item's render from its capture: the chain's tail and the writer run on a thread of their
+// own, as the transport's render runs them on the audio thread, while the main thread keeps
+// the dialog going and takes "Abort". False when the capture could not be read back; the
+// target is then finished incomplete, which removes its file.
+bool ReplayItem(CCore& core, RenderCapture& capture, ExportTarget& target, int32_t rate, int32_t bits, int overall) {
+    UiPort& ui = core.Ui();
+    CDSPStack& stack = *core.Stack();
+    const int64_t total = capture.Frames();
+    std::atomic<bool> done{false};
+    bool readable = true;
+    std::thread run([&] {
+        // The same float arithmetic as on the audio thread, so the file is the chain's.
+        EnableFlushToZero();
+        if (!target.Open()) {
+            target.SetMessage(AudioIOThread::kCantWrite);
+            done.store(true, std::memory_order_release);
+            return;
+        }
+        std::vector<float> block(2 * static_cast<size_t>(kMaxEngineBlock));
+        bool complete = capture.Rewind();
+        readable = complete;
+        int64_t written = 0;
+        while (complete) {
+            const int32_t k = capture.ReplayBlock(stack, rate, bits, block.data());
+            if (k == 0) break;
+            if (k < 0) {
+                readable = complete = false;
+                break;
+            }
+            if (!target.Write(block.data(), k)) {
+                target.SetMessage(AudioIOThread::kCantWrite);
+                complete = false;
+                break;
+            }
+            written += k;
+            target.Progress(static_cast<int>(static_cast<double>(written) / static_cast<double>(total) * 100.0));
+            if (target.Cancelled()) {
+                target.SetMessage(AudioIOThread::kCanceled);
+                complete = false;
+                break;
+            }
+        }
+        target.Progress(100);
+        target.Finish(complete);
+        done.store(true, std::memory_order_release);
+    });
+    while (!core.MainThread().WaitServing([&] { return done.load(std::memory_order_acquire); },
+                                          std::chrono::milliseconds(100))) {
+        ui.DualBars(overall, target.ProgressShown());
+        ui.LetEventsThrough();
+        if (ui.DualAborted()) target.Cancel();
+    }
+    run.join();
+    return readable;
+}
 
 std::string PeakText(float peak) {
     if (peak <= 0.0f) return "peak -inf dB";
@@ -251,7 +309,7 @@ bool ExportJob::Export(const ExportChoice& choice, const std::vector<CRegion*>& 
 }
 
 bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, const ExportChoice& c,
-                           ExportReportLine& line, bool& aborted, LoudnessMeter* meter) {
+                           ExportReportLine& line, bool& aborted, LoudnessMeter* meter, RenderCapture* replay) {
     UiPort& ui = m_core.Ui();
     CTransport& transport = *m_core.Transport();
     CPlayList& playList = *m_core.PlayList();
@@ -319,14 +377,24 @@ bool ExportJob::RenderItem(const CRegion& region, int32_t i, int32_t n, const Ex
 
     ExportTarget target(std::move(writer), static_cast<uint32_t>(s.channels), rate, s.bits, s.sampleEncoding, s.kbps);
     if (meter) target.Measure(meter, m_targetGain);
-    transport.SetPlayRange(0, length, rate);
-    transport.Render(&target);
     const int overall = static_cast<int>(static_cast<double>(i + 1) / n * 100.0);
-    transport.WaitUntilStopped([&] {
-        ui.DualBars(overall, target.ProgressShown());
-        ui.LetEventsThrough();
-        if (ui.DualAborted()) target.Cancel();
-    });
+    if (replay && replay->Usable()) {
+        if (!ReplayItem(m_core, *replay, target, rate, s.bits, overall)) {
+            // The capture is unreadable and the file it began is gone: the item is rendered
+            // through the whole chain instead, with its meter started afresh.
+            replay->Drop();
+            if (meter) StartMeter(region, s, meter->What(), *meter);
+            return RenderItem(region, i, n, s, c, line, aborted, meter, nullptr);
+        }
+    } else {
+        transport.SetPlayRange(0, length, rate);
+        transport.Render(&target);
+        transport.WaitUntilStopped([&] {
+            ui.DualBars(overall, target.ProgressShown());
+            ui.LetEventsThrough();
+            if (ui.DualAborted()) target.Cancel();
+        });
+    }
     ui.DualBars(overall, target.ProgressShown());
     aborted = ui.DualAborted();
     line.frames = target.FramesWritten();
@@ -479,6 +547,10 @@ bool MeasuredFromFile(const ExportSettings& s) {
 
 } // namespace
 
+std::unique_ptr<RenderCapture> ExportJob::NewCapture() const {
+    return m_reuseRenders ? std::make_unique<RenderCapture>() : nullptr;
+}
+
 void ExportJob::SetLoudnessGain(double db, double trimDb) {
     const float gain = static_cast<float>(std::pow(10.0, db / 20.0));
     const float trim = static_cast<float>(std::pow(10.0, trimDb / 20.0));
@@ -504,7 +576,7 @@ bool ExportJob::StartMeter(const CRegion& region, const ExportSettings& s, int w
 }
 
 bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
-                            bool& aborted, int what) {
+                            bool& aborted, int what, RenderCapture* capture) {
     UiPort& ui = m_core.Ui();
     CTransport& transport = *m_core.Transport();
     CPlayList& playList = *m_core.PlayList();
@@ -523,6 +595,7 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
     const int32_t rate = sample->GetSampleRate();
     const int32_t length = static_cast<int32_t>(std::min<int64_t>(region.Length() + 1, INT32_MAX));
     MeasureTarget target(meter, s.bits, m_targetGain);
+    if (capture) m_core.Stack()->SetCapture(capture);
     transport.SetPlayRange(0, length, rate);
     transport.Render(&target);
     const int overall = static_cast<int>(static_cast<double>(i + 1) / n * 100.0);
@@ -531,7 +604,9 @@ bool ExportJob::MeasureItem(const CRegion& region, int32_t i, int32_t n, const E
         ui.LetEventsThrough();
         if (ui.DualAborted()) target.Cancel();
     });
+    m_core.Stack()->SetCapture(nullptr);
     aborted = ui.DualAborted();
+    if (capture) capture->Finish(aborted ? -1 : length);
     return true;
 }
 
@@ -579,7 +654,8 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
         bool aborted = false;
         SetLoudnessGain(0.0);
         LoudnessMeter unity;
-        if (!MeasureItem(*region, i, n, s, unity, aborted)) break;
+        std::unique_ptr<RenderCapture> capture = NewCapture();
+        if (!MeasureItem(*region, i, n, s, unity, aborted, kRenderedWhat, capture.get())) break;
         if (aborted) {
             // Aborted while measuring: the item is canceled before its file was begun.
             ExportReportLine line;
@@ -606,7 +682,7 @@ void ExportJob::ExportLoudnessPerFile(const ExportChoice& c, const ExportSetting
             SetLoudnessGain(step.gainDb, step.trimDb);
             LoudnessMeter nextMeter;
             StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, nextMeter);
-            begun = RenderItem(*region, i, n, s, c, next, aborted, &nextMeter);
+            begun = RenderItem(*region, i, n, s, c, next, aborted, &nextMeter, capture.get());
             if (!begun) {
                 // Aborted before the render began: the last pass's file stays, with its line.
                 m_written = kept;
@@ -637,12 +713,17 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
     const int32_t n = static_cast<int32_t>(regions.size());
     // One measuring render of every item at unity, then the whole album at one gain.
     std::vector<LoudnessMeter> unity(static_cast<size_t>(n));
+    std::vector<std::unique_ptr<RenderCapture>> captures(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
         ui.DualBars(static_cast<int>(static_cast<double>(i + 1) / n * 100.0), 0);
         const CRegion* region = regions[static_cast<size_t>(i)];
         if (!region) continue;
         bool aborted = false;
-        if (!MeasureItem(*region, i, n, s, unity[static_cast<size_t>(i)], aborted) || aborted) return;
+        captures[static_cast<size_t>(i)] = NewCapture();
+        if (!MeasureItem(*region, i, n, s, unity[static_cast<size_t>(i)], aborted, kRenderedWhat,
+                         captures[static_cast<size_t>(i)].get()) ||
+            aborted)
+            return;
     }
     std::vector<const LoudnessMeter*> all;
     for (const LoudnessMeter& m : unity) all.push_back(&m);
@@ -681,7 +762,7 @@ void ExportJob::ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings&
             bool aborted = false;
             auto meter = std::make_unique<LoudnessMeter>();
             StartMeter(*region, s, MeasuredFromFile(s) ? kRenderedWhat : kWrittenWhat, *meter);
-            if (!RenderItem(*region, i, n, s, c, line, aborted, meter.get())) {
+            if (!RenderItem(*region, i, n, s, c, line, aborted, meter.get(), captures[static_cast<size_t>(i)].get())) {
                 stopped = true;
                 break;
             }

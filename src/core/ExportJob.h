@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 
 class CCore;
 class CRegion;
+class RenderCapture;
 
 // One line of the "Export Audio Report".
 struct ExportReportLine {
@@ -55,6 +57,11 @@ public:
     void SetMainTimerHook(std::function<void(bool on)> hook) { m_mainTimer = std::move(hook); }
     // The snaps applied are the edit mode's (the current snap) or the browse mode's.
     void SetEditMode(bool on) { m_editMode = on; }
+
+    // A loudness export renders each item through the whole chain once, to measure it, and
+    // every render of its file from what that render kept ahead of the limiter (the default).
+    // Off, every render runs the whole chain; the files are the same either way.
+    void SetReuseRenders(bool on) { m_reuseRenders = on; }
 
     // The export command's checks before the form: only while the transport is stopped (else
     // nothing happens), and with regions to export (else the source's message). True when
@@ -104,19 +111,25 @@ public:
     static constexpr int kLoudnessPasses = 6;
 
 private:
-    // meter, when given, measures what is written (a loudness export).
+    // meter, when given, measures what is written (a loudness export); replay, when usable,
+    // is the item's capture, from which the file is rendered instead of through the chain.
     bool RenderItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, const ExportChoice& c,
-                    ExportReportLine& line, bool& aborted, LoudnessMeter* meter = nullptr);
+                    ExportReportLine& line, bool& aborted, LoudnessMeter* meter = nullptr,
+                    RenderCapture* replay = nullptr);
     // Renders the item through the chain at the loudness gain without writing anything, into
-    // meter (integrated loudness only). False when the abort was pressed before it began.
+    // meter (integrated loudness only), and into capture when given (usable afterwards when the
+    // whole item was taken). False when the abort was pressed before it began.
     bool MeasureItem(const CRegion& region, int32_t i, int32_t n, const ExportSettings& s, LoudnessMeter& meter,
-                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming | kLoudnessParallel);
+                     bool& aborted, int what = kLoudnessIntegrated | kLoudnessStreaming | kLoudnessParallel,
+                     RenderCapture* capture = nullptr);
     // A lossy file's figures as its decoder gives them back (its meter then holds them).
     void MeasureWritten(const ExportSettings& s, ExportReportLine& line, LoudnessMeter& meter);
     // The item loop of a loudness export, per file or as an album; lines go to m_lines.
     void ExportLoudness(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
     void ExportLoudnessPerFile(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
     void ExportLoudnessAlbum(const ExportChoice& c, const ExportSettings& s, const std::vector<CRegion*>& regions);
+    // A capture for an item's measuring render, or null when renders are not reused.
+    std::unique_ptr<RenderCapture> NewCapture() const;
     // The gain the next render applies ahead of the limiter, and the trim of the limiter's
     // ceiling (dB, at most 0).
     void SetLoudnessGain(double db, double trimDb = 0.0);
@@ -131,6 +144,7 @@ private:
     CCore& m_core;
     std::function<void(bool)> m_mainTimer;
     bool m_editMode = false;
+    bool m_reuseRenders = true;
     std::vector<ExportReportLine> m_lines;
     std::string m_output;
     // Nothing an export writes may land on these: the files of the library's samples (their

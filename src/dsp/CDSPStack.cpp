@@ -20,10 +20,12 @@ bool CDSPStack::SkipBlock(bool rendering) const {
 
 bool CDSPStack::ProcessBlock(float* interleaved, int frames, int sampleRate, bool rendering, int renderBits) {
     if (!interleaved || frames <= 0) return false;
+    CStackCapture* capture = rendering ? m_capture.load(std::memory_order_acquire) : nullptr;
+    if (capture) capture->Block(frames);
     bool ran = false;
     for (int done = 0; done < frames; done += kMaxFrames) {
         int len = std::min(kMaxFrames, frames - done);
-        ran = ProcessPiece(interleaved + 2 * done, len, sampleRate, rendering, renderBits) || ran;
+        ran = ProcessPiece(interleaved + 2 * done, len, sampleRate, rendering, renderBits, capture) || ran;
     }
     return ran;
 }
@@ -38,20 +40,27 @@ bool CDSPStack::ProcessChannels(float* left, float* right, int frames, int sampl
     return ran;
 }
 
-bool CDSPStack::ProcessPiece(float* block, int n, int sampleRate, bool rendering, int renderBits) {
-    if (SkipBlock(rendering)) return false;
-    bool silent = true;
-    for (int i = 0; i < 2 * n && silent; ++i) silent = block[i] == 0.0f;
-    if (silent) return false;
+bool CDSPStack::ProcessPiece(float* block, int n, int sampleRate, bool rendering, int renderBits,
+                             CStackCapture* capture) {
+    bool skip = SkipBlock(rendering);
+    if (!skip) {
+        // A silent piece is passed on as it is: no noise is added to silence.
+        bool silent = true;
+        for (int i = 0; i < 2 * n && silent; ++i) silent = block[i] == 0.0f;
+        skip = silent;
+    }
     float* ml = m_engine.WorkBuffer(0);
     float* mr = m_engine.WorkBuffer(1);
-    if (!ml || !mr) return false;
+    if (skip || !ml || !mr) {
+        if (capture) capture->Passed(block, n);
+        return false;
+    }
     for (int i = 0; i < n; ++i) {
         ml[i] = block[2 * i];
         mr[i] = block[2 * i + 1];
     }
     float *l, *r;
-    RunPair(n, sampleRate, rendering, renderBits, l, r);
+    RunPair(n, sampleRate, rendering, renderBits, l, r, capture);
     for (int i = 0; i < n; ++i) {
         block[2 * i] = l[i];
         block[2 * i + 1] = r[i];
@@ -76,7 +85,8 @@ bool CDSPStack::ProcessChannelPiece(float* left, float* right, int n, int sample
     return true;
 }
 
-void CDSPStack::RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight) {
+void CDSPStack::RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight,
+                        CStackCapture* capture) {
     float* curL = m_engine.WorkBuffer(0);
     float* curR = m_engine.WorkBuffer(1);
     float* spareL = m_engine.WorkBuffer(2);
@@ -102,15 +112,23 @@ void CDSPStack::RunPair(int n, int sampleRate, bool rendering, int renderBits, f
         if (m_imager) m_imager->Process(curL, curR, n, sampleRate);
         if (m_compressor) m_compressor->Process(curL, curR, n, sampleRate);
     }
-    m_valve.SetRenderState(rendering, renderBits);
-    m_valve.Process(curL, curR, n, sampleRate);
-    m_engine.Sum(curL, m_dither.Dither(n), n);
-    m_engine.Sum(curR, m_dither.Dither(n), n);
-    m_engine.ClipAtDb(curL, n, 0.0f);
-    m_engine.ClipAtDb(curR, n, 0.0f);
+    m_valve.ProcessValve(curL, curR, n, sampleRate);
+    if (capture) capture->Ran(curL, curR, n);
+    RunTail(curL, curR, n, sampleRate, rendering, renderBits);
     outLeft = curL;
     outRight = curR;
 }
+
+void CDSPStack::RunTail(float* left, float* right, int n, int sampleRate, bool rendering, int renderBits) {
+    m_valve.SetRenderState(rendering, renderBits);
+    m_valve.ProcessLimiter(left, right, n, sampleRate);
+    m_engine.Sum(left, m_dither.Dither(n), n);
+    m_engine.Sum(right, m_dither.Dither(n), n);
+    m_engine.ClipAtDb(left, n, 0.0f);
+    m_engine.ClipAtDb(right, n, 0.0f);
+}
+
+float* CDSPStack::TailBuffer(int channel) const { return m_engine.WorkBuffer(channel == 0 ? 0 : 1); }
 
 void CDSPStack::ResetAll() {
     if (m_eq) m_eq->Reset();

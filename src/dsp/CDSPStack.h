@@ -40,6 +40,20 @@ public:
     virtual void Idle(int i) = 0;
 };
 
+// Takes a render's blocks where the valve amplifier's limiter takes them in, so that the same
+// render at another loudness gain can run the stages after that point only (RunTail) instead of
+// the whole chain again. Called on the audio thread, in block order: Block at the start of each
+// block the transport runs, then one call per piece of at most kMaxFrames frames.
+class CStackCapture {
+public:
+    virtual ~CStackCapture() = default;
+    virtual void Block(int frames) = 0;
+    // A piece the stack ran: its two channels after the valve stage.
+    virtual void Ran(const float* left, const float* right, int frames) = 0;
+    // A piece a skip rule passed on untouched: interleaved, as it leaves the stack.
+    virtual void Passed(const float* interleaved, int frames) = 0;
+};
+
 class CDSPStack {
 public:
     static constexpr int kMaxFrames = 16384;
@@ -71,6 +85,20 @@ public:
     // The same on two channel arrays.
     bool ProcessChannels(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits);
 
+    // Renders from now on are taken by capture (null: none). Set by the main thread while the
+    // transport is stopped.
+    void SetCapture(CStackCapture* capture) { m_capture.store(capture, std::memory_order_release); }
+
+    // The stages after the capture point on one piece the stack ran (the limiter with the
+    // loudness gain, dither, the clip), in place: a captured piece given to it comes out as the
+    // whole chain would have made it at the current settings, provided the pieces come in their
+    // captured order after a ClearAll. left and right hold at most kMaxFrames frames and are
+    // aligned as TailBuffer's are. Called by the thread that runs the stack while no transport
+    // run uses it.
+    void RunTail(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits);
+    // Buffers for RunTail (the stack's own work buffers 0 and 1).
+    float* TailBuffer(int channel) const;
+
     // Before the first block of every playback: EQ, compressor, stereo imager, valve amplifier.
     void ResetAll();
     // ClearState of the four and the noise back at its start: a render that must not hear the
@@ -86,8 +114,10 @@ private:
     bool SkipBlock(bool rendering) const;
     // Hosted effects, guard noise, the processors, the valve stage, dither and the clip on the main
     // pair; returns the pair that holds the result.
-    void RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight);
-    bool ProcessPiece(float* interleaved, int frames, int sampleRate, bool rendering, int renderBits);
+    void RunPair(int n, int sampleRate, bool rendering, int renderBits, float*& outLeft, float*& outRight,
+                 CStackCapture* capture = nullptr);
+    bool ProcessPiece(float* interleaved, int frames, int sampleRate, bool rendering, int renderBits,
+                      CStackCapture* capture);
     bool ProcessChannelPiece(float* left, float* right, int frames, int sampleRate, bool rendering, int renderBits);
 
     CDSPEngine& m_engine;
@@ -97,6 +127,7 @@ private:
     CProcessor* m_imager = nullptr;
     CProcessor* m_compressor = nullptr;
     CEffectChain* m_chain = nullptr;
+    std::atomic<CStackCapture*> m_capture{nullptr};
     std::atomic<bool> m_dryClone{false};
     std::atomic<bool> m_compareHold{false};
     int m_fallOff = kFallOffTicks;

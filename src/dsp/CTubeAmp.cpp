@@ -60,9 +60,25 @@ CTubeAmp::~CTubeAmp() {
 void CTubeAmp::Layout(int x, int y, int width, int height) { PlaceControls(x, y, width, height, kX, kY); }
 
 void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
+    ProcessValve(left, right, n, sampleRate);
+    ProcessLimiter(left, right, n, sampleRate);
+}
+
+void CTubeAmp::ProcessValve(float* left, float* right, int n, int sampleRate) {
     if (n <= 0 || !left || !right) return;
-    // Drive and the ceiling, which moves in steps of a tenth of a decibel.
     const float drive = DbToLinear(Param(IdValveGain));
+    float peaks[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int done = 0; done < n; done += kBlockFloats) {
+        int len = n - done < kBlockFloats ? n - done : kBlockFloats;
+        ValveChunk(left + done, right + done, len, sampleRate, drive, peaks);
+    }
+    if (ValveOn())
+        for (int i = 0; i < 4; ++i) m_peaks[i].store(peaks[i], std::memory_order_relaxed);
+}
+
+void CTubeAmp::ProcessLimiter(float* left, float* right, int n, int sampleRate) {
+    if (n <= 0 || !left || !right) return;
+    // The ceiling moves in steps of a tenth of a decibel.
     const int tenths = static_cast<int>(Param(IdCeiling) * 10.0f);
     const float ceiling = DbToLinear(tenths * 0.1);
 
@@ -83,47 +99,44 @@ void CTubeAmp::Process(float* left, float* right, int n, int sampleRate) {
     m_dither.Configure(static_cast<int>(Param(IdDitherType)), static_cast<int>(Param(IdNoiseShaping)), wordLength,
                        amount);
 
-    // Limiter settings.
     const float threshold = DbToLinear(Param(IdThres));
     const float release = static_cast<float>(sampleRate * 0.001 * Param(IdRelease) + 1.0);
     const float factor = ceiling / threshold * m_ceilingTrim.load(std::memory_order_relaxed);
-
-    float peaks[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     bool limited = false;
     for (int done = 0; done < n; done += kBlockFloats) {
         int len = n - done < kBlockFloats ? n - done : kBlockFloats;
-        ProcessChunk(left + done, right + done, len, sampleRate, drive, threshold, factor, release, peaks, limited);
+        LimiterChunk(left + done, right + done, len, threshold, factor, release, limited);
     }
-    if (ValveOn())
-        for (int i = 0; i < 4; ++i) m_peaks[i].store(peaks[i], std::memory_order_relaxed);
     m_lamp.store(limited, std::memory_order_relaxed);
 }
 
-void CTubeAmp::ProcessChunk(float* left, float* right, int n, int sampleRate, float drive, float threshold,
-                            float factor, float release, float peaks[4], bool& limited) {
-    // Valve stage: split at 300 Hz, saturate each band, add them back.
-    if (ValveOn() && m_high[0] && m_high[1]) {
-        if (sampleRate != m_splitRate) {
-            m_split = DesignHighPass(sampleRate, 300, 1.0f);
-            m_splitRate = sampleRate;
-        }
-        const BiquadCoefs& hp = m_split;
-        float p[4];
-        ValveStageArgs a;
-        a.left = left;
-        a.right = right;
-        a.highLeft = m_high[0];
-        a.highRight = m_high[1];
-        a.n = n;
-        a.sampleRate = sampleRate;
-        a.split = &hp;
-        a.histLeft = &m_hist[0];
-        a.histRight = &m_hist[1];
-        a.drive = drive;
-        m_engine.ValveStage(a, p);
-        for (int i = 0; i < 4; ++i)
-            if (p[i] > peaks[i]) peaks[i] = p[i];
+void CTubeAmp::ValveChunk(float* left, float* right, int n, int sampleRate, float drive, float peaks[4]) {
+    // Split at 300 Hz, saturate each band, add them back.
+    if (!ValveOn() || !m_high[0] || !m_high[1]) return;
+    if (sampleRate != m_splitRate) {
+        m_split = DesignHighPass(sampleRate, 300, 1.0f);
+        m_splitRate = sampleRate;
     }
+    const BiquadCoefs& hp = m_split;
+    float p[4];
+    ValveStageArgs a;
+    a.left = left;
+    a.right = right;
+    a.highLeft = m_high[0];
+    a.highRight = m_high[1];
+    a.n = n;
+    a.sampleRate = sampleRate;
+    a.split = &hp;
+    a.histLeft = &m_hist[0];
+    a.histRight = &m_hist[1];
+    a.drive = drive;
+    m_engine.ValveStage(a, p);
+    for (int i = 0; i < 4; ++i)
+        if (p[i] > peaks[i]) peaks[i] = p[i];
+}
+
+void CTubeAmp::LimiterChunk(float* left, float* right, int n, float threshold, float factor, float release,
+                            bool& limited) {
     // A loudness export's gain goes in ahead of the limiter, which then keeps the ceiling.
     const float loudness = m_loudnessGain.load(std::memory_order_relaxed);
     if (loudness != 1.0f)

@@ -40,7 +40,13 @@ public:
 
     void Layout(int x, int y, int width, int height) override;
     void Paint() override;
+    // The whole amplifier: ProcessValve, then ProcessLimiter.
     void Process(float* left, float* right, int n, int sampleRate) override;
+    // The valve stage alone (and its meters).
+    void ProcessValve(float* left, float* right, int n, int sampleRate);
+    // Everything after the valve stage: the loudness gain, the limiter with its ceiling, the
+    // mono fold-down and the dither configuration for the block's word length.
+    void ProcessLimiter(float* left, float* right, int n, int sampleRate);
     void Reset() override;
     void ClearState() override;
     void DecayMeters() override;
@@ -89,8 +95,8 @@ protected:
     void ControlPressed(int index) override;
 
 private:
-    void ProcessChunk(float* left, float* right, int n, int sampleRate, float drive, float threshold, float factor,
-                      float release, float peaks[4], bool& limited);
+    void ValveChunk(float* left, float* right, int n, int sampleRate, float drive, float peaks[4]);
+    void LimiterChunk(float* left, float* right, int n, float threshold, float factor, float release, bool& limited);
     void RegreyDitherChoice();
     void DrawMeters();
 

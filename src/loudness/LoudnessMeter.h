@@ -55,6 +55,8 @@ public:
     // Starts afresh for channels (1 or 2) at rate, measuring `what` (LoudnessWhat bits).
     bool Start(unsigned channels, int32_t rate, int what, std::string& error);
     bool Started() const { return m_state != nullptr; }
+    // The figures it was started for.
+    int What() const { return m_what; }
 
     // frames of the stereo float buffer (interleaved left and right). A mono meter takes the
     // left channel only: our readers duplicate a mono file into both, and a mono programme is

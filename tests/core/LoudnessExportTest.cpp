@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -92,7 +93,8 @@ struct LoudnessRig {
 
     // Exports to 24-bit WAV files; the lines of the report.
     std::vector<ExportReportLine> Export(const std::vector<CRegion*>& list, bool loudness, double target = -16.0,
-                                         bool album = false, const std::string& format = "WAV", int depthIndex = 1) {
+                                         bool album = false, const std::string& format = "WAV", int depthIndex = 1,
+                                         bool reuseRenders = true) {
         ExportChoice c;
         for (const ExportFormatEntry& e : BuildExportFormatList(&core->Encoders()))
             if (e.caption == format) c.format = e;
@@ -102,6 +104,7 @@ struct LoudnessRig {
         c.loudnessTarget = target;
         c.loudnessAlbum = album;
         ExportJob job(*core);
+        job.SetReuseRenders(reuseRenders);
         bool show = false;
         EXPECT_TRUE(job.Export(c, list, show));
         album_ = job.AlbumFigures();
@@ -217,6 +220,69 @@ TEST(LoudnessExport, WithLoudnessOffTheFilesStayByteForByteAsBefore) {
     // A loudness export leaves nothing behind in the chain: the next plain export is the first.
     EXPECT_EQ(LoadBytes(rig.out + "/Middle.wav"), first);
     EXPECT_NE(louder, first);
+}
+
+TEST(LoudnessExport, FilesRenderedFromTheMeasuringRenderAreThoseOfTheWholeChain) {
+    // After the measuring render, files are rendered from what it kept ahead of the limiter.
+    // They must be byte for byte the files the whole chain makes: with the valve stage on,
+    // dither with noise shaping, a limiter that acts, a silent stretch the chain passes on
+    // untouched, a second render of a file the ceiling holds back, and when no temporary file
+    // can be made at all.
+    LoudnessRig rig;
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdValveMode, 1.0f);
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdDitherAmount, 2.0f);
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdDitherType, 1.0f);
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdNoiseShaping, 1.0f);
+    rig.core->ValveAmp()->SetParam(CTubeAmp::IdCeiling, -3.0f);
+    const int64_t frames = 3 * kRate;
+    std::vector<float> gap(2 * frames, 0.0f);
+    for (int64_t i = 0; i < frames; ++i)
+        if (i < kRate || i >= 2 * kRate) gap[2 * i] = gap[2 * i + 1] = Sample(kSection + i, 0);
+    AudioFileWav w(rig.dir.Str(), "gap.wav");
+    ASSERT_TRUE(WriteFloats(w, 2, kRate, 32, kSampleFloat, gap));
+    CSample gapSample("gap.wav", rig.dir.Str(), 0, 0, kRate, 2, 32, frames, kFormatWav,
+                      static_cast<int64_t>(fs::file_size(rig.dir / "gap.wav")));
+    rig.regions.push_back(std::make_unique<CRegion>("Gap", 0, frames - 1, &gapSample, 0, -1, FolderId::User));
+    auto* snap = new CDSPSnap("Test");
+    rig.core->ValveAmp()->StoreParameters(snap->Params());
+    rig.regions.back()->Snaps().Append(snap);
+    CRegion* withGap = rig.regions.back().get();
+    const std::vector<CRegion*> list = {rig.AddRegion("Quiet", 0), withGap, rig.AddRegion("Square", 3)};
+
+    struct Case {
+        bool album;
+        double target;
+        int depthIndex;
+    };
+    const char* const tmpdir = std::getenv("TMPDIR");
+    const std::string kept = tmpdir ? tmpdir : "";
+    for (const Case& k : {Case{true, -14.0, 0}, Case{false, -1.0, 1}}) {
+        std::vector<std::vector<uint8_t>> whole;
+        for (const ExportReportLine& line :
+             rig.Export(list, true, k.target, k.album, "WAV", k.depthIndex, /*reuseRenders=*/false)) {
+            ASSERT_TRUE(line.ok) << line.file << ": " << line.result;
+            whole.push_back(LoadBytes(rig.out + "/" + line.file));
+            fs::remove(rig.out + "/" + line.file);
+        }
+        ASSERT_EQ(whole.size(), 3u);
+        for (const char* dir : {"", "/nonexistent-folder"}) {
+            if (*dir) setenv("TMPDIR", dir, 1);
+            const auto lines = rig.Export(list, true, k.target, k.album, "WAV", k.depthIndex);
+            if (*dir && tmpdir) setenv("TMPDIR", kept.c_str(), 1);
+            else if (*dir) unsetenv("TMPDIR");
+            ASSERT_EQ(lines.size(), 3u);
+            for (size_t i = 0; i < 3; ++i) {
+                ASSERT_TRUE(lines[i].ok) << lines[i].result;
+                EXPECT_TRUE(LoadBytes(rig.out + "/" + lines[i].file) == whole[i])
+                    << lines[i].file << (k.album ? " as album" : " per file") << (*dir ? ", no capture" : "");
+                fs::remove(rig.out + "/" + lines[i].file);
+            }
+            // The square wave can't reach a hot target: its file was rendered more than once.
+            if (!k.album) {
+                EXPECT_TRUE(lines[2].ceilingHeld) << lines[2].result;
+            }
+        }
+    }
 }
 
 TEST(LoudnessExport, FiguresMeasuredWhileRenderingAreThoseOfTheFile) {
