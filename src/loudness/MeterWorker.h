@@ -15,6 +15,13 @@
 // here; the global figures of a primed state would include its priming. The peak states
 // measure no loudness (every channel is "unused" for their K-filter).
 //
+// A part that cannot raise a maximum is not measured at all. The interpolator is linear, so
+// no peak it finds in a part exceeds the part's largest sample (with its priming) times the
+// largest sum of its coefficients' magnitudes over one phase; that bound is found once per rate
+// from the library itself (PeakBound). A part whose bound, and whose largest sample, stay at or
+// below the true and sample peaks already found in every channel changes no figure and is
+// skipped, which spares most of the work on material with quiet and loud passages.
+//
 // The cut adapts to keep both threads busy: a caller that waited for the worker keeps more of
 // each block, a worker that waited for the caller gets more. The figures do not depend on it.
 //
@@ -22,6 +29,7 @@
 // worker's between Start and Wait. Add may wait for the worker and grows its buffers on first
 // use: for reads and renders to a file, not for the real-time audio path.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +62,16 @@ public:
     // is at least the sample peak, as the library's.
     void Peaks(double truePeak[2], double samplePeak[2]) const;
 
+    // The parts whose true peak was not measured because it could not raise a figure.
+    size_t SkippedParts() const { return m_skipped.load(std::memory_order_relaxed); }
+    // A test measures every part.
+    void NeverSkip() { m_neverSkip = true; }
+
+    // No true peak the library finds at this rate exceeds this times the largest magnitude of
+    // the samples it comes from (those of the part and of the interpolator's memory before
+    // it); 0 when it can't be found.
+    static double PeakBound(int32_t rate);
+
     // The share of each block's true peak the caller's thread takes; a test fixes it to cut at
     // chosen places.
     double CallerShare() const { return m_share; }
@@ -74,6 +92,11 @@ private:
     void Run();
     // Feeds the part after kPrime priming frames to state, taking its maxima into tp and sp.
     void MeasurePeaks(void* state, const float* primed, size_t frames, double* tp, double* sp) const;
+    // Whether the part after kPrime priming frames can't raise a channel's true or sample peak
+    // above those found so far.
+    bool Skippable(const float* primed, size_t frames) const;
+    // Takes maxima found into those both threads skip against.
+    void Found(const double* tp, const double* sp);
 
     unsigned m_channels = 2;
     void* m_loudness = nullptr;   // not ours
@@ -92,5 +115,12 @@ private:
     bool m_busy = false, m_quit = false;
     double m_theirTp[2] = {0, 0}, m_theirSp[2] = {0, 0};
     bool m_workerWaited = false;
+    // The largest true and sample peaks found so far by either thread, per channel; a stale
+    // value only skips less.
+    std::atomic<double> m_knownTp[2] = {0.0, 0.0};
+    std::atomic<double> m_knownSp[2] = {0.0, 0.0};
+    double m_bound = 0.0; // PeakBound of the rate, 0: nothing is skipped
+    bool m_neverSkip = false;
+    mutable std::atomic<size_t> m_skipped{0};
     std::thread m_worker;
 };

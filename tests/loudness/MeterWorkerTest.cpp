@@ -100,6 +100,66 @@ TEST(MeterWorker, TheSplitTruePeakEqualsOneContinuousStateBitForBit) {
     }
 }
 
+TEST(MeterWorker, PartsThatCannotRaiseAPeakAreSkippedAndTheFiguresStayExact) {
+    // The bound holds for the worst material there is: full-scale samples whose signs match a
+    // phase of the interpolator, which the library itself finds at the bound and no higher.
+    for (const int rate : {44100, 48000, 96000, 192000}) {
+        const double bound = MeterWorker::PeakBound(rate);
+        ASSERT_GE(bound, 1.0) << rate;
+        if (rate < 96000) {
+            EXPECT_LT(bound, 2.0) << rate; // found exactly, not only bounded
+        }
+        if (rate >= 192000) {
+            EXPECT_EQ(bound, 1.0); // no oversampling: the true peak is the sample peak
+        }
+    }
+    // Material of loud and quiet passages (60 dB of range), with an early crest between two
+    // samples of 0.3 and, late, a passage at the quarter of the rate whose samples are no
+    // larger, 0.3, but whose crests between them reach 0.3 × √2: the loudest true peak, in
+    // blocks whose samples alone would look as if they could not raise it.
+    for (const int rate : {44100, 48000, 96000, 192000}) {
+        for (const unsigned channels : {1u, 2u}) {
+            SCOPED_TRACE("rate " + std::to_string(rate) + ", " + std::to_string(channels) + " ch");
+            const size_t frames = static_cast<size_t>(rate) * 4;
+            std::vector<float> s = Material(frames, channels, rate, 11u + channels);
+            for (size_t i = 0; i < frames; ++i) {
+                const double section = static_cast<double>(i) / rate * 4.0; // quarter seconds
+                const float level = static_cast<float>(
+                    std::pow(10.0, -3.0 * (static_cast<int>(section * 7) % 20) / 20));
+                for (unsigned c = 0; c < channels; ++c) s[i * channels + c] *= level * 0.25f;
+            }
+            for (unsigned c = 0; c < channels; ++c) {
+                PutPeakAt(s, channels, c, static_cast<size_t>(rate) / 3 + c, 0.3f);
+                for (size_t k = 0; k < 64; ++k) s[(frames - rate / 5 + k) * channels + c] = (k / 2) % 2 ? -0.3f : 0.3f;
+            }
+            const Reference want = Continuous(s, channels, rate);
+            for (const double share : {-1.0, 0.0, 0.5, 1.0}) {
+                MeterWorker split, every;
+                if (share >= 0) split.FixShare(share);
+                every.NeverSkip();
+                ASSERT_TRUE(split.Start(channels, rate, nullptr, true));
+                ASSERT_TRUE(every.Start(channels, rate, nullptr, true));
+                for (size_t at = 0, k = 0; at < frames; ++k) {
+                    const size_t n = std::min(kBlocks[k % std::size(kBlocks)] * 11, frames - at);
+                    split.Add(s.data() + at * channels, n);
+                    every.Add(s.data() + at * channels, n);
+                    at += n;
+                }
+                double tp[2], sp[2], tpEvery[2], spEvery[2];
+                split.Peaks(tp, sp);
+                every.Peaks(tpEvery, spEvery);
+                for (unsigned c = 0; c < channels; ++c) {
+                    EXPECT_EQ(tp[c], want.truePeak[c]) << "channel " << c << ", share " << share;
+                    EXPECT_EQ(sp[c], want.samplePeak[c]) << "channel " << c << ", share " << share;
+                    EXPECT_EQ(tpEvery[c], want.truePeak[c]) << "channel " << c;
+                }
+                EXPECT_GT(split.SkippedParts(), 0u) << share;
+                EXPECT_EQ(every.SkippedParts(), 0u);
+            }
+        }
+    }
+}
+
 TEST(MeterWorker, TheMeterGivesTheFiguresOfOneThread) {
     // Through the meter, mono and stereo, in blocks as a file is read: every figure the same.
     for (const unsigned channels : {1u, 2u}) {
