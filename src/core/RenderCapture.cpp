@@ -92,6 +92,7 @@ void RenderCapture::Finish(int64_t frames) {
 bool RenderCapture::Rewind() {
     if (!m_usable || ::lseek(m_fd, 0, SEEK_SET) != 0) return false;
     m_used = m_filled = 0;
+    m_replayed = 0;
     return true;
 }
 
@@ -116,15 +117,8 @@ bool RenderCapture::Get(void* data, size_t bytes) {
 
 int32_t RenderCapture::ReplayBlock(CDSPStack& stack, int sampleRate, int renderBits, float* out) {
     if (!m_usable) return -1;
+    if (m_replayed == m_frames) return 0;
     Record block{};
-    if (m_used == m_filled) {
-        // The end of the file after a whole block is the end of the capture.
-        const ssize_t r = ::read(m_fd, m_buffer.data(), m_buffer.size());
-        if (r == 0) return 0;
-        if (r < 0) return -1;
-        m_used = 0;
-        m_filled = static_cast<size_t>(r);
-    }
     if (!Get(&block, sizeof block) || block.kind != KindBlock || block.frames <= 0 || block.frames > kMaxEngineBlock)
         return -1;
     float* left = stack.TailBuffer(0);
@@ -151,5 +145,6 @@ int32_t RenderCapture::ReplayBlock(CDSPStack& stack, int sampleRate, int renderB
         }
         done += piece.frames;
     }
+    m_replayed += block.frames;
     return block.frames;
 }

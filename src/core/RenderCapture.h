@@ -56,7 +56,8 @@ private:
     int m_fd = -1;
     bool m_failed = false; // a write failed: the capture is not kept
     bool m_usable = false;
-    int64_t m_frames = 0; // frames of the blocks taken
+    int64_t m_frames = 0;   // frames of the blocks taken
+    int64_t m_replayed = 0; // reading: frames of the blocks given back since Rewind
     std::vector<char> m_buffer;
     size_t m_used = 0;   // writing: bytes in m_buffer; reading: bytes of m_buffer consumed
     size_t m_filled = 0; // reading: bytes of m_buffer read from the file
